@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+// Environment overrides, read once at start. Defaults are the program's normal values.
+//   VELARIX_SHARE_ROOT   local folder where the server's Velarix share is mounted (client)
+//   VELARIX_PC_NAME      computer name the client announces (default: the host name)
+//   VELARIX_BASE_PORT    first of the 25 ports (default 1500)
+//   VELARIX_UNATTENDED   1: no message boxes; prompts go to standard error with default answers
+//   VELARIX_PDF_DIR      print every job as a PDF into this folder instead of the printer
+//   VELARIX_CODEPAGE     8-bit code page of print files and messages (default windows-1252)
+//   VELARIX_TIMER_SCALE  divides every timer interval (tests only; default 1)
+struct RuntimeEnv {
+    QString shareRoot;
+    QString pcName;
+    int basePort = 1500;
+    bool unattended = false;
+    QString pdfDir;
+    QString codePage;
+    double timerScale = 1.0;
+
+    static const RuntimeEnv& get(); // read on first use
+    static RuntimeEnv read();       // reads the environment now (tests)
+
+    // A timer interval after VELARIX_TIMER_SCALE, never below 1 ms.
+    int interval(int milliseconds) const;
+};

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Reader for the settings files (IPHost.set, Copie.txt, SERVER.TXT, IP.TXT): a sequence of values
+// where a value ends at a comma or at the end of its line (CR LF, lone CR or lone LF), blanks in
+// front of a value are skipped and a pair of enclosing double quotes is dropped. Bytes are
+// Windows-1252 (see TextCodec).
+class SettingsValues {
+public:
+    // Files larger than this are read only up to it: settings files are a few lines long.
+    static constexpr qint64 ReadLimit = 1024 * 1024;
+
+    explicit SettingsValues(QByteArray data);
+
+    // Reads the file; a missing or unreadable file gives a reader that is at its end at once.
+    static SettingsValues fromFile(const QString& path, bool* opened = nullptr);
+
+    bool atEnd() const;
+    QString next(); // the next value; an empty string at the end
+    QStringList all();
+
+private:
+    QByteArray m_data;
+    qsizetype m_pos = 0;
+};
+
+// The first value of a settings file, or an empty string (missing file, empty file).
+QString readFirstSettingsValue(const QString& path);

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "failure.h"
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class QTcpServer;
+class QTcpSocket;
+
+// The socket control array WSCK: elements by index, each either a listening port or one TCP
+// connection. An element that accepts a connection request carries that connection itself and no
+// longer listens. States are numbered as the port list shows them:
+//   0 closed, 1 open, 2 listening, 3 connection pending, 4 resolving host, 5 host resolved,
+//   6 connecting, 7 connected, 8 peer is closing, 9 error.
+// Texts cross the socket as 8-bit text (TextCodec). Events are queued signals, so a handler may
+// destroy and recreate its own element.
+class SocketArray : public QObject {
+    Q_OBJECT
+public:
+    enum State {
+        Closed = 0,
+        Open = 1,
+        Listening = 2,
+        ConnectionPending = 3,
+        ResolvingHost = 4,
+        HostResolved = 5,
+        Connecting = 6,
+        Connected = 7,
+        Closing = 8,
+        Error = 9
+    };
+
+    explicit SocketArray(QObject* parent = nullptr);
+    ~SocketArray() override;
+
+    void create(int index);  // a closed element; an existing one is destroyed first
+    void destroy(int index); // closes and removes the element
+    bool exists(int index) const;
+
+    int state(int index) const;
+
+    void setLocalPort(int index, quint16 port);
+    quint16 localPort(int index) const;
+    Failure listen(int index); // on the local port, all IPv4 addresses
+    // Accepts a pending request on the same element; the element stops listening.
+    Failure accept(int index, qintptr requestId);
+    void connectToHost(int index, const QString& host, quint16 port);
+    // Hands the whole text to the socket; fails when the element is not connected.
+    Failure send(int index, const QString& text);
+    Failure sendBytes(int index, const QByteArray& bytes);
+    QByteArray readAllBytes(int index);
+    QString readAll(int index);
+    void close(int index);
+
+    QString remoteHostIp(int index) const;
+    static QString localHostName();
+    static QString localIp();
+
+signals:
+    void connected(int index);
+    void connectionRequest(int index, qintptr requestId);
+    void dataArrival(int index, qint64 bytesTotal);
+    void closed(int index);
+    void error(int index, int number, const QString& description);
+
+private:
+    struct Element;
+    Element* element(int index) const;
+    void attachSocket(int index, QTcpSocket* socket);
+
+    QHash<int, Element*> m_elements;
+};

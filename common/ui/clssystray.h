@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QSystemTrayIcon;
+class UserPrompts;
+
+// The notification-area icon of a main window. Properties go into the record in both states and
+// reach the desktop only while the icon is shown. Where the desktop has no notification area,
+// Add() fails and the caller minimises its window instead of hiding it (hideToTray below), so the
+// window never becomes unreachable.
+class clsSysTray : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int TooltipField = 128;
+    static constexpr int BalloonTitleField = 64;
+    static constexpr int BalloonTextField = 256;
+
+    explicit clsSysTray(UserPrompts* prompts, QObject* parent = nullptr);
+    ~clsSysTray() override;
+
+    void setOwnerControl(QWidget* owner); // refused while shown
+    QWidget* ownerControl() const { return m_owner; }
+    void setToolTipText(const QString& text);
+    QString toolTipText() const; // the field as stored (blank, text, blank, NUL, cut to 128)
+    void setIcon(const QIcon& icon);
+    QIcon icon() const { return m_icon; }
+    bool Remove();
+    bool Add();
+    void ShowBalloon();
+    QString balloonTitle() const;
+    void setBalloonTitle(const QString& text);
+    int balloonIcon() const { return m_balloonIcon; }
+    void setBalloonIcon(int icon);
+    QString balloonToolTip() const;
+    void setBalloonToolTip(const QString& text);
+
+    bool isShown() const { return m_shown; }
+    // Shows a balloon with the given title and text right away (used for printing errors).
+    void notify(const QString& title, const QString& text);
+
+    // Fills a fixed-length field: cut, text + NUL, padded with blanks, cut to the field length.
+    static QString fixedField(const QString& text, int maxText, int fieldLength);
+
+signals:
+    // A left double-click on the icon; the owner window restores itself.
+    void doubleClicked();
+
+private:
+    void update();
+
+    UserPrompts* m_prompts;
+    QPointer<QWidget> m_owner;
+    QIcon m_icon;
+    QString m_tooltip;
+    QString m_balloonTitle;
+    QString m_balloonText;
+    int m_balloonIcon = 0;
+    int m_flags = 7;
+    bool m_shown = false;
+    bool m_ownerSet = false;
+    bool m_iconSet = false;
+    QSystemTrayIcon* m_tray = nullptr;
+};
+
+// The hiding sequence both main windows use: set icon, owner, tooltip, balloon texts and icon 3,
+// Add, then hide the window; where no notification area exists the window is minimised instead.
+void hideToTray(clsSysTray*& tray, QWidget* window, QWidget* owner, const QString& tooltip,
+                UserPrompts* prompts);
+// Restores a window from the tray: Remove the icon and show the window.
+void restoreFromTray(clsSysTray*& tray, QWidget* window, UserPrompts* prompts);
