@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class CompanyCodes;
+class UserPrompts;
+
+// What the settings windows need of the server window.
+class AdminHost {
+public:
+    virtual ~AdminHost() = default;
+    // The new-file scan (Timer1) and the periodic pass (Timer2) together.
+    virtual void setWatcherRunning(bool on) = 0;
+    // The print folder used as it is typed; the watcher derives its search patterns from it.
+    virtual void setPrintFolder(const QString& folder) = 0;
+    virtual QString printFolder() const = 0;
+    // Program folder + "/Client/": Copie.txt, Documenti.mdb, Aggiorna.txt.
+    virtual QString clientFolder() const = 0;
+    virtual CompanyCodes& companyCodes() = 0;
+    virtual void log(const QString& text) = 0;
+    virtual UserPrompts& prompts() = 0;
+};
