@@ -1,0 +1,35 @@
+#pragma once
+
+#include "copiesfile.h"
+
+class AdminHost;
+
+// What the window Copie does, without widgets: it pauses the watcher while it is open, reads
+// Copie.txt from the server's Client folder and decides, for "Salva" and "Annulla", whether the
+// window may close. Every refusal is told to the user through the host's prompts.
+class CopiesController {
+public:
+    explicit CopiesController(AdminHost& host);
+    // Resumes the watcher if the window goes away in any other way.
+    ~CopiesController();
+    CopiesController(const CopiesController&) = delete;
+    CopiesController& operator=(const CopiesController&) = delete;
+
+    // Pauses the watcher and returns the settings to show.
+    CopiesSettings open();
+    // True when the settings were stored and the watcher resumed: the window closes.
+    bool save(const CopiesSettings& settings);
+    // Reads the stored print folder back into the watcher; true (and the watcher resumed) when
+    // one is stored.
+    bool cancel();
+
+    QString copiesPath() const;
+    // The folder that \\host\Velarix\... paths resolve into: the parent of the Client folder.
+    QString serverProgramFolder() const;
+
+private:
+    void resumeWatcher();
+
+    AdminHost& m_host;
+    bool m_paused = false;
+};

@@ -1,0 +1,117 @@
+#include "dittawindow.h"
+
+#include "letterheadcontroller.h"
+#include "letterheadstore.h"
+#include "ui_dittawindow.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+
+DittaWindow::DittaWindow(AdminHost& host, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::Ditta>()),
+      m_controller(std::make_unique<LetterheadController>(host))
+{
+    m_ui->setupUi(this);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    m_lineBoxes = {m_ui->Text1_0, m_ui->Text1_1, m_ui->Text1_2, m_ui->Text1_3,
+                   m_ui->Text1_4, m_ui->Text1_5, m_ui->Text1_6, m_ui->Text1_7};
+
+    // Courier New where it exists, otherwise the system's fixed-pitch font of the same size.
+    QFont fixed = m_ui->Text1_0->font();
+    fixed.setStyleHint(QFont::TypeWriter);
+    if (!QFontInfo(fixed).fixedPitch()) {
+        const int size = fixed.pointSize();
+        fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        fixed.setPointSize(size);
+    }
+    const int width = QFontMetrics(fixed).horizontalAdvance(QString(LetterheadStore::LineLength + 2,
+                                                                    QLatin1Char('M')));
+    for (int i = 0; i < m_lineBoxes.size(); ++i) {
+        QLineEdit* box = m_lineBoxes.at(i);
+        box->setFont(fixed);
+        box->setMinimumWidth(width);
+        box->installEventFilter(this);
+    }
+
+    // The panel's OK answers Enter while the code is typed; then the next-line OK does.
+    m_ui->Command2->setDefault(true);
+    for (QPushButton* button : {m_ui->Command1, m_ui->Cmd_Esci, m_ui->Cmd_Salva, m_ui->Command3})
+        button->setAutoDefault(false);
+
+    connect(m_ui->Command2, &QPushButton::clicked, this, &DittaWindow::onCodeOk);
+    connect(m_ui->Command3, &QPushButton::clicked, this, &DittaWindow::reject);
+    connect(m_ui->Command1, &QPushButton::clicked, this, &DittaWindow::onNextLine);
+    connect(m_ui->Cmd_Esci, &QPushButton::clicked, this, &DittaWindow::reject);
+    connect(m_ui->Cmd_Salva, &QPushButton::clicked, this, &DittaWindow::onSave);
+
+    m_ui->Frame1->setGeometry(rect());
+    m_ui->Frame1->raise();
+    m_ui->Text2->setFocus();
+    m_controller->open();
+}
+
+DittaWindow::~DittaWindow() = default;
+
+QLineEdit* DittaWindow::lineBox(int index) const
+{
+    return m_lineBoxes.value(index);
+}
+
+void DittaWindow::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    m_ui->Frame1->setGeometry(rect());
+}
+
+void DittaWindow::onCodeOk()
+{
+    QStringList lines;
+    for (const QLineEdit* box : m_lineBoxes)
+        lines.append(box->text());
+    if (!m_controller->chooseCode(m_ui->Text2->text(), &lines))
+        return;
+    for (int i = 0; i < m_lineBoxes.size(); ++i)
+        m_lineBoxes.at(i)->setText(lines.value(i));
+    m_currentLine = 0;
+    m_ui->Frame1->hide();
+    m_ui->Command2->setDefault(false);
+    m_ui->Command1->setDefault(true);
+    m_lineBoxes.first()->setFocus();
+}
+
+void DittaWindow::onNextLine()
+{
+    const int next = m_currentLine >= int(m_lineBoxes.size()) - 1 ? 0 : m_currentLine + 1;
+    m_currentLine = next;
+    m_lineBoxes.at(next)->setFocus();
+}
+
+void DittaWindow::onSave()
+{
+    if (!m_ui->Frame1->isHidden())
+        return; // no code chosen yet
+    QStringList lines;
+    for (const QLineEdit* box : m_lineBoxes)
+        lines.append(box->text());
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const LetterheadController::SaveResult result = m_controller->save(lines);
+    QApplication::restoreOverrideCursor();
+    if (m_controller->finishSave(result))
+        accept();
+}
+
+void DittaWindow::reject()
+{
+    m_controller->cancel();
+    QDialog::reject();
+}
+
+bool DittaWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        const int index = m_lineBoxes.indexOf(static_cast<QLineEdit*>(watched));
+        if (index >= 0)
+            m_currentLine = index;
+    }
+    return QDialog::eventFilter(watched, event);
+}

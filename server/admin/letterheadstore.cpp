@@ -1,0 +1,110 @@
+#include "letterheadstore.h"
+
+#include "database.h"
+
+namespace {
+
+QString lineColumn(int index)
+{
+    return QStringLiteral("Intestazione") + QString::number(index + 1);
+}
+
+Failure replaceRow(Database& db, const LetterheadRow& row)
+{
+    if (Failure f = db.execute(QStringLiteral("Delete from Ditta where Codice = ") +
+                               QString::number(row.code)))
+        return f;
+    TableAppender table;
+    if (Failure f = table.open(db, QStringLiteral("Ditta")))
+        return f;
+    table.addNew();
+    Failure failure = table.set(QStringLiteral("Codice"), row.code);
+    for (int i = 0; !failure && i < LetterheadStore::Lines; ++i) {
+        const QVariant value = i < row.lines.size() ? row.lines.at(i) : QVariant();
+        failure = table.set(lineColumn(i), value);
+    }
+    if (!failure)
+        failure = table.save();
+    table.close();
+    return failure;
+}
+
+} // namespace
+
+LetterheadStore::LetterheadStore(QString databasePath) : m_path(std::move(databasePath)) {}
+
+QString LetterheadStore::connectionText() const
+{
+    return Database::connectionText(m_path);
+}
+
+QString LetterheadStore::trimBlanks(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+Failure LetterheadStore::load(int code, QStringList* lines, bool* found) const
+{
+    *found = false;
+    Database db;
+    if (Failure f = db.open(connectionText()))
+        return f;
+    RowReader rows;
+    if (Failure f = rows.open(db, QStringLiteral("Select * from Ditta where Codice = ") +
+                                      QString::number(code))) {
+        db.close();
+        return f;
+    }
+    if (!rows.atEnd()) {
+        *found = true;
+        lines->clear();
+        for (int i = 0; i < Lines; ++i) {
+            const QVariant value = rows.value(lineColumn(i));
+            lines->append(value.isNull() ? QString()
+                                         : trimBlanks(value.toString().left(LineLength)));
+        }
+    }
+    rows.close();
+    db.close();
+    return Failure::none();
+}
+
+Failure LetterheadStore::save(int code, const QStringList& lines) const
+{
+    LetterheadRow row;
+    row.code = code;
+    // An empty line is stored as an empty text, not as null: the database layer binds a null
+    // QString as NULL.
+    for (const QString& line : lines)
+        row.lines.append(line.isNull() ? QStringLiteral("") : line);
+    return saveAll({row});
+}
+
+Failure LetterheadStore::saveAll(const QList<LetterheadRow>& rows) const
+{
+    Database db;
+    if (Failure f = db.open(connectionText()))
+        return f;
+    if (Failure f = db.beginTransaction()) {
+        db.close();
+        return f;
+    }
+    Failure failure;
+    for (const LetterheadRow& row : rows) {
+        failure = replaceRow(db, row);
+        if (failure)
+            break;
+    }
+    if (!failure)
+        failure = db.commit();
+    if (failure)
+        db.rollback(); // the old rows stay; the first failure is the one worth reporting
+    db.close();
+    return failure;
+}

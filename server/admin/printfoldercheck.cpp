@@ -1,0 +1,31 @@
+#include "printfoldercheck.h"
+
+#include "sharepath.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace PrintFolderCheck {
+
+QString localPath(const QString& folder, const QString& serverProgramFolder)
+{
+    if (SharePath::isSharePath(folder))
+        return SharePath::resolve(folder, serverProgramFolder);
+    return folder;
+}
+
+State inspect(const QString& folder, const QString& serverProgramFolder)
+{
+    const QString path = localPath(folder, serverProgramFolder);
+    if (path.isEmpty())
+        return State::Unlistable;
+    const QFileInfo info(path);
+    if (!info.isDir() || !info.isReadable() || !info.isExecutable())
+        return State::Unlistable;
+    const QDir dir(path);
+    const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                              QDir::NoDotAndDotDot);
+    return entries.isEmpty() ? State::Empty : State::NotEmpty;
+}
+
+} // namespace PrintFolderCheck

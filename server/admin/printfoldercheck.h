@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// What the copies window finds when it lists a print folder before storing it. Paths of the
+// form \\host\Velarix\... are looked up below the server's own program folder (the share root);
+// other paths are local. A folder that does not exist counts as one that cannot be listed: the
+// watcher would never find a file in it, so it is refused rather than stored.
+namespace PrintFolderCheck {
+enum class State {
+    Unlistable, // missing, not a folder, unreadable, or a share path that does not resolve
+    Empty,      // nothing but "." and ".."
+    NotEmpty,   // any file or subfolder, hidden ones included
+};
+
+// The local folder that a typed print folder stands for; empty when it cannot be resolved.
+QString localPath(const QString& folder, const QString& serverProgramFolder);
+State inspect(const QString& folder, const QString& serverProgramFolder);
+} // namespace PrintFolderCheck
