@@ -1,0 +1,144 @@
+#include "cerca.h"
+
+#include "ui_cerca.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QPainter>
+#include <QRadialGradient>
+#include <QThread>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+QPixmap lampPicture(bool lit)
+{
+    QPixmap picture(24, 24);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient glow(QPointF(9, 9), 12);
+    glow.setColorAt(0, lit ? QColor(255, 255, 190) : QColor(200, 200, 200));
+    glow.setColorAt(1, lit ? QColor(230, 170, 0) : QColor(90, 90, 90));
+    painter.setBrush(glow);
+    painter.setPen(QPen(QColor(40, 40, 40), 1));
+    painter.drawEllipse(QRectF(2, 2, 20, 20));
+    return picture;
+}
+
+// A small screen with a network cable, for Image1.
+QPixmap searchPicture()
+{
+    QPixmap picture(48, 48);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(50, 50, 50), 2));
+    painter.setBrush(QColor(120, 170, 220));
+    painter.drawRoundedRect(QRectF(6, 6, 36, 26), 3, 3);
+    painter.drawLine(QPointF(24, 32), QPointF(24, 40));
+    painter.drawLine(QPointF(10, 40), QPointF(38, 40));
+    return picture;
+}
+
+double clockSeconds()
+{
+    return QDateTime::currentMSecsSinceEpoch() / 1000.0;
+}
+} // namespace
+
+Cerca::Cerca(QString serverHost, QString installFolder, UserPrompts& prompts,
+             ServerSearch::Hooks hooks, QWidget* parent)
+    : QDialog(parent), m_ui(std::make_unique<Ui::Cerca>()), m_timer1(new QTimer(this)),
+      m_serverHost(std::move(serverHost)), m_installFolder(std::move(installFolder)),
+      m_prompts(prompts), m_hooks(std::move(hooks))
+{
+    m_ui->setupUi(this);
+    m_ui->Imga_0->setPixmap(lampPicture(true));
+    m_ui->Imga_1->setPixmap(lampPicture(false));
+    m_ui->Image1->setPixmap(searchPicture());
+    QPalette background = m_ui->Picture2->palette();
+    background.setColor(QPalette::Window, QColor(230, 236, 244));
+    m_ui->Picture2->setPalette(background);
+    for (int i = 0; i < 4; ++i)
+        setLamp(i, false);
+
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setSingleShot(true);
+    m_timer1->setInterval(10);
+    connect(m_timer1, &QTimer::timeout, this, &Cerca::Timer1_Timer);
+}
+
+Cerca::~Cerca() = default;
+
+QLabel* Cerca::Img(int index) const
+{
+    QLabel* const lamps[4] = {m_ui->Img_0, m_ui->Img_1, m_ui->Img_2, m_ui->Img_3};
+    return lamps[index];
+}
+
+void Cerca::setLamp(int index, bool lit)
+{
+    m_lit[index] = lit;
+    Img(index)->setPixmap(lit ? m_ui->Imga_0->pixmap() : m_ui->Imga_1->pixmap());
+    Img(index)->repaint();
+}
+
+bool Cerca::lampLit(int index) const
+{
+    return index >= 0 && index < 4 && m_lit[index];
+}
+
+void Cerca::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!m_ran && !m_timer1->isActive())
+        m_timer1->start();
+}
+
+void Cerca::Pausa(double Tempo)
+{
+    // Four decimals count, as the wait is given in seconds with a fixed point.
+    const double wait = std::round(Tempo * 10000.0) / 10000.0;
+    const double start = clockSeconds();
+    double step = start;
+    int lit = 0;
+    int previous = 0;
+    for (double now = start; now - start < wait; now = clockSeconds()) {
+        if (std::floor(now) != std::floor(step)) {
+            setLamp(previous, false);
+            setLamp(lit, true);
+            if (m_lampObserver)
+                m_lampObserver(lit);
+            previous = lit;
+            lit = (lit + 1) % 4;
+            step += 1.0;
+        }
+        // A short sleep keeps the wait from burning a core; no events are let through.
+        QThread::msleep(20);
+    }
+}
+
+void Cerca::Timer1_Timer()
+{
+    if (m_ran)
+        return;
+    m_ran = true;
+    ServerSearch::Hooks hooks = m_hooks;
+    if (!hooks.pause)
+        hooks.pause = [this](double seconds) { Pausa(seconds); };
+    hooks.afterPause = [this, outer = m_hooks.afterPause] {
+        setLamp(3, false);
+        if (outer)
+            outer();
+    };
+    hooks.status = [this, outer = m_hooks.status](const QString& text) {
+        m_ui->Label2->setText(text);
+        m_ui->Label2->repaint();
+        if (outer)
+            outer(text);
+    };
+    ServerSearch search(m_installFolder, QDir::currentPath(), m_prompts, hooks);
+    m_serverHost = search.run(m_serverHost);
+    accept();
+}

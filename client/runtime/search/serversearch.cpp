@@ -1,0 +1,217 @@
+#include "serversearch.h"
+
+#include "autostart.h"
+#include "processstart.h"
+#include "runtimeenv.h"
+#include "settingsvalues.h"
+#include "sharepath.h"
+#include "textcodec.h"
+#include "userprompts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+const QString SearchTitle = QStringLiteral("Indirizzo Host Remoto");
+const QString ListScriptName = QStringLiteral("TESTSRV.BAT");
+const QString ListOutputName = QStringLiteral("SERVER.TXT");
+const QString AddressScriptName = QStringLiteral("TESTIP.BAT");
+const QString AddressOutputName = QStringLiteral("IP.TXT");
+
+// A text as one shell word: everything between single quotes is literal, a quote is closed,
+// escaped and reopened. Computer names come from the network and are never trusted.
+QByteArray shellQuoted(const QString& text)
+{
+    QByteArray quoted = text.toUtf8();
+    quoted.replace('\'', "'\\''");
+    return '\'' + quoted + '\'';
+}
+} // namespace
+
+ServerSearch::ServerSearch(QString installFolder, QString workFolder, UserPrompts& prompts,
+                           Hooks hooks)
+    : m_installFolder(std::move(installFolder)), m_workFolder(std::move(workFolder)),
+      m_prompts(prompts), m_hooks(std::move(hooks))
+{
+    if (m_workFolder.isEmpty())
+        m_workFolder = QDir::currentPath();
+    if (!m_hooks.runScript) {
+        m_hooks.runScript = [folder = m_workFolder](const QString& script) {
+            return startDetached(QStringLiteral("/bin/sh"), {script}, folder);
+        };
+    }
+    if (!m_hooks.resolve) {
+        m_hooks.resolve = [](const QString& path) {
+            return SharePath::resolve(path, RuntimeEnv::get().shareRoot);
+        };
+    }
+}
+
+QString ServerSearch::run(const QString& serverHost)
+{
+    if (!serverHost.trimmed().isEmpty())
+        return serverHost;
+
+    QString host;
+    if (m_prompts.question(QStringLiteral("Inserire manualmente l'indirizzo IP del Server?"),
+                           SearchTitle)) {
+        host = m_prompts.input(QStringLiteral("Inserire Indirizzo IP del Server:"), SearchTitle);
+    } else {
+        host = searchNetwork();
+        if (host.isEmpty())
+            host = m_prompts.input(QStringLiteral("Inserire Indirizzo IP del Server:"),
+                                   SearchTitle);
+    }
+
+    writeHostFile(host);
+    if (!host.isEmpty()) {
+        SetAutostart(QStringLiteral("VelarixCL"), m_installFolder + QStringLiteral("VelarixCL"),
+                     true);
+    }
+    return host;
+}
+
+QString ServerSearch::searchNetwork()
+{
+    QFile::remove(QDir(m_workFolder).filePath(ListOutputName));
+    if (writeScript(ListScriptName, listScript()))
+        m_hooks.runScript(QDir(m_workFolder).filePath(ListScriptName));
+    if (m_hooks.status)
+        m_hooks.status(QStringLiteral("Ricerca Nome Server..."));
+    waitForCommand();
+
+    QString server;
+    const QStringList names = candidates(readWorkFile(ListOutputName));
+    for (const QString& candidate : names) {
+        if (hasServerProgram(candidate)) {
+            server = candidate;
+            break;
+        }
+    }
+    if (server.isEmpty())
+        return QString();
+
+    QFile::remove(QDir(m_workFolder).filePath(AddressOutputName));
+    if (writeScript(AddressScriptName, addressScript(server.mid(2))))
+        m_hooks.runScript(QDir(m_workFolder).filePath(AddressScriptName));
+    if (m_hooks.status)
+        m_hooks.status(QStringLiteral("Ricerca Indirizzo IP..."));
+    waitForCommand();
+    return address(readWorkFile(AddressOutputName));
+}
+
+void ServerSearch::waitForCommand()
+{
+    if (m_hooks.pause)
+        m_hooks.pause(CommandWait);
+    if (m_hooks.afterPause)
+        m_hooks.afterPause();
+}
+
+QStringList ServerSearch::candidates(const QByteArray& serverList)
+{
+    QStringList names;
+    SettingsValues values(serverList);
+    bool inList = false;
+    while (!values.atEnd()) {
+        const QString value = values.next();
+        if (value.startsWith(QLatin1Char('-'))) {
+            inList = true; // the dashed rule under the heading
+            continue;
+        }
+        if (inList) {
+            const QString name = value.trimmed();
+            if (!name.isEmpty())
+                names.append(name);
+        }
+    }
+    return names;
+}
+
+QString ServerSearch::address(const QByteArray& echoOutput)
+{
+    SettingsValues values(echoOutput);
+    while (!values.atEnd()) {
+        const QString value = values.next();
+        const qsizetype open = value.indexOf(QLatin1Char('['));
+        const qsizetype close = value.indexOf(QLatin1Char(']'));
+        if (open < 0 || close < 0)
+            continue;
+        // A "]" before the first "[" gives no address rather than a garbled one.
+        return close > open ? value.mid(open + 1, close - open - 1).trimmed() : QString();
+    }
+    return QString();
+}
+
+QByteArray ServerSearch::listScript()
+{
+    // smbtree prints "\t\\NAME\t\tremark" under each workgroup; only the names are kept, so a
+    // computer with a remark is still a candidate.
+    return QByteArrayLiteral(
+        "#!/bin/sh\n"
+        "# Browse list of the network in the shape the client reads: heading, dashed rule,\n"
+        "# then one \\\\NAME line per computer.\n"
+        "{\n"
+        "  echo 'Nome server            Commento'\n"
+        "  echo '-------------------------------------------------------------------------------'\n"
+        "  smbtree -N -S 2>/dev/null | awk '$1 ~ /^\\\\\\\\/ { print $1 }'\n"
+        "} > ./SERVER.TXT.tmp && mv -f ./SERVER.TXT.tmp ./SERVER.TXT\n");
+}
+
+QByteArray ServerSearch::addressScript(const QString& computerName)
+{
+    const QByteArray name = shellQuoted(computerName);
+    // getent covers DNS and /etc/hosts; nmblookup the NetBIOS names of the browse list.
+    return QByteArrayLiteral("#!/bin/sh\n"
+                             "# IPv4 address of a computer, written between [ and ].\n"
+                             "NAME=") +
+           name +
+           QByteArrayLiteral(
+               "\n"
+               "ADDR=$(getent ahostsv4 \"$NAME\" 2>/dev/null | awk 'NR == 1 { print $1 }')\n"
+               "if [ -z \"$ADDR\" ]; then\n"
+               "  ADDR=$(nmblookup \"$NAME\" 2>/dev/null | awk '/<00>/ { print $1; exit }')\n"
+               "fi\n"
+               "if [ -n \"$ADDR\" ]; then\n"
+               "  echo \"Esito per $NAME [$ADDR]\"\n"
+               "else\n"
+               "  echo \"Host $NAME non trovato.\"\n"
+               "fi > ./IP.TXT.tmp && mv -f ./IP.TXT.tmp ./IP.TXT\n");
+}
+
+bool ServerSearch::hasServerProgram(const QString& candidate) const
+{
+    const QString local = m_hooks.resolve(candidate + QStringLiteral("\\Velarix\\VelarixSrv"));
+    if (local.isEmpty())
+        return false;
+    const QFileInfo program(local);
+    return program.isFile() && program.size() > 0;
+}
+
+bool ServerSearch::writeHostFile(const QString& serverHost) const
+{
+    QSaveFile file(m_installFolder + QStringLiteral("IPHost.set"));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(TextCodec::encode(serverHost) + "\r\n");
+    return file.commit();
+}
+
+bool ServerSearch::writeScript(const QString& name, const QByteArray& body) const
+{
+    QSaveFile file(QDir(m_workFolder).filePath(name));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(body);
+    return file.commit();
+}
+
+QByteArray ServerSearch::readWorkFile(const QString& name) const
+{
+    QFile file(QDir(m_workFolder).filePath(name));
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.read(SettingsValues::ReadLimit);
+}

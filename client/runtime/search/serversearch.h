@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class UserPrompts;
+
+// The search for the server when the client starts without one: asks whether to type the address,
+// otherwise lists the computers of the network (TESTSRV.BAT -> SERVER.TXT), takes the first one
+// whose share holds the server program, turns its name into an address (TESTIP.BAT -> IP.TXT),
+// and asks for the address when nothing was found. The result goes into IPHost.set (rewritten whole,
+// even when empty) and, when not empty, the client is registered to start at log-on.
+//
+// The work files live in the work folder (the current directory) and are left in place. The two
+// ".BAT" files are POSIX shell scripts that write their output in the text shape of the Windows
+// commands they stand in for: SERVER.TXT holds a heading, a dashed rule and one "\\NAME" line per
+// computer; IP.TXT holds the address between "[" and "]". Each writes its output to a temporary
+// name and renames it into place, so the reader never sees half a file; an old output file is
+// removed before its command starts, so a stale one is never read. A work file that is missing or
+// cannot be opened when the wait is over reads as empty: no candidate, or no address, and the user
+// is asked for the address.
+//
+// No widgets here: the window (Cerca) supplies the status label, the wait with its lamps, and the
+// prompts; tests supply scripted commands and a wait that returns at once.
+class ServerSearch {
+public:
+    struct Hooks {
+        // Starts a work script, not waited for. Default: /bin/sh script, detached.
+        std::function<bool(const QString& scriptPath)> runScript;
+        // The fixed wait after a command (seconds). Default: returns at once.
+        std::function<void(double seconds)> pause;
+        // After each wait the window sets image 3 to the unlit picture.
+        std::function<void()> afterPause;
+        // Status label Label2.
+        std::function<void(const QString& text)> status;
+        // Local path for a share path. Default: SharePath::resolve with the share root.
+        std::function<QString(const QString& sharePath)> resolve;
+    };
+
+    static constexpr double CommandWait = 4.0;
+
+    ServerSearch(QString installFolder, QString workFolder, UserPrompts& prompts, Hooks hooks);
+
+    // The search as the window's timer runs it; returns the new ServerHost. A serverHost that is
+    // not blank is returned unchanged without asking or writing anything.
+    QString run(const QString& serverHost);
+
+    // SERVER.TXT: after the first value beginning with "-", every value (trimmed) is a candidate.
+    static QStringList candidates(const QByteArray& serverList);
+    // IP.TXT: the text between the first "[" and "]" of the first value holding both.
+    static QString address(const QByteArray& echoOutput);
+    // The script bodies (shell), the computer name safely quoted.
+    static QByteArray listScript();
+    static QByteArray addressScript(const QString& computerName);
+
+    // candidate + "\Velarix\VelarixSrv" exists and is longer than 0 bytes.
+    bool hasServerProgram(const QString& candidate) const;
+    // Writes IPHost.set (one line, CR LF); false when it could not be written.
+    bool writeHostFile(const QString& serverHost) const;
+
+private:
+    QString searchNetwork();
+    bool writeScript(const QString& name, const QByteArray& body) const;
+    QByteArray readWorkFile(const QString& name) const;
+    void waitForCommand();
+
+    QString m_installFolder;
+    QString m_workFolder;
+    UserPrompts& m_prompts;
+    Hooks m_hooks;
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "updatecheck.h"
+
+#include <QDialog>
+#include <memory>
+
+class QTimer;
+namespace Ui {
+class Controllo;
+}
+
+// The update-check window: loading it arms the one-shot Timer1, whose tick runs the check once,
+// shows "Aggiornamento rilevato...." when an update is due and closes the window. The outcome is
+// read after exec() returns.
+class Controllo : public QDialog {
+    Q_OBJECT
+public:
+    Controllo(UpdateCheck check, bool collectAll, int intervalMs, QWidget* parent = nullptr);
+    ~Controllo() override;
+
+    const UpdateCheck::Outcome& outcome() const { return m_outcome; }
+    QString labelText() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Timer1_Timer();
+
+    std::unique_ptr<Ui::Controllo> m_ui;
+    QTimer* m_timer1;
+    UpdateCheck m_check;
+    bool m_collectAll;
+    bool m_ran = false;
+    UpdateCheck::Outcome m_outcome;
+};

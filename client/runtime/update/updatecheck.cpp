@@ -1,0 +1,88 @@
+#include "updatecheck.h"
+
+#include "sharepath.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+QString joined(const QString& relative, const QString& name)
+{
+    return relative.isEmpty() ? name : relative + QLatin1Char('/') + name;
+}
+} // namespace
+
+UpdateCheck::UpdateCheck(QString sharePath, QString shareRoot, QString installFolder)
+    : m_sharePath(std::move(sharePath)), m_shareRoot(std::move(shareRoot)),
+      m_installFolder(std::move(installFolder))
+{
+}
+
+QString UpdateCheck::clientFolder() const
+{
+    return SharePath::resolve(m_sharePath + QStringLiteral("Client\\"), m_shareRoot);
+}
+
+qint64 UpdateCheck::timeStamp(const QDateTime& modified)
+{
+    return modified.toLocalTime().toString(QStringLiteral("yyyyMMddHHmm")).toLongLong();
+}
+
+UpdateCheck::Outcome UpdateCheck::run(bool collectAll) const
+{
+    Outcome outcome;
+    const QString folder = clientFolder();
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.isDir() || !QDir(folder).isReadable()) {
+        outcome.status = Status::ShareUnreachable;
+        return outcome;
+    }
+    walk(folder, QString(), collectAll, outcome);
+    if (outcome.status == Status::Failed)
+        return outcome;
+    outcome.status = outcome.outOfDate.isEmpty() ? Status::UpToDate : Status::UpdateDue;
+    return outcome;
+}
+
+// Returns false when the walk must stop: a failure, or the first due entry when not collecting.
+bool UpdateCheck::walk(const QString& shareDir, const QString& relative, bool collectAll,
+                       Outcome& outcome) const
+{
+    QDir dir(shareDir);
+    if (!dir.isReadable()) {
+        outcome.status = Status::Failed;
+        outcome.failure = {ErrorNumber::PermissionDenied,
+                           QStringLiteral("Permesso negato: ") + QDir::toNativeSeparators(shareDir)};
+        return false;
+    }
+    const QFileInfoList entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
+    for (const QFileInfo& entry : entries) {
+        const QString name = joined(relative, entry.fileName());
+        if (entry.isDir()) {
+            // A folder stands for the files inside it; the folder itself is never compared.
+            if (!walk(entry.absoluteFilePath(), name, collectAll, outcome))
+                return false;
+            continue;
+        }
+        const QDateTime shareModified = entry.lastModified();
+        if (!entry.exists() || !shareModified.isValid()) {
+            // Gone since the listing, or a link that leads nowhere.
+            outcome.status = Status::Failed;
+            outcome.failure = {ErrorNumber::FileNotFound, QStringLiteral("File non trovato: ") +
+                                                              QDir::toNativeSeparators(
+                                                                  entry.absoluteFilePath())};
+            return false;
+        }
+        const QFileInfo local(m_installFolder + name);
+        bool due = !local.isFile() || !local.isReadable() || !local.lastModified().isValid();
+        if (!due)
+            due = timeStamp(shareModified) > timeStamp(local.lastModified());
+        if (due) {
+            outcome.outOfDate.append(name);
+            if (!collectAll)
+                return false;
+        }
+    }
+    return true;
+}
