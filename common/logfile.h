@@ -10,6 +10,10 @@
 // lost and the caller carries on.
 //
 // Line format: "dd/MM/yyyy HH:mm:ss" + blank + text + CR LF, UTF-8.
+//
+// When the set-aside name is already taken (a second set-aside within the same minute) the current
+// file is neither renamed nor emptied: entries keep being appended to it, and the next entry after
+// the minute has turned sets it aside under the new name.
 class LogFile {
 public:
     static constexpr qint64 SizeLimit = 1000000;

@@ -1,1 +1,59 @@
-// implementation pending
+#include "runtimeenv.h"
+
+#include <QSysInfo>
+#include <QtGlobal>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+QString env(const char* name) {
+    return qEnvironmentVariable(name);
+}
+
+bool isTrue(const QString& value) {
+    const QString v = value.trimmed().toLower();
+    return v == QLatin1String("1") || v == QLatin1String("true") || v == QLatin1String("yes") ||
+           v == QLatin1String("on");
+}
+} // namespace
+
+RuntimeEnv RuntimeEnv::read() {
+    RuntimeEnv e;
+    e.shareRoot = env("VELARIX_SHARE_ROOT");
+    e.pcName = env("VELARIX_PC_NAME").trimmed();
+    if (e.pcName.isEmpty())
+        e.pcName = QSysInfo::machineHostName();
+
+    // The 25 ports must fit below 65536; anything else keeps the usual 1500.
+    bool ok = false;
+    const int port = env("VELARIX_BASE_PORT").trimmed().toInt(&ok);
+    if (ok && port >= 1 && port <= 65535 - 24)
+        e.basePort = port;
+
+    e.unattended = isTrue(env("VELARIX_UNATTENDED"));
+    e.pdfDir = env("VELARIX_PDF_DIR");
+
+    const QString page = env("VELARIX_CODEPAGE").trimmed().toLower();
+    const bool oem = page == QLatin1String("ibm850") || page == QLatin1String("850") ||
+                     page == QLatin1String("cp850") || page == QLatin1String("ibm858") ||
+                     page == QLatin1String("858") || page == QLatin1String("cp858") ||
+                     page == QLatin1String("ibm00858");
+    e.codePage = oem ? QStringLiteral("IBM850") : QStringLiteral("windows-1252");
+
+    const double scale = env("VELARIX_TIMER_SCALE").trimmed().toDouble(&ok);
+    if (ok && std::isfinite(scale) && scale > 0.0)
+        e.timerScale = scale;
+    return e;
+}
+
+const RuntimeEnv& RuntimeEnv::get() {
+    static const RuntimeEnv env = read();
+    return env;
+}
+
+int RuntimeEnv::interval(int milliseconds) const {
+    const double scaled = std::round(double(milliseconds) / timerScale);
+    return int(std::clamp(scaled, 1.0, double(std::numeric_limits<int>::max())));
+}
