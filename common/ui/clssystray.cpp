@@ -1,1 +1,224 @@
-// implementation pending
+#include "clssystray.h"
+
+#include "userprompts.h"
+
+#include <QSystemTrayIcon>
+
+namespace {
+const QString MsgNoIcon = QStringLiteral(
+    "Impossibile procedere prima di impostare un'icona da visualizzare (proprietà Icon).");
+const QString MsgNoOwner = QStringLiteral(
+    "Impossibile visualizzare l'icona prima di impostare un controllo (proprietà OwnerControl).");
+const QString MsgOwnerWhileShown =
+    QStringLiteral("Impossibile cambiare il controllo quando l'icona è gia attiva.");
+
+constexpr int FlagsAdded = 7;
+constexpr int FlagsWithBalloon = 23;
+
+// What the desktop shows of a field: up to its terminator, without the padding.
+QString shownText(const QString& field) {
+    const qsizetype nul = field.indexOf(QChar(0));
+    return (nul >= 0 ? field.left(nul) : field).trimmed();
+}
+
+QSystemTrayIcon::MessageIcon messageIcon(int balloonIcon) {
+    switch (balloonIcon) {
+    case 1:
+        return QSystemTrayIcon::Information;
+    case 2:
+        return QSystemTrayIcon::Warning;
+    case 3:
+        return QSystemTrayIcon::Critical;
+    default:
+        return QSystemTrayIcon::NoIcon;
+    }
+}
+} // namespace
+
+clsSysTray::clsSysTray(UserPrompts* prompts, QObject* parent)
+    : QObject(parent), m_prompts(prompts), m_tooltip(QString(QChar(0))),
+      m_balloonTitle(QString(QChar(0))), m_balloonText(QString(QChar(0))) {}
+
+clsSysTray::~clsSysTray() {
+    Remove();
+}
+
+QString clsSysTray::fixedField(const QString& text, int maxText, int fieldLength) {
+    const QString cut = text.left(maxText);
+    if (cut.isEmpty())
+        return QString(QChar(0));
+    QString field = cut + QChar(0);
+    if (field.size() < fieldLength)
+        field += QString(fieldLength - field.size(), QLatin1Char(' '));
+    return field.left(fieldLength);
+}
+
+void clsSysTray::setOwnerControl(QWidget* owner) {
+    if (m_shown) {
+        if (m_prompts)
+            m_prompts->message(MsgOwnerWhileShown, QString(), UserPrompts::Icon::Exclamation);
+        return;
+    }
+    m_owner = owner;
+    m_ownerSet = owner != nullptr;
+}
+
+void clsSysTray::setToolTipText(const QString& text) {
+    const QString cut = text.left(TooltipField);
+    // Stored as blank, text, blank and terminator: a long text loses its end and its terminator.
+    m_tooltip = cut.isEmpty() ? QString(QChar(0))
+                              : fixedField(QLatin1Char(' ') + cut + QLatin1Char(' '),
+                                           TooltipField + 2, TooltipField);
+    update();
+}
+
+QString clsSysTray::toolTipText() const {
+    return m_tooltip;
+}
+
+void clsSysTray::setIcon(const QIcon& icon) {
+    m_icon = icon;
+    m_iconSet = !icon.isNull();
+    update();
+}
+
+bool clsSysTray::Remove() {
+    if (m_shown) {
+        if (m_tray)
+            m_tray->hide();
+        m_shown = false;
+    }
+    return true;
+}
+
+bool clsSysTray::desktopHasTray() const {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool clsSysTray::Add() {
+    if (!m_iconSet) {
+        if (m_prompts)
+            m_prompts->message(MsgNoIcon, QString(), UserPrompts::Icon::Exclamation);
+        return false;
+    }
+    if (!m_ownerSet || !m_owner) {
+        if (m_prompts)
+            m_prompts->message(MsgNoOwner, QString(), UserPrompts::Icon::Exclamation);
+        return false;
+    }
+    // A second Add while shown simply refreshes the icon: it stays counted as shown, so a later
+    // Remove still takes it away.
+    m_flags = FlagsAdded;
+    if (m_shown) {
+        update();
+        return true;
+    }
+    if (!desktopHasTray())
+        return false;
+
+    if (!m_tray) {
+        m_tray = new QSystemTrayIcon(this);
+        connect(m_tray, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason reason) {
+                    // Only the double-click brings the window back; clicks and menus do nothing.
+                    if (reason == QSystemTrayIcon::DoubleClick)
+                        emit doubleClicked();
+                });
+    }
+    m_tray->setIcon(m_icon);
+    m_tray->setToolTip(shownText(m_tooltip));
+    m_tray->show();
+    m_shown = m_tray->isVisible();
+    return m_shown;
+}
+
+void clsSysTray::ShowBalloon() {
+    m_flags = FlagsWithBalloon;
+    update();
+}
+
+QString clsSysTray::balloonTitle() const {
+    return m_balloonTitle;
+}
+
+void clsSysTray::setBalloonTitle(const QString& text) {
+    m_balloonTitle = fixedField(text, BalloonTitleField, BalloonTitleField);
+    update();
+}
+
+void clsSysTray::setBalloonIcon(int icon) {
+    m_balloonIcon = icon;
+    update();
+}
+
+QString clsSysTray::balloonToolTip() const {
+    return m_balloonText;
+}
+
+void clsSysTray::setBalloonToolTip(const QString& text) {
+    m_balloonText = fixedField(text, BalloonTextField - 1, BalloonTextField);
+    update();
+}
+
+void clsSysTray::notify(const QString& title, const QString& text) {
+    if (!m_shown || !m_tray)
+        return;
+    const int icon = m_balloonIcon != 0 ? m_balloonIcon : 1;
+    m_tray->showMessage(title, text, messageIcon(icon));
+}
+
+void clsSysTray::update() {
+    // Changes reach the desktop only while the icon is shown; otherwise at the next Add.
+    if (!m_shown || !m_tray)
+        return;
+    m_tray->setIcon(m_icon);
+    m_tray->setToolTip(shownText(m_tooltip));
+    if (m_flags == FlagsWithBalloon)
+        m_tray->showMessage(shownText(m_balloonTitle), shownText(m_balloonText),
+                            messageIcon(m_balloonIcon));
+}
+
+namespace {
+void bringBack(QWidget* window) {
+    if (!window)
+        return;
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+}
+} // namespace
+
+void hideToTray(clsSysTray*& tray, QWidget* window, QWidget* owner, const QString& tooltip,
+                UserPrompts* prompts) {
+    if (!window)
+        return;
+    if (!tray) {
+        tray = new clsSysTray(prompts, window);
+        // A tray made here restores its window on double-click by itself.
+        clsSysTray* made = tray;
+        QObject::connect(made, &clsSysTray::doubleClicked, window, [made, window] {
+            made->Remove();
+            bringBack(window);
+        });
+    }
+    tray->setIcon(window->windowIcon());
+    tray->setOwnerControl(owner ? owner : window);
+    tray->setToolTipText(tooltip);
+    tray->setBalloonTitle(QStringLiteral("Messaggio"));
+    tray->setBalloonToolTip(QStringLiteral("Questo è il contenuto del messaggio"));
+    tray->setBalloonIcon(3);
+    if (tray->Add())
+        window->hide();
+    else
+        window->showMinimized(); // no notification area: the task bar keeps the window reachable
+}
+
+void restoreFromTray(clsSysTray*& tray, QWidget* window, UserPrompts* prompts) {
+    if (!tray)
+        tray = new clsSysTray(prompts, window);
+    tray->Remove();
+    bringBack(window);
+}

@@ -13,6 +13,10 @@ class UserPrompts;
 // reach the desktop only while the icon is shown. Where the desktop has no notification area,
 // Add() fails and the caller minimises its window instead of hiding it (hideToTray below), so the
 // window never becomes unreachable.
+//
+// Add() shows the message box about the missing Icon or OwnerControl through the UserPrompts given
+// and returns false; it also returns false where the desktop has no notification area. Calling
+// Add() while shown keeps the icon counted as shown (a later Remove() still takes it away).
 class clsSysTray : public QObject {
     Q_OBJECT
 public:
@@ -46,6 +50,10 @@ public:
     // Fills a fixed-length field: cut, text + NUL, padded with blanks, cut to the field length.
     static QString fixedField(const QString& text, int maxText, int fieldLength);
 
+protected:
+    // Whether the desktop offers a notification area (tests stand in for one).
+    virtual bool desktopHasTray() const;
+
 signals:
     // A left double-click on the icon; the owner window restores itself.
     void doubleClicked();
@@ -69,6 +77,7 @@ private:
 
 // The hiding sequence both main windows use: set icon, owner, tooltip, balloon texts and icon 3,
 // Add, then hide the window; where no notification area exists the window is minimised instead.
+// When it creates the tray itself, a double-click on the icon restores the window.
 void hideToTray(clsSysTray*& tray, QWidget* window, QWidget* owner, const QString& tooltip,
                 UserPrompts* prompts);
 // Restores a window from the tray: Remove the icon and show the window.
