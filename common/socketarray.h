@@ -32,6 +32,19 @@ public:
         Error = 9
     };
 
+    // Error numbers of the error event and of failed operations (those of the Winsock control).
+    static constexpr int ErrorBadState = 40006;       // wrong state for the operation
+    static constexpr int ErrorNoSuchElement = 340;    // the element does not exist
+    static constexpr int ErrorNoSuchRequest = 40020;  // accept of an unknown request
+    static constexpr int ErrorAddressInUse = 10048;   // the local port is taken
+    static constexpr int ErrorConnectionRefused = 10061;
+    static constexpr int ErrorTimedOut = 10060;
+    static constexpr int ErrorHostNotFound = 11001;
+    static constexpr int ErrorNetwork = 10050;
+    static constexpr int ErrorAccess = 10013;
+    static constexpr int ErrorResource = 10055;
+    static constexpr int ErrorOther = 10022;
+
     explicit SocketArray(QObject* parent = nullptr);
     ~SocketArray() override;
 
@@ -46,7 +59,12 @@ public:
     Failure listen(int index); // on the local port, all IPv4 addresses
     // Accepts a pending request on the same element; the element stops listening.
     Failure accept(int index, qintptr requestId);
+    // IPv4. Creates the element when it does not exist. Failure (refused, unknown host, no answer
+    // within connectTimeout) comes as the error event, never from this call.
     void connectToHost(int index, const QString& host, quint16 port);
+    // A host that drops connection attempts silently would otherwise hold a call for minutes.
+    void setConnectTimeout(int milliseconds);
+    int connectTimeout() const { return m_connectTimeout; }
     // Hands the whole text to the socket; fails when the element is not connected.
     Failure send(int index, const QString& text);
     Failure sendBytes(int index, const QByteArray& bytes);
@@ -69,6 +87,25 @@ private:
     struct Element;
     Element* element(int index) const;
     void attachSocket(int index, QTcpSocket* socket);
+    void detachSocket(Element* e, bool graceful);
+    void stopListening(Element* e);
+    void releaseRequests(Element* e);
+    void closeRequestsLater();
+    void incomingRequest(int index, QTcpServer* server, qintptr descriptor);
+    void connectTimedOut(int index, QTcpSocket* socket);
+    void socketError(int index, QTcpSocket* socket);
+    void socketDisconnected(int index, QTcpSocket* socket);
+    bool isCurrent(int index, quint64 generation) const;
+    quint64 nextGeneration() { return ++m_generation; }
+    // Queues an event for the element's present connection; it is dropped if the element has
+    // been closed, destroyed or reused in between.
+    template <typename Emit> void post(int index, Emit emitEvent);
 
     QHash<int, Element*> m_elements;
+    // Requests set free by a close or an accept, closed at the next turn of the event loop
+    // unless accepted before (a handler closes the element, then accepts on it).
+    QList<qintptr> m_releasedRequests;
+    bool m_releaseQueued = false;
+    quint64 m_generation = 0;
+    int m_connectTimeout = 10000;
 };

@@ -29,7 +29,10 @@ QString trimBlanks(const QString& text);
 
 // Splits what a socket delivers into messages at each carriage return, keeping a message whose
 // carriage return has not arrived yet for the next delivery. A peer that sends more than
-// MaxPending bytes without a carriage return has the excess discarded (overflowed() tells, once).
+// MaxPending bytes without a carriage return has the excess discarded: that over-long message is
+// dropped whole, up to and including its carriage return (a cut message could name the wrong
+// file), and framing resumes after it. takeOverflow() tells once per dropped message, so the
+// caller can log it. Memory stays bounded by MaxPending whatever the peer sends.
 class MessageFramer {
 public:
     static constexpr qsizetype MaxPending = 64 * 1024;
