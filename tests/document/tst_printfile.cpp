@@ -1,0 +1,387 @@
+// The print-file reader against the golden fixtures of tests/data/printfiles, plus the rules that
+// need no file: company code, report name, numbers, and data cut short by a failed read.
+
+#include "printfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+const QString FixtureDir = QStringLiteral(VELARIX_TEST_DATA "/printfiles");
+
+QString unescape(const QString& quoted, QString* error) {
+    QString out;
+    for (qsizetype i = 0; i < quoted.size(); ++i) {
+        const QChar c = quoted[i];
+        if (c != u'\\') {
+            out += c;
+            continue;
+        }
+        if (++i >= quoted.size()) {
+            *error = QStringLiteral("dangling backslash");
+            return {};
+        }
+        switch (quoted[i].unicode()) {
+        case 'f':
+            out += u'\f';
+            break;
+        case 'v':
+            out += u'\v';
+            break;
+        case 't':
+            out += u'\t';
+            break;
+        case 'n':
+            out += u'\n';
+            break;
+        case '0':
+            out += QChar(0);
+            break;
+        case '\\':
+            out += u'\\';
+            break;
+        case '"':
+            out += u'"';
+            break;
+        case 'u':
+            out += QChar(quoted.mid(i + 1, 4).toUShort(nullptr, 16));
+            i += 4;
+            break;
+        default:
+            *error = QStringLiteral("unknown escape");
+            return {};
+        }
+    }
+    return out;
+}
+
+// What an .expected file says, in the reader's own terms.
+struct Expected {
+    QString outcome;
+    QString kind;
+    int branch = 0;
+    QString starts;
+    QString pages;
+    QMap<int, QString> header;
+    QMap<int, QString> body;
+    QMap<int, QString> totals;
+};
+
+bool parseExpected(const QString& path, Expected* e, QString* error) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        *error = f.errorString();
+        return false;
+    }
+    static const QRegularExpression rowRe(
+        QStringLiteral(R"re(^(header|body|totals) (\d+)(?:\.\.(\d+))? (?:"(.*)"|(filler))$)re"));
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(u'#'))
+            continue;
+        const QString key = line.section(u' ', 0, 0);
+        const QString rest = line.section(u' ', 1);
+        if (key == u"outcome") {
+            e->outcome = rest;
+        } else if (key == u"kind") {
+            e->kind = rest == u"-" ? QString() : rest;
+        } else if (key == u"branch") {
+            e->branch = rest.toInt();
+        } else if (key == u"starts") {
+            e->starts = rest;
+        } else if (key == u"pages") {
+            e->pages = rest;
+        } else {
+            const auto m = rowRe.match(line);
+            if (!m.hasMatch()) {
+                *error = QStringLiteral("cannot read: ") + line;
+                return false;
+            }
+            const int from = m.captured(2).toInt();
+            const int to = m.captured(3).isEmpty() ? from : m.captured(3).toInt();
+            QString text =
+                m.captured(5) == u"filler" ? QString(80, u' ') : unescape(m.captured(4), error);
+            if (!error->isEmpty())
+                return false;
+            QMap<int, QString>& target = key == u"header" ? e->header
+                                         : key == u"body" ? e->body
+                                                          : e->totals;
+            for (int n = from; n <= to; ++n) {
+                QString t = text;
+                t.replace(QStringLiteral("%n"), QStringLiteral("%1").arg(n, 2, 10, QChar(u'0')));
+                t.replace(QStringLiteral("%k"),
+                          QStringLiteral("%1").arg(n - from + 1, 2, 10, QChar(u'0')));
+                target.insert(n, t);
+            }
+        }
+    }
+    return true;
+}
+
+QString outcomeName(PrintDocument::Outcome o) {
+    switch (o) {
+    case PrintDocument::Outcome::NoDocument:
+        return QStringLiteral("NoDocument");
+    case PrintDocument::Outcome::BrokenPage:
+        return QStringLiteral("BrokenPage");
+    case PrintDocument::Outcome::Complete:
+        return QStringLiteral("Complete");
+    }
+    return {};
+}
+
+QString pagesText(const PrintDocument& doc) {
+    if (doc.pages.isEmpty())
+        return QStringLiteral("-");
+    QStringList parts;
+    for (const PrintPage& p : doc.pages) {
+        QString s = QStringLiteral("%1:%2").arg(p.number).arg(p.bodyCount);
+        switch (p.broken) {
+        case PrintPage::Break::None:
+            break;
+        case PrintPage::Break::Header:
+            s += QStringLiteral(":Header");
+            break;
+        case PrintPage::Break::Body:
+            s += QStringLiteral(":Body");
+            break;
+        case PrintPage::Break::Totals:
+            s += QStringLiteral(":Totals");
+            break;
+        }
+        parts << s;
+    }
+    return parts.join(u' ');
+}
+
+QString startsText(const PrintDocument& doc) {
+    if (doc.startKinds.isEmpty())
+        return QStringLiteral("-");
+    QStringList parts;
+    for (const QString& k : doc.startKinds)
+        parts << (k.isEmpty() ? QStringLiteral("?") : k);
+    return parts.join(u',');
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll();
+}
+
+// A two-page ODL file written in the test: 14 header, 40 body, 3 totals lines per page.
+QByteArray twoPageOdl() {
+    QByteArray b = "@^01\r\n^FL:  2\r\n";
+    for (int p = 1; p <= 2; ++p) {
+        for (int i = 1; i <= 14; ++i)
+            b += "H" + QByteArray::number(i) + "\r\n";
+        for (int i = 1; i <= 40; ++i)
+            b += "P" + QByteArray::number(p) + "B" + QByteArray::number(i) + "\r\n";
+        for (int i = 1; i <= 3; ++i)
+            b += "P" + QByteArray::number(p) + "T" + QByteArray::number(i) + "\r\n";
+        b += "\f\r\n";
+    }
+    return b;
+}
+
+} // namespace
+
+class TestPrintFile : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fixtures_data();
+    void fixtures();
+
+    void companyCode_data();
+    void companyCode();
+    void reportName_data();
+    void reportName();
+    void wholeNumber_data();
+    void wholeNumber();
+
+    void failedRead_data();
+    void failedRead();
+    void emptyAndGarbage();
+};
+
+void TestPrintFile::fixtures_data() {
+    QTest::addColumn<QString>("name");
+    const QStringList names =
+        QDir(FixtureDir).entryList({QStringLiteral("*.prn")}, QDir::Files, QDir::Name);
+    QVERIFY2(names.size() >= 20, qPrintable(FixtureDir));
+    for (const QString& n : names) {
+        const QString base = n.chopped(4);
+        QTest::newRow(qPrintable(base)) << base;
+    }
+}
+
+void TestPrintFile::fixtures() {
+    QFETCH(QString, name);
+    Expected e;
+    QString error;
+    QVERIFY2(parseExpected(FixtureDir + u'/' + name + QStringLiteral(".expected"), &e, &error),
+             qPrintable(error));
+
+    const PrintDocument doc = PrintFile::read(readBytes(FixtureDir + u'/' + name + ".prn"));
+    QCOMPARE(outcomeName(doc.outcome), e.outcome);
+    QCOMPARE(doc.kind, e.kind);
+    QCOMPARE(doc.branch, e.branch);
+    QCOMPARE(startsText(doc), e.starts);
+    QCOMPARE(pagesText(doc), e.pages);
+
+    QCOMPARE(doc.header.size(), e.header.size());
+    for (int i = 0; i < doc.header.size(); ++i)
+        QCOMPARE(doc.header[i], e.header.value(i + 1, QStringLiteral("<missing>")));
+
+    QCOMPARE(doc.body.size(), e.body.size());
+    for (int i = 0; i < doc.body.size(); ++i) {
+        QCOMPARE(doc.body[i].number, i + 1); // consecutive from 1
+        QCOMPARE(doc.body[i].text, e.body.value(i + 1, QStringLiteral("<missing>")));
+    }
+
+    QCOMPARE(doc.totals.size(), PrintFile::TotalsLines);
+    for (int j = 0; j < PrintFile::TotalsLines; ++j)
+        QCOMPARE(doc.totals[j], e.totals.value(j + 1));
+}
+
+void TestPrintFile::companyCode_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("code");
+    QTest::newRow("012") << "\\\\srv\\Velarix\\Stampe\\X.012.PRN" << 12;
+    QTest::newRow("000 becomes 1") << "\\\\srv\\Velarix\\Stampe\\X.000.PRN" << 1;
+    QTest::newRow("letters give 1") << "C:\\Stampe\\X.AB1.PRN" << 1;
+    QTest::newRow("digits then letter") << "X.1A2.PRN" << 1;
+    QTest::newRow("blank inside") << "X.1 2.PRN" << 12;
+    QTest::newRow("leading blanks") << "X.  7.PRN" << 7;
+    QTest::newRow("007") << "/mnt/velarix/Stampe/DOC.007.PRN" << 7;
+    QTest::newRow("short path") << "1.PRN" << 1;
+    QTest::newRow("empty") << "" << 1;
+}
+
+void TestPrintFile::companyCode() {
+    QFETCH(QString, path);
+    QFETCH(int, code);
+    QCOMPARE(PrintFile::companyCodeFromPath(path), code);
+}
+
+void TestPrintFile::reportName_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("company");
+    QTest::addColumn<int>("branch");
+    QTest::addColumn<bool>("perCompany");
+    QTest::addColumn<bool>("perBranch");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << "ODL" << 1 << 2 << false << false << "ODL";
+    QTest::newRow("company") << "ODL" << 1 << 2 << true << false << "ODL_001";
+    QTest::newRow("both") << "ODL" << 1 << 2 << true << true << "ODL_001-02";
+    QTest::newRow("branch only") << "ODL" << 1 << 2 << false << true << "ODL-02";
+    QTest::newRow("branch 0") << "FOM" << 2 << 0 << true << true << "FOM_002";
+    QTest::newRow("branch 12") << "FVV" << 7 << 12 << true << true << "FVV_007-12";
+    QTest::newRow("unknown kind with branch") << "" << 1 << 3 << true << true << "";
+}
+
+void TestPrintFile::reportName() {
+    QFETCH(QString, kind);
+    QFETCH(int, company);
+    QFETCH(int, branch);
+    QFETCH(bool, perCompany);
+    QFETCH(bool, perBranch);
+    QFETCH(QString, name);
+    QCOMPARE(PrintFile::reportName(kind, company, branch, perCompany, perBranch), name);
+}
+
+void TestPrintFile::wholeNumber_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("value");
+    QTest::newRow("1") << "1" << true << 1;
+    QTest::newRow("blanks") << " 3 " << true << 3;
+    QTest::newRow("zero") << "0" << true << 0;
+    QTest::newRow("half to even") << "2.5" << true << 2;
+    QTest::newRow("comma") << "3,5" << true << 4;
+    QTest::newRow("letters") << "abc" << false << 0;
+    QTest::newRow("empty") << "" << false << 0;
+    QTest::newRow("too big") << "40000" << false << 0;
+}
+
+void TestPrintFile::wholeNumber() {
+    QFETCH(QString, text);
+    QFETCH(bool, ok);
+    QFETCH(int, value);
+    int v = -99;
+    QCOMPARE(PrintFile::wholeNumber(text, &v), ok);
+    if (ok)
+        QCOMPARE(v, value);
+}
+
+void TestPrintFile::failedRead_data() {
+    // Where the data of the two-page file stops, and what the reader must make of it.
+    QTest::addColumn<int>("cutAfterLine");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<QString>("pages");
+    QTest::addColumn<int>("bodyLines");
+    const int page = 14 + 40 + 3 + 1;
+    QTest::newRow("in header of page 1") << 2 + 5 << "BrokenPage"
+                                         << "1:0:Header" << 0;
+    QTest::newRow("in body of page 1") << 2 + 14 + 10 << "BrokenPage"
+                                       << "1:10:Body" << 10;
+    QTest::newRow("in totals of page 1") << 2 + 14 + 40 + 1 << "BrokenPage"
+                                         << "1:40:Totals" << 40;
+    // Cut right after the blank page break: the read that follows it fails.
+    QTest::newRow("after page break") << 2 + page << "BrokenPage"
+                                      << "1:40:Totals" << 40;
+    QTest::newRow("before the first page") << 1 << "NoDocument"
+                                           << "-" << 0;
+    QTest::newRow("in header of page 2") << 2 + page + 3 << "BrokenPage"
+                                         << "1:40 2:0:Header" << 40;
+}
+
+void TestPrintFile::failedRead() {
+    QFETCH(int, cutAfterLine);
+    QFETCH(QString, outcome);
+    QFETCH(QString, pages);
+    QFETCH(int, bodyLines);
+    const QByteArray all = twoPageOdl();
+    qsizetype pos = 0;
+    for (int i = 0; i < cutAfterLine; ++i)
+        pos = all.indexOf('\n', pos) + 1;
+    const Failure failure{57, QStringLiteral("Device I/O error")};
+    const PrintDocument doc = PrintFile::read(all.left(pos), failure);
+    QCOMPARE(outcomeName(doc.outcome), outcome);
+    QCOMPARE(pagesText(doc), pages);
+    QCOMPARE(doc.body.size(), bodyLines);
+    QCOMPARE(doc.readFailure.number, 57);
+    // Never mistaken for a whole file.
+    QVERIFY(doc.outcome != PrintDocument::Outcome::Complete);
+
+    const PrintDocument whole = PrintFile::read(all);
+    QCOMPARE(outcomeName(whole.outcome), QStringLiteral("Complete"));
+    QCOMPARE(whole.readFailure.number, 0);
+}
+
+void TestPrintFile::emptyAndGarbage() {
+    PrintDocument doc = PrintFile::read(QByteArray());
+    QCOMPARE(doc.outcome, PrintDocument::Outcome::NoDocument);
+    QVERIFY(doc.startKinds.isEmpty());
+
+    doc = PrintFile::read(QByteArray("\r\n\r\n\r"));
+    QCOMPARE(doc.outcome, PrintDocument::Outcome::NoDocument);
+
+    // A caret at the very end of a start line: the code is empty, no kind.
+    doc = PrintFile::read(QByteArray("@^\r\n^FL:\r\nline\r\n"));
+    QCOMPARE(doc.outcome, PrintDocument::Outcome::NoDocument);
+    QCOMPARE(doc.startKinds, QStringList{QString()});
+    // "FL:" at the end of the control line gives branch 0.
+    doc = PrintFile::read(QByteArray("@^02\r\n^FL:\r\n"));
+    QCOMPARE(doc.kind, QStringLiteral("PRE"));
+    QCOMPARE(doc.branch, 0);
+}
+
+QTEST_GUILESS_MAIN(TestPrintFile)
+#include "tst_printfile.moc"
