@@ -1,0 +1,118 @@
+#include "clientconnection.h"
+
+#include "socketarray.h"
+
+ClientConnection::ClientConnection(SocketArray& sockets, std::function<void(const QString&)> log,
+                                   QObject* parent)
+    : QObject(parent), m_sockets(sockets), m_log(std::move(log))
+{
+    m_timer.setObjectName(QStringLiteral("Timer1"));
+    m_timer.setInterval(1000);
+    m_timer.setSingleShot(false); // every tick handler switches it off itself
+    connect(&m_timer, &QTimer::timeout, this, &ClientConnection::onTimer);
+    connect(&m_sockets, &SocketArray::error, this, [this](int index, int, const QString&) {
+        if (index == Element)
+            onError(index);
+    });
+    connect(&m_sockets, &SocketArray::connected, this, &ClientConnection::onConnected);
+    connect(&m_sockets, &SocketArray::dataArrival, this,
+            [this](int index, qint64) { onData(index); });
+    connect(&m_sockets, &SocketArray::closed, this, &ClientConnection::onClosed);
+}
+
+void ClientConnection::onTimer()
+{
+    m_log(QStringLiteral("Timer1"));
+    m_sockets.destroy(Element);
+    m_sockets.create(Element);
+    m_framer.clear();
+    m_callPort = m_basePort;
+    if (m_sockets.state(Element) != 7)
+        m_sockets.connectToHost(Element, m_host, quint16(m_callPort));
+    emit statusChanged(QStringLiteral("Chiamata in corso sulla porta ") +
+                       QString::number(m_callPort));
+    m_timer.stop();
+}
+
+void ClientConnection::onError(int)
+{
+    m_log(QStringLiteral("WSCK_Error"));
+    if (m_callPort >= m_basePort + PortCount - 1) {
+        m_timer.start();
+        return;
+    }
+    m_sockets.close(Element);
+    m_framer.clear();
+    ++m_callPort;
+    m_sockets.connectToHost(Element, m_host, quint16(m_callPort));
+    emit statusChanged(QStringLiteral("Riprova sulla porta ") + QString::number(m_callPort));
+}
+
+void ClientConnection::onConnected(int index)
+{
+    m_log(QStringLiteral("WSCK_Connect"));
+    if (m_sockets.state(Element) != 7)
+        return;
+    emit callButtonEnabled(false);
+    emit statusChanged(QStringLiteral("Connessione stabilita"));
+    emit portShown(QString::number(m_callPort));
+    m_sockets.send(index, Wire::registration(m_workstation));
+    const QString line = QStringLiteral("Inviato: PC:") + m_workstation;
+    emit listAdd(line);
+    m_log(line);
+}
+
+void ClientConnection::onData(int index)
+{
+    m_log(QStringLiteral("WSCK_DataArrival"));
+    const QList<QString> messages = m_framer.feed(m_sockets.readAllBytes(index));
+    if (m_framer.takeOverflow())
+        m_log(QStringLiteral("Messaggio senza fine riga oltre 64 KiB: parte eccedente scartata"));
+    for (const QString& text : messages)
+        emit messageReceived(text, index);
+}
+
+void ClientConnection::onClosed(int index)
+{
+    if (index != Element)
+        return;
+    m_log(QStringLiteral("WSCK_Close"));
+    disconnectAction();
+    connectAction();
+}
+
+void ClientConnection::connectAction()
+{
+    m_log(QStringLiteral("Tasto Connetti"));
+    m_timer.start();
+    emit closeButtonEnabled(true);
+}
+
+void ClientConnection::disconnectAction()
+{
+    m_log(QStringLiteral("Tasto Disconnetti"));
+    m_timer.stop();
+    m_sockets.close(Element);
+    m_framer.clear();
+    emit statusChanged(QStringLiteral("Operazione terminata"));
+    emit callButtonEnabled(true);
+    emit closeButtonEnabled(false);
+}
+
+void ClientConnection::shutdown()
+{
+    m_timer.stop();
+    m_sockets.close(Element);
+}
+
+bool ClientConnection::isConnected() const
+{
+    return m_sockets.exists(Element) && m_sockets.state(Element) == 7;
+}
+
+bool ClientConnection::sendText(const QString& text)
+{
+    if (!isConnected())
+        return false;
+    return m_sockets.send(Element, text + QLatin1Char(Wire::CR)).ok();
+}

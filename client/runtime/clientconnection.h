@@ -1,0 +1,73 @@
+#pragma once
+
+#include "wiremessages.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <functional>
+
+class SocketArray;
+
+// The client's connection to the print server: sweeps of calls from the base port up to base + 24,
+// the registration with the workstation name once connected, and every complete message received
+// handed on in order. Knows nothing of widgets: the window shows what the signals tell it.
+//
+// Element 1 of the socket array is the only socket used; it is created afresh at every sweep.
+class ClientConnection : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int Element = 1;
+    static constexpr int PortCount = 25;
+
+    ClientConnection(SocketArray& sockets, std::function<void(const QString&)> log,
+                     QObject* parent = nullptr);
+
+    void setHost(const QString& host) { m_host = host; }
+    QString host() const { return m_host; }
+    void setBasePort(int port) { m_basePort = port; }
+    void setWorkstationName(const QString& name) { m_workstation = name; }
+    void setTimerInterval(int ms) { m_timer.setInterval(ms); }
+
+    // Start-up step that arms the first call, one timer interval later.
+    void arm() { m_timer.start(); }
+    // "Connetti": arm the timer, enable "Disconnetti"; the call starts at the next tick.
+    void connectAction();
+    // "Disconnetti": no further calls until connectAction().
+    void disconnectAction();
+    // Shutdown: timer off, element closed.
+    void shutdown();
+
+    bool isConnected() const;
+    // Sends text + CR on element 1; false when not connected.
+    bool sendText(const QString& text);
+    int callPort() const { return m_callPort; }
+    bool timerActive() const { return m_timer.isActive(); }
+    QTimer& timer() { return m_timer; }
+
+signals:
+    void statusChanged(const QString& text);
+    void callButtonEnabled(bool on);
+    void closeButtonEnabled(bool on);
+    void portShown(const QString& port);
+    void listAdd(const QString& line);
+    // One complete message (with its trailing CR) received on a socket element.
+    void messageReceived(const QString& text, int element);
+
+private:
+    void onTimer();
+    void onError(int index);
+    void onConnected(int index);
+    void onData(int index);
+    void onClosed(int index);
+    void callCurrentPort();
+
+    SocketArray& m_sockets;
+    std::function<void(const QString&)> m_log;
+    QTimer m_timer;
+    MessageFramer m_framer;
+    QString m_host;
+    QString m_workstation;
+    int m_basePort = 1500;
+    int m_callPort = 1500;
+};

@@ -1,0 +1,60 @@
+#include "clientwindow.h"
+#include "preview.h"
+#include "quitonsignal.h"
+#include "runtimeenv.h"
+#include "singleinstance.h"
+#include "textcodec.h"
+#include "widgetprompts.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VelarixCL"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Velarix workstation client"));
+    parser.addHelpOption();
+    QCommandLineOption afterUpdate(QStringLiteral("after-update"),
+                                   QStringLiteral("Started again by the updater."));
+    QCommandLineOption render(QStringLiteral("render"),
+                              QStringLiteral("Render a print file to PDF and exit."),
+                              QStringLiteral("file"));
+    QCommandLineOption pdf(QStringLiteral("pdf"), QStringLiteral("PDF to write with --render."),
+                           QStringLiteral("out.pdf"));
+    QCommandLineOption templates(
+        QStringLiteral("templates"),
+        QStringLiteral("Folder of the .rpt templates and Documenti.mdb (default: program folder)."),
+        QStringLiteral("folder"));
+    parser.addOptions({afterUpdate, render, pdf, templates});
+    parser.process(app);
+
+    const RuntimeEnv& env = RuntimeEnv::get();
+    if (!env.codePage.isEmpty())
+        TextCodec::select(env.codePage);
+
+    if (parser.isSet(render)) {
+        const QString folder = parser.isSet(templates) ? parser.value(templates)
+                                                       : QCoreApplication::applicationDirPath();
+        return renderPreview(parser.value(render), parser.value(pdf), folder);
+    }
+
+    UserPrompts& prompts = WidgetPrompts::forProgram();
+    SingleInstance instance(QCoreApplication::applicationDirPath(), QStringLiteral("VelarixCL"));
+    if (!instance.acquire()) {
+        prompts.message(QStringLiteral("Programma già in esecuzione!"));
+        return 0;
+    }
+
+    ClientWindow::Options options;
+    options.afterUpdate = parser.isSet(afterUpdate);
+    ClientWindow window(prompts, options);
+    installQuitOnSignal([&window] { window.close(); });
+    if (!window.startUp())
+        return 0;
+    return app.exec();
+}

@@ -1,0 +1,81 @@
+#include "preview.h"
+
+#include "copiesfile.h"
+#include "database.h"
+#include "documentschema.h"
+#include "documenttables.h"
+#include "printfile.h"
+#include "report/reportpreview.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+int fail(const QString& text)
+{
+    QTextStream(stderr) << text << '\n';
+    return 1;
+}
+
+int companyOf(const QString& path)
+{
+    if (path.endsWith(QStringLiteral(".PRN")))
+        return PrintFile::companyCodeFromPath(path);
+    // Not yet accepted by the server: the company code ends the name.
+    const int code = int(PrintFile::numericValue(QStringView(path).right(3)));
+    return code == 0 ? 1 : code;
+}
+} // namespace
+
+int renderPreview(const QString& printFile, const QString& pdfPath, const QString& folderPath)
+{
+    if (pdfPath.isEmpty())
+        return fail(QStringLiteral("--render needs --pdf OUT.pdf"));
+    QFile file(printFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(printFile + QStringLiteral(": ") + file.errorString());
+    const PrintDocument doc = PrintFile::read(file.readAll());
+    if (doc.outcome != PrintDocument::Outcome::Complete)
+        return fail(printFile + QStringLiteral(": nessun documento stampabile"));
+
+    const QString folder = QDir(folderPath).absolutePath() + QLatin1Char('/');
+    const CopiesSettings copies = CopiesFile::readForClient(folder + QStringLiteral("Copie.txt"));
+    const int company = companyOf(printFile);
+    const QString report =
+        PrintFile::reportName(doc.kind, company, doc.branch, copies.perCompany, copies.perBranch);
+
+    QTemporaryDir scratch;
+    const QString dbPath = scratch.filePath(QStringLiteral("Documenti.mdb"));
+    if (QFile::exists(folder + QStringLiteral("Documenti.mdb")))
+        QFile::copy(folder + QStringLiteral("Documenti.mdb"), dbPath);
+    if (Failure f = DocumentSchema::create(dbPath))
+        return fail(f.description);
+
+    Database db;
+    if (Failure f = db.open(Database::connectionText(dbPath)))
+        return fail(f.description);
+    DocumentTables tables(db);
+    Failure f = tables.begin();
+    if (!f)
+        f = tables.clear();
+    if (!f)
+        f = tables.appendBody(company, doc.body, 0, doc.body.size());
+    if (!f)
+        f = tables.appendHeader(company, doc.header);
+    if (!f)
+        f = tables.appendTotals(company, doc.totals);
+    if (!f)
+        f = tables.commit();
+    db.close();
+    if (f)
+        return fail(f.description);
+
+    f = renderDocumentToPdf(folder + report + QStringLiteral(".rpt"), dbPath, company, pdfPath);
+    if (f)
+        return fail(QStringLiteral("Errore ") + QString::number(f.number) + QLatin1Char(' ') +
+                    f.description);
+    QTextStream(stdout) << pdfPath << '\n';
+    return 0;
+}

@@ -1,0 +1,173 @@
+// The client's call sweep, registration and message hand-off, against real sockets on loopback.
+#include "clientconnection.h"
+#include "socketarray.h"
+
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+int freeBase()
+{
+    // 25 consecutive ports nobody listens on, away from the ports other tests pick.
+    for (;;) {
+        const int base = 41000 + int(QRandomGenerator::global()->bounded(15000));
+        bool free = true;
+        for (int p = base; p < base + 25 && free; ++p) {
+            QTcpServer probe;
+            free = probe.listen(QHostAddress::LocalHost, quint16(p));
+        }
+        if (free)
+            return base;
+    }
+}
+} // namespace
+
+class TestClientConnection : public QObject {
+    Q_OBJECT
+
+    struct Rig {
+        SocketArray sockets;
+        QStringList log;
+        ClientConnection connection{sockets, [this](const QString& t) { log << t; }};
+        QStringList statuses;
+        Rig(int base)
+        {
+            connection.setHost(QStringLiteral("127.0.0.1"));
+            connection.setBasePort(base);
+            connection.setWorkstationName(QStringLiteral("UFFICIO1"));
+            connection.setTimerInterval(40);
+            QObject::connect(&connection, &ClientConnection::statusChanged,
+                             [this](const QString& s) { statuses << s; });
+        }
+    };
+
+private slots:
+    void sweepsEveryPortThenStartsAgain()
+    {
+        const int base = freeBase();
+        Rig rig(base);
+        rig.connection.arm();
+        // A whole sweep and the first call of the next one.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.size() >= 26, 10000);
+        QCOMPARE(rig.statuses.first(), QStringLiteral("Chiamata in corso sulla porta %1").arg(base));
+        for (int i = 1; i < 25; ++i)
+            QCOMPARE(rig.statuses.at(i), QStringLiteral("Riprova sulla porta %1").arg(base + i));
+        QCOMPARE(rig.statuses.at(25), QStringLiteral("Chiamata in corso sulla porta %1").arg(base));
+        QCOMPARE(rig.log.count(QStringLiteral("WSCK_Error")) >= 25, true);
+        QCOMPARE(rig.log.first(), QStringLiteral("Timer1"));
+    }
+
+    void reachesTheFirstPortThatAnswersAndRegisters()
+    {
+        const int base = freeBase();
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base + 3)));
+        Rig rig(base);
+        QSignalSpy port(&rig.connection, &ClientConnection::portShown);
+        QSignalSpy listed(&rig.connection, &ClientConnection::listAdd);
+        rig.connection.arm();
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
+        QTcpSocket* peer = server.nextPendingConnection();
+        QTRY_COMPARE_WITH_TIMEOUT(port.size(), 1, 5000);
+        QCOMPARE(port.at(0).at(0).toString(), QString::number(base + 3));
+        QCOMPARE(rig.statuses.last(), QStringLiteral("Connessione stabilita"));
+        QCOMPARE(rig.statuses.at(3), QStringLiteral("Riprova sulla porta %1").arg(base + 3));
+        QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), qint64(12), 5000);
+        QCOMPARE(peer->readAll(), QByteArray("PC:UFFICIO1\r"));
+        QCOMPARE(listed.at(0).at(0).toString(), QStringLiteral("Inviato: PC:UFFICIO1"));
+        QVERIFY(rig.log.contains(QStringLiteral("WSCK_Connect")));
+        QVERIFY(rig.connection.isConnected());
+    }
+
+    void disconnectStopsCallingUntilConnect()
+    {
+        const int base = freeBase();
+        Rig rig(base);
+        rig.connection.arm();
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.statuses.isEmpty(), 5000);
+        rig.connection.disconnectAction();
+        QCOMPARE(rig.statuses.last(), QStringLiteral("Operazione terminata"));
+        const int calls = rig.log.count(QStringLiteral("Timer1"));
+        QTest::qWait(400); // ten timer intervals
+        QCOMPARE(rig.log.count(QStringLiteral("Timer1")), calls);
+
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base)));
+        rig.connection.connectAction();
+        QVERIFY(rig.connection.timerActive());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
+        QCOMPARE(rig.connection.callPort(), base);
+    }
+
+    void serverCloseCallsAgain()
+    {
+        const int base = freeBase();
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base)));
+        Rig rig(base);
+        rig.connection.arm();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
+        QTcpSocket* peer = server.nextPendingConnection();
+        QVERIFY(peer);
+        rig.log.clear();
+        peer->close();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.log.contains(QStringLiteral("Timer1")), 5000);
+        const QStringList expected{QStringLiteral("WSCK_Close"), QStringLiteral("Tasto Disconnetti"),
+                                   QStringLiteral("Tasto Connetti"), QStringLiteral("Timer1")};
+        QCOMPARE(rig.log.mid(0, 4), expected);
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
+    }
+
+    void framesEveryMessageOnce()
+    {
+        const int base = freeBase();
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base)));
+        Rig rig(base);
+        QSignalSpy received(&rig.connection, &ClientConnection::messageReceived);
+        rig.connection.arm();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
+        QTcpSocket* peer = server.nextPendingConnection();
+        peer->write("DIR:\\\\srv\\Velarix\\A.001.PRN\rDIR:\\\\srv\\Velarix\\B.001.PRN\r");
+        peer->flush();
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2, 5000);
+        QCOMPARE(received.at(0).at(0).toString(), QStringLiteral("DIR:\\\\srv\\Velarix\\A.001.PRN\r"));
+        QCOMPARE(received.at(1).at(0).toString(), QStringLiteral("DIR:\\\\srv\\Velarix\\B.001.PRN\r"));
+        QCOMPARE(received.at(0).at(1).toInt(), int(ClientConnection::Element));
+
+        // One message in single bytes arrives once, whole.
+        const QByteArray split("DIR:C.001.PRN\r");
+        for (char c : split) {
+            peer->write(&c, 1);
+            peer->flush();
+            QTest::qWait(2);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 3, 5000);
+        QCOMPARE(received.at(2).at(0).toString(), QStringLiteral("DIR:C.001.PRN\r"));
+        QTest::qWait(50);
+        QCOMPARE(received.size(), 3);
+    }
+
+    void sendByHandOnlyWhileConnected()
+    {
+        const int base = freeBase();
+        Rig rig(base);
+        QVERIFY(!rig.connection.sendText(QStringLiteral("Ciao")));
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base)));
+        rig.connection.arm();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
+        QTcpSocket* peer = server.nextPendingConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(peer->bytesAvailable() > 0, 5000);
+        peer->readAll();
+        QVERIFY(rig.connection.sendText(QStringLiteral("Ciao €")));
+        QTRY_VERIFY_WITH_TIMEOUT(peer->bytesAvailable() > 0, 5000);
+        QCOMPARE(peer->readAll(), QByteArray("Ciao \x80\r"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestClientConnection)
+#include "tst_clientconnection.moc"
