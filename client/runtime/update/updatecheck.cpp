@@ -61,6 +61,9 @@ bool UpdateCheck::walk(const QString& shareDir, const QString& relative, bool co
         const QString name = joined(relative, entry.fileName());
         if (entry.isDir()) {
             // A folder stands for the files inside it; the folder itself is never compared.
+            // Linked folders are left out (the updater does the same): a link could loop.
+            if (entry.isSymLink())
+                continue;
             if (!walk(entry.absoluteFilePath(), name, collectAll, outcome))
                 return false;
             continue;

@@ -1,0 +1,182 @@
+// The comparison of the share's Client folder with the program folder.
+#include "updatecheck.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString Share = QStringLiteral("\\\\srv\\Velarix\\");
+
+// A file with the given content and modification time; parent folders are created.
+void makeFile(const QString& path, const QDateTime& modified, const QByteArray& content = "x")
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(content);
+    QVERIFY(file.flush()); // a later write would move the time again
+    QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+QDateTime at(const QString& text)
+{
+    return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+using Entries = QList<QPair<QString, QString>>; // relative name, modification time ("" = folder)
+} // namespace
+
+class UpdateCheckTest : public QObject {
+    Q_OBJECT
+private slots:
+    void compare_data();
+    void compare();
+    void collectAllListsEveryName();
+    void unreachableShare_data();
+    void unreachableShare();
+    void unreadableShareEntryIsAFailure();
+    void timeStampIgnoresSeconds();
+};
+
+void UpdateCheckTest::compare_data()
+{
+    QTest::addColumn<Entries>("share");
+    QTest::addColumn<Entries>("local");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("outOfDate");
+
+    const int upToDate = int(UpdateCheck::Status::UpToDate);
+    const int due = int(UpdateCheck::Status::UpdateDue);
+    const QString t0 = QStringLiteral("2026-03-02 10:15:05");
+
+    QTest::newRow("empty Client folder") << Entries{} << Entries{} << upToDate << QStringList{};
+    QTest::newRow("missing local file")
+        << Entries{{"Copie.txt", t0}} << Entries{} << due << QStringList{"Copie.txt"};
+    QTest::newRow("changed within the same minute")
+        << Entries{{"Copie.txt", "2026-03-02 10:15:58"}} << Entries{{"Copie.txt", t0}}
+        << upToDate << QStringList{};
+    QTest::newRow("share newer by a minute")
+        << Entries{{"Copie.txt", "2026-03-02 10:16:00"}} << Entries{{"Copie.txt", t0}} << due
+        << QStringList{"Copie.txt"};
+    QTest::newRow("share newer by a year, older minute")
+        << Entries{{"Copie.txt", "2027-01-01 00:00:00"}}
+        << Entries{{"Copie.txt", "2026-12-31 23:59:00"}} << due << QStringList{"Copie.txt"};
+    QTest::newRow("newer local copy")
+        << Entries{{"Documenti.mdb", t0}} << Entries{{"Documenti.mdb", "2026-03-05 08:00:00"}}
+        << upToDate << QStringList{};
+    QTest::newRow("local files the share lacks")
+        << Entries{{"Copie.txt", t0}} << Entries{{"Copie.txt", t0}, {"VXCreg.txt", t0}}
+        << upToDate << QStringList{};
+    QTest::newRow("stops at the first due entry in name order")
+        << Entries{{"a.rpt", t0}, {"b.rpt", "2026-03-02 11:00:00"}, {"c.rpt", t0}}
+        << Entries{{"b.rpt", t0}} << due << QStringList{"a.rpt"};
+    QTest::newRow("subfolder without a local entry")
+        << Entries{{"Modelli/ODL.rpt", t0}} << Entries{} << due << QStringList{"Modelli/ODL.rpt"};
+    QTest::newRow("subfolder copied: the folder itself never counts")
+        << Entries{{"Modelli/ODL.rpt", t0}, {"Modelli/FOM.rpt", t0}}
+        << Entries{{"Modelli/ODL.rpt", t0}, {"Modelli/FOM.rpt", t0}} << upToDate << QStringList{};
+    QTest::newRow("empty subfolder") << Entries{{"Vuota", ""}} << Entries{} << upToDate
+                                     << QStringList{};
+    QTest::newRow("newer file deep in a subfolder")
+        << Entries{{"A/B/x.txt", "2026-03-02 12:00:00"}} << Entries{{"A/B/x.txt", t0}} << due
+        << QStringList{"A/B/x.txt"};
+    QTest::newRow("a folder where the share has a file")
+        << Entries{{"Copie.txt", t0}} << Entries{{"Copie.txt/inner", t0}} << due
+        << QStringList{"Copie.txt"};
+}
+
+void UpdateCheckTest::compare()
+{
+    QFETCH(Entries, share);
+    QFETCH(Entries, local);
+    QFETCH(int, status);
+    QFETCH(QStringList, outOfDate);
+
+    QTemporaryDir root;
+    const QString shareRoot = root.filePath(QStringLiteral("share"));
+    const QString install = root.filePath(QStringLiteral("Velarix CL")) + QLatin1Char('/');
+    QVERIFY(QDir().mkpath(shareRoot + QStringLiteral("/Client")));
+    QVERIFY(QDir().mkpath(install));
+    for (const auto& [name, time] : share) {
+        if (time.isEmpty())
+            QVERIFY(QDir().mkpath(shareRoot + QStringLiteral("/Client/") + name));
+        else
+            makeFile(shareRoot + QStringLiteral("/Client/") + name, at(time));
+    }
+    for (const auto& [name, time] : local)
+        makeFile(install + name, at(time));
+
+    const UpdateCheck::Outcome outcome = UpdateCheck(Share, shareRoot, install).run();
+    QCOMPARE(int(outcome.status), status);
+    QCOMPARE(outcome.outOfDate, outOfDate);
+    QVERIFY(outcome.failure.ok());
+}
+
+void UpdateCheckTest::collectAllListsEveryName()
+{
+    QTemporaryDir root;
+    const QString shareRoot = root.path();
+    const QString install = root.filePath(QStringLiteral("cl")) + QLatin1Char('/');
+    const QDateTime t0 = at(QStringLiteral("2026-03-02 10:15:05"));
+    makeFile(shareRoot + QStringLiteral("/Client/Aggiorna.txt"), t0.addSecs(3600));
+    makeFile(shareRoot + QStringLiteral("/Client/Copie.txt"), t0);
+    makeFile(shareRoot + QStringLiteral("/Client/Modelli/ODL.rpt"), t0);
+    makeFile(install + QStringLiteral("Aggiorna.txt"), t0);
+    makeFile(install + QStringLiteral("Copie.txt"), t0);
+
+    const UpdateCheck check(Share, shareRoot, install);
+    QCOMPARE(check.run(true).outOfDate, (QStringList{"Aggiorna.txt", "Modelli/ODL.rpt"}));
+    QCOMPARE(check.run(false).outOfDate, QStringList{"Aggiorna.txt"});
+    QCOMPARE(check.run(true).status, UpdateCheck::Status::UpdateDue);
+}
+
+void UpdateCheckTest::unreachableShare_data()
+{
+    QTest::addColumn<QString>("sharePath");
+    QTest::addColumn<bool>("withShareRoot");
+    QTest::addColumn<bool>("withClientFolder");
+
+    QTest::newRow("no server name") << QStringLiteral("\\\\\\Velarix\\") << true << true;
+    QTest::newRow("no share root") << Share << false << true;
+    QTest::newRow("share without a Client folder") << Share << true << false;
+}
+
+void UpdateCheckTest::unreachableShare()
+{
+    QFETCH(QString, sharePath);
+    QFETCH(bool, withShareRoot);
+    QFETCH(bool, withClientFolder);
+
+    QTemporaryDir root;
+    if (withClientFolder)
+        QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("Client"))));
+    const UpdateCheck::Outcome outcome =
+        UpdateCheck(sharePath, withShareRoot ? root.path() : QString(), root.path() + "/cl/").run();
+    QCOMPARE(outcome.status, UpdateCheck::Status::ShareUnreachable);
+    QVERIFY(outcome.outOfDate.isEmpty());
+}
+
+void UpdateCheckTest::unreadableShareEntryIsAFailure()
+{
+    // A link on the share that leads nowhere: its time stamp cannot be read.
+    QTemporaryDir root;
+    QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("Client"))));
+    QVERIFY(QFile::link(root.filePath(QStringLiteral("missing")),
+                        root.filePath(QStringLiteral("Client/Copie.txt"))));
+    const UpdateCheck::Outcome outcome =
+        UpdateCheck(Share, root.path(), root.path() + "/cl/").run();
+    QCOMPARE(outcome.status, UpdateCheck::Status::Failed);
+    QCOMPARE(outcome.failure.number, 53);
+    QVERIFY(!outcome.failure.description.isEmpty());
+}
+
+void UpdateCheckTest::timeStampIgnoresSeconds()
+{
+    QCOMPARE(UpdateCheck::timeStamp(at(QStringLiteral("2026-03-02 09:05:59"))),
+             Q_INT64_C(202603020905));
+}
+
+QTEST_GUILESS_MAIN(UpdateCheckTest)
+#include "tst_updatecheck.moc"

@@ -1,0 +1,98 @@
+#include "form1.h"
+
+#include "clientupdater.h"
+#include "runtimeenv.h"
+#include "userprompts.h"
+
+#include "ui_form1.h"
+
+#include <QCloseEvent>
+#include <QPainter>
+#include <QTimer>
+
+namespace {
+// A drawn picture of an arrow into a folder, for Image1.
+QPixmap updatePicture()
+{
+    QPixmap picture(48, 48);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(60, 60, 60), 2));
+    painter.setBrush(QColor(240, 200, 90));
+    painter.drawRect(QRectF(6, 22, 36, 20));
+    painter.setBrush(QColor(40, 140, 60));
+    painter.setPen(Qt::NoPen);
+    painter.drawRect(QRectF(20, 4, 8, 14));
+    painter.drawPolygon(QPolygonF({QPointF(14, 16), QPointF(34, 16), QPointF(24, 28)}));
+    return picture;
+}
+} // namespace
+
+Form1::Form1(UserPrompts& prompts, int intervalMs, QWidget* parent)
+    : QWidget(parent), m_ui(std::make_unique<Ui::Form1>()), m_timer1(new QTimer(this)),
+      m_prompts(prompts)
+{
+    m_ui->setupUi(this);
+    m_ui->Image1->setPixmap(updatePicture());
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    m_timer1->setSingleShot(true);
+    m_timer1->setInterval(intervalMs);
+    connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+}
+
+Form1::~Form1() = default;
+
+QString Form1::labelText() const
+{
+    return m_ui->Label1->text();
+}
+
+bool Form1::load(const QStringList& arguments)
+{
+    m_installFolder = ClientUpdater::installFolderFromArguments(arguments);
+    if (m_installFolder.isEmpty()) {
+        m_installFolder = ClientUpdater::probeInstallFolder(ClientUpdater::standardFolders());
+        if (m_installFolder.isEmpty()) {
+            m_prompts.message(QStringLiteral("Procedura Velarix non Installata"));
+            return false;
+        }
+    }
+    const QString serverHost = ClientUpdater::readServerHost(m_installFolder);
+    if (serverHost.isEmpty()) {
+        m_prompts.message(m_installFolder +
+                          QStringLiteral("IPHost.set non trovato o non configurato nel client!"));
+        return false;
+    }
+    m_sharePath = ClientUpdater::sharePath(serverHost);
+    m_timer1->start();
+    return true;
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    m_timer1->stop();
+    QWidget::closeEvent(event);
+}
+
+void Form1::setLabel(const QString& text)
+{
+    m_ui->Label1->setText(text);
+    m_ui->Label1->repaint();
+}
+
+void Form1::Timer1_Timer()
+{
+    m_timer1->stop();
+    setLabel(QStringLiteral("Attendere prego..."));
+    ClientUpdater updater(m_sharePath, RuntimeEnv::get().shareRoot, m_installFolder);
+    updater.setRetry(ClientUpdater::Attempts,
+                     RuntimeEnv::get().interval(ClientUpdater::RetryDelayMs));
+    updater.copyAll([this](const QString& text) { setLabel(text); },
+                    [this](const QString& source) {
+                        m_prompts.message(QStringLiteral("Errore copia: ") + source);
+                    });
+    if (!updater.startClient())
+        qWarning("VelarixCL could not be started from %s", qPrintable(m_installFolder));
+    close();
+}
