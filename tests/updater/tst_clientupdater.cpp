@@ -1,0 +1,263 @@
+// The updater's work: arguments, installation probe, IPHost.set, and the copy of the Client folder.
+#include "clientupdater.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString Share = QStringLiteral("\\\\srv\\Velarix\\");
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(content);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Share root with a Client folder, and an installation folder whose name holds a blank.
+struct Folders {
+    QTemporaryDir root;
+    QString client() const { return root.filePath(QStringLiteral("share/Client")) + '/'; }
+    QString shareRoot() const { return root.filePath(QStringLiteral("share")); }
+    QString install() const { return root.filePath(QStringLiteral("Velarix CL")) + '/'; }
+    Folders()
+    {
+        QDir().mkpath(client());
+        QDir().mkpath(install());
+    }
+};
+
+struct Run {
+    QStringList status;
+    QStringList failed;
+    int counter = -1;
+};
+
+Run copy(const Folders& folders, int attempts = 1)
+{
+    Run run;
+    ClientUpdater updater(Share, folders.shareRoot(), folders.install());
+    updater.setRetry(attempts, 0);
+    run.counter = updater.copyAll([&](const QString& text) { run.status.append(text); },
+                                  [&](const QString& source) { run.failed.append(source); });
+    return run;
+}
+
+QStringList leftovers(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*.vxupd-*")}, QDir::Files | QDir::Hidden);
+}
+} // namespace
+
+class ClientUpdaterTest : public QObject {
+    Q_OBJECT
+private slots:
+    void installFolderFromArguments_data();
+    void installFolderFromArguments();
+    void probe();
+    void serverHost_data();
+    void serverHost();
+    void threeFiles();
+    void subfolderIsCopied();
+    void readOnlyTargetIsReplacedAndMadeWritable();
+    void executableStaysExecutable();
+    void unwritableTargetIsReportedAndTheRestCopied();
+    void replaceIsAtomic();
+    void shareThatCannotBeListed();
+};
+
+void ClientUpdaterTest::installFolderFromArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("none") << QStringList{} << QString();
+    QTest::newRow("blanks only") << QStringList{"  "} << QString();
+    QTest::newRow("one word") << QStringList{"/opt/velarix/"} << "/opt/velarix/";
+    QTest::newRow("blanks split by the shell")
+        << QStringList{"/home/a/Program", "Files/Velarix/"} << "/home/a/Program Files/Velarix/";
+    QTest::newRow("surrounding blanks") << QStringList{"  /opt/v/  "} << "/opt/v/";
+    QTest::newRow("separator added") << QStringList{"/opt/v"} << "/opt/v/";
+}
+
+void ClientUpdaterTest::installFolderFromArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, folder);
+    QCOMPARE(ClientUpdater::installFolderFromArguments(arguments), folder);
+}
+
+void ClientUpdaterTest::probe()
+{
+    QTemporaryDir root;
+    const QString first = root.filePath(QStringLiteral("a")) + '/';
+    const QString second = root.filePath(QStringLiteral("b")) + '/';
+    QVERIFY(QDir().mkpath(first));
+    QCOMPARE(ClientUpdater::probeInstallFolder({first, second}), QString());
+    writeFile(second + QStringLiteral("IPHost.set"), "srv\r\n");
+    QCOMPARE(ClientUpdater::probeInstallFolder({first, second}), second);
+    writeFile(first + QStringLiteral("IPHost.set"), "");
+    QCOMPARE(ClientUpdater::probeInstallFolder({first, second}), first);
+    QCOMPARE(ClientUpdater::standardFolders(),
+             (QStringList{"/opt/velarix/", "/usr/local/velarix/"}));
+}
+
+void ClientUpdaterTest::serverHost_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("host");
+    QTest::newRow("name") << QByteArray("server1\r\n") << "server1";
+    QTest::newRow("blank") << QByteArray("   \r\n") << QString();
+    QTest::newRow("empty") << QByteArray("") << QString();
+    QTest::newRow("remark after a comma") << QByteArray("10.0.0.2, ufficio\r\n") << "10.0.0.2";
+}
+
+void ClientUpdaterTest::serverHost()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, host);
+    QTemporaryDir root;
+    writeFile(root.filePath(QStringLiteral("IPHost.set")), content);
+    QCOMPARE(ClientUpdater::readServerHost(root.path() + '/'), host);
+    QCOMPARE(ClientUpdater::readServerHost(root.path() + "/missing/"), QString());
+}
+
+void ClientUpdaterTest::threeFiles()
+{
+    Folders folders;
+    writeFile(folders.client() + "Copie.txt", "C:\\STAMPE\\,2,1,1,1,1,1,0,0\r\n");
+    writeFile(folders.client() + "Documenti.mdb", QByteArray(100000, 'd'));
+    writeFile(folders.client() + "ODL.rpt", "template");
+    writeFile(folders.install() + "ODL.rpt", "old template, longer than the new one");
+    const QDateTime shareTime = QDateTime::currentDateTime().addDays(-3);
+    {
+        QFile file(folders.client() + "ODL.rpt");
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(shareTime, QFileDevice::FileModificationTime));
+    }
+
+    const Run run = copy(folders);
+    QCOMPARE(run.counter, 3);
+    QCOMPARE(run.status, (QStringList{"Copia 1° file in corso...", "Copia 2° file in corso...",
+                                      "Copia 3° file in corso...", "Copiati 3 file!"}));
+    QVERIFY(run.failed.isEmpty());
+    for (const char* name : {"Copie.txt", "Documenti.mdb", "ODL.rpt"})
+        QCOMPARE(readFile(folders.install() + name), readFile(folders.client() + name));
+    // The copy keeps the share's time, so the next check sees it as current.
+    QCOMPARE(QFileInfo(folders.install() + "ODL.rpt").lastModified().toSecsSinceEpoch(),
+             shareTime.toSecsSinceEpoch());
+    QVERIFY(leftovers(folders.install()).isEmpty());
+}
+
+void ClientUpdaterTest::subfolderIsCopied()
+{
+    Folders folders;
+    writeFile(folders.client() + "A.txt", "a");
+    writeFile(folders.client() + "Modelli/Sub/FOM.rpt", "fom");
+    writeFile(folders.client() + "Z.txt", "z");
+    QVERIFY(QDir().mkpath(folders.client() + "Vuota"));
+
+    const Run run = copy(folders);
+    QCOMPARE(run.counter, 3);
+    QCOMPARE(run.status.last(), QStringLiteral("Copiati 3 file!"));
+    QVERIFY(run.failed.isEmpty());
+    QCOMPARE(readFile(folders.install() + "Modelli/Sub/FOM.rpt"), QByteArray("fom"));
+    QCOMPARE(readFile(folders.install() + "Z.txt"), QByteArray("z"));
+}
+
+void ClientUpdaterTest::readOnlyTargetIsReplacedAndMadeWritable()
+{
+    Folders folders;
+    writeFile(folders.client() + "Copie.txt", "new");
+    writeFile(folders.install() + "Copie.txt", "old");
+    QVERIFY(QFile::setPermissions(folders.install() + "Copie.txt",
+                                  QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    QVERIFY(QFile::setPermissions(folders.client() + "Copie.txt", QFile::ReadOwner));
+
+    const Run run = copy(folders);
+    QVERIFY(run.failed.isEmpty());
+    QCOMPARE(readFile(folders.install() + "Copie.txt"), QByteArray("new"));
+    const QFile::Permissions permissions = QFile::permissions(folders.install() + "Copie.txt");
+    QCOMPARE(permissions & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+}
+
+void ClientUpdaterTest::executableStaysExecutable()
+{
+    Folders folders;
+    writeFile(folders.client() + "VelarixCL", "#!/bin/sh\n");
+    QVERIFY(QFile::setPermissions(folders.client() + "VelarixCL",
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    copy(folders);
+    QVERIFY(QFile::permissions(folders.install() + "VelarixCL") & QFile::ExeOwner);
+    QVERIFY(QFile::permissions(folders.install() + "VelarixCL") & QFile::WriteOwner);
+}
+
+void ClientUpdaterTest::unwritableTargetIsReportedAndTheRestCopied()
+{
+    // A folder standing where a file must go cannot be replaced, whoever runs the test.
+    Folders folders;
+    writeFile(folders.client() + "A.txt", "a");
+    writeFile(folders.client() + "B.mdb", "b");
+    writeFile(folders.client() + "Modelli/C.rpt", "c");
+    writeFile(folders.install() + "B.mdb/keep", "in the way");
+
+    const Run run = copy(folders, 2);
+    QCOMPARE(run.counter, 3);
+    QCOMPARE(run.failed, QStringList{"\\\\srv\\Velarix\\Client\\B.mdb"});
+    QCOMPARE(run.status.last(), QStringLiteral("Copiati 3 file!"));
+    QCOMPARE(readFile(folders.install() + "A.txt"), QByteArray("a"));
+    QCOMPARE(readFile(folders.install() + "Modelli/C.rpt"), QByteArray("c"));
+    QCOMPARE(readFile(folders.install() + "B.mdb/keep"), QByteArray("in the way"));
+
+    // A failure deeper down names the share path with backslashes.
+    QVERIFY(QFile::remove(folders.install() + "Modelli/C.rpt"));
+    writeFile(folders.install() + "Modelli/C.rpt/x", "in the way");
+    QVERIFY(copy(folders).failed.contains("\\\\srv\\Velarix\\Client\\Modelli\\C.rpt"));
+    QVERIFY(leftovers(folders.install()).isEmpty());
+    QVERIFY(leftovers(folders.install() + "Modelli").isEmpty());
+}
+
+void ClientUpdaterTest::replaceIsAtomic()
+{
+    // The target is replaced by a rename, never rewritten in place: a reader that holds the old
+    // file keeps reading all of it, and a failed copy leaves the old file whole.
+    QTemporaryDir root;
+    const QString target = root.filePath(QStringLiteral("Documenti.mdb"));
+    const QString source = root.filePath(QStringLiteral("new.mdb"));
+    writeFile(target, QByteArray(50000, 'o'));
+    writeFile(source, QByteArray(70000, 'n'));
+    QFile reader(target);
+    QVERIFY(reader.open(QIODevice::ReadOnly));
+
+    QVERIFY(ClientUpdater::copyFile(source, target).ok());
+    QCOMPARE(reader.readAll(), QByteArray(50000, 'o'));
+    QCOMPARE(readFile(target), QByteArray(70000, 'n'));
+
+    const Failure failure =
+        ClientUpdater::copyFile(root.filePath(QStringLiteral("absent.mdb")), target);
+    QVERIFY(!failure.ok());
+    QVERIFY(!failure.description.isEmpty());
+    QCOMPARE(readFile(target), QByteArray(70000, 'n'));
+    QVERIFY(leftovers(root.path()).isEmpty());
+}
+
+void ClientUpdaterTest::shareThatCannotBeListed()
+{
+    QTemporaryDir root;
+    ClientUpdater updater(QStringLiteral("\\\\\\Velarix\\"), root.path(), root.path() + '/');
+    QStringList status;
+    QCOMPARE(updater.copyAll([&](const QString& text) { status.append(text); }, {}), 0);
+    QCOMPARE(status, QStringList{"Copiati 0 file!"});
+}
+
+QTEST_GUILESS_MAIN(ClientUpdaterTest)
+#include "tst_clientupdater.moc"
