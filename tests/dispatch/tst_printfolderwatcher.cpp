@@ -1,0 +1,585 @@
+#include "companycodes.h"
+#include "printfolderwatcher.h"
+#include "recordinghost.h"
+#include "textcodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+namespace {
+const QString Folder = QStringLiteral("\\\\SRV\\Velarix\\Stampe\\");
+} // namespace
+
+class TestPrintFolderWatcher : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void emptyFolder();
+    void normalFileTraceAndAnnouncement();
+    void caseOfNamesAndLowestSlot();
+    void companyCodeDecides_data();
+    void companyCodeDecides();
+    void fileWithoutWorkstationLine();
+    void blankAfterColonGivesEmptyName();
+    void hiddenFilesAndFolders();
+    void halfWrittenFileWaits();
+    void growingFileWaits();
+    void unreadableEntryDoesNotEndScan();
+    void vanishedFileEndsScan();
+    void renameClashDropsNewFile();
+    void passWithWantedWorkstation();
+    void periodicPassAnnouncesOneFile();
+    void vanishedFileEndsPass();
+    void heldFileDeliveredAfterRegistration();
+    void holdExpirySetsAside();
+    void fairnessAcrossFailingFiles();
+    void expiryAfterAcceptance();
+    void expirySurvivesRestart();
+    void noDoubleAnnouncement();
+    void completedFileNeverAnnouncedAgain();
+    void settingsFromEnvironment();
+
+private:
+    QString local(const QString& name) const { return m_localFolder + QLatin1Char('/') + name; }
+    // A file written some seconds ago (rested) or just now.
+    void write(const QString& name, const QByteArray& content, bool rested = true);
+    QStringList files() const;
+    QStringList tracesFrom(const QString& first) const;
+    void advance(qint64 ms) { m_now = m_now.addMSecs(ms); }
+    std::unique_ptr<PrintFolderWatcher> makeWatcher();
+
+    std::unique_ptr<QTemporaryDir> m_root;
+    QString m_localFolder;
+    QDateTime m_now;
+    RecordingHost m_host;
+    CompanyCodes m_codes;
+    std::unique_ptr<PrintFolderWatcher> m_watcher;
+};
+
+std::unique_ptr<PrintFolderWatcher> TestPrintFolderWatcher::makeWatcher()
+{
+    auto watcher = std::make_unique<PrintFolderWatcher>(m_host, m_codes);
+    watcher->setClock([this] { return m_now; });
+    watcher->setScanInterval(1000);
+    watcher->setReofferInterval(60000);
+    watcher->setHoldTime(10 * 60 * 1000);
+    watcher->setExpiry(qint64(24) * 3600 * 1000);
+    watcher->setPrintFolder(Folder, m_root->path());
+    return watcher;
+}
+
+void TestPrintFolderWatcher::init()
+{
+    TextCodec::select(QStringLiteral("windows-1252"));
+    m_root = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_root->isValid());
+    QVERIFY(QDir(m_root->path()).mkdir(QStringLiteral("Stampe")));
+    m_localFolder = m_root->filePath(QStringLiteral("Stampe"));
+    m_now = QDateTime::currentDateTimeUtc();
+    m_host = RecordingHost();
+    m_codes = CompanyCodes();
+    m_codes.set(0, 1);
+    m_codes.set(1, 2);
+    m_watcher = makeWatcher();
+    QCOMPARE(QDir::cleanPath(m_watcher->localFolder()), m_localFolder);
+}
+
+void TestPrintFolderWatcher::cleanup()
+{
+    m_watcher.reset();
+    m_root.reset();
+}
+
+void TestPrintFolderWatcher::write(const QString& name, const QByteArray& content, bool rested)
+{
+    QFile file(local(name));
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append));
+    file.write(content);
+    QVERIFY(file.flush());
+    QVERIFY(file.setFileTime((rested ? m_now.addSecs(-10) : m_now).toLocalTime(),
+                             QFileDevice::FileModificationTime));
+}
+
+QStringList TestPrintFolderWatcher::files() const
+{
+    return QDir(m_localFolder).entryList(QDir::Files | QDir::Dirs | QDir::Hidden
+                                             | QDir::NoDotAndDotDot,
+                                         QDir::Name);
+}
+
+QStringList TestPrintFolderWatcher::tracesFrom(const QString& first) const
+{
+    const qsizetype at = m_host.traces.indexOf(first);
+    return at < 0 ? QStringList() : m_host.traces.mid(at);
+}
+
+void TestPrintFolderWatcher::emptyFolder()
+{
+    m_watcher->newFileScan();
+    QCOMPARE(m_host.traces, QStringList({"Timer1", "1..", "1...", "1.10"}));
+    QVERIFY(m_host.labels.isEmpty());
+
+    m_host.clear();
+    m_watcher->PRN(2, QString());
+    QCOMPARE(m_host.traces, QStringList({"PRN-Timer2", "PRN-2.6"}));
+    QCOMPARE(m_host.scanTimer, QList<bool>({false, true}));
+    QVERIFY(m_host.sent.isEmpty());
+}
+
+void TestPrintFolderWatcher::normalFileTraceAndAnnouncement()
+{
+    m_host.names[3] = QStringLiteral("ufficio1");
+    write(QStringLiteral("X.001"), "@^01\r\nintestazione\r\nOperatore PC:UFFICIO1 resto\r\n");
+    m_watcher->newFileScan();
+
+    QCOMPARE(m_host.traces,
+             QStringList({"Timer1", "1..", "1...", "1.X.001", "1.0", "1.1", "1.3", "1.4", "1.6",
+                          "1.7", "1.8", "1.10"}));
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+    const QString path = Folder + QStringLiteral("X.001.PRN");
+    QCOMPARE(m_host.sent.size(), 1);
+    QCOMPARE(m_host.sent.at(0).first, 3);
+    QCOMPARE(m_host.sent.at(0).second, QStringLiteral("DIR:") + path + QLatin1Char('\r'));
+    QCOMPARE(m_host.messages, QStringList({"Inviato: " + path + " al pc:ufficio1"}));
+    QCOMPARE(m_host.labels, QStringList({"Attesa...."}));
+
+    // The next scan leaves the pending file alone.
+    m_host.clear();
+    m_watcher->newFileScan();
+    QCOMPARE(m_host.traces, QStringList({"Timer1", "1..", "1...", "1.X.001.PRN", "1.10"}));
+    QVERIFY(m_host.sent.isEmpty());
+}
+
+void TestPrintFolderWatcher::caseOfNamesAndLowestSlot()
+{
+    m_host.names[5] = QStringLiteral(" magazzino ");
+    m_host.names[2] = QStringLiteral("MAGAZZINO");
+    m_host.names[9] = QStringLiteral("Magazzino");
+    write(QStringLiteral("A.002"), "PC:Magazzino\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(m_host.sent.size(), 1);
+    QCOMPARE(m_host.sent.at(0).first, 2);
+    QCOMPARE(m_host.messages.at(0), "Inviato: " + Folder + "A.002.PRN al pc:MAGAZZINO");
+}
+
+void TestPrintFolderWatcher::companyCodeDecides_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("allCompanies");
+    QTest::addColumn<QStringList>("after");
+    QTest::newRow("known company") << "X.002" << false << QStringList({"X.002.PRN"});
+    QTest::newRow("unknown company") << "X.007" << false << QStringList();
+    QTest::newRow("letters, fewer than 21 companies") << "X.ABC" << false
+                                                      << QStringList({"X.ABC.PRN"});
+    QTest::newRow("letters, 21 companies") << "X.ABC" << true << QStringList();
+    QTest::newRow("lower-case prn is new") << "X.prn" << false << QStringList({"X.prn.PRN"});
+    QTest::newRow("name without dot") << "LETTERA" << false << QStringList({"LETTERA.PRN"});
+}
+
+void TestPrintFolderWatcher::companyCodeDecides()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, allCompanies);
+    QFETCH(QStringList, after);
+    if (allCompanies) {
+        for (int slot = 0; slot < CompanyCodes::Slots; ++slot)
+            m_codes.set(slot, slot + 1);
+    }
+    m_host.names[1] = QStringLiteral("PC1");
+    write(name, "PC:PC1\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(files(), after);
+    QCOMPARE(m_host.sent.size(), after.size());
+    QCOMPARE(m_host.traces.contains(QStringLiteral("1.2")), after.isEmpty());
+}
+
+void TestPrintFolderWatcher::fileWithoutWorkstationLine()
+{
+    m_host.names[1] = QStringLiteral("PC1");
+    write(QStringLiteral("X.001"), "@^01\r\nnessuna riga\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001.ERR"}));
+    QCOMPARE(tracesFrom(QStringLiteral("1.X.001")),
+             QStringList({"1.X.001", "1.0", "1.1", "1.3", "1.4", "1.5", "1.10"}));
+    QVERIFY(m_host.sent.isEmpty());
+    m_host.clear();
+    m_watcher->newFileScan();
+    m_watcher->PRN(2, QString());
+    QCOMPARE(files(), QStringList({"X.001.ERR"}));
+}
+
+void TestPrintFolderWatcher::blankAfterColonGivesEmptyName()
+{
+    // An empty name matches no registered workstation; with nobody on an empty slot the file waits.
+    m_host.names[1] = QStringLiteral("UFFICIO1");
+    write(QStringLiteral("X.001"), "PC: UFFICIO1\r\n");
+    m_watcher->newFileScan();
+    QVERIFY(m_host.sent.isEmpty());
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+    QVERIFY(m_host.traces.contains(QStringLiteral("1.9")));
+}
+
+void TestPrintFolderWatcher::hiddenFilesAndFolders()
+{
+    m_host.names[1] = QStringLiteral("PC1");
+    write(QStringLiteral(".nascosto.001"), "PC:PC1\r\n");
+    QVERIFY(QDir(m_localFolder).mkdir(QStringLiteral("CARTELLA")));
+    m_watcher->newFileScan();
+    QVERIFY(!m_host.traces.contains(QStringLiteral("1..nascosto.001")));
+    // Folders are listed like files; a folder cannot be read and is left where it is.
+    QVERIFY(m_host.traces.contains(QStringLiteral("1.CARTELLA")));
+    QCOMPARE(m_host.traces.last(), QStringLiteral("1.10"));
+    QCOMPARE(files(), QStringList({".nascosto.001", "CARTELLA"}));
+}
+
+void TestPrintFolderWatcher::halfWrittenFileWaits()
+{
+    m_host.names[1] = QStringLiteral("PC1");
+    write(QStringLiteral("X.001"), "PC:PC1\r\n", false);
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001"}));
+    QCOMPARE(tracesFrom(QStringLiteral("1.X.001")),
+             QStringList({"1.X.001", "1.0", "1.1", "1.3", "1.10"}));
+    QVERIFY(m_host.sent.isEmpty());
+    QCOMPARE(m_watcher->msUntilNextReady(), 1000);
+
+    advance(400);
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001"}));
+    QCOMPARE(m_watcher->msUntilNextReady(), 600);
+
+    advance(700);
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+    QCOMPARE(m_host.sent.size(), 1);
+    QCOMPARE(m_watcher->msUntilNextReady(), -1);
+}
+
+void TestPrintFolderWatcher::growingFileWaits()
+{
+    // The writer keeps its file's time stamp old but the size grows: it waits until a scan sees
+    // it unchanged.
+    m_host.names[1] = QStringLiteral("PC1");
+    write(QStringLiteral("X.001"), "@^01\r\n", false);
+    m_watcher->newFileScan();
+    advance(2000);
+    write(QStringLiteral("X.001"), "riga\r\n", true);
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001"}));
+    write(QStringLiteral("X.001"), "PC:PC1\r\n", true);
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001"}));
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+    QCOMPARE(m_host.sent.size(), 1);
+}
+
+void TestPrintFolderWatcher::unreadableEntryDoesNotEndScan()
+{
+    m_host.names[1] = QStringLiteral("PC1");
+    QVERIFY(QDir(m_localFolder).mkdir(QStringLiteral("A.001")));
+    write(QStringLiteral("B.001"), "PC:PC1\r\n");
+    write(QStringLiteral("C.001"), "PC:PC1\r\n");
+    bool locked = false;
+    if (QFile::setPermissions(local(QStringLiteral("C.001")), QFileDevice::WriteOwner)) {
+        QFile probe(local(QStringLiteral("C.001")));
+        locked = !probe.open(QIODevice::ReadOnly); // root reads anything
+    }
+    write(QStringLiteral("D.001"), "PC:PC1\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(m_host.traces.last(), QStringLiteral("1.10"));
+    QStringList expected({"A.001", "B.001.PRN", "D.001.PRN"});
+    expected.insert(2, locked ? QStringLiteral("C.001") : QStringLiteral("C.001.PRN"));
+    QCOMPARE(files(), expected);
+    if (locked) {
+        QFile::setPermissions(local(QStringLiteral("C.001")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        m_watcher->newFileScan();
+        QVERIFY(files().contains(QStringLiteral("C.001.PRN")));
+    }
+}
+
+void TestPrintFolderWatcher::vanishedFileEndsScan()
+{
+    m_host.names[1] = QStringLiteral("PC1");
+    write(QStringLiteral("A.001"), "PC:PC1\r\n");
+    write(QStringLiteral("B.001"), "PC:PC1\r\n");
+    m_host.onTrace = [this](const QString& trace) {
+        if (trace == QLatin1String("1.3") && m_host.traces.contains(QStringLiteral("1.A.001")))
+            QFile::remove(local(QStringLiteral("A.001")));
+    };
+    m_watcher->newFileScan();
+    QVERIFY(!m_host.traces.contains(QStringLiteral("1.10")));
+    QVERIFY(!m_host.traces.contains(QStringLiteral("1.B.001")));
+    QCOMPARE(files(), QStringList({"B.001"}));
+    m_host.onTrace = nullptr;
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"B.001.PRN"}));
+}
+
+void TestPrintFolderWatcher::renameClashDropsNewFile()
+{
+    m_host.names[1] = QStringLiteral("PC1");
+    write(QStringLiteral("X.001.PRN"), "PC:PC1 vecchio\r\n");
+    write(QStringLiteral("X.001"), "PC:PC1 nuovo\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+    QFile old(local(QStringLiteral("X.001.PRN")));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("PC:PC1 vecchio\r\n"));
+    QCOMPARE(m_host.sent.size(), 1);
+    QCOMPARE(m_host.sent.at(0).second, "DIR:" + Folder + "X.001.PRN\r");
+}
+
+void TestPrintFolderWatcher::passWithWantedWorkstation()
+{
+    m_host.names[1] = QStringLiteral("ALTRO");
+    m_host.names[4] = QStringLiteral("voluto");
+    write(QStringLiteral("A.001.PRN"), "PC:ALTRO\r\n");
+    write(QStringLiteral("B.001.PRN"), "nessuna riga\r\n");
+    write(QStringLiteral("C.001.PRN"), "PC:VOLUTO\r\n");
+    write(QStringLiteral("D.001.PRN"), "PC:VOLUTO\r\n");
+    m_watcher->PRN(5, QStringLiteral(" Voluto "));
+    QCOMPARE(m_host.traces,
+             QStringList({"PRN-Timer5", "PRN-5.A.001.PRN", "PRN-5.0", "PRN-5.1", "PRN-5.2",
+                          "PRN-5.B.001.PRN", "PRN-5.0", "PRN-5.1", "PRN-5.2", "PRN-5.3",
+                          "PRN-5.C.001.PRN", "PRN-5.0", "PRN-5.1", "PRN-5.2", "PRN-5.4",
+                          "PRN-5.5", "PRN-5.6"}));
+    QCOMPARE(m_host.sent.size(), 1);
+    QCOMPARE(m_host.sent.at(0), qMakePair(4, "DIR:" + Folder + "C.001.PRN\r"));
+    // The other workstation's file is untouched; the one without workstation line is set aside.
+    QCOMPARE(files(), QStringList({"A.001.PRN", "B.001.PRN.ERR", "C.001.PRN", "D.001.PRN"}));
+    QCOMPARE(m_host.logs.size(), 1);
+    QVERIFY(m_host.logs.at(0).contains(QStringLiteral("B.001.PRN.ERR")));
+    QCOMPARE(m_host.scanTimer, QList<bool>({false, true}));
+}
+
+void TestPrintFolderWatcher::periodicPassAnnouncesOneFile()
+{
+    m_host.names[2] = QStringLiteral("PC2");
+    write(QStringLiteral("A.001.PRN"), "PC:ASSENTE\r\n");
+    write(QStringLiteral("B.001.PRN"), "PC:PC2\r\n");
+    write(QStringLiteral("C.001.PRN"), "PC:PC2\r\n");
+    m_watcher->PRN(2, QStringLiteral("   "));
+    QCOMPARE(m_host.sent.size(), 1);
+    QCOMPARE(m_host.sent.at(0).second, "DIR:" + Folder + "B.001.PRN\r");
+    // The file of the absent workstation is kept (held), the one after the announced file is
+    // not examined at all.
+    QCOMPARE(files(), QStringList({"A.001.PRN", "B.001.PRN", "C.001.PRN"}));
+    QVERIFY(!m_host.traces.contains(QStringLiteral("PRN-2.C.001.PRN")));
+    QCOMPARE(m_host.traces.last(), QStringLiteral("PRN-2.6"));
+}
+
+void TestPrintFolderWatcher::vanishedFileEndsPass()
+{
+    m_host.names[2] = QStringLiteral("PC2");
+    write(QStringLiteral("A.001.PRN"), "PC:PC2\r\n");
+    write(QStringLiteral("B.001.PRN"), "PC:PC2\r\n");
+    m_host.onTrace = [this](const QString& trace) {
+        if (trace == QLatin1String("PRN-2.0"))
+            QFile::remove(local(QStringLiteral("A.001.PRN")));
+    };
+    m_watcher->PRN(2, QString());
+    QVERIFY(m_host.sent.isEmpty());
+    QVERIFY(!m_host.traces.contains(QStringLiteral("PRN-2.B.001.PRN")));
+    QCOMPARE(m_host.scanTimer, QList<bool>({false, true}));
+}
+
+void TestPrintFolderWatcher::heldFileDeliveredAfterRegistration()
+{
+    write(QStringLiteral("X.001"), "PC:PORTATILE\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+    QVERIFY(m_host.traces.contains(QStringLiteral("1.9")));
+    QVERIFY(m_host.sent.isEmpty());
+
+    advance(5 * 60 * 1000);
+    m_watcher->PRN(2, QString());
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+    QVERIFY(m_host.logs.isEmpty());
+
+    m_host.names[7] = QStringLiteral("portatile");
+    QVERIFY(m_watcher->workstationRegistered(QStringLiteral("portatile")));
+    QVERIFY(!m_watcher->workstationRegistered(QStringLiteral("nessuno")));
+    m_watcher->PRN(5, QStringLiteral("portatile"));
+    QCOMPARE(m_host.sent.size(), 1);
+    QCOMPARE(m_host.sent.at(0), qMakePair(7, "DIR:" + Folder + "X.001.PRN\r"));
+
+    // Once delivered, the hold no longer runs even if the workstation leaves again.
+    m_host.names[7].clear();
+    advance(6 * 60 * 1000);
+    m_watcher->PRN(2, QString());
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+}
+
+void TestPrintFolderWatcher::holdExpirySetsAside()
+{
+    m_host.names[1] = QStringLiteral("ALTRO");
+    write(QStringLiteral("X.001"), "PC:PORTATILE\r\n");
+    write(QStringLiteral("Y.001"), "PC:ALTRO\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(m_host.sent.size(), 1); // Y for ALTRO
+
+    advance(9 * 60 * 1000);
+    m_watcher->PRN(2, QString());
+    QVERIFY(files().contains(QStringLiteral("X.001.PRN")));
+
+    // Past the hold time: set aside even though the pass stops at Y, which it offers again.
+    advance(61 * 1000);
+    m_host.clear();
+    m_watcher->PRN(2, QString());
+    QCOMPARE(files(), QStringList({"X.001.PRN.ERR", "Y.001.PRN"}));
+    QCOMPARE(m_host.logs.size(), 1);
+    QVERIFY(m_host.logs.at(0).contains(Folder + QStringLiteral("X.001.PRN.ERR")));
+    QVERIFY(m_host.logs.at(0).contains(QStringLiteral("PORTATILE")));
+}
+
+void TestPrintFolderWatcher::fairnessAcrossFailingFiles()
+{
+    // Three files whose printing keeps failing (no completion ever comes): each periodic pass
+    // offers the next one, so all get their turn.
+    m_host.names[3] = QStringLiteral("PC3");
+    write(QStringLiteral("A.001.PRN"), "PC:PC3\r\n");
+    write(QStringLiteral("B.001.PRN"), "PC:ASSENTE\r\n");
+    write(QStringLiteral("C.001.PRN"), "PC:PC3\r\n");
+    write(QStringLiteral("D.001.PRN"), "PC:PC3\r\n");
+    QStringList offered;
+    for (int pass = 0; pass < 6; ++pass) {
+        m_host.sent.clear();
+        m_watcher->PRN(2, QString());
+        QCOMPARE(m_host.sent.size(), 1);
+        offered.append(m_host.sent.at(0).second.mid(Folder.size() + 4).chopped(1));
+        advance(60 * 1000);
+    }
+    QCOMPARE(offered, QStringList({"A.001.PRN", "C.001.PRN", "D.001.PRN", "A.001.PRN",
+                                   "C.001.PRN", "D.001.PRN"}));
+}
+
+void TestPrintFolderWatcher::expiryAfterAcceptance()
+{
+    m_host.names[1] = QStringLiteral("PC1");
+    write(QStringLiteral("X.001"), "PC:PC1\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+
+    advance(qint64(23) * 3600 * 1000);
+    m_watcher->PRN(2, QString());
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+    QCOMPARE(m_host.sent.size(), 2);
+
+    advance(qint64(3600) * 1000);
+    m_watcher->PRN(2, QString());
+    QCOMPARE(files(), QStringList({"X.001.PRN.ERR"}));
+    QCOMPARE(m_host.sent.size(), 2);
+    QCOMPARE(m_host.logs.size(), 1);
+    QVERIFY(m_host.logs.at(0).contains(QStringLiteral("X.001.PRN.ERR")));
+    QVERIFY(m_host.logs.at(0).contains(QStringLiteral("PC1")));
+    QVERIFY(m_host.logs.at(0).contains(QStringLiteral("24 ore")));
+}
+
+void TestPrintFolderWatcher::expirySurvivesRestart()
+{
+    // Accepted by one run of the server, expired in the next: the time of acceptance is the
+    // pending file's own time stamp. The file is not reached by the pass (an earlier file is
+    // offered), the sweep still finds it.
+    m_host.names[1] = QStringLiteral("PC1");
+    write(QStringLiteral("Z.001"), "PC:LONTANO\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"Z.001.PRN"}));
+    write(QStringLiteral("A.001.PRN"), "PC:PC1\r\n");
+    {
+        QFile stamp(local(QStringLiteral("A.001.PRN")));
+        QVERIFY(stamp.open(QIODevice::ReadWrite));
+        QVERIFY(stamp.setFileTime(m_now.toLocalTime(), QFileDevice::FileModificationTime));
+    }
+
+    advance(qint64(24) * 3600 * 1000 - 1000);
+    m_watcher = makeWatcher();
+    m_watcher->PRN(2, QString());
+    QCOMPARE(files(), QStringList({"A.001.PRN", "Z.001.PRN"}));
+
+    advance(2000);
+    m_watcher = makeWatcher();
+    m_host.clear();
+    m_watcher->PRN(2, QString());
+    QCOMPARE(files(), QStringList({"A.001.PRN.ERR", "Z.001.PRN.ERR"}));
+    QCOMPARE(m_host.logs.size(), 2);
+    QVERIFY(m_host.logs.join(QLatin1Char('\n')).contains(QStringLiteral("LONTANO")));
+}
+
+void TestPrintFolderWatcher::noDoubleAnnouncement()
+{
+    m_host.names[2] = QStringLiteral("PC2");
+    write(QStringLiteral("A.001"), "PC:PC2\r\n");
+    write(QStringLiteral("B.001"), "PC:PC2\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(m_host.sent.size(), 2);
+
+    // A follow-up pass and a periodic pass right after: both files are still with the client.
+    advance(1000);
+    m_watcher->PRN(5, QStringLiteral("PC2"));
+    m_watcher->PRN(2, QString());
+    QCOMPARE(m_host.sent.size(), 2);
+
+    // A reconnected client holds nothing: the follow-up pass for its registration offers again.
+    QVERIFY(m_watcher->workstationRegistered(QStringLiteral("pc2")));
+    m_watcher->PRN(5, QStringLiteral("pc2"));
+    QCOMPARE(m_host.sent.size(), 3);
+    QCOMPARE(m_host.sent.last().second, "DIR:" + Folder + "A.001.PRN\r");
+
+    // Without completion, the periodic pass offers again after the re-offer interval.
+    advance(60 * 1000);
+    m_watcher->PRN(2, QString());
+    QCOMPARE(m_host.sent.size(), 4);
+}
+
+void TestPrintFolderWatcher::completedFileNeverAnnouncedAgain()
+{
+    m_host.names[2] = QStringLiteral("PC2");
+    write(QStringLiteral("A.001"), "PC:PC2\r\n");
+    write(QStringLiteral("B.001"), "PC:PC2\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(m_host.sent.size(), 2);
+
+    // "DEL:" for A arrived but its delete failed (the file is still there).
+    m_watcher->completed(Folder + QStringLiteral("A.001.PRN"));
+    advance(120 * 1000);
+    QVERIFY(m_watcher->workstationRegistered(QStringLiteral("PC2")));
+    m_host.sent.clear();
+    m_watcher->PRN(5, QStringLiteral("PC2"));
+    QCOMPARE(m_host.sent.size(), 1);
+    QCOMPARE(m_host.sent.at(0).second, "DIR:" + Folder + "B.001.PRN\r");
+    // The pass cleared the printed file away.
+    QCOMPARE(files(), QStringList({"B.001.PRN"}));
+
+    // A new A.001 is a new job.
+    write(QStringLiteral("A.001"), "PC:PC2\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(m_host.sent.size(), 2);
+    QCOMPARE(m_host.sent.at(1).second, "DIR:" + Folder + "A.001.PRN\r");
+}
+
+void TestPrintFolderWatcher::settingsFromEnvironment()
+{
+    qputenv("VELARIX_HOLD_MINUTES", "0.5");
+    qputenv("VELARIX_EXPIRY_HOURS", "2");
+    WatcherSettings s = WatcherSettings::fromEnvironment();
+    QCOMPARE(s.holdMs, qint64(30000));
+    QCOMPARE(s.expiryMs, qint64(2) * 3600 * 1000);
+    qputenv("VELARIX_HOLD_MINUTES", "dieci");
+    qputenv("VELARIX_EXPIRY_HOURS", "-1");
+    s = WatcherSettings::fromEnvironment();
+    QCOMPARE(s.holdMs, qint64(10) * 60 * 1000);
+    QCOMPARE(s.expiryMs, qint64(24) * 3600 * 1000);
+    qunsetenv("VELARIX_HOLD_MINUTES");
+    qunsetenv("VELARIX_EXPIRY_HOURS");
+}
+
+QTEST_GUILESS_MAIN(TestPrintFolderWatcher)
+#include "tst_printfolderwatcher.moc"
