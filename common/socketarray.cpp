@@ -38,15 +38,13 @@ private:
 };
 
 // Through a socket object, so each platform's own close call is used.
-void closeDescriptor(qintptr descriptor)
-{
+void closeDescriptor(qintptr descriptor) {
     QTcpSocket socket;
     if (socket.setSocketDescriptor(descriptor))
         socket.abort();
 }
 
-int errorNumber(QAbstractSocket::SocketError error)
-{
+int errorNumber(QAbstractSocket::SocketError error) {
     switch (error) {
     case QAbstractSocket::ConnectionRefusedError:
         return SocketArray::ErrorConnectionRefused;
@@ -67,20 +65,17 @@ int errorNumber(QAbstractSocket::SocketError error)
     }
 }
 
-Failure badState()
-{
+Failure badState() {
     return {SocketArray::ErrorBadState,
             QStringLiteral("Wrong protocol or connection state for the requested transaction")};
 }
 
-Failure noSuchElement(int index)
-{
+Failure noSuchElement(int index) {
     return {SocketArray::ErrorNoSuchElement,
             QStringLiteral("Socket element %1 does not exist").arg(index)};
 }
 
-QString plainIp(const QHostAddress& address)
-{
+QString plainIp(const QHostAddress& address) {
     if (address.isNull())
         return {};
     bool isV4 = false;
@@ -103,8 +98,7 @@ struct SocketArray::Element {
 
 SocketArray::SocketArray(QObject* parent) : QObject(parent) {}
 
-SocketArray::~SocketArray()
-{
+SocketArray::~SocketArray() {
     const QList<int> indexes = m_elements.keys();
     for (int index : indexes)
         destroy(index);
@@ -112,24 +106,20 @@ SocketArray::~SocketArray()
         closeDescriptor(descriptor);
 }
 
-SocketArray::Element* SocketArray::element(int index) const
-{
+SocketArray::Element* SocketArray::element(int index) const {
     return m_elements.value(index, nullptr);
 }
 
-bool SocketArray::exists(int index) const
-{
+bool SocketArray::exists(int index) const {
     return m_elements.contains(index);
 }
 
-bool SocketArray::isCurrent(int index, quint64 generation) const
-{
+bool SocketArray::isCurrent(int index, quint64 generation) const {
     const Element* e = element(index);
     return e && e->generation == generation;
 }
 
-template <typename Emit> void SocketArray::post(int index, Emit emitEvent)
-{
+template <typename Emit> void SocketArray::post(int index, Emit emitEvent) {
     const Element* e = element(index);
     if (!e)
         return;
@@ -143,16 +133,14 @@ template <typename Emit> void SocketArray::post(int index, Emit emitEvent)
         Qt::QueuedConnection);
 }
 
-void SocketArray::create(int index)
-{
+void SocketArray::create(int index) {
     destroy(index);
     auto* e = new Element;
     e->generation = nextGeneration();
     m_elements.insert(index, e);
 }
 
-void SocketArray::destroy(int index)
-{
+void SocketArray::destroy(int index) {
     Element* e = m_elements.take(index);
     if (!e)
         return;
@@ -163,8 +151,7 @@ void SocketArray::destroy(int index)
     delete e;
 }
 
-int SocketArray::state(int index) const
-{
+int SocketArray::state(int index) const {
     const Element* e = element(index);
     if (!e)
         return Closed;
@@ -193,14 +180,12 @@ int SocketArray::state(int index) const
     return e->error ? Error : Closed;
 }
 
-void SocketArray::setLocalPort(int index, quint16 port)
-{
+void SocketArray::setLocalPort(int index, quint16 port) {
     if (Element* e = element(index))
         e->localPort = port;
 }
 
-quint16 SocketArray::localPort(int index) const
-{
+quint16 SocketArray::localPort(int index) const {
     const Element* e = element(index);
     if (!e)
         return 0;
@@ -213,8 +198,7 @@ quint16 SocketArray::localPort(int index) const
     return 0;
 }
 
-Failure SocketArray::listen(int index)
-{
+Failure SocketArray::listen(int index) {
     Element* e = element(index);
     if (!e)
         return noSuchElement(index);
@@ -241,8 +225,7 @@ Failure SocketArray::listen(int index)
     return Failure::none();
 }
 
-void SocketArray::incomingRequest(int index, QTcpServer* server, qintptr descriptor)
-{
+void SocketArray::incomingRequest(int index, QTcpServer* server, qintptr descriptor) {
     Element* e = element(index);
     if (!e || e->server != server) {
         closeDescriptor(descriptor);
@@ -260,8 +243,7 @@ void SocketArray::incomingRequest(int index, QTcpServer* server, qintptr descrip
     });
 }
 
-Failure SocketArray::accept(int index, qintptr requestId)
-{
+Failure SocketArray::accept(int index, qintptr requestId) {
     Element* e = element(index);
     if (!e)
         return noSuchElement(index);
@@ -291,8 +273,7 @@ Failure SocketArray::accept(int index, qintptr requestId)
     return Failure::none();
 }
 
-void SocketArray::connectToHost(int index, const QString& host, quint16 port)
-{
+void SocketArray::connectToHost(int index, const QString& host, quint16 port) {
     if (!exists(index))
         create(index);
     Element* e = element(index);
@@ -311,13 +292,11 @@ void SocketArray::connectToHost(int index, const QString& host, quint16 port)
                            [this, index, socket] { connectTimedOut(index, socket); });
 }
 
-void SocketArray::setConnectTimeout(int milliseconds)
-{
+void SocketArray::setConnectTimeout(int milliseconds) {
     m_connectTimeout = milliseconds;
 }
 
-void SocketArray::connectTimedOut(int index, QTcpSocket* socket)
-{
+void SocketArray::connectTimedOut(int index, QTcpSocket* socket) {
     Element* e = element(index);
     if (!e || e->socket != socket)
         return;
@@ -332,13 +311,11 @@ void SocketArray::connectTimedOut(int index, QTcpSocket* socket)
     });
 }
 
-Failure SocketArray::send(int index, const QString& text)
-{
+Failure SocketArray::send(int index, const QString& text) {
     return sendBytes(index, TextCodec::encode(text));
 }
 
-Failure SocketArray::sendBytes(int index, const QByteArray& bytes)
-{
+Failure SocketArray::sendBytes(int index, const QByteArray& bytes) {
     Element* e = element(index);
     if (!e)
         return noSuchElement(index);
@@ -352,19 +329,16 @@ Failure SocketArray::sendBytes(int index, const QByteArray& bytes)
     return Failure::none();
 }
 
-QByteArray SocketArray::readAllBytes(int index)
-{
+QByteArray SocketArray::readAllBytes(int index) {
     Element* e = element(index);
     return e && e->socket ? e->socket->readAll() : QByteArray();
 }
 
-QString SocketArray::readAll(int index)
-{
+QString SocketArray::readAll(int index) {
     return TextCodec::decode(readAllBytes(index));
 }
 
-void SocketArray::close(int index)
-{
+void SocketArray::close(int index) {
     Element* e = element(index);
     if (!e)
         return;
@@ -376,8 +350,7 @@ void SocketArray::close(int index)
     e->generation = nextGeneration();
 }
 
-QString SocketArray::remoteHostIp(int index) const
-{
+QString SocketArray::remoteHostIp(int index) const {
     const Element* e = element(index);
     if (!e)
         return {};
@@ -386,13 +359,11 @@ QString SocketArray::remoteHostIp(int index) const
     return e->remoteIp;
 }
 
-QString SocketArray::localHostName()
-{
+QString SocketArray::localHostName() {
     return QHostInfo::localHostName();
 }
 
-QString SocketArray::localIp()
-{
+QString SocketArray::localIp() {
     const QList<QHostAddress> addresses = QNetworkInterface::allAddresses();
     for (const QHostAddress& address : addresses) {
         if (address.protocol() == QAbstractSocket::IPv4Protocol && !address.isLoopback())
@@ -401,8 +372,7 @@ QString SocketArray::localIp()
     return QStringLiteral("127.0.0.1");
 }
 
-void SocketArray::attachSocket(int index, QTcpSocket* socket)
-{
+void SocketArray::attachSocket(int index, QTcpSocket* socket) {
     Element* e = element(index);
     e->socket = socket;
     // The events are queued (post), so a handler may close, destroy or recreate the element.
@@ -431,8 +401,7 @@ void SocketArray::attachSocket(int index, QTcpSocket* socket)
             [this, index, socket] { socketDisconnected(index, socket); });
 }
 
-void SocketArray::socketError(int index, QTcpSocket* socket)
-{
+void SocketArray::socketError(int index, QTcpSocket* socket) {
     Element* e = element(index);
     if (!e || e->socket != socket)
         return;
@@ -449,8 +418,7 @@ void SocketArray::socketError(int index, QTcpSocket* socket)
     post(index, [this, index, number, description] { emit error(index, number, description); });
 }
 
-void SocketArray::socketDisconnected(int index, QTcpSocket* socket)
-{
+void SocketArray::socketDisconnected(int index, QTcpSocket* socket) {
     Element* e = element(index);
     if (!e || e->socket != socket || e->error || e->peerClosed)
         return;
@@ -458,8 +426,7 @@ void SocketArray::socketDisconnected(int index, QTcpSocket* socket)
     post(index, [this, index] { emit closed(index); });
 }
 
-void SocketArray::detachSocket(Element* e, bool graceful)
-{
+void SocketArray::detachSocket(Element* e, bool graceful) {
     QTcpSocket* socket = std::exchange(e->socket, nullptr);
     if (!socket)
         return;
@@ -482,8 +449,7 @@ void SocketArray::detachSocket(Element* e, bool graceful)
     });
 }
 
-void SocketArray::stopListening(Element* e)
-{
+void SocketArray::stopListening(Element* e) {
     QTcpServer* server = std::exchange(e->server, nullptr);
     if (!server)
         return;
@@ -492,8 +458,7 @@ void SocketArray::stopListening(Element* e)
     releaseRequests(e);
 }
 
-void SocketArray::releaseRequests(Element* e)
-{
+void SocketArray::releaseRequests(Element* e) {
     if (e->requests.isEmpty())
         return;
     m_releasedRequests.append(e->requests);
@@ -501,8 +466,7 @@ void SocketArray::releaseRequests(Element* e)
     closeRequestsLater();
 }
 
-void SocketArray::closeRequestsLater()
-{
+void SocketArray::closeRequestsLater() {
     if (m_releaseQueued)
         return;
     m_releaseQueued = true;

@@ -33,10 +33,10 @@ public:
     };
 
     // Error numbers of the error event and of failed operations (those of the Winsock control).
-    static constexpr int ErrorBadState = 40006;       // wrong state for the operation
-    static constexpr int ErrorNoSuchElement = 340;    // the element does not exist
-    static constexpr int ErrorNoSuchRequest = 40020;  // accept of an unknown request
-    static constexpr int ErrorAddressInUse = 10048;   // the local port is taken
+    static constexpr int ErrorBadState = 40006;      // wrong state for the operation
+    static constexpr int ErrorNoSuchElement = 340;   // the element does not exist
+    static constexpr int ErrorNoSuchRequest = 40020; // accept of an unknown request
+    static constexpr int ErrorAddressInUse = 10048;  // the local port is taken
     static constexpr int ErrorConnectionRefused = 10061;
     static constexpr int ErrorTimedOut = 10060;
     static constexpr int ErrorHostNotFound = 11001;

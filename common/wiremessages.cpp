@@ -10,55 +10,45 @@ const QString CompletionKeyword = QStringLiteral("DEL:");
 const QString PrintRequestKeyword = QStringLiteral("DIR:");
 const QChar Blank = QLatin1Char(' ');
 
-QString cutBeforeCr(const QString& text)
-{
+QString cutBeforeCr(const QString& text) {
     const qsizetype cr = text.indexOf(QLatin1Char(CR));
     return cr < 0 ? text : text.left(cr);
 }
 } // namespace
 
-QString registration(const QString& workstation)
-{
+QString registration(const QString& workstation) {
     return RegistrationKeyword + workstation + QLatin1Char(CR);
 }
 
-QString versionReplyText(int revision)
-{
+QString versionReplyText(int revision) {
     return QStringLiteral("Velarix 1.0 rev. ") + QString::number(revision);
 }
 
-QString versionReply(int revision)
-{
+QString versionReply(int revision) {
     return versionReplyText(revision) + QLatin1Char(CR);
 }
 
-QString printRequest(const QString& path)
-{
+QString printRequest(const QString& path) {
     return PrintRequestKeyword + path + QLatin1Char(CR);
 }
 
-QString completion(const QString& path)
-{
+QString completion(const QString& path) {
     return CompletionKeyword + path + QLatin1Char(CR);
 }
 
-bool isRegistration(const QString& text)
-{
+bool isRegistration(const QString& text) {
     return text.startsWith(RegistrationKeyword, Qt::CaseSensitive);
 }
 
-bool isCompletion(const QString& text)
-{
+bool isCompletion(const QString& text) {
     return text.startsWith(CompletionKeyword, Qt::CaseSensitive);
 }
 
-bool isPrintRequest(const QString& text)
-{
+bool isPrintRequest(const QString& text) {
     return text.startsWith(PrintRequestKeyword, Qt::CaseSensitive);
 }
 
-QString trimBlanks(const QString& text)
-{
+QString trimBlanks(const QString& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && text.at(begin) == Blank)
@@ -68,20 +58,17 @@ QString trimBlanks(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-QString serverPayload(const QString& text, int keywordLength)
-{
+QString serverPayload(const QString& text, int keywordLength) {
     return trimBlanks(cutBeforeCr(trimBlanks(text.mid(keywordLength))));
 }
 
-QString clientPayload(const QString& text, int keywordLength)
-{
+QString clientPayload(const QString& text, int keywordLength) {
     return cutBeforeCr(trimBlanks(text.mid(keywordLength)));
 }
 
 } // namespace Wire
 
-QList<QString> MessageFramer::feed(const QByteArray& bytes)
-{
+QList<QString> MessageFramer::feed(const QByteArray& bytes) {
     QList<QString> messages;
     qsizetype start = 0;
     const qsizetype size = bytes.size();
@@ -130,15 +117,13 @@ QList<QString> MessageFramer::feed(const QByteArray& bytes)
     return messages;
 }
 
-bool MessageFramer::takeOverflow()
-{
+bool MessageFramer::takeOverflow() {
     const bool overflow = m_overflow;
     m_overflow = false;
     return overflow;
 }
 
-void MessageFramer::clear()
-{
+void MessageFramer::clear() {
     m_pending.clear();
     m_overflow = false;
     m_discarding = false;

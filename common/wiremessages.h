@@ -9,11 +9,11 @@
 namespace Wire {
 constexpr char CR = '\r';
 
-QString registration(const QString& workstation);     // "PC:" + name + CR
-QString versionReply(int revision);                   // "Velarix 1.0 rev. " + revision + CR
-QString versionReplyText(int revision);               // the same without the CR
-QString printRequest(const QString& path);            // "DIR:" + path + CR
-QString completion(const QString& path);              // "DEL:" + path + CR
+QString registration(const QString& workstation); // "PC:" + name + CR
+QString versionReply(int revision);               // "Velarix 1.0 rev. " + revision + CR
+QString versionReplyText(int revision);           // the same without the CR
+QString printRequest(const QString& path);        // "DIR:" + path + CR
+QString completion(const QString& path);          // "DEL:" + path + CR
 
 bool isRegistration(const QString& text); // starts with "PC:"
 bool isCompletion(const QString& text);   // starts with "DEL:"

@@ -26,8 +26,7 @@ private:
     static QStringList readMessages(QTcpSocket& socket, MessageFramer& framer, int count);
 };
 
-QStringList TestFakeServer::readMessages(QTcpSocket& socket, MessageFramer& framer, int count)
-{
+QStringList TestFakeServer::readMessages(QTcpSocket& socket, MessageFramer& framer, int count) {
     QStringList messages;
     QDeadlineTimer deadline(5000);
     // Through the event loop, not waitForReadyRead: the server under test lives in this thread.
@@ -39,8 +38,7 @@ QStringList TestFakeServer::readMessages(QTcpSocket& socket, MessageFramer& fram
     return messages;
 }
 
-void TestFakeServer::registrationGetsVersionReply()
-{
+void TestFakeServer::registrationGetsVersionReply() {
     const quint16 port = TestPorts::freePort();
     FakeServer server;
     server.setRevision(66);
@@ -56,7 +54,8 @@ void TestFakeServer::registrationGetsVersionReply()
 
     workstation.write("PC:  UFFICIO1  \r");
     MessageFramer framer;
-    QCOMPARE(readMessages(workstation, framer, 1), QStringList{QStringLiteral("Velarix 1.0 rev. 66\r")});
+    QCOMPARE(readMessages(workstation, framer, 1),
+             QStringList{QStringLiteral("Velarix 1.0 rev. 66\r")});
     QTRY_COMPARE(registered.size(), 1);
     QCOMPARE(server.workstation(), QStringLiteral("UFFICIO1"));
     QCOMPARE(server.messages(), QStringList{QStringLiteral("PC:  UFFICIO1  \r")});
@@ -68,8 +67,7 @@ void TestFakeServer::registrationGetsVersionReply()
     QCOMPARE(server.registrations(), 2);
 }
 
-void TestFakeServer::scriptedRequestsAndCompletions()
-{
+void TestFakeServer::scriptedRequestsAndCompletions() {
     const quint16 port = TestPorts::freePort();
     FakeServer server;
     QVERIFY(server.listen(port));
@@ -89,7 +87,8 @@ void TestFakeServer::scriptedRequestsAndCompletions()
              (QStringList{Wire::printRequest(first), Wire::printRequest(second)}));
 
     // Completions in pieces and together: each is recorded once, with its exact path.
-    const QByteArray completions = TextCodec::encode(Wire::completion(first) + Wire::completion(second));
+    const QByteArray completions =
+        TextCodec::encode(Wire::completion(first) + Wire::completion(second));
     workstation.write(completions.left(7));
     workstation.flush();
     QTest::qWait(30);
@@ -99,8 +98,7 @@ void TestFakeServer::scriptedRequestsAndCompletions()
     QCOMPARE(server.messages(), (QStringList{Wire::completion(first), Wire::completion(second)}));
 }
 
-void TestFakeServer::onePortOneWorkstation()
-{
+void TestFakeServer::onePortOneWorkstation() {
     const quint16 port = TestPorts::freePort();
     FakeServer server;
     QVERIFY(server.listen(port));
@@ -135,8 +133,7 @@ void TestFakeServer::onePortOneWorkstation()
     QVERIFY(server.isListening());
 }
 
-void TestFakeServer::silentServer()
-{
+void TestFakeServer::silentServer() {
     const quint16 port = TestPorts::freePort();
     FakeServer server;
     server.setAnswerRegistrations(false);
@@ -152,8 +149,7 @@ void TestFakeServer::silentServer()
     QCOMPARE(server.messages(), QStringList{QStringLiteral("PC:A\r")});
 }
 
-void TestFakeServer::programRoundTrip()
-{
+void TestFakeServer::programRoundTrip() {
     const quint16 port = TestPorts::freePort();
     QProcess program;
     program.start(QStringLiteral(VELARIX_BIN_DIR "/VelarixFakeSrv"),
@@ -173,9 +169,10 @@ void TestFakeServer::programRoundTrip()
 
     workstation.write("PC:WS1\r");
     MessageFramer framer;
-    QCOMPARE(readMessages(workstation, framer, 3),
-             (QStringList{QStringLiteral("Velarix 1.0 rev. 7\r"), QStringLiteral("DIR:C:\\S\\A.PRN\r"),
-                          QStringLiteral("DIR:C:\\S\\B.PRN\r")}));
+    QCOMPARE(
+        readMessages(workstation, framer, 3),
+        (QStringList{QStringLiteral("Velarix 1.0 rev. 7\r"), QStringLiteral("DIR:C:\\S\\A.PRN\r"),
+                     QStringLiteral("DIR:C:\\S\\B.PRN\r")}));
     workstation.write("Ciao\rDEL:C:\\S\\A.PRN\r");
     workstation.write("DEL:C:\\S\\B.PRN\r");
     workstation.flush();
@@ -184,16 +181,17 @@ void TestFakeServer::programRoundTrip()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     const QList<QByteArray> lines = program.readAllStandardOutput().split('\n');
-    QCOMPARE(lines, (QList<QByteArray>{"PC:WS1", "Ciao", "DEL:C:\\S\\A.PRN", "DEL:C:\\S\\B.PRN", ""}));
+    QCOMPARE(lines,
+             (QList<QByteArray>{"PC:WS1", "Ciao", "DEL:C:\\S\\A.PRN", "DEL:C:\\S\\B.PRN", ""}));
 }
 
-void TestFakeServer::programTimesOut()
-{
+void TestFakeServer::programTimesOut() {
     const quint16 port = TestPorts::freePort();
     QProcess program;
     program.start(QStringLiteral(VELARIX_BIN_DIR "/VelarixFakeSrv"),
                   {QStringLiteral("--port"), QString::number(port), QStringLiteral("--dir"),
-                   QStringLiteral("C:\\S\\A.PRN"), QStringLiteral("--timeout"), QStringLiteral("0.3")});
+                   QStringLiteral("C:\\S\\A.PRN"), QStringLiteral("--timeout"),
+                   QStringLiteral("0.3")});
     QVERIFY(program.waitForFinished(10000));
     QCOMPARE(program.exitCode(), 1);
     QVERIFY(program.readAllStandardError().contains("No completion for C:\\S\\A.PRN"));

@@ -41,8 +41,7 @@ private:
     void connectPair(SocketArray& server, SocketArray& client, quint16 port);
 };
 
-void TestSocketArray::listenAndAccept(SocketArray& server, int index, quint16 port)
-{
+void TestSocketArray::listenAndAccept(SocketArray& server, int index, quint16 port) {
     server.create(index);
     server.setLocalPort(index, port);
     QVERIFY(server.listen(index).ok());
@@ -54,8 +53,7 @@ void TestSocketArray::listenAndAccept(SocketArray& server, int index, quint16 po
     });
 }
 
-void TestSocketArray::connectPair(SocketArray& server, SocketArray& client, quint16 port)
-{
+void TestSocketArray::connectPair(SocketArray& server, SocketArray& client, quint16 port) {
     listenAndAccept(server, 1, port);
     QSignalSpy connected(&client, &SocketArray::connected);
     client.create(1);
@@ -64,8 +62,7 @@ void TestSocketArray::connectPair(SocketArray& server, SocketArray& client, quin
     QTRY_COMPARE(server.state(1), int(SocketArray::Connected));
 }
 
-void TestSocketArray::refusedConnectGivesError()
-{
+void TestSocketArray::refusedConnectGivesError() {
     const quint16 port = TestPorts::freePort();
     QVERIFY(port != 0);
     SocketArray client;
@@ -89,8 +86,7 @@ void TestSocketArray::refusedConnectGivesError()
     QCOMPARE(client.state(1), int(SocketArray::Closed));
 }
 
-void TestSocketArray::stateWhileCalling_data()
-{
+void TestSocketArray::stateWhileCalling_data() {
     QTest::addColumn<QString>("host");
     QTest::addColumn<QList<int>>("callingStates");
 
@@ -101,8 +97,7 @@ void TestSocketArray::stateWhileCalling_data()
                                              SocketArray::Connected};
 }
 
-void TestSocketArray::stateWhileCalling()
-{
+void TestSocketArray::stateWhileCalling() {
     QFETCH(QString, host);
     QFETCH(QList<int>, callingStates);
     const quint16 port = TestPorts::freePort();
@@ -120,8 +115,7 @@ void TestSocketArray::stateWhileCalling()
     QCOMPARE(client.state(1), int(SocketArray::Connected));
 }
 
-void TestSocketArray::listenGivesListeningState()
-{
+void TestSocketArray::listenGivesListeningState() {
     const quint16 port = TestPorts::freePort();
     SocketArray server;
     QCOMPARE(server.state(5), int(SocketArray::Closed)); // an element that does not exist
@@ -148,8 +142,7 @@ void TestSocketArray::listenGivesListeningState()
     QCOMPARE(server.listen(5).number, SocketArray::ErrorNoSuchElement);
 }
 
-void TestSocketArray::portTakenLeavesElementClosed()
-{
+void TestSocketArray::portTakenLeavesElementClosed() {
     const quint16 port = TestPorts::freePort();
     QTcpServer otherProgram;
     QVERIFY(otherProgram.listen(QHostAddress::AnyIPv4, port));
@@ -167,8 +160,7 @@ void TestSocketArray::portTakenLeavesElementClosed()
     QCOMPARE(server.state(1), int(SocketArray::Listening));
 }
 
-void TestSocketArray::acceptOnSameElementStopsListening()
-{
+void TestSocketArray::acceptOnSameElementStopsListening() {
     const quint16 port = TestPorts::freePort();
     SocketArray server;
     QSignalSpy requests(&server, &SocketArray::connectionRequest);
@@ -199,15 +191,13 @@ void TestSocketArray::acceptOnSameElementStopsListening()
     QCOMPARE(server.state(1), int(SocketArray::Connected));
 }
 
-void TestSocketArray::peerCloseGivesCloseEvent_data()
-{
+void TestSocketArray::peerCloseGivesCloseEvent_data() {
     QTest::addColumn<bool>("serverCloses");
     QTest::newRow("workstation closes") << false;
     QTest::newRow("server closes") << true;
 }
 
-void TestSocketArray::peerCloseGivesCloseEvent()
-{
+void TestSocketArray::peerCloseGivesCloseEvent() {
     QFETCH(bool, serverCloses);
     const quint16 port = TestPorts::freePort();
     SocketArray server;
@@ -239,8 +229,7 @@ void TestSocketArray::peerCloseGivesCloseEvent()
     QCOMPARE(peer.state(1), int(SocketArray::Closed));
 }
 
-void TestSocketArray::recreatedElementListensAgainOnSamePort()
-{
+void TestSocketArray::recreatedElementListensAgainOnSamePort() {
     const quint16 port = TestPorts::freePort();
     SocketArray server;
     SocketArray client;
@@ -267,8 +256,7 @@ void TestSocketArray::recreatedElementListensAgainOnSamePort()
     QTRY_COMPARE(server.state(1), int(SocketArray::Connected));
 }
 
-void TestSocketArray::windows1252RoundTrip()
-{
+void TestSocketArray::windows1252RoundTrip() {
     const quint16 port = TestPorts::freePort();
     SocketArray server;
     SocketArray client;
@@ -293,8 +281,7 @@ void TestSocketArray::windows1252RoundTrip()
     QCOMPARE(back, text);
 }
 
-void TestSocketArray::allBytesRoundTrip()
-{
+void TestSocketArray::allBytesRoundTrip() {
     const quint16 port = TestPorts::freePort();
     SocketArray server;
     SocketArray client;
@@ -311,8 +298,7 @@ void TestSocketArray::allBytesRoundTrip()
     QCOMPARE(received, all);
 }
 
-void TestSocketArray::sendNeedsConnection()
-{
+void TestSocketArray::sendNeedsConnection() {
     const quint16 port = TestPorts::freePort();
     SocketArray sockets;
     QCOMPARE(sockets.send(1, QStringLiteral("x\r")).number, SocketArray::ErrorNoSuchElement);
@@ -325,8 +311,7 @@ void TestSocketArray::sendNeedsConnection()
     QCOMPARE(sockets.readAll(7), QString());
 }
 
-void TestSocketArray::rebuildInsideCloseHandler()
-{
+void TestSocketArray::rebuildInsideCloseHandler() {
     // The print server's close handler: close, destroy, create afresh and listen again, all from
     // inside the close event of the very element being rebuilt.
     const quint16 port = TestPorts::freePort();
@@ -356,8 +341,7 @@ void TestSocketArray::rebuildInsideCloseHandler()
     }
 }
 
-void TestSocketArray::nextPortInsideErrorHandler()
-{
+void TestSocketArray::nextPortInsideErrorHandler() {
     // The workstation's sweep: on an error, close the element and call the next port from inside
     // the error event; the server listens only on the third port.
     const quint16 base = TestPorts::freeRange(3);
@@ -382,15 +366,13 @@ void TestSocketArray::nextPortInsideErrorHandler()
     QCOMPARE(client.state(1), int(SocketArray::Connected));
 }
 
-void TestSocketArray::unacceptedRequestIsClosed_data()
-{
+void TestSocketArray::unacceptedRequestIsClosed_data() {
     QTest::addColumn<bool>("destroy");
     QTest::newRow("element closed") << false;
     QTest::newRow("element destroyed") << true;
 }
 
-void TestSocketArray::unacceptedRequestIsClosed()
-{
+void TestSocketArray::unacceptedRequestIsClosed() {
     QFETCH(bool, destroy);
     const quint16 port = TestPorts::freePort();
     SocketArray server;
@@ -415,8 +397,7 @@ void TestSocketArray::unacceptedRequestIsClosed()
              destroy ? SocketArray::ErrorNoSuchElement : SocketArray::ErrorNoSuchRequest);
 }
 
-void TestSocketArray::closeDropsQueuedEvents()
-{
+void TestSocketArray::closeDropsQueuedEvents() {
     // The server sends and closes at once; the workstation rebuilds its element inside the data
     // event. Whatever was still queued for the old connection (its close) must not reach the
     // new element.
@@ -442,8 +423,7 @@ void TestSocketArray::closeDropsQueuedEvents()
     QCOMPARE(client.state(1), int(SocketArray::Closed));
 }
 
-void TestSocketArray::unanswerableCallTimesOut()
-{
+void TestSocketArray::unanswerableCallTimesOut() {
     // A routable address nobody answers (TEST-NET-1): the call ends with the error event after
     // the configured time, or at once if the network says it is unreachable.
     SocketArray client;
@@ -458,8 +438,7 @@ void TestSocketArray::unanswerableCallTimesOut()
     QCOMPARE(errors.size(), 1);
 }
 
-void TestSocketArray::localAddresses()
-{
+void TestSocketArray::localAddresses() {
     QVERIFY(!SocketArray::localHostName().isEmpty());
     const QHostAddress ip(SocketArray::localIp());
     QCOMPARE(ip.protocol(), QAbstractSocket::IPv4Protocol);

@@ -29,36 +29,34 @@ private slots:
     void framerBinaryBytes();
 };
 
-void TestWireMessages::builders_data()
-{
+void TestWireMessages::builders_data() {
     QTest::addColumn<QString>("message");
     QTest::addColumn<QByteArray>("bytes");
 
     QTest::newRow("registration") << Wire::registration(QStringLiteral("UFFICIO1"))
                                   << QByteArray("PC:UFFICIO1\r");
-    QTest::newRow("registration, empty name") << Wire::registration(QString())
-                                              << QByteArray("PC:\r");
-    QTest::newRow("version reply 66") << Wire::versionReply(66)
-                                      << QByteArray("Velarix 1.0 rev. 66\r");
+    QTest::newRow("registration, empty name")
+        << Wire::registration(QString()) << QByteArray("PC:\r");
+    QTest::newRow("version reply 66")
+        << Wire::versionReply(66) << QByteArray("Velarix 1.0 rev. 66\r");
     QTest::newRow("version reply 0") << Wire::versionReply(0) << QByteArray("Velarix 1.0 rev. 0\r");
-    QTest::newRow("version reply text") << Wire::versionReplyText(1234)
-                                        << QByteArray("Velarix 1.0 rev. 1234");
-    QTest::newRow("print request") << Wire::printRequest(QStringLiteral("\\\\srv\\Velarix\\A.001.PRN"))
-                                   << QByteArray("DIR:\\\\srv\\Velarix\\A.001.PRN\r");
+    QTest::newRow("version reply text")
+        << Wire::versionReplyText(1234) << QByteArray("Velarix 1.0 rev. 1234");
+    QTest::newRow("print request")
+        << Wire::printRequest(QStringLiteral("\\\\srv\\Velarix\\A.001.PRN"))
+        << QByteArray("DIR:\\\\srv\\Velarix\\A.001.PRN\r");
     QTest::newRow("completion, accented path")
         << Wire::completion(QStringLiteral("C:\\Stampe\\Città.002.PRN"))
         << QByteArray("DEL:C:\\Stampe\\Citt\xE0.002.PRN\r");
 }
 
-void TestWireMessages::builders()
-{
+void TestWireMessages::builders() {
     QFETCH(QString, message);
     QFETCH(QByteArray, bytes);
     QCOMPARE(TextCodec::encode(message), bytes);
 }
 
-void TestWireMessages::keywords_data()
-{
+void TestWireMessages::keywords_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("registration");
     QTest::addColumn<bool>("completion");
@@ -71,17 +69,16 @@ void TestWireMessages::keywords_data()
     QTest::newRow("Pc: mixed case") << QStringLiteral("Pc:UFFICIO1\r") << false << false << false;
     QTest::newRow("Dir: mixed case") << QStringLiteral("Dir:X.PRN\r") << false << false << false;
     QTest::newRow("del: lower case") << QStringLiteral("del:X.PRN\r") << false << false << false;
-    QTest::newRow("blank before keyword") << QStringLiteral(" DIR:X.PRN\r") << false << false
-                                          << false;
-    QTest::newRow("keyword not at start") << QStringLiteral("xPC:DIR:DEL:\r") << false << false
-                                          << false;
+    QTest::newRow("blank before keyword")
+        << QStringLiteral(" DIR:X.PRN\r") << false << false << false;
+    QTest::newRow("keyword not at start")
+        << QStringLiteral("xPC:DIR:DEL:\r") << false << false << false;
     QTest::newRow("keyword cut short") << QStringLiteral("DI") << false << false << false;
     QTest::newRow("version reply") << Wire::versionReply(66) << false << false << false;
     QTest::newRow("empty") << QString() << false << false << false;
 }
 
-void TestWireMessages::keywords()
-{
+void TestWireMessages::keywords() {
     QFETCH(QString, text);
     QFETCH(bool, registration);
     QFETCH(bool, completion);
@@ -91,8 +88,7 @@ void TestWireMessages::keywords()
     QCOMPARE(Wire::isPrintRequest(text), printRequest);
 }
 
-void TestWireMessages::serverPayload_data()
-{
+void TestWireMessages::serverPayload_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("keywordLength");
     QTest::addColumn<QString>("payload");
@@ -109,22 +105,19 @@ void TestWireMessages::serverPayload_data()
         << QStringLiteral("PC:\tPC1\t\r") << 3 << QStringLiteral("\tPC1\t");
     QTest::newRow("line feed is not a blank")
         << QStringLiteral("PC:PC1\r\n") << 3 << QStringLiteral("PC1");
-    QTest::newRow("inner blanks kept")
-        << QStringLiteral("DEL: C:\\Le Stampe\\A.PRN\r") << 4 << QStringLiteral("C:\\Le Stampe\\A.PRN");
-    QTest::newRow("leading carriage return")
-        << QStringLiteral("PC:\rPC1\r") << 3 << QString();
+    QTest::newRow("inner blanks kept") << QStringLiteral("DEL: C:\\Le Stampe\\A.PRN\r") << 4
+                                       << QStringLiteral("C:\\Le Stampe\\A.PRN");
+    QTest::newRow("leading carriage return") << QStringLiteral("PC:\rPC1\r") << 3 << QString();
 }
 
-void TestWireMessages::serverPayload()
-{
+void TestWireMessages::serverPayload() {
     QFETCH(QString, text);
     QFETCH(int, keywordLength);
     QFETCH(QString, payload);
     QCOMPARE(Wire::serverPayload(text, keywordLength), payload);
 }
 
-void TestWireMessages::clientPayload_data()
-{
+void TestWireMessages::clientPayload_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("payload");
 
@@ -134,22 +127,20 @@ void TestWireMessages::clientPayload_data()
         << QStringLiteral("DIR:  C:\\A.PRN  \r") << QStringLiteral("C:\\A.PRN  ");
     QTest::newRow("blanks after the carriage return trimmed away")
         << QStringLiteral("DIR: C:\\A.PRN\r   ") << QStringLiteral("C:\\A.PRN");
-    QTest::newRow("no carriage return") << QStringLiteral("DIR: C:\\A.PRN  ")
-                                        << QStringLiteral("C:\\A.PRN");
+    QTest::newRow("no carriage return")
+        << QStringLiteral("DIR: C:\\A.PRN  ") << QStringLiteral("C:\\A.PRN");
     QTest::newRow("second message dropped")
         << QStringLiteral("DIR:A.PRN\rDIR:B.PRN\r") << QStringLiteral("A.PRN");
     QTest::newRow("empty path") << QStringLiteral("DIR:\r") << QString();
 }
 
-void TestWireMessages::clientPayload()
-{
+void TestWireMessages::clientPayload() {
     QFETCH(QString, text);
     QFETCH(QString, payload);
     QCOMPARE(Wire::clientPayload(text, 4), payload);
 }
 
-void TestWireMessages::framerSegments_data()
-{
+void TestWireMessages::framerSegments_data() {
     QTest::addColumn<QList<QByteArray>>("segments");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<qsizetype>("pending");
@@ -179,9 +170,9 @@ void TestWireMessages::framerSegments_data()
     QTest::newRow("incomplete remainder kept")
         << QList<QByteArray>{"Velarix 1.0 rev. 66\rDIR:C:\\A"}
         << QStringList{QStringLiteral("Velarix 1.0 rev. 66\r")} << qsizetype(8);
-    QTest::newRow("empty messages") << QList<QByteArray>{"\r\r"}
-                                    << QStringList{QStringLiteral("\r"), QStringLiteral("\r")}
-                                    << qsizetype(0);
+    QTest::newRow("empty messages")
+        << QList<QByteArray>{"\r\r"} << QStringList{QStringLiteral("\r"), QStringLiteral("\r")}
+        << qsizetype(0);
     QTest::newRow("empty segments") << QList<QByteArray>{"", "PC:", "", "A\r", ""}
                                     << QStringList{QStringLiteral("PC:A\r")} << qsizetype(0);
     QTest::newRow("line feed stays in the next message")
@@ -192,8 +183,7 @@ void TestWireMessages::framerSegments_data()
         << QStringList{QStringLiteral("DIR:C:\\Perché €\r")} << qsizetype(0);
 }
 
-void TestWireMessages::framerSegments()
-{
+void TestWireMessages::framerSegments() {
     QFETCH(QList<QByteArray>, segments);
     QFETCH(QStringList, messages);
     QFETCH(qsizetype, pending);
@@ -207,10 +197,9 @@ void TestWireMessages::framerSegments()
     QVERIFY(!framer.takeOverflow());
 }
 
-void TestWireMessages::framerSingleBytes()
-{
-    const QByteArray stream = TextCodec::encode(Wire::versionReply(66) +
-                                                Wire::printRequest(QStringLiteral("C:\\A.PRN")));
+void TestWireMessages::framerSingleBytes() {
+    const QByteArray stream =
+        TextCodec::encode(Wire::versionReply(66) + Wire::printRequest(QStringLiteral("C:\\A.PRN")));
     MessageFramer framer;
     QStringList received;
     for (char byte : stream) {
@@ -225,8 +214,7 @@ void TestWireMessages::framerSingleBytes()
     QCOMPARE(framer.pendingSize(), qsizetype(0));
 }
 
-void TestWireMessages::framerKeepsRemainder()
-{
+void TestWireMessages::framerKeepsRemainder() {
     MessageFramer framer;
     QVERIFY(framer.feed("DIR:C:\\A").isEmpty());
     QCOMPARE(framer.pendingSize(), qsizetype(8));
@@ -236,8 +224,7 @@ void TestWireMessages::framerKeepsRemainder()
     QCOMPARE(framer.feed("PC:B\r"), QList<QString>{QStringLiteral("PC:B\r")});
 }
 
-void TestWireMessages::framerOverflow()
-{
+void TestWireMessages::framerOverflow() {
     MessageFramer framer;
     const QByteArray junk(1024 * 1024, 'x');
 
@@ -258,8 +245,7 @@ void TestWireMessages::framerOverflow()
     QCOMPARE(framer.feed("DEL:B\r"), QList<QString>{QStringLiteral("DEL:B\r")});
 }
 
-void TestWireMessages::framerOverflowBoundary_data()
-{
+void TestWireMessages::framerOverflowBoundary_data() {
     QTest::addColumn<qsizetype>("bodyLength");
     QTest::addColumn<bool>("delivered");
 
@@ -267,8 +253,7 @@ void TestWireMessages::framerOverflowBoundary_data()
     QTest::newRow("one byte over") << MessageFramer::MaxPending + 1 << false;
 }
 
-void TestWireMessages::framerOverflowBoundary()
-{
+void TestWireMessages::framerOverflowBoundary() {
     QFETCH(qsizetype, bodyLength);
     QFETCH(bool, delivered);
     const QByteArray body(bodyLength, 'a');
@@ -286,8 +271,7 @@ void TestWireMessages::framerOverflowBoundary()
     }
 }
 
-void TestWireMessages::framerOverflowInSmallReads()
-{
+void TestWireMessages::framerOverflowInSmallReads() {
     // A peer that trickles bytes without a carriage return: memory stays bounded, one report.
     MessageFramer framer;
     const QByteArray chunk(4096, '\x01');
@@ -301,8 +285,7 @@ void TestWireMessages::framerOverflowInSmallReads()
     QCOMPARE(framer.feed("\rDIR:X\r"), QList<QString>{QStringLiteral("DIR:X\r")});
 }
 
-void TestWireMessages::framerBinaryBytes()
-{
+void TestWireMessages::framerBinaryBytes() {
     // Every byte except the carriage return passes through; each one decodes and encodes back.
     QByteArray all;
     for (int b = 0; b < 256; ++b) {

@@ -8,59 +8,49 @@
 #include <QTcpSocket>
 
 FakeServer::FakeServer(QObject* parent)
-    : QObject(parent), m_server(new QTcpServer(this)), m_revision(VELARIX_REVISION)
-{
+    : QObject(parent), m_server(new QTcpServer(this)), m_revision(VELARIX_REVISION) {
     connect(m_server, &QTcpServer::newConnection, this, &FakeServer::takeConnection);
 }
 
-FakeServer::~FakeServer()
-{
+FakeServer::~FakeServer() {
     stopListening();
 }
 
-void FakeServer::setRevision(int revision)
-{
+void FakeServer::setRevision(int revision) {
     m_revision = revision;
 }
 
-void FakeServer::setAnswerRegistrations(bool answer)
-{
+void FakeServer::setAnswerRegistrations(bool answer) {
     m_answerRegistrations = answer;
 }
 
-bool FakeServer::listen(quint16 port)
-{
+bool FakeServer::listen(quint16 port) {
     m_port = port;
     m_wantListening = true;
     return openPort();
 }
 
-bool FakeServer::openPort()
-{
+bool FakeServer::openPort() {
     if (m_server->isListening())
         return true;
     return m_server->listen(QHostAddress::AnyIPv4, m_port);
 }
 
-void FakeServer::stopListening()
-{
+void FakeServer::stopListening() {
     m_wantListening = false;
     m_server->close();
     closeConnection();
 }
 
-bool FakeServer::isListening() const
-{
+bool FakeServer::isListening() const {
     return m_server->isListening();
 }
 
-bool FakeServer::isConnected() const
-{
+bool FakeServer::isConnected() const {
     return m_client && m_client->state() == QAbstractSocket::ConnectedState;
 }
 
-void FakeServer::takeConnection()
-{
+void FakeServer::takeConnection() {
     QTcpSocket* socket = m_server->nextPendingConnection();
     if (!socket)
         return;
@@ -78,8 +68,7 @@ void FakeServer::takeConnection()
     emit clientConnected();
 }
 
-void FakeServer::readClient()
-{
+void FakeServer::readClient() {
     if (!m_client)
         return;
     const QList<QString> received = m_framer.feed(m_client->readAll());
@@ -102,8 +91,7 @@ void FakeServer::readClient()
     }
 }
 
-void FakeServer::clientGone()
-{
+void FakeServer::clientGone() {
     if (!m_client)
         return;
     QTcpSocket* socket = m_client;
@@ -115,13 +103,11 @@ void FakeServer::clientGone()
     emit clientDisconnected();
 }
 
-bool FakeServer::send(const QString& text)
-{
+bool FakeServer::send(const QString& text) {
     return sendBytes(TextCodec::encode(text));
 }
 
-bool FakeServer::sendBytes(const QByteArray& bytes)
-{
+bool FakeServer::sendBytes(const QByteArray& bytes) {
     if (!isConnected())
         return false;
     const bool whole = m_client->write(bytes) == bytes.size();
@@ -129,13 +115,11 @@ bool FakeServer::sendBytes(const QByteArray& bytes)
     return whole;
 }
 
-bool FakeServer::sendPrintRequest(const QString& path)
-{
+bool FakeServer::sendPrintRequest(const QString& path) {
     return send(Wire::printRequest(path));
 }
 
-void FakeServer::closeConnection()
-{
+void FakeServer::closeConnection() {
     if (!m_client)
         return;
     QTcpSocket* socket = m_client;
@@ -152,8 +136,7 @@ void FakeServer::closeConnection()
     emit clientDisconnected();
 }
 
-void FakeServer::clearMessages()
-{
+void FakeServer::clearMessages() {
     m_messages.clear();
     m_completions.clear();
 }

@@ -20,23 +20,23 @@ public:
     explicit FakeServer(QObject* parent = nullptr);
     ~FakeServer() override;
 
-    void setRevision(int revision);               // the project's revision unless set
+    void setRevision(int revision); // the project's revision unless set
     int revision() const { return m_revision; }
-    void setAnswerRegistrations(bool answer);     // false: a server that accepts and stays silent
+    void setAnswerRegistrations(bool answer); // false: a server that accepts and stays silent
 
-    bool listen(quint16 port);                    // IPv4, all addresses
-    void stopListening();                         // also closes the connection
+    bool listen(quint16 port); // IPv4, all addresses
+    void stopListening();      // also closes the connection
     bool isListening() const;
     quint16 port() const { return m_port; }
     bool isConnected() const;
 
-    bool send(const QString& text);               // exactly the text, as 8-bit bytes
+    bool send(const QString& text); // exactly the text, as 8-bit bytes
     bool sendBytes(const QByteArray& bytes);
-    bool sendPrintRequest(const QString& path);   // "DIR:" + path + CR
-    void closeConnection();                       // the port listens again afterwards
+    bool sendPrintRequest(const QString& path); // "DIR:" + path + CR
+    void closeConnection();                     // the port listens again afterwards
 
-    QStringList messages() const { return m_messages; } // each with its carriage return
-    QString workstation() const { return m_workstation; } // name of the last registration
+    QStringList messages() const { return m_messages; }       // each with its carriage return
+    QString workstation() const { return m_workstation; }     // name of the last registration
     QStringList completions() const { return m_completions; } // paths of the "DEL:" messages
     int registrations() const { return m_registrations; }
     void clearMessages();

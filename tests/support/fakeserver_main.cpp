@@ -14,20 +14,17 @@
 
 namespace {
 
-QTextStream& out()
-{
+QTextStream& out() {
     static QTextStream stream(stdout);
     return stream;
 }
 
-QTextStream& err()
-{
+QTextStream& err() {
     static QTextStream stream(stderr);
     return stream;
 }
 
-QString withoutCr(QString text)
-{
+QString withoutCr(QString text) {
     if (text.endsWith(QLatin1Char(Wire::CR)))
         text.chop(1);
     return text;
@@ -35,8 +32,7 @@ QString withoutCr(QString text)
 
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("VelarixFakeSrv"));
 
@@ -51,12 +47,12 @@ int main(int argc, char* argv[])
     const QCommandLineOption dirOption(
         QStringLiteral("dir"), QStringLiteral("Path to announce with a DIR: message; repeatable."),
         QStringLiteral("PATH"));
-    const QCommandLineOption timeoutOption(
-        QStringLiteral("timeout"), QStringLiteral("Seconds before giving up (default 60)."),
-        QStringLiteral("S"), QStringLiteral("60"));
-    const QCommandLineOption revisionOption(
-        QStringLiteral("revision"), QStringLiteral("Revision sent in the version reply."),
-        QStringLiteral("N"));
+    const QCommandLineOption timeoutOption(QStringLiteral("timeout"),
+                                           QStringLiteral("Seconds before giving up (default 60)."),
+                                           QStringLiteral("S"), QStringLiteral("60"));
+    const QCommandLineOption revisionOption(QStringLiteral("revision"),
+                                            QStringLiteral("Revision sent in the version reply."),
+                                            QStringLiteral("N"));
     const QCommandLineOption sequentialOption(
         QStringLiteral("sequential"),
         QStringLiteral("Send the next path only after the previous one came back."));
@@ -97,9 +93,8 @@ int main(int argc, char* argv[])
         }
     };
 
-    QObject::connect(&server, &FakeServer::clientConnected, [&] {
-        err() << "Workstation connected on port " << port << Qt::endl;
-    });
+    QObject::connect(&server, &FakeServer::clientConnected,
+                     [&] { err() << "Workstation connected on port " << port << Qt::endl; });
     QObject::connect(&server, &FakeServer::clientDisconnected,
                      [&] { err() << "Workstation disconnected" << Qt::endl; });
     QObject::connect(&server, &FakeServer::messageReceived,

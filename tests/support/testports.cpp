@@ -9,8 +9,7 @@
 
 namespace TestPorts {
 
-quint16 freeRange(int count)
-{
+quint16 freeRange(int count) {
     constexpr int Lowest = 20000;
     constexpr int Highest = 40000;
     for (int attempt = 0; attempt < 200; ++attempt) {

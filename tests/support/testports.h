@@ -8,5 +8,7 @@
 namespace TestPorts {
 // First of `count` consecutive ports that are free at the moment of the call (0 if none found).
 quint16 freeRange(int count);
-inline quint16 freePort() { return freeRange(1); }
+inline quint16 freePort() {
+    return freeRange(1);
+}
 } // namespace TestPorts
