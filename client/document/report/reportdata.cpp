@@ -1,0 +1,135 @@
+#include "reportdata.h"
+
+#include "reporterrors.h"
+#include "selectionformula.h"
+
+#include <QAtomicInt>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVariant>
+
+namespace {
+
+Failure dbFailure(const QString& path, const QString& what)
+{
+    return {ReportError::DatabaseUnreadable,
+            QStringLiteral("Database %1 non leggibile: %2").arg(path, what)};
+}
+
+QString columnText(const QSqlQuery& q, const QString& column)
+{
+    const QVariant v = q.value(column);
+    return v.isNull() ? QString() : v.toString();
+}
+
+class Reader {
+public:
+    Reader(QSqlDatabase db, QString path) : m_db(std::move(db)), m_path(std::move(path)) {}
+
+    // Runs a select; with code > 0 the rows of that Codice only.
+    Failure select(QSqlQuery& q, const QString& table, const QString& orderBy, int code)
+    {
+        q = QSqlQuery(m_db);
+        q.setForwardOnly(true);
+        QString sql = QStringLiteral("SELECT * FROM %1").arg(table);
+        if (code > 0)
+            sql += QStringLiteral(" WHERE Codice = :c");
+        if (!orderBy.isEmpty())
+            sql += QStringLiteral(" ORDER BY ") + orderBy;
+        if (!q.prepare(sql))
+            return dbFailure(m_path, table + QStringLiteral(": ") + q.lastError().text());
+        if (code > 0)
+            q.bindValue(QStringLiteral(":c"), code);
+        if (!q.exec())
+            return dbFailure(m_path, table + QStringLiteral(": ") + q.lastError().text());
+        return Failure::none();
+    }
+
+    // The first row's columns prefix1..prefixN, or N null texts when there is no row.
+    Failure fields(const QString& table, const QString& prefix, int count, const QString& orderBy,
+                   int code, QStringList& out, bool& found)
+    {
+        QSqlQuery q;
+        if (Failure f = select(q, table, orderBy, code))
+            return f;
+        out.clear();
+        found = q.next();
+        for (int i = 1; i <= count; ++i) {
+            const QString column = prefix + QString::number(i);
+            if (found && q.record().indexOf(column) < 0)
+                return dbFailure(m_path, QStringLiteral("manca la colonna %1.%2").arg(table, column));
+            out << (found ? columnText(q, column) : QString());
+        }
+        return Failure::none();
+    }
+
+private:
+    QSqlDatabase m_db;
+    QString m_path;
+};
+
+} // namespace
+
+Failure ReportData::load(const QString& databasePath, int companyCode, const QString& reportName,
+                         ReportData& out)
+{
+    if (!QFileInfo(databasePath).isFile())
+        return dbFailure(databasePath, QStringLiteral("file non trovato"));
+
+    static QAtomicInt counter;
+    const QString name =
+        QStringLiteral("velarix_report_%1").arg(counter.fetchAndAddRelaxed(1));
+    Failure result;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(databasePath);
+        // Read-only: the report never changes the document, and a missing file is never created.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+        if (!db.open()) {
+            result = dbFailure(databasePath, db.lastError().text());
+        } else {
+            Reader reader(db, databasePath);
+            ReportData data;
+            bool hasHeader = false, hasTotals = false, hasLetterhead = false;
+            const int code = companyCode > 0 ? companyCode : 0;
+            result = reader.fields(QStringLiteral("Testata"), QStringLiteral("Testo"), 16,
+                                   QStringLiteral("rowid"), code, data.header, hasHeader);
+            if (result.ok())
+                result = reader.fields(QStringLiteral("Totali"), QStringLiteral("Testo"), 14,
+                                       QStringLiteral("rowid"), code, data.totals, hasTotals);
+            if (result.ok()) {
+                const bool filtered = code > 0 && SelectionFormula::filtersCompany(reportName);
+                result = reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"), 8,
+                                       QStringLiteral("Codice"), code, data.letterhead,
+                                       hasLetterhead);
+                if (result.ok() && !hasLetterhead && !filtered)
+                    result = reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"),
+                                           8, QStringLiteral("Codice"), 0, data.letterhead,
+                                           hasLetterhead);
+            }
+            if (result.ok()) {
+                QSqlQuery q;
+                result = reader.select(q, QStringLiteral("Riga"), QStringLiteral("Riga, rowid"), code);
+                if (result.ok()) {
+                    while (q.next())
+                        data.body << columnText(q, QStringLiteral("Testo"));
+                    if (q.lastError().isValid())
+                        result = dbFailure(databasePath, q.lastError().text());
+                }
+            }
+            if (result.ok() && !hasHeader && data.body.isEmpty())
+                result = {ReportError::NoDocument,
+                          QStringLiteral("Nessun documento da stampare per la ditta %1 in %2")
+                              .arg(companyCode)
+                              .arg(databasePath)};
+            if (result.ok())
+                out = data;
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
