@@ -1,0 +1,358 @@
+#include "documentimport.h"
+
+#include "documenttables.h"
+#include "importhost.h"
+#include "printfile.h"
+#include "reportprinter.h"
+#include "sharepath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcImport, "velarix.document.import")
+
+namespace {
+
+const QString DirKeyword = QStringLiteral("DIR:");
+
+// The platform's texts for the file failures the import reports.
+Failure fileFailure(int number) {
+    switch (number) {
+    case 5:
+        return {5, QStringLiteral("Chiamata di routine o argomento non validi")};
+    case ErrorNumber::BadFileNameOrNumber:
+        return {number, QStringLiteral("Nome o numero di file non valido")};
+    case ErrorNumber::FileNotFound:
+        return {number, QStringLiteral("Impossibile trovare il file")};
+    case ErrorNumber::FileAlreadyOpen:
+        return {number, QStringLiteral("File già aperto")};
+    case ErrorNumber::DeviceIO:
+        return {number, QStringLiteral("Errore di I/O della periferica")};
+    case ErrorNumber::PermissionDenied:
+        return {number, QStringLiteral("Autorizzazione negata")};
+    case ErrorNumber::PathNotFound:
+        return {number, QStringLiteral("Impossibile trovare il percorso")};
+    default:
+        return {ErrorNumber::PathFileAccess, QStringLiteral("Errore di accesso al percorso/file")};
+    }
+}
+
+// Opens and reads the whole print file. A failed open gives the failure and no bytes; a read
+// that fails part way gives the bytes read so far and the failure in *readFailure.
+Failure readPrintFile(const QString& path, const QString& shareRoot, QByteArray* bytes,
+                      Failure* readFailure, QFileInfo* info) {
+    if (SharePath::isSharePath(path) && !shareRoot.isEmpty() && !QFileInfo(shareRoot).isDir())
+        return fileFailure(ErrorNumber::BadFileNameOrNumber); // the share is not reachable
+    const QString local = SharePath::resolve(path, shareRoot);
+    if (local.isEmpty())
+        return fileFailure(ErrorNumber::BadFileNameOrNumber);
+    *info = QFileInfo(local);
+    if (!info->exists()) {
+        return fileFailure(info->absoluteDir().exists() ? ErrorNumber::FileNotFound
+                                                        : ErrorNumber::PathNotFound);
+    }
+    if (info->isDir())
+        return fileFailure(ErrorNumber::PathFileAccess);
+    QFile file(local);
+    if (!file.open(QIODevice::ReadOnly)) {
+        qCWarning(lcImport) << "cannot open" << local << file.errorString();
+        return fileFailure(file.error() == QFileDevice::PermissionsError
+                               ? ErrorNumber::PermissionDenied
+                               : ErrorNumber::PathFileAccess);
+    }
+    *bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        qCWarning(lcImport) << "read failed" << local << file.errorString();
+        *readFailure = fileFailure(ErrorNumber::DeviceIO);
+    }
+    return {};
+}
+
+QString errorText(const Failure& f) {
+    return QStringLiteral("Errore ") + QString::number(f.number) + QLatin1Char(' ') + f.description;
+}
+
+} // namespace
+
+DocumentImport::DocumentImport(ImportHost& host, ReportPrinter& printer,
+                               DocumentImportSettings settings)
+    : m_host(host), m_printer(printer), m_settings(std::move(settings)) {}
+
+DocumentImport::~DocumentImport() = default;
+
+QString DocumentImport::printPath(const QString& message, bool* cut) {
+    // Blanks (not other white space) around the path are dropped; the path ends before the
+    // first carriage return, and whatever follows it is not looked at.
+    QStringView text = QStringView(message).mid(DirKeyword.size());
+    while (!text.isEmpty() && text.front() == u' ')
+        text = text.mid(1);
+    while (!text.isEmpty() && text.back() == u' ')
+        text.chop(1);
+    const qsizetype cr = text.indexOf(u'\r');
+    *cut = cr >= 0;
+    if (cr >= 0)
+        text = text.left(cr);
+    // Blanks in front of the carriage return are no part of the path either.
+    while (!text.isEmpty() && text.back() == u' ')
+        text.chop(1);
+    return text.toString();
+}
+
+void DocumentImport::receive(const QString& message, int socketIndex) {
+    Pending request{message, socketIndex, QString()};
+    if (message.startsWith(DirKeyword)) {
+        bool cut = false;
+        request.path = printPath(message, &cut);
+    }
+    if (m_running) {
+        // Called again while a run lets window events through: the run must not be entered
+        // twice. A second request for a file already in hand would print it twice.
+        if (!request.path.isEmpty()) {
+            bool duplicate = request.path == m_currentPath;
+            for (const Pending& p : std::as_const(m_queue))
+                duplicate = duplicate || p.path == request.path;
+            if (duplicate) {
+                m_host.log(QStringLiteral("Richiesta doppia ignorata: ") + request.path);
+                return;
+            }
+        }
+        m_queue.append(request);
+        return;
+    }
+    m_running = true;
+    Calcolo(request);
+    while (!m_queue.isEmpty())
+        Calcolo(m_queue.takeFirst());
+    m_running = false;
+}
+
+void DocumentImport::say(const QString& text) {
+    m_host.listAdd(text);
+    m_host.log(text);
+    m_host.listRedraw();
+}
+
+void DocumentImport::sayError(const QString& text) {
+    m_host.listAdd(text);
+    m_host.listRedraw();
+    m_host.log(text);
+}
+
+void DocumentImport::closeDocumentsDb() {
+    if (m_documentsDb.isOpen())
+        m_documentsDb.close();
+}
+
+void DocumentImport::Calcolo(const Pending& request) {
+    m_receivedText = request.message;
+    m_replySocket = request.socketIndex;
+    m_currentPath = request.path; // from now on a second request for it is a duplicate
+
+    m_host.log(QStringLiteral("Calcolo"));
+    m_host.processEvents();
+    m_host.log(m_receivedText);
+    if (!m_receivedText.startsWith(DirKeyword))
+        return;
+
+    closeDocumentsDb();
+    Failure indicator;
+
+    bool cut = false;
+    m_receivedText = printPath(m_receivedText, &cut);
+    if (!cut)
+        indicator = fileFailure(5); // a request without its carriage return is incomplete
+    m_currentPath = m_receivedText;
+
+    if (indicator.ok() && alreadyCompleted(m_receivedText)) {
+        m_host.log(QStringLiteral("Documento già stampato, conferma inviata di nuovo: ") +
+                   m_receivedText);
+        reply();
+        m_currentPath.clear();
+        return;
+    }
+
+    m_companyCode = PrintFile::companyCodeFromPath(m_receivedText);
+    m_reportName.clear();
+    m_stampValid = false;
+
+    QByteArray bytes;
+    Failure readFailure;
+    QFileInfo info;
+    if (Failure f =
+            readPrintFile(m_receivedText, m_settings.shareRoot, &bytes, &readFailure, &info))
+        indicator = f;
+
+    if (indicator.number == ErrorNumber::FileNotFound ||
+        indicator.number == ErrorNumber::FileAlreadyOpen) {
+        // Missing or busy: the tables keep their content and the server offers the file again.
+        sayError(errorText(indicator));
+        m_currentPath.clear();
+        return;
+    }
+    const bool fileRead = indicator.ok();
+    if (!fileRead) {
+        sayError(errorText(indicator));
+        bytes.clear();
+    } else {
+        m_stamp = {m_receivedText, info.size(), info.lastModified()};
+        m_stampValid = true;
+    }
+
+    if (Failure f = m_documentsDb.open(m_settings.documentsConnection)) {
+        sayError(QStringLiteral("Open DB:Err. ") + QString::number(f.number) + QLatin1Char(' ') +
+                 f.description);
+    }
+    DocumentTables tables(m_documentsDb);
+    // One transaction for the whole document: the deletions and every record are flushed once.
+    const bool inTransaction = tables.begin().ok();
+    tables.clear();
+
+    auto finish = [&] {
+        if (inTransaction)
+            tables.commit();
+        closeDocumentsDb();
+        m_currentPath.clear();
+    };
+
+    if (!fileRead) {
+        // The file was not read: nothing is printed and it is not answered, so the server keeps
+        // it and offers it again instead of deleting a document nobody printed.
+        finish();
+        return;
+    }
+
+    const PrintDocument doc = PrintFile::read(bytes, readFailure);
+    bytes = QByteArray();
+
+    switch (readPages(doc, tables)) {
+    case PagesRead::Broken:
+        finish(); // broken off: neither printed nor answered
+        return;
+    case PagesRead::Print:
+        writeAndPrint(doc, tables, inTransaction);
+        m_currentPath.clear();
+        return;
+    case PagesRead::Nothing:
+        finish();
+        reply();
+        return;
+    }
+}
+
+DocumentImport::PagesRead DocumentImport::readPages(const PrintDocument& doc,
+                                                    DocumentTables& tables) {
+    bool copiesFailed = false;
+    for (const QString& kind : doc.startKinds) {
+        if (!kind.isEmpty()) {
+            m_reportName =
+                PrintFile::reportName(kind, m_companyCode, doc.branch, m_settings.perCompanyReports,
+                                      m_settings.perBranchReports);
+            int copies = 0;
+            if (PrintFile::wholeNumber(m_settings.copiesTable.value(doc.copiesEntry), &copies))
+                m_copyCount = copies;
+            else
+                copiesFailed = true;
+        }
+        say(QStringLiteral("Preparo: ") + m_reportName);
+    }
+    if (copiesFailed) {
+        // A copy count that is not a number stops the reading before the first page: nothing
+        // is printed and the file is done with.
+        return PagesRead::Nothing;
+    }
+
+    for (const PrintPage& page : doc.pages) {
+        m_host.processEvents();
+        m_host.processEvents();
+        const QString number = QString::number(page.number);
+        say(QStringLiteral("Preparo: Testata Pagina ") + number);
+        say(QStringLiteral("Preparo: Righe"));
+        if (page.broken == PrintPage::Break::Header) {
+            say(QStringLiteral("Preparo: Totali Pagina ") + number);
+            return PagesRead::Broken;
+        }
+        const Failure f =
+            tables.appendBody(m_companyCode, doc.body, page.firstBody, page.bodyCount);
+        say(QStringLiteral("Preparo: Totali Pagina ") + number);
+        if (f) {
+            qCWarning(lcImport) << "body lines not saved:" << f.number << f.description;
+            return PagesRead::Broken;
+        }
+        if (page.broken != PrintPage::Break::None)
+            return PagesRead::Broken;
+    }
+    if (doc.outcome == PrintDocument::Outcome::Complete && !m_reportName.isEmpty())
+        return PagesRead::Print;
+    return PagesRead::Nothing;
+}
+
+void DocumentImport::writeAndPrint(const PrintDocument& doc, DocumentTables& tables,
+                                   bool inTransaction) {
+    say(QStringLiteral("Scrivo: Testata"));
+    Failure f = tables.appendHeader(m_companyCode, doc.header);
+    if (f.ok()) {
+        say(QStringLiteral("Scrivo: Totali"));
+        f = tables.appendTotals(m_companyCode, doc.totals);
+    }
+    if (f.ok() && inTransaction)
+        f = tables.commit();
+    if (f) {
+        // The report would print an incomplete document: keep the file for a later offer.
+        if (inTransaction)
+            tables.commit();
+        say(errorText(f));
+        closeDocumentsDb();
+        return;
+    }
+    // The report engine reads the file on its own; the connection is closed while it prints.
+    closeDocumentsDb();
+    m_documentsDb.open(m_settings.documentsConnection);
+    closeDocumentsDb();
+
+    say(QStringLiteral("Invio alla Stampante"));
+    int status = 0;
+    try {
+        status = m_printer.Stampa(m_companyCode, m_reportName, m_copyCount);
+    } catch (...) {
+        status = -1; // a printer that fails without a number still failed
+    }
+    if (status != 0) {
+        const QString text = QStringLiteral("Errore stampante: ") + QString::number(status);
+        say(text);
+        m_host.notifyPrintError(text + QStringLiteral(" - ") + m_reportName +
+                                QStringLiteral(" - ") + m_receivedText);
+        return; // not answered: the server offers the file again
+    }
+    say(QStringLiteral("Stampa Ok"));
+    reply();
+}
+
+void DocumentImport::reply() {
+    const QString text = QStringLiteral("DEL:") + m_receivedText + QLatin1Char('\r');
+    if (Failure f = m_host.sendReply(m_replySocket, text))
+        qCInfo(lcImport) << "reply not delivered:" << f.number << f.description;
+    m_host.log(text);
+    say(QStringLiteral("Inviato: ") + QStringLiteral("Cancellare file"));
+    rememberCompletion();
+}
+
+bool DocumentImport::alreadyCompleted(const QString& path) const {
+    for (const Completion& c : m_completions) {
+        if (c.path != path)
+            continue;
+        const QFileInfo info(SharePath::resolve(path, m_settings.shareRoot));
+        return info.exists() && info.size() == c.size && info.lastModified() == c.modified;
+    }
+    return false;
+}
+
+void DocumentImport::rememberCompletion() {
+    if (!m_stampValid || m_stamp.path != m_receivedText)
+        return;
+    m_completions.removeIf([&](const Completion& c) { return c.path == m_stamp.path; });
+    m_completions.append(m_stamp);
+    while (m_completions.size() > RecentCompletions)
+        m_completions.removeFirst();
+}

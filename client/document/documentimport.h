@@ -1,0 +1,101 @@
+#pragma once
+
+#include "database.h"
+#include "failure.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class ImportHost;
+class ReportPrinter;
+struct PrintDocument;
+
+// What the import takes from the client's start-up settings.
+struct DocumentImportSettings {
+    QString installFolder;       // client program folder, with its trailing separator
+    QString documentsConnection; // connection text of the local Documenti.mdb
+    QStringList copiesTable;     // copy counts per document kind (entries 0 to 5 at least)
+    bool perCompanyReports = false;
+    bool perBranchReports = false;
+    QString shareRoot; // local folder where \\host\Velarix is reached
+};
+
+// The client's document import (Calcolo): for each "DIR:" message from the server it reads the
+// named print file through the share, replaces the content of Testata, Riga and Totali by that
+// one document, prints it through the report printer and answers "DEL:" + path on the socket the
+// message came from. Progress goes to the host's list and log with the user's texts.
+//
+// Only a document that was read whole and printed without error is answered with "DEL:" (or one
+// with no document in it at all); a file that could not be opened (other than not found or busy,
+// which are not answered either), a page broken off, a table that could not be written and a
+// printer error leave the file to the server, which offers it again later.
+//
+// Messages that arrive while a run lets window events through are queued and run afterwards, in
+// order; a request for a path that is queued or in progress is dropped, and a request for a file
+// just completed and unchanged since is answered again without printing it twice.
+class DocumentImport {
+public:
+    static constexpr int RecentCompletions = 32;
+
+    DocumentImport(ImportHost& host, ReportPrinter& printer, DocumentImportSettings settings);
+    ~DocumentImport();
+
+    // A text received on socket element socketIndex (ReceivedText / ReplySocket).
+    void receive(const QString& message, int socketIndex);
+
+    bool isRunning() const { return m_running; }
+    qsizetype queued() const { return m_queue.size(); }
+
+    // State that outlives a run, as the window shows or passes it on.
+    int companyCode() const { return m_companyCode; }
+    QString reportName() const { return m_reportName; }
+    int copyCount() const { return m_copyCount; }
+    const DocumentImportSettings& settings() const { return m_settings; }
+
+private:
+    struct Pending {
+        QString message;
+        int socketIndex = 0;
+        QString path; // the print-file path of a "DIR:" message, empty otherwise
+    };
+    struct Completion {
+        QString path;
+        qint64 size = -1;
+        QDateTime modified;
+    };
+
+    enum class PagesRead { Nothing, Broken, Print };
+
+    void Calcolo(const Pending& request);
+    PagesRead readPages(const PrintDocument& doc, class DocumentTables& tables);
+    void writeAndPrint(const PrintDocument& doc, class DocumentTables& tables, bool inTransaction);
+    void reply();
+    void say(const QString& text);      // list, log, redraw
+    void sayError(const QString& text); // list, redraw, log (the open failures)
+    void closeDocumentsDb();
+    bool alreadyCompleted(const QString& path) const;
+    void rememberCompletion();
+
+    static QString printPath(const QString& message, bool* cut);
+
+    ImportHost& m_host;
+    ReportPrinter& m_printer;
+    DocumentImportSettings m_settings;
+    Database m_documentsDb;
+
+    QList<Pending> m_queue;
+    bool m_running = false;
+    QString m_currentPath;
+
+    QString m_receivedText;
+    int m_replySocket = 0;
+    int m_companyCode = 0;
+    QString m_reportName;
+    int m_copyCount = 0;
+
+    bool m_stampValid = false;
+    Completion m_stamp; // size and time of the print file as it was read
+    QList<Completion> m_completions;
+};

@@ -1,0 +1,124 @@
+#pragma once
+
+// Test doubles for the document import: a host that records every call in order, a report
+// printer that answers from a script, and helpers for print files and table contents.
+
+#include "importhost.h"
+#include "reportprinter.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <stdexcept>
+
+// Every call as one line: "list <text>", "redraw", "log <text>", "events",
+// "reply <socket> <text>", "notify <text>".
+class RecordingHost : public ImportHost {
+public:
+    QStringList calls;
+    std::function<void()> onEvents; // runs inside processEvents (a message arriving meanwhile)
+    Failure replyFailure;
+
+    void listAdd(const QString& line) override { calls << QStringLiteral("list ") + line; }
+    void listRedraw() override { calls << QStringLiteral("redraw"); }
+    void log(const QString& text) override { calls << QStringLiteral("log ") + text; }
+    void processEvents() override {
+        calls << QStringLiteral("events");
+        if (onEvents) {
+            auto hook = std::move(onEvents);
+            onEvents = nullptr;
+            hook();
+        }
+    }
+    Failure sendReply(int socketIndex, const QString& text) override {
+        calls << QStringLiteral("reply %1 ").arg(socketIndex) + text;
+        return replyFailure;
+    }
+    void notifyPrintError(const QString& text) override {
+        calls << QStringLiteral("notify ") + text;
+    }
+
+    QStringList replies() const { return calls.filter(QStringLiteral("reply ")); }
+    QStringList lists() const {
+        QStringList out;
+        for (const QString& c : calls)
+            if (c.startsWith(QStringLiteral("list ")))
+                out << c.mid(5);
+        return out;
+    }
+};
+
+// Answers Stampa with the next scripted status (0 when the script is used up); a status of
+// ThrowStatus throws instead.
+class ScriptedPrinter : public ReportPrinter {
+public:
+    static constexpr int ThrowStatus = 999999;
+    struct Call {
+        int company;
+        QString report;
+        int copies;
+    };
+    QList<int> statuses;
+    QList<Call> calls;
+
+    int Stampa(int companyCode, const QString& reportName, int copyCount) override {
+        calls.append({companyCode, reportName, copyCount});
+        const int status = statuses.isEmpty() ? 0 : statuses.takeFirst();
+        if (status == ThrowStatus)
+            throw std::runtime_error("printer gone");
+        return status;
+    }
+};
+
+// A print file of `pages` pages of the given kind: 14 (16 for FOM) header lines "Pp Hi",
+// a full body "Pp Bi", `totals` totals lines "Pp Ti" and a closing form feed per page.
+inline QByteArray makePrintFile(const QByteArray& code, int pages, int totals = 3,
+                                const QByteArray& control = "^FL:  2 PC:WS01") {
+    const int header = code == "10" ? 16 : 14;
+    const int body = code == "01" ? 40 : code == "02" ? 35 : code == "10" ? 24 : 34;
+    QByteArray b = "@VELARIX^" + code + " DOC\r\n" + control + "\r\n\r\n";
+    for (int p = 1; p <= pages; ++p) {
+        const QByteArray pp = "P" + QByteArray::number(p);
+        for (int i = 1; i <= header; ++i)
+            b += pp + " H" + QByteArray::number(i) + "\r\n";
+        for (int i = 1; i <= body; ++i)
+            b += pp + " B" + QByteArray::number(i) + "\r\n";
+        for (int i = 1; i <= totals; ++i)
+            b += pp + " T" + QByteArray::number(i) + "\r\n";
+        b += "\f\r\n";
+    }
+    return b;
+}
+
+// Rows of a table as text, one string per row: the columns joined with '|', null shown as
+// "<null>".
+inline QStringList tableRows(const QString& dbPath, const QString& statement) {
+    QStringList rows;
+    const QString name = QStringLiteral("check-%1").arg(quintptr(&rows));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(dbPath);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(statement)) {
+                while (q.next()) {
+                    QStringList cols;
+                    for (int i = 0; i < q.record().count(); ++i)
+                        cols << (q.value(i).isNull() ? QStringLiteral("<null>")
+                                                     : q.value(i).toString());
+                    rows << cols.join(u'|');
+                }
+            } else {
+                rows << QStringLiteral("<error>");
+            }
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return rows;
+}
