@@ -1,0 +1,76 @@
+// VelarixSrv: the print server. One instance per program folder; the window lives in the
+// notification area and the timers and socket events drive everything.
+
+#include "serverwindow.h"
+#include "singleinstance.h"
+#include "widgetprompts.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int signalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    // Only async-signal-safe work here: wake the event loop.
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+// SIGTERM and SIGINT close the window the normal way, so the shutdown lines reach the log.
+void watchTerminationSignals(ServerWindow& window)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
+        char byte = 0;
+        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
+        notifier->setEnabled(false);
+        window.shutDown();
+        QCoreApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(ServerWindow::ProgramName);
+    // The window hides in the notification area and settings windows come and go: only closing
+    // the main window ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    UserPrompts& prompts = WidgetPrompts::forProgram();
+
+    SingleInstance instance(programFolder, ServerWindow::ProgramName);
+    if (!instance.acquire()) {
+        prompts.message(QStringLiteral("Programma già in esecuzione!"));
+        return 0;
+    }
+
+    ServerWindow window(programFolder, prompts);
+    watchTerminationSignals(window);
+    window.startUp();
+    window.show();
+    // Offscreen and some desktops never activate the window: open the ports all the same.
+    QTimer::singleShot(0, &window, &ServerWindow::firstActivation);
+
+    const int result = QApplication::exec();
+    window.shutDown();
+    window.terminate();
+    return result;
+}

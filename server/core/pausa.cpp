@@ -1,0 +1,23 @@
+#include "pausa.h"
+
+#include <QDeadlineTimer>
+#include <QString>
+#include <QThread>
+#include <cmath>
+
+void Pausa(double tempo, const std::function<void(const QString&)>& spy,
+           const std::function<int(int)>& milliseconds)
+{
+    if (spy)
+        spy(QStringLiteral("Pausa"));
+    // Fixed point with four decimal places, as the time is given.
+    const qint64 tenThousandths = std::llround(tempo * 10000.0);
+    int wanted = int((tenThousandths + 5) / 10); // whole milliseconds
+    if (milliseconds)
+        wanted = milliseconds(wanted);
+    if (wanted <= 0)
+        return;
+    QDeadlineTimer deadline(wanted, Qt::PreciseTimer);
+    while (!deadline.hasExpired())
+        QThread::msleep(quint64(std::min<qint64>(20, std::max<qint64>(1, deadline.remainingTime()))));
+}

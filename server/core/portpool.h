@@ -1,0 +1,93 @@
+#pragma once
+
+#include "wiremessages.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+class PoolHost;
+class SocketArray;
+
+// The 25 listening socket slots of the server and the workstation registry. Slot i (1 to 25)
+// listens on basePort + i - 1 until a workstation connects, then carries that one connection
+// itself and listens again once it closes. Registry entry i holds the name the workstation on
+// slot i announced with "PC:"; entry 0 is never used.
+//
+// Received bytes are split into messages at each carriage return; every complete message is
+// logged and acted on in order, an unfinished one waits for the rest. Failures of sockets are
+// never reported to the user: a slot that ends in the error state, or whose port could not be
+// opened, is rebuilt and listens again at the latest on the next refresh().
+class PortPool : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int Slots = 25;
+    static const QString PortTag; // "Porta "
+
+    PortPool(PoolHost& host, int basePort, int revision, QObject* parent = nullptr);
+    ~PortPool() override;
+
+    // The 11 socket-state texts, index 0 to 10 (10 stays empty).
+    static const std::array<QString, 11>& stateTexts();
+    static QString stateText(int state);
+
+    quint16 port(int slot) const { return quint16(m_basePort + slot - 1); }
+    SocketArray& sockets() { return *m_sockets; }
+    int state(int slot) const;
+
+    // ListenPorts without a slot: creates slots 1 to 25 and opens every port.
+    void ListenPorts();
+    // ListenPorts with a slot: reopens the port of that existing slot.
+    void ListenPorts(int slot);
+    bool isOpened() const { return m_opened; }
+
+    // Timer4: recovers broken slots, then rebuilds the 25 port-list lines.
+    void refresh();
+    // Shutdown: clears, closes and destroys slots 1 to 25, letting pending events run after each.
+    void closeAll();
+
+    QString registryName(int slot) const;
+    bool sendOnSlot(int slot, const QString& text);
+
+    // Where "DEL:" may delete: the print folder (as stored) and the local folder that stands for
+    // the server's own share (its program folder).
+    void setPrintFolder(const QString& folder) { m_printFolder = folder; }
+    QString printFolder() const { return m_printFolder; }
+    void setShareRoot(const QString& folder) { m_shareRoot = folder; }
+
+    QStringList portLines() const { return m_lines; }
+
+    // Handles one complete received text on a slot (what a read delivers, framed).
+    void handleMessage(int slot, const QString& text);
+
+private:
+    void WSCK_ConnectionRequest(int slot, qintptr requestId);
+    void WSCK_DataArrival(int slot);
+    void WSCK_Close(int slot);
+    void onError(int slot, int number, const QString& description);
+
+    void openSlot(int slot);
+    void recover(int slot);
+    void setLine(int slot, const QString& line);
+    QString shortLine(int slot) const;
+    QString connectedLine(int slot) const;
+    QString registeredLine(int slot) const;
+    QString refreshLine(int slot) const;
+    void logAndList(const QString& text);
+    static QString timeOfDay();
+    bool validSlot(int slot) const { return slot >= 1 && slot <= Slots; }
+
+    PoolHost& m_host;
+    int m_basePort;
+    int m_revision;
+    SocketArray* m_sockets;
+    std::array<QString, Slots + 1> m_registry;
+    std::array<MessageFramer, Slots + 1> m_framers;
+    std::array<bool, Slots + 1> m_openFailureLogged{};
+    QStringList m_lines;
+    QString m_printFolder;
+    QString m_shareRoot;
+    bool m_opened = false;
+    bool m_closing = false;
+};

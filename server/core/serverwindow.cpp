@@ -1,0 +1,401 @@
+#include "serverwindow.h"
+
+#include "autostartmark.h"
+#include "copiesfile.h"
+#include "database.h"
+#include "pausa.h"
+#include "portpool.h"
+#include "runtimeenv.h"
+#include "servericon.h"
+#include "serverconsole.h"
+#include "sharecommand.h"
+#include "socketarray.h"
+#include "ui_velarixsrv.h"
+#include "userprompts.h"
+#include "version.h"
+#include "wiremessages.h"
+
+#include "clssystray.h"
+
+#ifdef VELARIX_HAVE_WATCHER
+#include "printfolderwatcher.h"
+#else
+class PrintFolderWatcher {}; // built without the dispatch library: no scan, no passes
+#endif
+#ifdef VELARIX_HAVE_COPIE_WINDOW
+#include "copiewindow.h"
+#endif
+#ifdef VELARIX_HAVE_DITTA_WINDOW
+#include "dittawindow.h"
+#endif
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QSystemTrayIcon>
+#include <QTimer>
+
+const QString ServerWindow::ProgramName = QStringLiteral("VelarixSrv");
+const QString ServerWindow::LogFileName = QStringLiteral("VXreg.txt");
+
+ServerWindow::ServerWindow(const QString& programFolder, UserPrompts& prompts, QWidget* parent)
+    : QMainWindow(parent), m_ui(std::make_unique<Ui::VelarixSrv>()),
+      m_programFolder(QDir(programFolder).absolutePath()), m_prompts(prompts),
+      m_console(new ServerConsole(LogFileName, this)),
+      m_pool(new PortPool(*this, RuntimeEnv::get().basePort, VELARIX_REVISION, this))
+{
+    m_ui->setupUi(this);
+    const QIcon icon = serverIcon();
+    setWindowIcon(icon);
+    m_ui->Picture1->setPixmap(icon.pixmap(24, 24));
+    m_pool->setShareRoot(m_programFolder);
+
+    // The trace switch always starts off; message display starts off.
+    m_ui->TraceON->setChecked(false);
+    m_ui->OPT1->setChecked(false);
+    connect(m_ui->TraceON, &QCheckBox::toggled, m_console, &ServerConsole::setTraceOn);
+    connect(m_ui->OPT1, &QCheckBox::toggled, m_console, &ServerConsole::setMessageDisplay);
+    connect(m_console, &ServerConsole::messageAdded, this, [this](const QString& line, bool select) {
+        m_ui->Lst_Msg->addItem(line);
+        if (select)
+            m_ui->Lst_Msg->setCurrentRow(m_ui->Lst_Msg->count() - 1);
+    });
+    connect(m_console, &ServerConsole::messagesDropped, this, [this](int count) {
+        for (int i = 0; i < count && m_ui->Lst_Msg->count() > 0; ++i)
+            delete m_ui->Lst_Msg->takeItem(0);
+    });
+    connect(m_ui->mnuDatiDitta, &QAction::triggered, this, &ServerWindow::mnuDatiDitta_Click);
+    connect(m_ui->mnuNumCopie, &QAction::triggered, this, &ServerWindow::mnuNumCopie_Click);
+
+    // The timers: Timer3 (tray hand-off) and Timer4 (port-list refresh) run from creation.
+    makeTimer(QStringLiteral("Timer1"), 1000, false);
+    makeTimer(QStringLiteral("Timer2"), 60000, false);
+    makeTimer(QStringLiteral("Timer3"), 3000, true);
+    makeTimer(QStringLiteral("Timer4"), 10000, false);
+    makeTimer(QStringLiteral("Timer5"), 1000, true);
+    connect(timer(1), &QTimer::timeout, this, &ServerWindow::Timer1_Timer);
+    connect(timer(2), &QTimer::timeout, this, &ServerWindow::Timer2_Timer);
+    connect(timer(3), &QTimer::timeout, this, &ServerWindow::Timer3_Timer);
+    connect(timer(4), &QTimer::timeout, m_pool, &PortPool::refresh);
+    connect(timer(5), &QTimer::timeout, this, &ServerWindow::Timer5_Timer);
+    timer(3)->start();
+    timer(4)->start();
+
+#ifdef VELARIX_HAVE_WATCHER
+    m_watcher = std::make_unique<PrintFolderWatcher>(*this, m_codes);
+    m_watcher->setSettings(WatcherSettings::fromEnvironment());
+#endif
+}
+
+ServerWindow::~ServerWindow()
+{
+    shutDown();
+    terminate();
+}
+
+QTimer* ServerWindow::makeTimer(const QString& name, int milliseconds, bool singleShot)
+{
+    auto* t = new QTimer(this);
+    t->setObjectName(name);
+    t->setInterval(RuntimeEnv::get().interval(milliseconds));
+    t->setSingleShot(singleShot);
+    m_timers[name.right(1).toInt()] = t;
+    return t;
+}
+
+QTimer* ServerWindow::timer(int number) const
+{
+    return number >= 1 && number <= 5 ? m_timers[number] : nullptr;
+}
+
+QString ServerWindow::clientFolder() const
+{
+    return m_programFolder + QStringLiteral("/Client/");
+}
+
+void ServerWindow::startUp()
+{
+    log(QStringLiteral("****Apertura Programma****"));
+    // From here on a failing step is skipped and the sequence goes on.
+    AutostartMark(m_programFolder, ProgramName).registerIfFirstStart();
+    setWindowTitle(windowTitle() + QStringLiteral(" - ") + QString::number(PortCount) +
+                   QStringLiteral(" porte"));
+    ShareCommand::forFolder(m_programFolder).start();
+    // Let the share come up before anything else happens; no events are handled meanwhile.
+    Pausa(2, [this](const QString& t) { spy(t); },
+          [](int ms) { return RuntimeEnv::get().interval(ms); });
+    m_ui->Local_Host->setText(SocketArray::localIp());
+
+    setPrintFolder(CopiesFile::readPrintFolder(clientFolder() + QStringLiteral("Copie.txt")));
+    if (m_printFolder.trimmed().isEmpty()) {
+        m_prompts.message(QStringLiteral("Impostare percorso file Stampa"));
+        openCopieWindow();
+    }
+
+    // A database that cannot be read leaves every slot at 0; the start-up goes on.
+    m_codes = CompanyCodes();
+    m_codes.load(Database::connectionText(clientFolder() + QStringLiteral("Documenti.mdb")), true);
+
+    timer(1)->start();
+    timer(2)->start();
+}
+
+void ServerWindow::firstActivation()
+{
+    if (!m_tag.isEmpty() || m_shutDown)
+        return;
+    m_tag = QStringLiteral("Activated");
+    m_pool->ListenPorts();
+}
+
+bool ServerWindow::event(QEvent* e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        firstActivation();
+    return QMainWindow::event(e);
+}
+
+void ServerWindow::changeEvent(QEvent* e)
+{
+    QMainWindow::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && isMinimized() && !m_shutDown)
+        QTimer::singleShot(0, this, &ServerWindow::MinimizeToTray);
+}
+
+void ServerWindow::MinimizeToTray()
+{
+    if (!isMinimized())
+        return;
+    spy(QStringLiteral("Riduci a icona"));
+    // Without a notification area the window stays minimised, so it can always be reached.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    hideToTray(m_tray, this, m_ui->Picture1, QStringLiteral("Apri Programma"), &m_prompts);
+    connectTray();
+    // Restored later at its normal size.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+}
+
+void ServerWindow::connectTray()
+{
+    if (m_tray && !m_trayConnected) {
+        connect(m_tray, &clsSysTray::doubleClicked, this, &ServerWindow::restoreFromIcon);
+        m_trayConnected = true;
+    }
+}
+
+void ServerWindow::restoreFromIcon()
+{
+    restoreFromTray(m_tray, this, &m_prompts);
+}
+
+void ServerWindow::closeEvent(QCloseEvent* e)
+{
+    shutDown();
+    e->accept();
+    QCoreApplication::quit();
+}
+
+void ServerWindow::shutDown()
+{
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    // No scan, pass or refresh may run while the slots go away.
+    for (int i = 1; i <= 5; ++i)
+        timer(i)->stop();
+    log(QStringLiteral("Chiusura Porte collegate"));
+    m_pool->closeAll();
+}
+
+void ServerWindow::terminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    log(QStringLiteral("****Chiusura Programma****"));
+    if (m_tray)
+        m_tray->Remove();
+}
+
+// --- timers -------------------------------------------------------------------------------------
+
+void ServerWindow::Timer1_Timer()
+{
+#ifdef VELARIX_HAVE_WATCHER
+    m_watcher->newFileScan();
+#endif
+}
+
+void ServerWindow::Timer2_Timer()
+{
+    spy(QStringLiteral("Timer2"));
+#ifdef VELARIX_HAVE_WATCHER
+    m_watcher->PRN(2, QString());
+#endif
+}
+
+void ServerWindow::Timer3_Timer()
+{
+    spy(QStringLiteral("Timer3"));
+    timer(3)->stop();
+    hideToTray(m_tray, this, m_ui->Picture1, QStringLiteral("Apri il programma (Velarix Srv)"),
+               &m_prompts);
+    connectTray();
+}
+
+void ServerWindow::Timer5_Timer()
+{
+    spy(QStringLiteral("Timer5"));
+    timer(5)->stop();
+    timer(2)->stop();
+    const QString name = m_followUpName;
+#ifdef VELARIX_HAVE_WATCHER
+    m_watcher->PRN(5, name);
+#endif
+    m_followUpName.clear();
+    timer(2)->start();
+}
+
+// --- menu ---------------------------------------------------------------------------------------
+
+void ServerWindow::mnuDatiDitta_Click()
+{
+    log(QStringLiteral("Apertura Gestione Dati Ditta"));
+#ifdef VELARIX_HAVE_DITTA_WINDOW
+    DittaWindow window(*this, this);
+    window.exec();
+#endif
+}
+
+void ServerWindow::mnuNumCopie_Click()
+{
+    log(QStringLiteral("Apertura Gestione Copie"));
+    openCopieWindow();
+}
+
+void ServerWindow::openCopieWindow()
+{
+#ifdef VELARIX_HAVE_COPIE_WINDOW
+    // Unattended runs have nobody to fill in the window: the start-up goes on without it.
+    if (RuntimeEnv::get().unattended)
+        return;
+    CopieWindow window(*this, this);
+    window.exec();
+#endif
+}
+
+// --- PoolHost -----------------------------------------------------------------------------------
+
+void ServerWindow::portListReplaced(const QStringList& lines)
+{
+    m_ui->Lst_Port->clear();
+    m_ui->Lst_Port->addItems(lines);
+}
+
+void ServerWindow::portLineChanged(int row, const QString& line)
+{
+    auto* list = m_ui->Lst_Port;
+    while (list->count() <= row)
+        list->addItem(QString());
+    list->item(row)->setText(line);
+}
+
+void ServerWindow::log(const QString& text)
+{
+    m_console->LogFile(text);
+}
+
+void ServerWindow::spy(const QString& trace)
+{
+    m_console->SpY(trace);
+}
+
+void ServerWindow::message(const QString& line, bool select)
+{
+    m_console->addMessage(line, select);
+}
+
+void ServerWindow::printFileCompleted(const QString& path)
+{
+#ifdef VELARIX_HAVE_WATCHER
+    m_watcher->completed(path);
+#else
+    Q_UNUSED(path)
+#endif
+}
+
+void ServerWindow::followUpRequested(const QString& name)
+{
+    m_followUpName = name;
+    timer(5)->start();
+}
+
+void ServerWindow::workstationRegistered(int, const QString& name)
+{
+    // A workstation that (re)connects gets its waiting files without waiting for the minute.
+    const QString trimmed = Wire::trimBlanks(name);
+    if (trimmed.isEmpty())
+        return;
+#ifdef VELARIX_HAVE_WATCHER
+    if (!m_watcher->workstationRegistered(trimmed))
+        return;
+#endif
+    m_followUpName = trimmed;
+    timer(5)->start();
+}
+
+// --- WatcherHost --------------------------------------------------------------------------------
+
+QString ServerWindow::registryName(int slot) const
+{
+    return m_pool->registryName(slot);
+}
+
+bool ServerWindow::sendOnSlot(int slot, const QString& text)
+{
+    return m_pool->sendOnSlot(slot, text);
+}
+
+void ServerWindow::messageList(const QString& line)
+{
+    m_console->addMessage(line, false);
+}
+
+void ServerWindow::setStatusLabel(const QString& text)
+{
+    m_ui->Label1->setText(text);
+}
+
+void ServerWindow::setScanTimerEnabled(bool on)
+{
+    if (m_shutDown)
+        return;
+    if (on)
+        timer(1)->start();
+    else
+        timer(1)->stop();
+}
+
+// --- AdminHost ----------------------------------------------------------------------------------
+
+void ServerWindow::setWatcherRunning(bool on)
+{
+    if (m_shutDown)
+        return;
+    for (int i : {1, 2}) {
+        if (on)
+            timer(i)->start();
+        else
+            timer(i)->stop();
+    }
+}
+
+void ServerWindow::setPrintFolder(const QString& folder)
+{
+    m_printFolder = folder;
+    m_pool->setPrintFolder(folder);
+#ifdef VELARIX_HAVE_WATCHER
+    m_watcher->setPrintFolder(folder, m_programFolder);
+#endif
+}
