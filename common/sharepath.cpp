@@ -52,7 +52,7 @@ QString resolve(const QString& path, const QString& shareRoot) {
 
     QString relative = rest;
     relative.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    const bool trailingSlash = relative.endsWith(QLatin1Char('/'));
+    const bool trailingSlash = isSeparator(path.back());
     relative = QDir::cleanPath(relative);
     // The share never reaches above its own folder, whatever a path names.
     if (relative == QLatin1String("..") || relative.startsWith(QLatin1String("../")) ||

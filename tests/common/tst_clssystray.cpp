@@ -1,0 +1,273 @@
+#include "clssystray.h"
+#include "userprompts.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QSignalSpy>
+#include <QSystemTrayIcon>
+#include <QTest>
+
+namespace {
+const QString MsgNoIcon = QStringLiteral(
+    "Impossibile procedere prima di impostare un'icona da visualizzare (proprietà Icon).");
+const QString MsgNoOwner = QStringLiteral(
+    "Impossibile visualizzare l'icona prima di impostare un controllo (proprietà OwnerControl).");
+const QString MsgOwnerWhileShown =
+    QStringLiteral("Impossibile cambiare il controllo quando l'icona è gia attiva.");
+
+struct Shown {
+    QString text;
+    UserPrompts::Icon icon;
+};
+
+class ScriptedPrompts : public UserPrompts {
+public:
+    QList<Shown> shown;
+    void message(const QString& text, const QString&, Icon icon) override {
+        shown.append({text, icon});
+    }
+    bool question(const QString&, const QString&) override { return false; }
+    QString input(const QString&, const QString&) override { return QString(); }
+};
+
+// Stands in for a desktop with a notification area (the offscreen platform has none).
+class DesktopTray : public clsSysTray {
+public:
+    using clsSysTray::clsSysTray;
+    bool desktopHasTray() const override { return true; }
+};
+
+QIcon someIcon() {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::red);
+    return QIcon(pixmap);
+}
+
+QString field(const QString& text, int length) {
+    return (text + QChar(0)).leftJustified(length, QLatin1Char(' '), true);
+}
+} // namespace
+
+class TestClsSysTray : public QObject {
+    Q_OBJECT
+
+private slots:
+    void fixedField_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("maxText");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("short title") << "Messaggio" << 64 << 64 << field("Messaggio", 64);
+        QTest::newRow("empty is the NUL alone") << "" << 64 << 64 << QString(QChar(0));
+        QTest::newRow("title of 64 loses its NUL")
+            << QString(64, 'a') << 64 << 64 << QString(64, 'a');
+        QTest::newRow("title cut to 64") << QString(70, 'b') << 64 << 64 << QString(64, 'b');
+        QTest::newRow("balloon text of 300")
+            << QString(300, 'c') << 255 << 256 << QString(255, 'c') + QChar(0);
+    }
+    void fixedField() {
+        QFETCH(QString, text);
+        QFETCH(int, maxText);
+        QFETCH(int, length);
+        QFETCH(QString, expected);
+        QCOMPARE(clsSysTray::fixedField(text, maxText, length), expected);
+    }
+
+    void tooltipField_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        const QString long130 = QString(100, 'x') + QString(30, 'y');
+        QTest::newRow("short") << "Apri Programma" << field(" Apri Programma ", 128);
+        QTest::newRow("130 characters: blank and the first 127, no terminator")
+            << long130 << QLatin1Char(' ') + long130.left(127);
+        QTest::newRow("126: both blanks, no terminator")
+            << QString(126, 'z') << QLatin1Char(' ') + QString(126, 'z') + QLatin1Char(' ');
+        QTest::newRow("125: just fits the terminator")
+            << QString(125, 'z')
+            << QLatin1Char(' ') + QString(125, 'z') + QLatin1Char(' ') + QChar(0);
+        QTest::newRow("empty") << "" << QString(QChar(0));
+    }
+    void tooltipField() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        ScriptedPrompts prompts;
+        clsSysTray tray(&prompts);
+        tray.setToolTipText(text);
+        QCOMPARE(tray.toolTipText(), expected);
+        QCOMPARE(tray.toolTipText().size(), expected.size());
+    }
+
+    void balloonProperties() {
+        ScriptedPrompts prompts;
+        clsSysTray tray(&prompts);
+        tray.setBalloonTitle(QString(65, 't'));
+        tray.setBalloonToolTip(QStringLiteral("Questo è il contenuto del messaggio"));
+        tray.setBalloonIcon(3);
+        QCOMPARE(tray.balloonTitle(), QString(64, 't'));
+        QCOMPARE(tray.balloonToolTip(),
+                 field(QStringLiteral("Questo è il contenuto del messaggio"), 256));
+        QCOMPARE(tray.balloonIcon(), 3);
+        QVERIFY(prompts.shown.isEmpty());
+    }
+
+    void addNeedsIconThenOwner() {
+        ScriptedPrompts prompts;
+        QWidget owner;
+        DesktopTray tray(&prompts);
+        QVERIFY(!tray.Add());
+        tray.setOwnerControl(&owner);
+        QVERIFY(!tray.Add()); // the icon is checked first
+        DesktopTray noOwner(&prompts);
+        noOwner.setIcon(someIcon());
+        QVERIFY(!noOwner.Add());
+
+        QCOMPARE(prompts.shown.size(), 3);
+        QCOMPARE(prompts.shown[0].text, MsgNoIcon);
+        QCOMPARE(prompts.shown[1].text, MsgNoIcon);
+        QCOMPARE(prompts.shown[2].text, MsgNoOwner);
+        for (const Shown& s : prompts.shown)
+            QCOMPARE(s.icon, UserPrompts::Icon::Exclamation);
+        QVERIFY(!tray.isShown() && !noOwner.isShown());
+    }
+
+    void ownerCannotChangeWhileShown() {
+        ScriptedPrompts prompts;
+        QWidget first, second;
+        DesktopTray tray(&prompts);
+        tray.setIcon(someIcon());
+        tray.setOwnerControl(&first);
+        QVERIFY(tray.Add());
+        QVERIFY(tray.isShown());
+
+        tray.setOwnerControl(&second);
+        QCOMPARE(tray.ownerControl(), &first);
+        QCOMPARE(prompts.shown.size(), 1);
+        QCOMPARE(prompts.shown[0].text, MsgOwnerWhileShown);
+        QCOMPARE(prompts.shown[0].icon, UserPrompts::Icon::Exclamation);
+
+        QVERIFY(tray.Add()); // a second Add keeps it counted as shown
+        QVERIFY(tray.Remove());
+        QVERIFY(!tray.isShown());
+        tray.setOwnerControl(&second);
+        QCOMPARE(tray.ownerControl(), &second);
+        QCOMPARE(prompts.shown.size(), 1);
+    }
+
+    void removeWhenNotShown() {
+        ScriptedPrompts prompts;
+        clsSysTray tray(&prompts);
+        QVERIFY(tray.Remove());
+        QVERIFY(tray.Remove());
+        QVERIFY(prompts.shown.isEmpty());
+        QVERIFY(!tray.findChild<QSystemTrayIcon*>()); // nothing was asked of the desktop
+    }
+
+    void changesWhileHiddenAppearAtNextAdd() {
+        ScriptedPrompts prompts;
+        QWidget owner;
+        DesktopTray tray(&prompts);
+        tray.setIcon(someIcon());
+        tray.setOwnerControl(&owner);
+        tray.setToolTipText(QStringLiteral("prima"));
+        QVERIFY(tray.Add());
+        auto* icon = tray.findChild<QSystemTrayIcon*>();
+        QVERIFY(icon);
+        QCOMPARE(icon->toolTip(), QStringLiteral("prima"));
+        QVERIFY(icon->isVisible());
+
+        tray.setToolTipText(QStringLiteral("subito")); // shown: applied at once
+        QCOMPARE(icon->toolTip(), QStringLiteral("subito"));
+        QVERIFY(tray.Remove());
+        QVERIFY(!icon->isVisible());
+        tray.setToolTipText(QStringLiteral("dopo"));
+        QCOMPARE(icon->toolTip(), QStringLiteral("subito"));
+        QVERIFY(tray.Add());
+        QCOMPARE(icon->toolTip(), QStringLiteral("dopo"));
+    }
+
+    void onlyDoubleClickRestores_data() {
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<int>("emitted");
+        QTest::newRow("double click") << int(QSystemTrayIcon::DoubleClick) << 1;
+        QTest::newRow("single click") << int(QSystemTrayIcon::Trigger) << 0;
+        QTest::newRow("context menu") << int(QSystemTrayIcon::Context) << 0;
+        QTest::newRow("middle click") << int(QSystemTrayIcon::MiddleClick) << 0;
+    }
+    void onlyDoubleClickRestores() {
+        QFETCH(int, reason);
+        QFETCH(int, emitted);
+        ScriptedPrompts prompts;
+        QWidget owner;
+        DesktopTray tray(&prompts);
+        tray.setIcon(someIcon());
+        tray.setOwnerControl(&owner);
+        QVERIFY(tray.Add());
+        QSignalSpy spy(&tray, &clsSysTray::doubleClicked);
+        emit tray.findChild<QSystemTrayIcon*>()->activated(
+            QSystemTrayIcon::ActivationReason(reason));
+        QCOMPARE(spy.count(), emitted);
+    }
+
+    void withoutNotificationAreaTheWindowMinimises() {
+        if (QSystemTrayIcon::isSystemTrayAvailable())
+            QSKIP("this desktop has a notification area");
+        ScriptedPrompts prompts;
+        QWidget window;
+        window.setWindowIcon(someIcon());
+        window.show();
+        clsSysTray* tray = nullptr;
+        hideToTray(tray, &window, nullptr, QStringLiteral("Apri il programma (Velarix CL)"),
+                   &prompts);
+        QVERIFY(tray);
+        QVERIFY(!tray->isShown());
+        QVERIFY(window.isMinimized());
+        QVERIFY(!window.isHidden()); // still reachable from the task bar
+        QVERIFY(prompts.shown.isEmpty());
+        restoreFromTray(tray, &window, &prompts);
+        QVERIFY(!window.isMinimized());
+        QVERIFY(window.isVisible());
+    }
+
+    void hideAndRestoreSequence() {
+        ScriptedPrompts prompts;
+        QWidget window;
+        window.setWindowIcon(someIcon());
+        QWidget picture(&window);
+        window.show();
+        clsSysTray* tray = new DesktopTray(&prompts, &window);
+        hideToTray(tray, &window, &picture, QStringLiteral("Apri Programma (Velarix CL)"),
+                   &prompts);
+        QVERIFY(tray->isShown());
+        QVERIFY(window.isHidden());
+        QCOMPARE(tray->ownerControl(), &picture);
+        QCOMPARE(tray->toolTipText(), field(QStringLiteral(" Apri Programma (Velarix CL) "), 128));
+        QCOMPARE(tray->balloonTitle(), field(QStringLiteral("Messaggio"), 64));
+        QCOMPARE(tray->balloonIcon(), 3);
+
+        restoreFromTray(tray, &window, &prompts);
+        QVERIFY(!tray->isShown());
+        QVERIFY(window.isVisible());
+
+        // Hiding again works: the owner may be set once the icon is gone.
+        hideToTray(tray, &window, &picture, QStringLiteral("x"), &prompts);
+        QVERIFY(tray->isShown());
+        QVERIFY(prompts.shown.isEmpty());
+    }
+
+    void windowWithoutIconIsNeverLost() {
+        ScriptedPrompts prompts;
+        QWidget window;
+        window.show();
+        clsSysTray* tray = new DesktopTray(&prompts, &window);
+        QApplication::setWindowIcon(QIcon());
+        hideToTray(tray, &window, nullptr, QStringLiteral("x"), &prompts);
+        if (!window.windowIcon().isNull())
+            QSKIP("the style gives every window an icon");
+        QCOMPARE(prompts.shown.size(), 1);
+        QCOMPARE(prompts.shown[0].text, MsgNoIcon);
+        QVERIFY(window.isMinimized());
+    }
+};
+
+QTEST_MAIN(TestClsSysTray)
+#include "tst_clssystray.moc"
