@@ -33,7 +33,7 @@ template <typename Judge> CopiesSettings read(const QString& path, Judge judge)
     SettingsValues values = SettingsValues::fromFile(path, &opened);
     if (!opened || values.atEnd())
         return settings;
-    values.next(); // the print folder: not a printing option
+    settings.printFolder = values.next(); // the client reads it and does not use it
     for (int slot = 0; slot < CopySlots; ++slot) {
         if (values.atEnd())
             break;
@@ -96,7 +96,13 @@ QString readPrintFolder(const QString& path)
 
 Failure write(const QString& path, const CopiesSettings& settings)
 {
-    QString text = settings.printFolder + QStringLiteral("\r\n");
+    // A comma would end the value early for every reader; enclosed in double quotes the folder
+    // reads back whole (a quote cannot be part of a Windows path, so it never needs escaping).
+    const bool quote = settings.printFolder.contains(QLatin1Char(',')) &&
+                       !settings.printFolder.contains(QLatin1Char('"'));
+    QString text = quote ? QLatin1Char('"') + settings.printFolder + QLatin1Char('"')
+                         : settings.printFolder;
+    text += QStringLiteral("\r\n");
     for (int slot = 0; slot < CopySlots; ++slot) {
         const QString copy = slot < settings.copies.size() ? settings.copies.at(slot) : QString();
         text += plainNumber(numericValue(copy)) + QStringLiteral("\r\n");

@@ -24,7 +24,8 @@ CopiesSettings readForClient(const QString& path);
 CopiesSettings readForWindow(const QString& path);
 // Only the first value (the server's start-up and "Annulla").
 QString readPrintFolder(const QString& path);
-// Writes the nine values anew through QSaveFile: the print folder exactly as typed, each copy
+// Writes the nine values anew through QSaveFile: the print folder exactly as typed (enclosed in
+// double quotes when it holds a comma, so that it reads back whole), each copy
 // count as its numeric value (text without leading digits gives 0), switches as 0 or 1.
 Failure write(const QString& path, const CopiesSettings& settings);
 

@@ -9,9 +9,13 @@ namespace PrintFolderCheck {
 
 QString localPath(const QString& folder, const QString& serverProgramFolder)
 {
-    if (SharePath::isSharePath(folder))
-        return SharePath::resolve(folder, serverProgramFolder);
-    return folder;
+    // Windows ignores blanks at the end of a path; the folder is stored with them, as typed.
+    QString path = folder;
+    while (path.endsWith(QLatin1Char(' ')))
+        path.chop(1);
+    if (SharePath::isSharePath(path))
+        return SharePath::resolve(path, serverProgramFolder);
+    return path;
 }
 
 State inspect(const QString& folder, const QString& serverProgramFolder)

@@ -1,0 +1,405 @@
+// The window Copie on screen: what it shows, what "Salva" and "Annulla" store and refuse, and
+// that the watcher is paused while it is open and resumed however it closes.
+#include "copiewindow.h"
+#include "fakeadminhost.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString NoFolder = QStringLiteral("Inserire Percorso file Stampa");
+const QString BadFolder = QStringLiteral("Cartella non valida");
+const QString NotEmpty = QStringLiteral("Attenzione!! La cartella non \u00e8 vuota, Continuare?");
+} // namespace
+
+class TestCopieWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void controlsAndCaption();
+    void openingPausesWatcherAndShowsFile_data();
+    void openingPausesWatcherAndShowsFile();
+
+    void saveWritesExactBytes();
+    void saveKeepsTrailingBlanks();
+    void saveRefusesBlankFolder();
+    void saveRefusesUnlistableFolder_data();
+    void saveRefusesUnlistableFolder();
+    void nonEmptyFolderAsks_data();
+    void nonEmptyFolderAsks();
+    void failedWriteIsReportedAndWindowStays();
+
+    void refusedSaveThenCancelRestoresStoredFolder();
+    void cancelWithoutStoredFolderStays();
+    void everyWayOfClosingResumesWatcher_data();
+    void everyWayOfClosingResumesWatcher();
+
+private:
+    QString clientFolder() const { return m_root.filePath(QStringLiteral("Client")); }
+    QString copiesPath() const { return clientFolder() + QStringLiteral("/Copie.txt"); }
+    QString shareFolder(const QString& name) const
+    {
+        return QStringLiteral("\\\\127.0.0.1\\Velarix\\") + name + QLatin1Char('\\');
+    }
+    void storeCopies(const QByteArray& bytes);
+    QByteArray storedCopies() const;
+    void openWindow();
+    template <typename T> T* child(const char* name) const
+    {
+        return m_window->findChild<T*>(QLatin1String(name));
+    }
+    void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+
+    QDir m_root;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FakeAdminHost> m_host;
+    std::unique_ptr<CopieWindow> m_window;
+};
+
+void TestCopieWindow::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    m_root = QDir(m_dir->path());
+    QVERIFY(m_root.mkpath(QStringLiteral("Client")));
+    QVERIFY(m_root.mkpath(QStringLiteral("Stampe")));
+    m_host = std::make_unique<FakeAdminHost>(clientFolder() + QLatin1Char('/'));
+}
+
+void TestCopieWindow::cleanup()
+{
+    m_window.reset();
+    m_host.reset();
+    m_dir.reset();
+}
+
+void TestCopieWindow::storeCopies(const QByteArray& bytes)
+{
+    QFile file(copiesPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray TestCopieWindow::storedCopies() const
+{
+    QFile file(copiesPath());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void TestCopieWindow::openWindow()
+{
+    m_window = std::make_unique<CopieWindow>(*m_host, nullptr);
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void TestCopieWindow::controlsAndCaption()
+{
+    openWindow();
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("Copie"));
+    const QList<QPair<const char*, QString>> labels = {
+        {"Label9", QStringLiteral("Documento")},
+        {"Label8", QStringLiteral("N. Copie")},
+        {"Label1", QStringLiteral("Ordini/Preventivi Fronte-Retro")},
+        {"Label2", QStringLiteral("Preordini Fronte-Retro")},
+        {"Label4", QStringLiteral("Fatture/Bolle Officina")},
+        {"Label5", QStringLiteral("Fatture Auto")},
+        {"Label11", QStringLiteral("Stampe divise per azienda")},
+        {"Label3", QStringLiteral("Stampe divise per Filiale")},
+        {"Label6", QStringLiteral("Persorso File Stampa")},
+        {"Label7", QStringLiteral("\\\\[indirizzo ip server]\\[nome cartella]\\")},
+    };
+    for (const auto& [name, text] : labels) {
+        QLabel* label = child<QLabel>(name);
+        QVERIFY2(label, name);
+        QCOMPARE(label->text(), text);
+    }
+    QCOMPARE(child<QPushButton>("Cmd_Salva")->text(), QStringLiteral("Salva"));
+    QCOMPARE(child<QPushButton>("Cmd_Esci")->text(), QStringLiteral("Annulla"));
+    QVERIFY(child<QPushButton>("Cmd_Salva")->x() < child<QPushButton>("Cmd_Esci")->x());
+
+    // Box 5 right of box 0 on the first row, box 2 right of box 1 on the second.
+    for (int i = 0; i < 6; ++i) {
+        QLineEdit* box = child<QLineEdit>(qPrintable(QStringLiteral("Text1_%1").arg(i)));
+        QVERIFY(box);
+        QCOMPARE(m_window->copyBox(i), box);
+        QCOMPARE(box->maxLength(), 1);
+    }
+    auto box = [this](int i) { return m_window->copyBox(i)->geometry(); };
+    QCOMPARE(box(5).center().y(), box(0).center().y());
+    QVERIFY(box(5).left() > box(0).right());
+    QCOMPARE(box(2).center().y(), box(1).center().y());
+    QVERIFY(box(2).left() > box(1).right());
+    QVERIFY(box(1).top() > box(0).bottom());
+    QVERIFY(box(3).top() > box(1).bottom());
+    QVERIFY(box(4).top() > box(3).bottom());
+    QVERIFY(child<QCheckBox>("Check2")->y() > child<QCheckBox>("Check1")->y());
+    QVERIFY(child<QLineEdit>("Text2")->y() > child<QLabel>("Label6")->y());
+}
+
+void TestCopieWindow::openingPausesWatcherAndShowsFile_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::addColumn<bool>("check1");
+    QTest::addColumn<bool>("check2");
+
+    const QStringList ones(6, QStringLiteral("1"));
+    QTest::newRow("missing file") << QByteArray() << QString() << ones << false << false;
+    QTest::newRow("only the folder line") << QByteArray("\\\\srv\\Velarix\\Stampe\\\r\n")
+                                          << QStringLiteral("\\\\srv\\Velarix\\Stampe\\") << ones
+                                          << false << false;
+    QTest::newRow("all values")
+        << QByteArray("C:\\P\\\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n1\r\n0\r\n")
+        << QStringLiteral("C:\\P\\")
+        << QStringList{QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
+                       QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7")}
+        << true << false;
+    QTest::newRow("empty value keeps 1")
+        << QByteArray("C:\\P\\\r\n2\r\n\r\n4\r\n") << QStringLiteral("C:\\P\\")
+        << QStringList{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("4"),
+                       QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")}
+        << false << false;
+    QTest::newRow("halves to even: 0.5 and 2.5")
+        << QByteArray("C:\\P\\\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0.5\r\n2.5\r\n")
+        << QStringLiteral("C:\\P\\") << ones << false << true;
+    QTest::newRow("halves to even: 1.5")
+        << QByteArray("C:\\P\\\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1.5\r\n0\r\n")
+        << QStringLiteral("C:\\P\\") << ones << true << false;
+}
+
+void TestCopieWindow::openingPausesWatcherAndShowsFile()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, folder);
+    QFETCH(QStringList, boxes);
+    QFETCH(bool, check1);
+    QFETCH(bool, check2);
+    if (!content.isEmpty())
+        storeCopies(content);
+    openWindow();
+    QCOMPARE(m_host->watcherCalls, QList<bool>{false});
+    QCOMPARE(child<QLineEdit>("Text2")->text(), folder);
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(m_window->copyBox(i)->text(), boxes.at(i));
+    QCOMPARE(child<QCheckBox>("Check1")->isChecked(), check1);
+    QCOMPARE(child<QCheckBox>("Check2")->isChecked(), check2);
+}
+
+void TestCopieWindow::saveWritesExactBytes()
+{
+    openWindow();
+    const QString folder = shareFolder(QStringLiteral("Stampe"));
+    child<QLineEdit>("Text2")->setText(folder);
+    m_window->copyBox(0)->selectAll();
+    QTest::keyClicks(m_window->copyBox(0), QStringLiteral("27")); // one character only
+    QCOMPARE(m_window->copyBox(0)->text(), QStringLiteral("2"));
+    m_window->copyBox(1)->setText(QStringLiteral("a"));
+    m_window->copyBox(5)->setText(QStringLiteral("3"));
+    m_window->copyBox(3)->clear();
+    // The switch captions toggle their switches too.
+    QTest::mouseClick(child<QLabel>("Label11"), Qt::LeftButton);
+    QVERIFY(child<QCheckBox>("Check1")->isChecked());
+    click("Cmd_Salva");
+
+    QCOMPARE(storedCopies(), QByteArray("\\\\127.0.0.1\\Velarix\\Stampe\\\r\n2\r\n0\r\n1\r\n0\r\n1\r\n"
+                                        "3\r\n1\r\n0\r\n"));
+    QVERIFY(m_host->scripted.messages.isEmpty());
+    QVERIFY(m_host->scripted.questions.isEmpty());
+    QCOMPARE(m_host->printFolder(), folder);
+    QCOMPARE(m_host->watcherCalls, (QList<bool>{false, true}));
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(m_window->result(), int(QDialog::Accepted));
+}
+
+void TestCopieWindow::saveKeepsTrailingBlanks()
+{
+    openWindow();
+    const QString folder = m_root.filePath(QStringLiteral("Stampe")) + QStringLiteral("/  ");
+    child<QLineEdit>("Text2")->setText(folder);
+    click("Cmd_Salva");
+    QVERIFY(m_host->scripted.messages.isEmpty());
+    QVERIFY(storedCopies().startsWith(folder.toUtf8() + "\r\n1\r\n"));
+    QCOMPARE(m_host->printFolder(), folder);
+    QVERIFY(!m_window->isVisible());
+}
+
+void TestCopieWindow::saveRefusesBlankFolder()
+{
+    storeCopies("\\\\h\\Velarix\\Stampe\\\r\n");
+    openWindow();
+    child<QLineEdit>("Text2")->setText(QStringLiteral("   "));
+    click("Cmd_Salva");
+    QCOMPARE(m_host->scripted.messages, QStringList{NoFolder});
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_host->watcherCalls, QList<bool>{false});
+    QCOMPARE(storedCopies(), QByteArray("\\\\h\\Velarix\\Stampe\\\r\n"));
+    QVERIFY(m_host->printFolders.isEmpty());
+}
+
+void TestCopieWindow::saveRefusesUnlistableFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("missing folder") << shareFolder(QStringLiteral("Nessuna"));
+    QTest::newRow("missing local folder") << QStringLiteral("/nonexistent/velarix/print/");
+    QTest::newRow("a file, not a folder") << shareFolder(QStringLiteral("Client\\Copie.txt"));
+    QTest::newRow("share without host") << QStringLiteral("\\\\\\Velarix\\Stampe\\");
+    QTest::newRow("share path leaving the share") << QStringLiteral("\\\\h\\Velarix\\..\\..\\");
+    QTest::newRow("another computer's share") << QStringLiteral("\\\\10.1.1.1\\Stampe\\");
+}
+
+void TestCopieWindow::saveRefusesUnlistableFolder()
+{
+    QFETCH(QString, folder);
+    storeCopies("\\\\h\\Velarix\\Stampe\\\r\n");
+    openWindow();
+    child<QLineEdit>("Text2")->setText(folder);
+    click("Cmd_Salva");
+    QCOMPARE(m_host->scripted.messages, QStringList{BadFolder});
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(storedCopies(), QByteArray("\\\\h\\Velarix\\Stampe\\\r\n"));
+    // The typed folder is already the watcher's, until "Annulla" or a good "Salva".
+    QCOMPARE(m_host->printFolder(), folder);
+    QCOMPARE(m_host->watcherCalls, QList<bool>{false});
+}
+
+void TestCopieWindow::nonEmptyFolderAsks_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<bool>("isFolder");
+    QTest::addColumn<bool>("answer");
+
+    QTest::newRow("only a subfolder, No") << QStringLiteral("vecchi") << true << false;
+    QTest::newRow("only a subfolder, Yes") << QStringLiteral("vecchi") << true << true;
+    QTest::newRow("a hidden file, No") << QStringLiteral(".nascosto") << false << false;
+    QTest::newRow("a print file, Yes") << QStringLiteral("X.001") << false << true;
+}
+
+void TestCopieWindow::nonEmptyFolderAsks()
+{
+    QFETCH(QString, entry);
+    QFETCH(bool, isFolder);
+    QFETCH(bool, answer);
+    const QDir stampe(m_root.filePath(QStringLiteral("Stampe")));
+    if (isFolder) {
+        QVERIFY(stampe.mkdir(entry));
+    } else {
+        QFile file(stampe.filePath(entry));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    openWindow();
+    child<QLineEdit>("Text2")->setText(shareFolder(QStringLiteral("Stampe")));
+    m_host->scripted.answers = {answer};
+    click("Cmd_Salva");
+    QCOMPARE(m_host->scripted.questions, QStringList{NotEmpty});
+    QVERIFY(m_host->scripted.messages.isEmpty());
+    QCOMPARE(m_window->isVisible(), !answer);
+    QCOMPARE(QFile::exists(copiesPath()), answer);
+    QCOMPARE(m_host->watcherRunning, answer);
+}
+
+void TestCopieWindow::failedWriteIsReportedAndWindowStays()
+{
+    // A folder where Copie.txt should be: the file cannot be replaced.
+    QVERIFY(QDir(clientFolder()).mkdir(QStringLiteral("Copie.txt")));
+    openWindow();
+    child<QLineEdit>("Text2")->setText(shareFolder(QStringLiteral("Stampe")));
+    click("Cmd_Salva");
+    QCOMPARE(m_host->scripted.messages.size(), 1);
+    QVERIFY2(m_host->scripted.messages.first().startsWith(
+                 QStringLiteral("Salvataggio di Copie.txt non riuscito: ")),
+             qPrintable(m_host->scripted.messages.first()));
+    QVERIFY(m_window->isVisible());
+    QVERIFY(!m_host->watcherRunning);
+    QCOMPARE(m_host->logged, m_host->scripted.messages);
+}
+
+void TestCopieWindow::refusedSaveThenCancelRestoresStoredFolder()
+{
+    const QString stored = shareFolder(QStringLiteral("Stampe"));
+    storeCopies(stored.toLatin1() + "\r\n2\r\n2\r\n2\r\n2\r\n2\r\n2\r\n1\r\n1\r\n");
+    openWindow();
+    child<QLineEdit>("Text2")->setText(shareFolder(QStringLiteral("Altrove")));
+    m_window->copyBox(0)->setText(QStringLiteral("5"));
+    click("Cmd_Salva");
+    QCOMPARE(m_host->scripted.messages, QStringList{BadFolder});
+    QCOMPARE(m_host->printFolder(), shareFolder(QStringLiteral("Altrove")));
+
+    click("Cmd_Esci");
+    QCOMPARE(m_host->printFolder(), stored);
+    QCOMPARE(m_host->printFolders.size(), 2);
+    QCOMPARE(m_host->watcherCalls, (QList<bool>{false, true}));
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(m_window->result(), int(QDialog::Rejected));
+    // Unsaved edits are dropped.
+    QVERIFY(storedCopies().contains("\r\n2\r\n2\r\n"));
+}
+
+void TestCopieWindow::cancelWithoutStoredFolderStays()
+{
+    openWindow();
+    click("Cmd_Esci");
+    QCOMPARE(m_host->scripted.messages, QStringList{NoFolder});
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_host->printFolder(), QString());
+
+    // The close box is "Annulla" too: it cannot leave without a stored folder either.
+    m_window->close();
+    QCOMPARE(m_host->scripted.messages, (QStringList{NoFolder, NoFolder}));
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_host->watcherCalls, QList<bool>{false});
+
+    child<QLineEdit>("Text2")->setText(shareFolder(QStringLiteral("Stampe")));
+    click("Cmd_Salva");
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(m_host->watcherCalls, (QList<bool>{false, true}));
+}
+
+void TestCopieWindow::everyWayOfClosingResumesWatcher_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Annulla") << QStringLiteral("button");
+    QTest::newRow("close box") << QStringLiteral("close");
+    QTest::newRow("Escape") << QStringLiteral("escape");
+    QTest::newRow("window destroyed") << QStringLiteral("destroy");
+}
+
+void TestCopieWindow::everyWayOfClosingResumesWatcher()
+{
+    QFETCH(QString, how);
+    const QString stored = shareFolder(QStringLiteral("Stampe"));
+    storeCopies(stored.toLatin1() + "\r\n");
+    openWindow();
+    child<QLineEdit>("Text2")->setText(QStringLiteral("C:\\modificato\\"));
+    if (how == QLatin1String("button")) {
+        click("Cmd_Esci");
+    } else if (how == QLatin1String("close")) {
+        m_window->close();
+    } else if (how == QLatin1String("escape")) {
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+    } else {
+        m_window.reset();
+        QCOMPARE(m_host->watcherCalls, (QList<bool>{false, true}));
+        return;
+    }
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(m_host->printFolder(), stored);
+    QCOMPARE(m_host->watcherCalls, (QList<bool>{false, true}));
+    // Destroying the closed window does not switch the watcher a second time.
+    m_window.reset();
+    QCOMPARE(m_host->watcherCalls, (QList<bool>{false, true}));
+}
+
+QTEST_MAIN(TestCopieWindow)
+#include "tst_copiewindow.moc"
