@@ -7,6 +7,7 @@
 #include "wiremessages.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -52,9 +53,20 @@ QStringList PrintFolderWatcher::listEntries() const
     if (m_localFolder.isEmpty())
         return {};
     // Files and folders, "." and ".." as the listing gives them; hidden and special files are
-    // left out. Name order, ignoring case, as the office's file server lists them.
-    return QDir(m_localFolder)
-        .entryList(QDir::Files | QDir::Dirs, QDir::Name | QDir::IgnoreCase);
+    // left out. Name order, ignoring case, as the office's file server lists them. Iterating and
+    // sorting the names ourselves costs half of a sorted QDir listing, which matters once per
+    // second with thousands of pending files.
+    QStringList names;
+    QDirIterator it(m_localFolder, QDir::Files | QDir::Dirs);
+    while (it.hasNext()) {
+        it.next();
+        names.append(it.fileName());
+    }
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int c = QString::compare(a, b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return names;
 }
 
 int PrintFolderWatcher::slotOf(const QString& workstation) const
@@ -290,7 +302,8 @@ void PrintFolderWatcher::PRN(int nTimer, const QString& ricPc)
     if (allWorkstations && !m_lastPeriodic.isEmpty()) {
         const auto after = std::upper_bound(
             names.cbegin(), names.cend(), m_lastPeriodic, [](const QString& a, const QString& b) {
-                return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+                const int c = QString::compare(a, b, Qt::CaseInsensitive);
+                return c != 0 ? c < 0 : a < b;
             });
         start = after - names.cbegin();
         if (start >= names.size())
@@ -389,6 +402,8 @@ void PrintFolderWatcher::sweepExpired(const QStringList& names, const QDateTime&
         const QDateTime accepted = acceptedAt(name);
         if (!accepted.isValid())
             continue; // gone meanwhile
+        if (!known)
+            m_pending[name].acceptedAt = accepted; // one look at the file is enough
         QString workstation;
         bool haveWorkstation = known && it->workstationKnown;
         if (haveWorkstation)
@@ -434,7 +449,7 @@ bool PrintFolderWatcher::workstationRegistered(const QString& name)
     // Files accepted before a restart are not known yet: any of them may be for this name.
     const QStringList names = listEntries();
     for (const QString& entry : names) {
-        if (isPending(entry) && !m_pending.contains(entry))
+        if (isPending(entry) && !m_pending.value(entry).workstationKnown)
             return true;
     }
     return false;
