@@ -16,6 +16,8 @@ Q_LOGGING_CATEGORY(lcImport, "velarix.document.import")
 namespace {
 
 const QString DirKeyword = QStringLiteral("DIR:");
+// A print file is a few pages of text; anything larger than this is not one.
+constexpr qint64 MaxPrintFileSize = 256LL * 1024 * 1024;
 
 // The platform's texts for the file failures the import reports.
 Failure fileFailure(int number) {
@@ -55,6 +57,8 @@ Failure readPrintFile(const QString& path, const QString& shareRoot, QByteArray*
     }
     if (info->isDir())
         return fileFailure(ErrorNumber::PathFileAccess);
+    if (info->size() > MaxPrintFileSize)
+        return {7, QStringLiteral("Memoria esaurita")}; // no print file is anywhere near this
     QFile file(local);
     if (!file.open(QIODevice::ReadOnly)) {
         qCWarning(lcImport) << "cannot open" << local << file.errorString();
@@ -226,7 +230,15 @@ void DocumentImport::Calcolo(const Pending& request) {
     const PrintDocument doc = PrintFile::read(bytes, readFailure);
     bytes = QByteArray();
 
-    switch (readPages(doc, tables)) {
+    const PagesRead pages = readPages(doc, tables);
+    if (pages != PagesRead::Broken && doc.readFailure) {
+        // The file could not be read to its end: printing part of it and letting the server
+        // delete the rest would lose it.
+        say(errorText(doc.readFailure));
+        finish();
+        return;
+    }
+    switch (pages) {
     case PagesRead::Broken:
         finish(); // broken off: neither printed nor answered
         return;
