@@ -116,7 +116,7 @@ bool ClientWindow::startUp()
         m_settings.installFolder, env.pdfDir,
         ReportEngineHooks{[this](const QString& l) { listAdd(l); }, [this] { listRedraw(); },
                           [this](const QString& t) { log(t); }});
-    ImportSettings importSettings;
+    DocumentImportSettings importSettings;
     importSettings.installFolder = m_settings.installFolder;
     importSettings.documentsConnection = m_settings.documentsConnection;
     importSettings.copiesTable = m_settings.copies.copies;

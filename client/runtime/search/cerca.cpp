@@ -11,8 +11,7 @@
 #include <cmath>
 
 namespace {
-QPixmap lampPicture(bool lit)
-{
+QPixmap lampPicture(bool lit) {
     QPixmap picture(24, 24);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
@@ -27,8 +26,7 @@ QPixmap lampPicture(bool lit)
 }
 
 // A small screen with a network cable, for Image1.
-QPixmap searchPicture()
-{
+QPixmap searchPicture() {
     QPixmap picture(48, 48);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
@@ -41,8 +39,7 @@ QPixmap searchPicture()
     return picture;
 }
 
-double clockSeconds()
-{
+double clockSeconds() {
     return QDateTime::currentMSecsSinceEpoch() / 1000.0;
 }
 } // namespace
@@ -51,8 +48,7 @@ Cerca::Cerca(QString serverHost, QString installFolder, UserPrompts& prompts,
              ServerSearch::Hooks hooks, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Cerca>()), m_timer1(new QTimer(this)),
       m_serverHost(std::move(serverHost)), m_installFolder(std::move(installFolder)),
-      m_prompts(prompts), m_hooks(std::move(hooks))
-{
+      m_prompts(prompts), m_hooks(std::move(hooks)) {
     m_ui->setupUi(this);
     m_ui->Imga_0->setPixmap(lampPicture(true));
     m_ui->Imga_1->setPixmap(lampPicture(false));
@@ -71,33 +67,28 @@ Cerca::Cerca(QString serverHost, QString installFolder, UserPrompts& prompts,
 
 Cerca::~Cerca() = default;
 
-QLabel* Cerca::Img(int index) const
-{
+QLabel* Cerca::Img(int index) const {
     QLabel* const lamps[4] = {m_ui->Img_0, m_ui->Img_1, m_ui->Img_2, m_ui->Img_3};
     return lamps[index];
 }
 
-void Cerca::setLamp(int index, bool lit)
-{
+void Cerca::setLamp(int index, bool lit) {
     m_lit[index] = lit;
     Img(index)->setPixmap(lit ? m_ui->Imga_0->pixmap() : m_ui->Imga_1->pixmap());
     Img(index)->repaint();
 }
 
-bool Cerca::lampLit(int index) const
-{
+bool Cerca::lampLit(int index) const {
     return index >= 0 && index < 4 && m_lit[index];
 }
 
-void Cerca::showEvent(QShowEvent* event)
-{
+void Cerca::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!m_ran && !m_timer1->isActive())
         m_timer1->start();
 }
 
-void Cerca::Pausa(double Tempo)
-{
+void Cerca::Pausa(double Tempo) {
     // Four decimals count, as the wait is given in seconds with a fixed point.
     const double wait = std::round(Tempo * 10000.0) / 10000.0;
     const double start = clockSeconds();
@@ -119,8 +110,7 @@ void Cerca::Pausa(double Tempo)
     }
 }
 
-void Cerca::Timer1_Timer()
-{
+void Cerca::Timer1_Timer() {
     if (m_ran)
         return;
     m_ran = true;

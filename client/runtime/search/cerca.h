@@ -32,7 +32,9 @@ public:
     // Which of Img_0..Img_3 shows the lit picture (tests).
     bool lampLit(int index) const;
     // Told the index of the lamp just lit at each step of Pausa (tests).
-    void setLampObserver(std::function<void(int)> observer) { m_lampObserver = std::move(observer); }
+    void setLampObserver(std::function<void(int)> observer) {
+        m_lampObserver = std::move(observer);
+    }
 
 protected:
     void showEvent(QShowEvent* event) override;

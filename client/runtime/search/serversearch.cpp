@@ -22,8 +22,7 @@ const QString AddressOutputName = QStringLiteral("IP.TXT");
 
 // A text as one shell word: everything between single quotes is literal, a quote is closed,
 // escaped and reopened. Computer names come from the network and are never trusted.
-QByteArray shellQuoted(const QString& text)
-{
+QByteArray shellQuoted(const QString& text) {
     QByteArray quoted = text.toUtf8();
     quoted.replace('\'', "'\\''");
     return '\'' + quoted + '\'';
@@ -33,8 +32,7 @@ QByteArray shellQuoted(const QString& text)
 ServerSearch::ServerSearch(QString installFolder, QString workFolder, UserPrompts& prompts,
                            Hooks hooks)
     : m_installFolder(std::move(installFolder)), m_workFolder(std::move(workFolder)),
-      m_prompts(prompts), m_hooks(std::move(hooks))
-{
+      m_prompts(prompts), m_hooks(std::move(hooks)) {
     if (m_workFolder.isEmpty())
         m_workFolder = QDir::currentPath();
     if (!m_hooks.runScript) {
@@ -49,8 +47,7 @@ ServerSearch::ServerSearch(QString installFolder, QString workFolder, UserPrompt
     }
 }
 
-QString ServerSearch::run(const QString& serverHost)
-{
+QString ServerSearch::run(const QString& serverHost) {
     if (!serverHost.trimmed().isEmpty())
         return serverHost;
 
@@ -61,8 +58,8 @@ QString ServerSearch::run(const QString& serverHost)
     } else {
         host = searchNetwork();
         if (host.isEmpty())
-            host = m_prompts.input(QStringLiteral("Inserire Indirizzo IP del Server:"),
-                                   SearchTitle);
+            host =
+                m_prompts.input(QStringLiteral("Inserire Indirizzo IP del Server:"), SearchTitle);
     }
 
     writeHostFile(host);
@@ -73,8 +70,7 @@ QString ServerSearch::run(const QString& serverHost)
     return host;
 }
 
-QString ServerSearch::searchNetwork()
-{
+QString ServerSearch::searchNetwork() {
     QFile::remove(QDir(m_workFolder).filePath(ListOutputName));
     if (writeScript(ListScriptName, listScript()))
         m_hooks.runScript(QDir(m_workFolder).filePath(ListScriptName));
@@ -102,16 +98,14 @@ QString ServerSearch::searchNetwork()
     return address(readWorkFile(AddressOutputName));
 }
 
-void ServerSearch::waitForCommand()
-{
+void ServerSearch::waitForCommand() {
     if (m_hooks.pause)
         m_hooks.pause(CommandWait);
     if (m_hooks.afterPause)
         m_hooks.afterPause();
 }
 
-QStringList ServerSearch::candidates(const QByteArray& serverList)
-{
+QStringList ServerSearch::candidates(const QByteArray& serverList) {
     QStringList names;
     SettingsValues values(serverList);
     bool inList = false;
@@ -130,8 +124,7 @@ QStringList ServerSearch::candidates(const QByteArray& serverList)
     return names;
 }
 
-QString ServerSearch::address(const QByteArray& echoOutput)
-{
+QString ServerSearch::address(const QByteArray& echoOutput) {
     SettingsValues values(echoOutput);
     while (!values.atEnd()) {
         const QString value = values.next();
@@ -145,23 +138,22 @@ QString ServerSearch::address(const QByteArray& echoOutput)
     return QString();
 }
 
-QByteArray ServerSearch::listScript()
+QByteArray ServerSearch::listScript() {
+    // smbtree prints "\t\\NAME\t\tremark" under each workgroup (and "\\NAME\share" lines
+    // when asked for shares); only the bare computer names are kept, once each, so a computer
+    // with a remark is still a candidate.
+    return QByteArrayLiteral(R"(#!/bin/sh
+# Browse list of the network in the shape the client reads: heading, dashed rule,
+# then one \\NAME line per computer.
 {
-    // smbtree prints "\t\\NAME\t\tremark" under each workgroup; only the names are kept, so a
-    // computer with a remark is still a candidate.
-    return QByteArrayLiteral(
-        "#!/bin/sh\n"
-        "# Browse list of the network in the shape the client reads: heading, dashed rule,\n"
-        "# then one \\\\NAME line per computer.\n"
-        "{\n"
-        "  echo 'Nome server            Commento'\n"
-        "  echo '-------------------------------------------------------------------------------'\n"
-        "  smbtree -N -S 2>/dev/null | awk '$1 ~ /^\\\\\\\\/ { print $1 }'\n"
-        "} > ./SERVER.TXT.tmp && mv -f ./SERVER.TXT.tmp ./SERVER.TXT\n");
+  echo 'Nome server            Commento'
+  echo '-------------------------------------------------------------------------------'
+  smbtree -N -S 2>/dev/null | awk '$1 ~ /^\\\\[^\\]+$/ && !seen[$1]++ { print $1 }'
+} > ./SERVER.TXT.tmp && mv -f ./SERVER.TXT.tmp ./SERVER.TXT
+)");
 }
 
-QByteArray ServerSearch::addressScript(const QString& computerName)
-{
+QByteArray ServerSearch::addressScript(const QString& computerName) {
     const QByteArray name = shellQuoted(computerName);
     // getent covers DNS and /etc/hosts; nmblookup the NetBIOS names of the browse list.
     return QByteArrayLiteral("#!/bin/sh\n"
@@ -181,8 +173,7 @@ QByteArray ServerSearch::addressScript(const QString& computerName)
                "fi > ./IP.TXT.tmp && mv -f ./IP.TXT.tmp ./IP.TXT\n");
 }
 
-bool ServerSearch::hasServerProgram(const QString& candidate) const
-{
+bool ServerSearch::hasServerProgram(const QString& candidate) const {
     const QString local = m_hooks.resolve(candidate + QStringLiteral("\\Velarix\\VelarixSrv"));
     if (local.isEmpty())
         return false;
@@ -190,8 +181,7 @@ bool ServerSearch::hasServerProgram(const QString& candidate) const
     return program.isFile() && program.size() > 0;
 }
 
-bool ServerSearch::writeHostFile(const QString& serverHost) const
-{
+bool ServerSearch::writeHostFile(const QString& serverHost) const {
     QSaveFile file(m_installFolder + QStringLiteral("IPHost.set"));
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -199,8 +189,7 @@ bool ServerSearch::writeHostFile(const QString& serverHost) const
     return file.commit();
 }
 
-bool ServerSearch::writeScript(const QString& name, const QByteArray& body) const
-{
+bool ServerSearch::writeScript(const QString& name, const QByteArray& body) const {
     QSaveFile file(QDir(m_workFolder).filePath(name));
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -208,8 +197,7 @@ bool ServerSearch::writeScript(const QString& name, const QByteArray& body) cons
     return file.commit();
 }
 
-QByteArray ServerSearch::readWorkFile(const QString& name) const
-{
+QByteArray ServerSearch::readWorkFile(const QString& name) const {
     QFile file(QDir(m_workFolder).filePath(name));
     if (!file.open(QIODevice::ReadOnly))
         return QByteArray();

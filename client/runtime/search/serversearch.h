@@ -10,8 +10,8 @@ class UserPrompts;
 // The search for the server when the client starts without one: asks whether to type the address,
 // otherwise lists the computers of the network (TESTSRV.BAT -> SERVER.TXT), takes the first one
 // whose share holds the server program, turns its name into an address (TESTIP.BAT -> IP.TXT),
-// and asks for the address when nothing was found. The result goes into IPHost.set (rewritten whole,
-// even when empty) and, when not empty, the client is registered to start at log-on.
+// and asks for the address when nothing was found. The result goes into IPHost.set (rewritten
+// whole, even when empty) and, when not empty, the client is registered to start at log-on.
 //
 // The work files live in the work folder (the current directory) and are left in place. The two
 // ".BAT" files are POSIX shell scripts that write their output in the text shape of the Windows

@@ -3,8 +3,7 @@
 #include "cerca.h"
 
 QString runServerSearch(QWidget* parent, const QString& serverHost, const QString& installFolder,
-                        UserPrompts& prompts, const ServerSearch::Hooks& hooks)
-{
+                        UserPrompts& prompts, const ServerSearch::Hooks& hooks) {
     Cerca window(serverHost, installFolder, prompts, hooks, parent);
     window.exec();
     return window.serverHost();

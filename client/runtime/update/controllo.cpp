@@ -8,8 +8,7 @@
 
 namespace {
 // A small drawn picture of two arrows turning, for Image1.
-QPixmap waitPicture()
-{
+QPixmap waitPicture() {
     QPixmap picture(48, 48);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
@@ -27,8 +26,7 @@ QPixmap waitPicture()
 
 Controllo::Controllo(UpdateCheck check, bool collectAll, int intervalMs, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Controllo>()), m_timer1(new QTimer(this)),
-      m_check(std::move(check)), m_collectAll(collectAll)
-{
+      m_check(std::move(check)), m_collectAll(collectAll) {
     m_ui->setupUi(this);
     m_ui->Image1->setPixmap(waitPicture());
     m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -39,20 +37,17 @@ Controllo::Controllo(UpdateCheck check, bool collectAll, int intervalMs, QWidget
 
 Controllo::~Controllo() = default;
 
-QString Controllo::labelText() const
-{
+QString Controllo::labelText() const {
     return m_ui->Label1->text();
 }
 
-void Controllo::showEvent(QShowEvent* event)
-{
+void Controllo::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!m_ran && !m_timer1->isActive())
         m_timer1->start();
 }
 
-void Controllo::Timer1_Timer()
-{
+void Controllo::Timer1_Timer() {
     if (m_ran)
         return;
     m_ran = true;

@@ -6,30 +6,24 @@
 #include <QFileInfo>
 
 namespace {
-QString joined(const QString& relative, const QString& name)
-{
+QString joined(const QString& relative, const QString& name) {
     return relative.isEmpty() ? name : relative + QLatin1Char('/') + name;
 }
 } // namespace
 
 UpdateCheck::UpdateCheck(QString sharePath, QString shareRoot, QString installFolder)
     : m_sharePath(std::move(sharePath)), m_shareRoot(std::move(shareRoot)),
-      m_installFolder(std::move(installFolder))
-{
-}
+      m_installFolder(std::move(installFolder)) {}
 
-QString UpdateCheck::clientFolder() const
-{
+QString UpdateCheck::clientFolder() const {
     return SharePath::resolve(m_sharePath + QStringLiteral("Client\\"), m_shareRoot);
 }
 
-qint64 UpdateCheck::timeStamp(const QDateTime& modified)
-{
+qint64 UpdateCheck::timeStamp(const QDateTime& modified) {
     return modified.toLocalTime().toString(QStringLiteral("yyyyMMddHHmm")).toLongLong();
 }
 
-UpdateCheck::Outcome UpdateCheck::run(bool collectAll) const
-{
+UpdateCheck::Outcome UpdateCheck::run(bool collectAll) const {
     Outcome outcome;
     const QString folder = clientFolder();
     const QFileInfo info(folder);
@@ -46,13 +40,12 @@ UpdateCheck::Outcome UpdateCheck::run(bool collectAll) const
 
 // Returns false when the walk must stop: a failure, or the first due entry when not collecting.
 bool UpdateCheck::walk(const QString& shareDir, const QString& relative, bool collectAll,
-                       Outcome& outcome) const
-{
+                       Outcome& outcome) const {
     QDir dir(shareDir);
     if (!dir.isReadable()) {
         outcome.status = Status::Failed;
-        outcome.failure = {ErrorNumber::PermissionDenied,
-                           QStringLiteral("Permesso negato: ") + QDir::toNativeSeparators(shareDir)};
+        outcome.failure = {ErrorNumber::PermissionDenied, QStringLiteral("Permesso negato: ") +
+                                                              QDir::toNativeSeparators(shareDir)};
         return false;
     }
     const QFileInfoList entries =
@@ -72,9 +65,9 @@ bool UpdateCheck::walk(const QString& shareDir, const QString& relative, bool co
         if (!entry.exists() || !shareModified.isValid()) {
             // Gone since the listing, or a link that leads nowhere.
             outcome.status = Status::Failed;
-            outcome.failure = {ErrorNumber::FileNotFound, QStringLiteral("File non trovato: ") +
-                                                              QDir::toNativeSeparators(
-                                                                  entry.absoluteFilePath())};
+            outcome.failure = {ErrorNumber::FileNotFound,
+                               QStringLiteral("File non trovato: ") +
+                                   QDir::toNativeSeparators(entry.absoluteFilePath())};
             return false;
         }
         const QFileInfo local(m_installFolder + name);

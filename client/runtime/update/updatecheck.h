@@ -13,7 +13,8 @@
 // program folder by its "yyyyMMddHHmm" modification stamp; seconds do not count. An update is due
 // when the local file is missing or unreadable (or is not a plain file) or when the share's stamp
 // is greater. Linked folders are left out, hidden (dot) files too, as the updater does. Local
-// files the share lacks, and local copies newer than the share's, never make one due. Since the updater copies subfolders the same way, a folder can never keep the check due.
+// files the share lacks, and local copies newer than the share's, never make one due. Since the
+// updater copies subfolders the same way, a folder can never keep the check due.
 //
 // The share's Client folder is reached through SharePath::resolve. A share path that cannot be
 // resolved, a missing share folder and a share folder without a Client folder all count as an

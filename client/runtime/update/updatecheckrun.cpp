@@ -7,8 +7,7 @@
 UpdateCheckResult runUpdateCheck(QWidget* parent, const QString& sharePath,
                                  const QString& shareRoot, const QString& installFolder,
                                  UserPrompts& prompts,
-                                 const std::function<void(const QString&)>& log, bool afterUpdate)
-{
+                                 const std::function<void(const QString&)>& log, bool afterUpdate) {
     // After an update round every name still out of date is wanted for the log and the message.
     Controllo window(UpdateCheck(sharePath, shareRoot, installFolder), afterUpdate,
                      RuntimeEnv::get().interval(1000), parent);

@@ -34,5 +34,4 @@ struct UpdateCheckResult {
 UpdateCheckResult runUpdateCheck(QWidget* parent, const QString& sharePath,
                                  const QString& shareRoot, const QString& installFolder,
                                  UserPrompts& prompts,
-                                 const std::function<void(const QString&)>& log,
-                                 bool afterUpdate);
+                                 const std::function<void(const QString&)>& log, bool afterUpdate);

@@ -1,0 +1,188 @@
+// The real VelarixCL, headless and unattended, in a temporary program folder against a fake
+// server on loopback: start-up and shutdown lines, the single-instance refusal, and one print
+// request from "DIR:" to PDF and "DEL:".
+#include "database.h"
+#include "documentschema.h"
+#include "fakeserver.h"
+#include "testports.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+QStringList logLines(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (!line.trimmed().isEmpty())
+            lines << QString::fromUtf8(line).trimmed();
+    return lines;
+}
+
+// Index of the first line at or after `from` that ends with `text`, -1 when none.
+int find(const QStringList& lines, const QString& text, int from = 0)
+{
+    for (int i = from; i < lines.size(); ++i)
+        if (lines.at(i).endsWith(text))
+            return i;
+    return -1;
+}
+
+bool copyInto(const QString& file, const QString& folder)
+{
+    const QString target = folder + QLatin1Char('/') + QFileInfo(file).fileName();
+    QFile::remove(target);
+    return QFile::copy(file, target);
+}
+} // namespace
+
+class TestClientProgram : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    QString m_program; // the client's program folder
+    QString m_share;   // what the server's share holds
+    QString m_pdf;
+    FakeServer m_server;
+    quint16 m_base = 0;
+
+    QProcess* start(const QStringList& args = {})
+    {
+        auto* p = new QProcess(this);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
+        env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(m_base));
+        env.insert(QStringLiteral("VELARIX_SHARE_ROOT"), m_share);
+        env.insert(QStringLiteral("VELARIX_PC_NAME"), QStringLiteral("UFFICIO1"));
+        env.insert(QStringLiteral("VELARIX_PDF_DIR"), m_pdf);
+        p->setProcessEnvironment(env);
+        p->setWorkingDirectory(m_program);
+        p->start(m_program + QStringLiteral("/VelarixCL"), args);
+        return p;
+    }
+
+    void stop(QProcess* p)
+    {
+        if (p->state() != QProcess::NotRunning) {
+            ::kill(pid_t(p->processId()), SIGTERM);
+            QVERIFY(p->waitForFinished(10000));
+        }
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_root.isValid());
+        m_program = m_root.filePath(QStringLiteral("client"));
+        m_share = m_root.filePath(QStringLiteral("share"));
+        m_pdf = m_root.filePath(QStringLiteral("pdf"));
+        const QString client = m_share + QStringLiteral("/Client");
+        for (const QString& dir : {m_program, client, m_share + QStringLiteral("/Stampe"), m_pdf})
+            QVERIFY(QDir().mkpath(dir));
+
+        // The share's Client folder first, the workstation's copies after: nothing is newer on
+        // the share, so no update is due.
+        const QString db = client + QStringLiteral("/Documenti.mdb");
+        QVERIFY(DocumentSchema::create(db).ok());
+        {
+            Database d;
+            QVERIFY(d.open(Database::connectionText(db)).ok());
+            QVERIFY(d.execute(QStringLiteral("Insert into Ditta (Codice, Intestazione1) values "
+                                             "(1, 'Autofficina Rossi & Figli S.r.l.')"))
+                        .ok());
+            d.close();
+        }
+        QFile copies(client + QStringLiteral("/Copie.txt"));
+        QVERIFY(copies.open(QIODevice::WriteOnly));
+        copies.write("\\\\srv\\Velarix\\Stampe\\\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
+        copies.close();
+        const QDir templates(QStringLiteral(VELARIX_SOURCE_DIR "/templates"));
+        for (const QString& t : templates.entryList({QStringLiteral("*.rpt"),
+                                                     QStringLiteral("*.png")}))
+            QVERIFY(copyInto(templates.filePath(t), client));
+        QTest::qWait(1100); // the copies below are at least as new as the share's
+        for (const QString& f : QDir(client).entryList(QDir::Files))
+            QVERIFY(copyInto(client + QLatin1Char('/') + f, m_program));
+        QVERIFY(copyInto(QStringLiteral(VELARIX_BIN_DIR "/VelarixCL"), m_program));
+        QFile host(m_program + QStringLiteral("/IPHost.set"));
+        QVERIFY(host.open(QIODevice::WriteOnly));
+        host.write("127.0.0.1\r\n");
+        host.close();
+
+        m_base = TestPorts::freeRange(25);
+        QVERIFY(m_base != 0);
+        QVERIFY(m_server.listen(m_base));
+    }
+
+    void startsRegistersAndRefusesASecondInstance()
+    {
+        QFile::remove(m_program + QStringLiteral("/VXCreg.txt"));
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QProcess* client = start();
+        QVERIFY(client->waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+        QCOMPARE(m_server.workstation(), QStringLiteral("UFFICIO1"));
+
+        const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
+        const qint64 before = QFileInfo(logPath).size();
+        QProcess* second = start();
+        QVERIFY(second->waitForFinished(10000));
+        QVERIFY(QString::fromUtf8(second->readAllStandardError())
+                    .contains(QStringLiteral("Programma già in esecuzione!")));
+        QCOMPARE(QFileInfo(logPath).size(), before);
+        QCOMPARE(client->state(), QProcess::Running);
+
+        stop(client);
+        const QStringList lines = logLines(logPath);
+        int at = 0;
+        for (const QString& expected :
+             {QStringLiteral("****Apertura Programma****"),
+              QStringLiteral("Controllo Aggiornamenti"), QStringLiteral("Timer1"),
+              QStringLiteral("WSCK_Connect"), QStringLiteral("Inviato: PC:UFFICIO1"),
+              QStringLiteral("Chiusura Porta"), QStringLiteral("****Chiusura Programma****")}) {
+            at = find(lines, expected, at);
+            QVERIFY2(at >= 0, qPrintable(expected + QStringLiteral(" missing or out of order")));
+        }
+    }
+
+    void printsARequestAndAnswersWithItsPath()
+    {
+        const QString name = QStringLiteral("ODL00412.001.PRN");
+        QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
+                            m_share + QStringLiteral("/Stampe/") + name));
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QSignalSpy completed(&m_server, &FakeServer::completionReceived);
+        QProcess* client = start();
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+
+        const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name;
+        QVERIFY(m_server.sendPrintRequest(QStringLiteral("  ") + path + QStringLiteral("  ")));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 20000);
+        QCOMPARE(completed.at(0).at(0).toString(), path);
+
+        const QStringList pdfs = QDir(m_pdf).entryList({QStringLiteral("*.pdf")});
+        QCOMPARE(pdfs.size(), 1);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QDir(m_pdf).filePath(pdfs.first()), QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(10000));
+        const QString content = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY(content.contains(QStringLiteral("Olio motore 5W30")));
+        QVERIFY(content.contains(QStringLiteral("Autofficina Rossi & Figli")));
+        QVERIFY(content.contains(QStringLiteral("€")));
+        stop(client);
+    }
+};
+
+QTEST_MAIN(TestClientProgram)
+#include "tst_clientprogram.moc"
