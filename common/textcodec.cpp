@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 
 // Qt's ICU-backed converters map every byte of these code pages, including the five bytes
 // Windows-1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D become U+0081 ... and back), so a
@@ -47,17 +48,24 @@ const char* icuName(int code) {
 }
 
 // One converter pair per thread and code page: opening an ICU converter costs more than
-// converting a line.
+// converting a line. They are built in place and never moved: ICU keeps a pointer to the
+// converter's state, which a moved-from temporary would leave dangling.
 struct Converters {
     int code = -1;
-    QStringDecoder decoder;
-    QStringEncoder encoder;
+    std::optional<QStringDecoder> decoder;
+    std::optional<QStringEncoder> encoder;
+    QString subCharacter;
 
     void ensure(int wanted) {
         if (code == wanted)
             return;
-        decoder = QStringDecoder(icuName(wanted), QStringConverter::Flag::Stateless);
-        encoder = QStringEncoder(icuName(wanted), QStringConverter::Flag::Stateless);
+        decoder.reset();
+        encoder.reset();
+        decoder.emplace(icuName(wanted));
+        encoder.emplace(icuName(wanted));
+        // The character that byte 0x1A stands for (not U+001A in every code page).
+        subCharacter = decoder->decode(QByteArrayView("\x1a", 1));
+        decoder->resetState();
         code = wanted;
     }
 };
@@ -74,10 +82,10 @@ QString decode(const QByteArray& bytes) {
     if (bytes.isEmpty())
         return QString();
     Converters& c = converters();
-    if (!c.decoder.isValid())
+    if (!c.decoder->isValid())
         return QString::fromLatin1(bytes); // Qt built without ICU: still one character per byte
-    QString text = c.decoder.decode(bytes);
-    c.decoder.resetState();
+    QString text = c.decoder->decode(bytes);
+    c.decoder->resetState();
     return text;
 }
 
@@ -85,10 +93,24 @@ QByteArray encode(const QString& text) {
     if (text.isEmpty())
         return QByteArray();
     Converters& c = converters();
-    if (!c.encoder.isValid())
+    if (!c.encoder->isValid())
         return text.toLatin1();
-    QByteArray bytes = c.encoder.encode(text);
-    c.encoder.resetState();
+    QByteArray bytes = c.encoder->encode(text);
+    c.encoder->resetState();
+    // ICU writes SUB (0x1A) for a character the code page lacks. Windows writes '?', which reads
+    // better on paper; the rare lossy text is converted again one character at a time.
+    const qsizetype subs = bytes.count('\x1a');
+    if (subs == text.count(c.subCharacter))
+        return bytes;
+    bytes.clear();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype width = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QStringView one = QStringView(text).mid(i, width);
+        const QByteArray encoded = c.encoder->encode(one);
+        c.encoder->resetState();
+        bytes += encoded == "\x1a" && one != c.subCharacter ? QByteArray("?") : encoded;
+        i += width - 1;
+    }
     return bytes;
 }
 

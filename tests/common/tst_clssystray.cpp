@@ -1,5 +1,6 @@
 #include "clssystray.h"
 #include "userprompts.h"
+#include "widgetprompts.h"
 
 #include <QApplication>
 #include <QPixmap>
@@ -252,6 +253,13 @@ private slots:
         hideToTray(tray, &window, &picture, QStringLiteral("x"), &prompts);
         QVERIFY(tray->isShown());
         QVERIFY(prompts.shown.isEmpty());
+    }
+
+    void unattendedRunsNeverShowBoxes() {
+        // ctest runs every test with VELARIX_UNATTENDED=1.
+        QVERIFY(qEnvironmentVariable("VELARIX_UNATTENDED") == QLatin1String("1"));
+        QVERIFY(dynamic_cast<UnattendedPrompts*>(&WidgetPrompts::forProgram()));
+        QCOMPARE(&WidgetPrompts::forProgram(), &WidgetPrompts::forProgram());
     }
 
     void windowWithoutIconIsNeverLost() {

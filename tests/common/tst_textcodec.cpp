@@ -62,6 +62,12 @@ private slots:
         QCOMPARE(TextCodec::encode(QStringLiteral("€")), QByteArray("\x80"));
     }
 
+    void missingCharactersBecomeQuestionMarks() {
+        QCOMPARE(TextCodec::encode(QStringLiteral("a中€😀\u001ab")), QByteArray("a?\x80?\x1a"
+                                                                               "b"));
+        QCOMPARE(TextCodec::encode(QStringLiteral("€")), QByteArray("\x80")); // no state left
+    }
+
     void emptyInput() {
         QCOMPARE(TextCodec::decode(QByteArray()), QString());
         QCOMPARE(TextCodec::encode(QString()), QByteArray());
