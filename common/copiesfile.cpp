@@ -13,21 +13,18 @@ namespace {
 
 constexpr int CopySlots = 6;
 
-bool isBlank(QChar c)
-{
+bool isBlank(QChar c) {
     return c == QLatin1Char(' ') || c == QLatin1Char('\t');
 }
 
 // Reads the value of a switch the way the caller wants it judged; a missing value counts as 0.
-template <typename Judge> bool readSwitch(SettingsValues& values, Judge judge)
-{
+template <typename Judge> bool readSwitch(SettingsValues& values, Judge judge) {
     if (values.atEnd())
         return false;
     return judge(CopiesFile::numericValue(values.next()));
 }
 
-template <typename Judge> CopiesSettings read(const QString& path, Judge judge)
-{
+template <typename Judge> CopiesSettings read(const QString& path, Judge judge) {
     CopiesSettings settings;
     bool opened = false;
     SettingsValues values = SettingsValues::fromFile(path, &opened);
@@ -47,16 +44,14 @@ template <typename Judge> CopiesSettings read(const QString& path, Judge judge)
     return settings;
 }
 
-QString plainNumber(double value)
-{
+QString plainNumber(double value) {
     // Whole numbers without a decimal point or exponent, as every reader expects.
     if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15)
         return QString::number(static_cast<qint64>(value));
     return QString::number(value, 'g', 15);
 }
 
-Failure saveFailure(const QSaveFile& file, const QString& path)
-{
+Failure saveFailure(const QSaveFile& file, const QString& path) {
     int number = ErrorNumber::PermissionDenied;
     switch (file.error()) {
     case QFileDevice::OpenError:
@@ -78,39 +73,35 @@ Failure saveFailure(const QSaveFile& file, const QString& path)
 
 namespace CopiesFile {
 
-CopiesSettings readForClient(const QString& path)
-{
+CopiesSettings readForClient(const QString& path) {
     return read(path, [](double value) { return value == 1.0; });
 }
 
-CopiesSettings readForWindow(const QString& path)
-{
+CopiesSettings readForWindow(const QString& path) {
     // std::nearbyint rounds halves to the even neighbour in the default rounding mode.
     return read(path, [](double value) { return std::nearbyint(value) != 0.0; });
 }
 
-QString readPrintFolder(const QString& path)
-{
+QString readPrintFolder(const QString& path) {
     return readFirstSettingsValue(path);
 }
 
-Failure write(const QString& path, const CopiesSettings& settings)
-{
+Failure write(const QString& path, const CopiesSettings& settings) {
     // A comma would end the value early for every reader; enclosed in double quotes the folder
     // reads back whole (a quote cannot be part of a Windows path, so it never needs escaping).
     const bool quote = settings.printFolder.contains(QLatin1Char(',')) &&
                        !settings.printFolder.contains(QLatin1Char('"'));
-    QString text = quote ? QLatin1Char('"') + settings.printFolder + QLatin1Char('"')
-                         : settings.printFolder;
+    QString text =
+        quote ? QLatin1Char('"') + settings.printFolder + QLatin1Char('"') : settings.printFolder;
     text += QStringLiteral("\r\n");
     for (int slot = 0; slot < CopySlots; ++slot) {
         const QString copy = slot < settings.copies.size() ? settings.copies.at(slot) : QString();
         text += plainNumber(numericValue(copy)) + QStringLiteral("\r\n");
     }
-    text += (settings.perCompany ? QStringLiteral("1") : QStringLiteral("0")) +
-            QStringLiteral("\r\n");
-    text += (settings.perBranch ? QStringLiteral("1") : QStringLiteral("0")) +
-            QStringLiteral("\r\n");
+    text +=
+        (settings.perCompany ? QStringLiteral("1") : QStringLiteral("0")) + QStringLiteral("\r\n");
+    text +=
+        (settings.perBranch ? QStringLiteral("1") : QStringLiteral("0")) + QStringLiteral("\r\n");
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -126,8 +117,7 @@ Failure write(const QString& path, const CopiesSettings& settings)
     return Failure::none();
 }
 
-double numericValue(const QString& text, bool* isNumber)
-{
+double numericValue(const QString& text, bool* isNumber) {
     qsizetype pos = 0;
     const qsizetype size = text.size();
     while (pos < size && isBlank(text.at(pos)))

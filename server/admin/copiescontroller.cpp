@@ -15,30 +15,25 @@ const char* const FolderNotEmpty = "Attenzione!! La cartella non \u00e8 vuota, C
 
 CopiesController::CopiesController(AdminHost& host) : m_host(host) {}
 
-CopiesController::~CopiesController()
-{
+CopiesController::~CopiesController() {
     resumeWatcher();
 }
 
-QString CopiesController::copiesPath() const
-{
+QString CopiesController::copiesPath() const {
     return QDir(m_host.clientFolder()).filePath(QStringLiteral("Copie.txt"));
 }
 
-QString CopiesController::serverProgramFolder() const
-{
+QString CopiesController::serverProgramFolder() const {
     return QFileInfo(QDir(m_host.clientFolder()).absolutePath()).absolutePath();
 }
 
-CopiesSettings CopiesController::open()
-{
+CopiesSettings CopiesController::open() {
     m_host.setWatcherRunning(false);
     m_paused = true;
     return CopiesFile::readForWindow(copiesPath());
 }
 
-bool CopiesController::save(const CopiesSettings& settings)
-{
+bool CopiesController::save(const CopiesSettings& settings) {
     if (settings.printFolder.trimmed().isEmpty()) {
         m_host.prompts().message(QString::fromUtf8(NoFolder));
         return false;
@@ -59,8 +54,8 @@ bool CopiesController::save(const CopiesSettings& settings)
     }
     if (Failure failure = CopiesFile::write(copiesPath(), settings)) {
         // The stored file is unchanged (QSaveFile): say so and let the user try again.
-        const QString text = QStringLiteral("Salvataggio di Copie.txt non riuscito: ") +
-                             failure.description;
+        const QString text =
+            QStringLiteral("Salvataggio di Copie.txt non riuscito: ") + failure.description;
         m_host.log(text);
         m_host.prompts().message(text, QString(), UserPrompts::Icon::Critical);
         return false;
@@ -69,8 +64,7 @@ bool CopiesController::save(const CopiesSettings& settings)
     return true;
 }
 
-bool CopiesController::cancel()
-{
+bool CopiesController::cancel() {
     const QString folder = CopiesFile::readPrintFolder(copiesPath());
     m_host.setPrintFolder(folder);
     if (folder.trimmed().isEmpty()) {
@@ -81,8 +75,7 @@ bool CopiesController::cancel()
     return true;
 }
 
-void CopiesController::resumeWatcher()
-{
+void CopiesController::resumeWatcher() {
     if (!m_paused)
         return;
     m_paused = false;

@@ -8,8 +8,7 @@
 
 CopieWindow::CopieWindow(AdminHost& host, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Copie>()),
-      m_controller(std::make_unique<CopiesController>(host))
-{
+      m_controller(std::make_unique<CopiesController>(host)) {
     m_ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     m_copyBoxes = {m_ui->Text1_0, m_ui->Text1_1, m_ui->Text1_2,
@@ -24,13 +23,11 @@ CopieWindow::CopieWindow(AdminHost& host, QWidget* parent)
 
 CopieWindow::~CopieWindow() = default;
 
-QLineEdit* CopieWindow::copyBox(int index) const
-{
+QLineEdit* CopieWindow::copyBox(int index) const {
     return m_copyBoxes.value(index);
 }
 
-void CopieWindow::showSettings(const CopiesSettings& settings)
-{
+void CopieWindow::showSettings(const CopiesSettings& settings) {
     m_ui->Text2->setText(settings.printFolder);
     for (int i = 0; i < m_copyBoxes.size(); ++i)
         m_copyBoxes.at(i)->setText(settings.copies.value(i, QStringLiteral("1")));
@@ -38,8 +35,7 @@ void CopieWindow::showSettings(const CopiesSettings& settings)
     m_ui->Check2->setChecked(settings.perBranch);
 }
 
-CopiesSettings CopieWindow::settings() const
-{
+CopiesSettings CopieWindow::settings() const {
     CopiesSettings settings;
     settings.printFolder = m_ui->Text2->text();
     for (int i = 0; i < m_copyBoxes.size(); ++i)
@@ -49,20 +45,17 @@ CopiesSettings CopieWindow::settings() const
     return settings;
 }
 
-void CopieWindow::onSave()
-{
+void CopieWindow::onSave() {
     if (m_controller->save(settings()))
         accept();
 }
 
-void CopieWindow::reject()
-{
+void CopieWindow::reject() {
     if (m_controller->cancel())
         QDialog::reject();
 }
 
-bool CopieWindow::eventFilter(QObject* watched, QEvent* event)
-{
+bool CopieWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == m_ui->Label11)

@@ -9,8 +9,7 @@
 
 DittaWindow::DittaWindow(AdminHost& host, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Ditta>()),
-      m_controller(std::make_unique<LetterheadController>(host))
-{
+      m_controller(std::make_unique<LetterheadController>(host)) {
     m_ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     m_lineBoxes = {m_ui->Text1_0, m_ui->Text1_1, m_ui->Text1_2, m_ui->Text1_3,
@@ -24,8 +23,8 @@ DittaWindow::DittaWindow(AdminHost& host, QWidget* parent)
         fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
         fixed.setPointSize(size);
     }
-    const int width = QFontMetrics(fixed).horizontalAdvance(QString(LetterheadStore::LineLength + 2,
-                                                                    QLatin1Char('M')));
+    const int width = QFontMetrics(fixed).horizontalAdvance(
+        QString(LetterheadStore::LineLength + 2, QLatin1Char('M')));
     for (int i = 0; i < m_lineBoxes.size(); ++i) {
         QLineEdit* box = m_lineBoxes.at(i);
         box->setFont(fixed);
@@ -52,19 +51,16 @@ DittaWindow::DittaWindow(AdminHost& host, QWidget* parent)
 
 DittaWindow::~DittaWindow() = default;
 
-QLineEdit* DittaWindow::lineBox(int index) const
-{
+QLineEdit* DittaWindow::lineBox(int index) const {
     return m_lineBoxes.value(index);
 }
 
-void DittaWindow::resizeEvent(QResizeEvent* event)
-{
+void DittaWindow::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     m_ui->Frame1->setGeometry(rect());
 }
 
-void DittaWindow::onCodeOk()
-{
+void DittaWindow::onCodeOk() {
     QStringList lines;
     for (const QLineEdit* box : m_lineBoxes)
         lines.append(box->text());
@@ -79,15 +75,13 @@ void DittaWindow::onCodeOk()
     m_lineBoxes.first()->setFocus();
 }
 
-void DittaWindow::onNextLine()
-{
+void DittaWindow::onNextLine() {
     const int next = m_currentLine >= int(m_lineBoxes.size()) - 1 ? 0 : m_currentLine + 1;
     m_currentLine = next;
     m_lineBoxes.at(next)->setFocus();
 }
 
-void DittaWindow::onSave()
-{
+void DittaWindow::onSave() {
     if (!m_ui->Frame1->isHidden())
         return; // no code chosen yet
     QStringList lines;
@@ -100,14 +94,12 @@ void DittaWindow::onSave()
         accept();
 }
 
-void DittaWindow::reject()
-{
+void DittaWindow::reject() {
     m_controller->cancel();
     QDialog::reject();
 }
 
-bool DittaWindow::eventFilter(QObject* watched, QEvent* event)
-{
+bool DittaWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         const int index = m_lineBoxes.indexOf(static_cast<QLineEdit*>(watched));
         if (index >= 0)

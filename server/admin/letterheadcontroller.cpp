@@ -10,18 +10,15 @@
 
 LetterheadController::LetterheadController(AdminHost& host) : m_host(host) {}
 
-LetterheadController::~LetterheadController()
-{
+LetterheadController::~LetterheadController() {
     resumeWatcher();
 }
 
-QString LetterheadController::databasePath() const
-{
+QString LetterheadController::databasePath() const {
     return QDir(m_host.clientFolder()).filePath(QStringLiteral("Documenti.mdb"));
 }
 
-int LetterheadController::parseCode(const QString& text)
-{
+int LetterheadController::parseCode(const QString& text) {
     // Only whole numbers: a code such as 5.5 would be looked up as 5.5 but stored as a rounded
     // number, leaving two rows for one company.
     const QString trimmed = text.trimmed();
@@ -35,14 +32,12 @@ int LetterheadController::parseCode(const QString& text)
     return code <= MaxCode ? code : -1;
 }
 
-void LetterheadController::open()
-{
+void LetterheadController::open() {
     m_host.setWatcherRunning(false);
     m_paused = true;
 }
 
-bool LetterheadController::chooseCode(const QString& text, QStringList* lines)
-{
+bool LetterheadController::chooseCode(const QString& text, QStringList* lines) {
     const int code = parseCode(text);
     if (code < 0) {
         m_host.prompts().message(QStringLiteral("Inserire Cod. Ditta"));
@@ -63,8 +58,7 @@ bool LetterheadController::chooseCode(const QString& text, QStringList* lines)
     return true;
 }
 
-LetterheadController::SaveResult LetterheadController::save(const QStringList& lines)
-{
+LetterheadController::SaveResult LetterheadController::save(const QStringList& lines) {
     SaveResult result;
     if (m_code < 0) {
         result.store = {ErrorNumber::TypeMismatch, QStringLiteral("codice ditta mancante")};
@@ -84,8 +78,7 @@ LetterheadController::SaveResult LetterheadController::save(const QStringList& l
     return result;
 }
 
-bool LetterheadController::finishSave(const SaveResult& result)
-{
+bool LetterheadController::finishSave(const SaveResult& result) {
     if (result.store) {
         const QString message = QStringLiteral("Salvataggio non riuscito: ") +
                                 result.store.description +
@@ -106,13 +99,11 @@ bool LetterheadController::finishSave(const SaveResult& result)
     return true;
 }
 
-void LetterheadController::cancel()
-{
+void LetterheadController::cancel() {
     resumeWatcher();
 }
 
-void LetterheadController::resumeWatcher()
-{
+void LetterheadController::resumeWatcher() {
     if (!m_paused)
         return;
     m_paused = false;

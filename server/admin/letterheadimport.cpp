@@ -10,14 +10,12 @@ struct Field {
     bool quoted = false;
 };
 
-Failure badInput(const QString& what)
-{
+Failure badInput(const QString& what) {
     return {ErrorNumber::TypeMismatch, what};
 }
 
 // Splits the whole text into records of fields.
-Failure splitRecords(const QString& text, QList<QList<Field>>* records)
-{
+Failure splitRecords(const QString& text, QList<QList<Field>>* records) {
     QList<Field> record;
     Field field;
     bool inQuotes = false;
@@ -76,8 +74,7 @@ Failure splitRecords(const QString& text, QList<QList<Field>>* records)
     return Failure::none();
 }
 
-int parseCode(const QString& text)
-{
+int parseCode(const QString& text) {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
     if (!ok || value < 0 || value > 999 || value != double(int(value)))
@@ -87,8 +84,7 @@ int parseCode(const QString& text)
 
 } // namespace
 
-Failure LetterheadImport::parse(const QByteArray& csv, QList<LetterheadRow>* rows)
-{
+Failure LetterheadImport::parse(const QByteArray& csv, QList<LetterheadRow>* rows) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(csv);
     if (decoder.hasError())
@@ -143,8 +139,7 @@ Failure LetterheadImport::parse(const QByteArray& csv, QList<LetterheadRow>* row
     return Failure::none();
 }
 
-Failure LetterheadImport::run(const QByteArray& csv, const QString& databasePath, int* imported)
-{
+Failure LetterheadImport::run(const QByteArray& csv, const QString& databasePath, int* imported) {
     *imported = 0;
     QList<LetterheadRow> rows;
     if (Failure f = parse(csv, &rows))

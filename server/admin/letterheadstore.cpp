@@ -4,13 +4,11 @@
 
 namespace {
 
-QString lineColumn(int index)
-{
+QString lineColumn(int index) {
     return QStringLiteral("Intestazione") + QString::number(index + 1);
 }
 
-Failure replaceRow(Database& db, const LetterheadRow& row)
-{
+Failure replaceRow(Database& db, const LetterheadRow& row) {
     if (Failure f = db.execute(QStringLiteral("Delete from Ditta where Codice = ") +
                                QString::number(row.code)))
         return f;
@@ -33,13 +31,11 @@ Failure replaceRow(Database& db, const LetterheadRow& row)
 
 LetterheadStore::LetterheadStore(QString databasePath) : m_path(std::move(databasePath)) {}
 
-QString LetterheadStore::connectionText() const
-{
+QString LetterheadStore::connectionText() const {
     return Database::connectionText(m_path);
 }
 
-QString LetterheadStore::trimBlanks(const QString& text)
-{
+QString LetterheadStore::trimBlanks(const QString& text) {
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && text.at(begin) == QLatin1Char(' '))
@@ -49,8 +45,7 @@ QString LetterheadStore::trimBlanks(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-Failure LetterheadStore::load(int code, QStringList* lines, bool* found) const
-{
+Failure LetterheadStore::load(int code, QStringList* lines, bool* found) const {
     *found = false;
     Database db;
     if (Failure f = db.open(connectionText()))
@@ -75,8 +70,7 @@ Failure LetterheadStore::load(int code, QStringList* lines, bool* found) const
     return Failure::none();
 }
 
-Failure LetterheadStore::save(int code, const QStringList& lines) const
-{
+Failure LetterheadStore::save(int code, const QStringList& lines) const {
     LetterheadRow row;
     row.code = code;
     // An empty line is stored as an empty text, not as null: the database layer binds a null
@@ -86,8 +80,7 @@ Failure LetterheadStore::save(int code, const QStringList& lines) const
     return saveAll({row});
 }
 
-Failure LetterheadStore::saveAll(const QList<LetterheadRow>& rows) const
-{
+Failure LetterheadStore::saveAll(const QList<LetterheadRow>& rows) const {
     Database db;
     if (Failure f = db.open(connectionText()))
         return f;

@@ -7,8 +7,7 @@
 
 namespace PrintFolderCheck {
 
-QString localPath(const QString& folder, const QString& serverProgramFolder)
-{
+QString localPath(const QString& folder, const QString& serverProgramFolder) {
     // Windows ignores blanks at the end of a path; the folder is stored with them, as typed.
     QString path = folder;
     while (path.endsWith(QLatin1Char(' ')))
@@ -18,8 +17,7 @@ QString localPath(const QString& folder, const QString& serverProgramFolder)
     return path;
 }
 
-State inspect(const QString& folder, const QString& serverProgramFolder)
-{
+State inspect(const QString& folder, const QString& serverProgramFolder) {
     const QString path = localPath(folder, serverProgramFolder);
     if (path.isEmpty())
         return State::Unlistable;
@@ -27,8 +25,8 @@ State inspect(const QString& folder, const QString& serverProgramFolder)
     if (!info.isDir() || !info.isReadable() || !info.isExecutable())
         return State::Unlistable;
     const QDir dir(path);
-    const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                              QDir::NoDotAndDotDot);
+    const QStringList entries =
+        dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     return entries.isEmpty() ? State::Empty : State::NotEmpty;
 }
 

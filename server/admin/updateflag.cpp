@@ -5,13 +5,11 @@
 
 namespace UpdateFlag {
 
-QString fileName()
-{
+QString fileName() {
     return QStringLiteral("Aggiorna.txt");
 }
 
-Failure write(const QString& clientFolder)
-{
+Failure write(const QString& clientFolder) {
     QSaveFile file(QDir(clientFolder).filePath(fileName()));
     const QByteArray content("SI\r\n");
     if (!file.open(QIODevice::WriteOnly))

@@ -7,8 +7,7 @@
 #include <QTest>
 
 namespace {
-QStringList ones()
-{
+QStringList ones() {
     return QStringList(6, QStringLiteral("1"));
 }
 } // namespace
@@ -44,14 +43,12 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestCopiesFile::init()
-{
+void TestCopiesFile::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
 }
 
-QString TestCopiesFile::writeFile(const QByteArray& bytes)
-{
+QString TestCopiesFile::writeFile(const QByteArray& bytes) {
     const QString path = m_dir->filePath(QStringLiteral("Copie.txt"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
@@ -59,8 +56,7 @@ QString TestCopiesFile::writeFile(const QByteArray& bytes)
     return path;
 }
 
-void TestCopiesFile::readForClient_data()
-{
+void TestCopiesFile::readForClient_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("copies");
     QTest::addColumn<bool>("perCompany");
@@ -102,14 +98,13 @@ void TestCopiesFile::readForClient_data()
     QTest::newRow("copies kept as text")
         << QByteArray("F\\\r\nx\r\n 2 \r\n1\r\n1\r\n1\r\n1\r\n")
         << QStringList{QStringLiteral("x"), QStringLiteral("2 "), QStringLiteral("1"),
-                       QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1")}
+                       QStringLiteral("1"), QStringLiteral("1"),  QStringLiteral("1")}
         << false << false;
     QTest::newRow("file ends before the second switch")
         << QByteArray("F\\\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1") << ones() << true << false;
 }
 
-void TestCopiesFile::readForClient()
-{
+void TestCopiesFile::readForClient() {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, copies);
     QFETCH(bool, perCompany);
@@ -122,8 +117,7 @@ void TestCopiesFile::readForClient()
     QCOMPARE(settings.perBranch, perBranch);
 }
 
-void TestCopiesFile::missingFileGivesDefaults()
-{
+void TestCopiesFile::missingFileGivesDefaults() {
     const QString path = m_dir->filePath(QStringLiteral("missing.txt"));
     for (const CopiesSettings& settings :
          {CopiesFile::readForClient(path), CopiesFile::readForWindow(path)}) {
@@ -135,8 +129,7 @@ void TestCopiesFile::missingFileGivesDefaults()
     QVERIFY(CopiesFile::readPrintFolder(path).isEmpty());
 }
 
-void TestCopiesFile::windowSwitches_data()
-{
+void TestCopiesFile::windowSwitches_data() {
     QTest::addColumn<QByteArray>("value");
     QTest::addColumn<bool>("windowOn");
     QTest::addColumn<bool>("clientOn");
@@ -154,8 +147,7 @@ void TestCopiesFile::windowSwitches_data()
     QTest::newRow("text") << QByteArray("SI") << false << false;
 }
 
-void TestCopiesFile::windowSwitches()
-{
+void TestCopiesFile::windowSwitches() {
     QFETCH(QByteArray, value);
     QFETCH(bool, windowOn);
     QFETCH(bool, clientOn);
@@ -169,8 +161,7 @@ void TestCopiesFile::windowSwitches()
     QCOMPARE(client.perBranch, clientOn);
 }
 
-void TestCopiesFile::readPrintFolder_data()
-{
+void TestCopiesFile::readPrintFolder_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("folder");
 
@@ -178,19 +169,18 @@ void TestCopiesFile::readPrintFolder_data()
                                 << QStringLiteral("\\\\10.0.0.1\\Velarix\\Stampe\\");
     QTest::newRow("trailing blanks kept")
         << QByteArray("C:\\Stampe\\  \r\n") << QStringLiteral("C:\\Stampe\\  ");
-    QTest::newRow("leading blanks skipped") << QByteArray("   C:\\S\\\r\n")
-                                            << QStringLiteral("C:\\S\\");
+    QTest::newRow("leading blanks skipped")
+        << QByteArray("   C:\\S\\\r\n") << QStringLiteral("C:\\S\\");
     QTest::newRow("comma ends an unquoted folder")
         << QByteArray("C:\\A,B\\\r\n") << QStringLiteral("C:\\A");
     QTest::newRow("quoted folder keeps its comma")
         << QByteArray("\"C:\\A,B\\\"\r\n") << QStringLiteral("C:\\A,B\\");
-    QTest::newRow("windows-1252 letters") << QByteArray("C:\\Citt\xe0\\\r\n")
-                                          << QStringLiteral("C:\\Citt\u00e0\\");
+    QTest::newRow("windows-1252 letters")
+        << QByteArray("C:\\Citt\xe0\\\r\n") << QStringLiteral("C:\\Citt\u00e0\\");
     QTest::newRow("blank line") << QByteArray("   \r\n1\r\n") << QString();
 }
 
-void TestCopiesFile::readPrintFolder()
-{
+void TestCopiesFile::readPrintFolder() {
     QFETCH(QByteArray, content);
     QFETCH(QString, folder);
     const QString path = writeFile(content);
@@ -198,8 +188,7 @@ void TestCopiesFile::readPrintFolder()
     QCOMPARE(CopiesFile::readForWindow(path).printFolder, folder);
 }
 
-void TestCopiesFile::writeExactBytes_data()
-{
+void TestCopiesFile::writeExactBytes_data() {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QStringList>("copies");
     QTest::addColumn<bool>("perCompany");
@@ -208,17 +197,19 @@ void TestCopiesFile::writeExactBytes_data()
 
     QTest::newRow("defaults") << QStringLiteral("\\\\srv\\Velarix\\Stampe\\") << ones() << false
                               << false
-                              << QByteArray("\\\\srv\\Velarix\\Stampe\\\r\n1\r\n1\r\n1\r\n1\r\n1\r\n"
-                                            "1\r\n0\r\n0\r\n");
+                              << QByteArray(
+                                     "\\\\srv\\Velarix\\Stampe\\\r\n1\r\n1\r\n1\r\n1\r\n1\r\n"
+                                     "1\r\n0\r\n0\r\n");
     QTest::newRow("letter, digit, empty, blank")
         << QStringLiteral("C:\\Stampe\\  ")
-        << QStringList{QStringLiteral("a"), QStringLiteral("2"), QString(), QStringLiteral(" "),
-                       QStringLiteral("9"), QStringLiteral("3")}
-        << true << false << QByteArray("C:\\Stampe\\  \r\n0\r\n2\r\n0\r\n0\r\n9\r\n3\r\n1\r\n0\r\n");
+        << QStringList{QStringLiteral("a"), QStringLiteral("2"), QString(),
+                       QStringLiteral(" "), QStringLiteral("9"), QStringLiteral("3")}
+        << true << false
+        << QByteArray("C:\\Stampe\\  \r\n0\r\n2\r\n0\r\n0\r\n9\r\n3\r\n1\r\n0\r\n");
     QTest::newRow("leading digits count")
-        << QStringLiteral("X") << QStringList{QStringLiteral("4x"), QStringLiteral("1"),
-                                              QStringLiteral("1"), QStringLiteral("1"),
-                                              QStringLiteral("1"), QStringLiteral("1")}
+        << QStringLiteral("X")
+        << QStringList{QStringLiteral("4x"), QStringLiteral("1"), QStringLiteral("1"),
+                       QStringLiteral("1"),  QStringLiteral("1"), QStringLiteral("1")}
         << false << true << QByteArray("X\r\n4\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n1\r\n");
     QTest::newRow("folder with a comma is quoted")
         << QStringLiteral("C:\\Stampe, ufficio\\") << ones() << false << false
@@ -228,8 +219,7 @@ void TestCopiesFile::writeExactBytes_data()
         << QByteArray("C:\\Forl\xec\\\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
 }
 
-void TestCopiesFile::writeExactBytes()
-{
+void TestCopiesFile::writeExactBytes() {
     QFETCH(QString, folder);
     QFETCH(QStringList, copies);
     QFETCH(bool, perCompany);
@@ -249,8 +239,7 @@ void TestCopiesFile::writeExactBytes()
     QCOMPARE(file.readAll(), bytes);
 }
 
-void TestCopiesFile::writeThenRead()
-{
+void TestCopiesFile::writeThenRead() {
     CopiesSettings settings;
     settings.printFolder = QStringLiteral("\\\\srv\\Velarix\\Stampe, 2\\ ");
     settings.copies = {QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("0"),
@@ -270,8 +259,7 @@ void TestCopiesFile::writeThenRead()
     QCOMPARE(CopiesFile::readPrintFolder(path), settings.printFolder);
 }
 
-void TestCopiesFile::writeReplacesOldFile()
-{
+void TestCopiesFile::writeReplacesOldFile() {
     const QString path = writeFile(QByteArray(200, 'x'));
     CopiesSettings settings;
     settings.printFolder = QStringLiteral("P");
@@ -281,8 +269,7 @@ void TestCopiesFile::writeReplacesOldFile()
     QCOMPARE(file.readAll(), QByteArray("P\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n"));
 }
 
-void TestCopiesFile::failedWriteIsReportedAndKeepsOldFile()
-{
+void TestCopiesFile::failedWriteIsReportedAndKeepsOldFile() {
     CopiesSettings settings;
     settings.printFolder = QStringLiteral("P");
 
@@ -301,8 +288,7 @@ void TestCopiesFile::failedWriteIsReportedAndKeepsOldFile()
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
-void TestCopiesFile::numericValue_data()
-{
+void TestCopiesFile::numericValue_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<double>("value");
     QTest::addColumn<bool>("isNumber");
@@ -323,8 +309,7 @@ void TestCopiesFile::numericValue_data()
     QTest::newRow("non-ASCII digit") << QStringLiteral("\u0663") << 0.0 << false;
 }
 
-void TestCopiesFile::numericValue()
-{
+void TestCopiesFile::numericValue() {
     QFETCH(QString, text);
     QFETCH(double, value);
     QFETCH(bool, isNumber);

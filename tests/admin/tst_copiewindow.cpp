@@ -47,18 +47,18 @@ private slots:
 private:
     QString clientFolder() const { return m_root.filePath(QStringLiteral("Client")); }
     QString copiesPath() const { return clientFolder() + QStringLiteral("/Copie.txt"); }
-    QString shareFolder(const QString& name) const
-    {
+    QString shareFolder(const QString& name) const {
         return QStringLiteral("\\\\127.0.0.1\\Velarix\\") + name + QLatin1Char('\\');
     }
     void storeCopies(const QByteArray& bytes);
     QByteArray storedCopies() const;
     void openWindow();
-    template <typename T> T* child(const char* name) const
-    {
+    template <typename T> T* child(const char* name) const {
         return m_window->findChild<T*>(QLatin1String(name));
     }
-    void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    void click(const char* button) {
+        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+    }
 
     QDir m_root;
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -66,8 +66,7 @@ private:
     std::unique_ptr<CopieWindow> m_window;
 };
 
-void TestCopieWindow::init()
-{
+void TestCopieWindow::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_root = QDir(m_dir->path());
@@ -76,35 +75,30 @@ void TestCopieWindow::init()
     m_host = std::make_unique<FakeAdminHost>(clientFolder() + QLatin1Char('/'));
 }
 
-void TestCopieWindow::cleanup()
-{
+void TestCopieWindow::cleanup() {
     m_window.reset();
     m_host.reset();
     m_dir.reset();
 }
 
-void TestCopieWindow::storeCopies(const QByteArray& bytes)
-{
+void TestCopieWindow::storeCopies(const QByteArray& bytes) {
     QFile file(copiesPath());
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-QByteArray TestCopieWindow::storedCopies() const
-{
+QByteArray TestCopieWindow::storedCopies() const {
     QFile file(copiesPath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-void TestCopieWindow::openWindow()
-{
+void TestCopieWindow::openWindow() {
     m_window = std::make_unique<CopieWindow>(*m_host, nullptr);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
-void TestCopieWindow::controlsAndCaption()
-{
+void TestCopieWindow::controlsAndCaption() {
     openWindow();
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Copie"));
     const QList<QPair<const char*, QString>> labels = {
@@ -147,8 +141,7 @@ void TestCopieWindow::controlsAndCaption()
     QVERIFY(child<QLineEdit>("Text2")->y() > child<QLabel>("Label6")->y());
 }
 
-void TestCopieWindow::openingPausesWatcherAndShowsFile_data()
-{
+void TestCopieWindow::openingPausesWatcherAndShowsFile_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QStringList>("boxes");
@@ -157,15 +150,15 @@ void TestCopieWindow::openingPausesWatcherAndShowsFile_data()
 
     const QStringList ones(6, QStringLiteral("1"));
     QTest::newRow("missing file") << QByteArray() << QString() << ones << false << false;
-    QTest::newRow("only the folder line") << QByteArray("\\\\srv\\Velarix\\Stampe\\\r\n")
-                                          << QStringLiteral("\\\\srv\\Velarix\\Stampe\\") << ones
-                                          << false << false;
-    QTest::newRow("all values")
-        << QByteArray("C:\\P\\\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n1\r\n0\r\n")
-        << QStringLiteral("C:\\P\\")
-        << QStringList{QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
-                       QStringLiteral("5"), QStringLiteral("6"), QStringLiteral("7")}
-        << true << false;
+    QTest::newRow("only the folder line")
+        << QByteArray("\\\\srv\\Velarix\\Stampe\\\r\n")
+        << QStringLiteral("\\\\srv\\Velarix\\Stampe\\") << ones << false << false;
+    QTest::newRow("all values") << QByteArray("C:\\P\\\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n1\r\n0\r\n")
+                                << QStringLiteral("C:\\P\\")
+                                << QStringList{QStringLiteral("2"), QStringLiteral("3"),
+                                               QStringLiteral("4"), QStringLiteral("5"),
+                                               QStringLiteral("6"), QStringLiteral("7")}
+                                << true << false;
     QTest::newRow("empty value keeps 1")
         << QByteArray("C:\\P\\\r\n2\r\n\r\n4\r\n") << QStringLiteral("C:\\P\\")
         << QStringList{QStringLiteral("2"), QStringLiteral("1"), QStringLiteral("4"),
@@ -179,8 +172,7 @@ void TestCopieWindow::openingPausesWatcherAndShowsFile_data()
         << QStringLiteral("C:\\P\\") << ones << true << false;
 }
 
-void TestCopieWindow::openingPausesWatcherAndShowsFile()
-{
+void TestCopieWindow::openingPausesWatcherAndShowsFile() {
     QFETCH(QByteArray, content);
     QFETCH(QString, folder);
     QFETCH(QStringList, boxes);
@@ -197,8 +189,7 @@ void TestCopieWindow::openingPausesWatcherAndShowsFile()
     QCOMPARE(child<QCheckBox>("Check2")->isChecked(), check2);
 }
 
-void TestCopieWindow::saveWritesExactBytes()
-{
+void TestCopieWindow::saveWritesExactBytes() {
     openWindow();
     const QString folder = shareFolder(QStringLiteral("Stampe"));
     child<QLineEdit>("Text2")->setText(folder);
@@ -213,8 +204,9 @@ void TestCopieWindow::saveWritesExactBytes()
     QVERIFY(child<QCheckBox>("Check1")->isChecked());
     click("Cmd_Salva");
 
-    QCOMPARE(storedCopies(), QByteArray("\\\\127.0.0.1\\Velarix\\Stampe\\\r\n2\r\n0\r\n1\r\n0\r\n1\r\n"
-                                        "3\r\n1\r\n0\r\n"));
+    QCOMPARE(storedCopies(),
+             QByteArray("\\\\127.0.0.1\\Velarix\\Stampe\\\r\n2\r\n0\r\n1\r\n0\r\n1\r\n"
+                        "3\r\n1\r\n0\r\n"));
     QVERIFY(m_host->scripted.messages.isEmpty());
     QVERIFY(m_host->scripted.questions.isEmpty());
     QCOMPARE(m_host->printFolder(), folder);
@@ -223,8 +215,7 @@ void TestCopieWindow::saveWritesExactBytes()
     QCOMPARE(m_window->result(), int(QDialog::Accepted));
 }
 
-void TestCopieWindow::saveKeepsTrailingBlanks()
-{
+void TestCopieWindow::saveKeepsTrailingBlanks() {
     openWindow();
     const QString folder = m_root.filePath(QStringLiteral("Stampe")) + QStringLiteral("/  ");
     child<QLineEdit>("Text2")->setText(folder);
@@ -235,8 +226,7 @@ void TestCopieWindow::saveKeepsTrailingBlanks()
     QVERIFY(!m_window->isVisible());
 }
 
-void TestCopieWindow::saveRefusesBlankFolder()
-{
+void TestCopieWindow::saveRefusesBlankFolder() {
     storeCopies("\\\\h\\Velarix\\Stampe\\\r\n");
     openWindow();
     child<QLineEdit>("Text2")->setText(QStringLiteral("   "));
@@ -248,8 +238,7 @@ void TestCopieWindow::saveRefusesBlankFolder()
     QVERIFY(m_host->printFolders.isEmpty());
 }
 
-void TestCopieWindow::saveRefusesUnlistableFolder_data()
-{
+void TestCopieWindow::saveRefusesUnlistableFolder_data() {
     QTest::addColumn<QString>("folder");
     QTest::newRow("missing folder") << shareFolder(QStringLiteral("Nessuna"));
     QTest::newRow("missing local folder") << QStringLiteral("/nonexistent/velarix/print/");
@@ -259,8 +248,7 @@ void TestCopieWindow::saveRefusesUnlistableFolder_data()
     QTest::newRow("another computer's share") << QStringLiteral("\\\\10.1.1.1\\Stampe\\");
 }
 
-void TestCopieWindow::saveRefusesUnlistableFolder()
-{
+void TestCopieWindow::saveRefusesUnlistableFolder() {
     QFETCH(QString, folder);
     storeCopies("\\\\h\\Velarix\\Stampe\\\r\n");
     openWindow();
@@ -274,8 +262,7 @@ void TestCopieWindow::saveRefusesUnlistableFolder()
     QCOMPARE(m_host->watcherCalls, QList<bool>{false});
 }
 
-void TestCopieWindow::nonEmptyFolderAsks_data()
-{
+void TestCopieWindow::nonEmptyFolderAsks_data() {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<bool>("isFolder");
     QTest::addColumn<bool>("answer");
@@ -286,8 +273,7 @@ void TestCopieWindow::nonEmptyFolderAsks_data()
     QTest::newRow("a print file, Yes") << QStringLiteral("X.001") << false << true;
 }
 
-void TestCopieWindow::nonEmptyFolderAsks()
-{
+void TestCopieWindow::nonEmptyFolderAsks() {
     QFETCH(QString, entry);
     QFETCH(bool, isFolder);
     QFETCH(bool, answer);
@@ -309,8 +295,7 @@ void TestCopieWindow::nonEmptyFolderAsks()
     QCOMPARE(m_host->watcherRunning, answer);
 }
 
-void TestCopieWindow::failedWriteIsReportedAndWindowStays()
-{
+void TestCopieWindow::failedWriteIsReportedAndWindowStays() {
     // A folder where Copie.txt should be: the file cannot be replaced.
     QVERIFY(QDir(clientFolder()).mkdir(QStringLiteral("Copie.txt")));
     openWindow();
@@ -325,8 +310,7 @@ void TestCopieWindow::failedWriteIsReportedAndWindowStays()
     QCOMPARE(m_host->logged, m_host->scripted.messages);
 }
 
-void TestCopieWindow::refusedSaveThenCancelRestoresStoredFolder()
-{
+void TestCopieWindow::refusedSaveThenCancelRestoresStoredFolder() {
     const QString stored = shareFolder(QStringLiteral("Stampe"));
     storeCopies(stored.toLatin1() + "\r\n2\r\n2\r\n2\r\n2\r\n2\r\n2\r\n1\r\n1\r\n");
     openWindow();
@@ -346,8 +330,7 @@ void TestCopieWindow::refusedSaveThenCancelRestoresStoredFolder()
     QVERIFY(storedCopies().contains("\r\n2\r\n2\r\n"));
 }
 
-void TestCopieWindow::cancelWithoutStoredFolderStays()
-{
+void TestCopieWindow::cancelWithoutStoredFolderStays() {
     openWindow();
     click("Cmd_Esci");
     QCOMPARE(m_host->scripted.messages, QStringList{NoFolder});
@@ -366,8 +349,7 @@ void TestCopieWindow::cancelWithoutStoredFolderStays()
     QCOMPARE(m_host->watcherCalls, (QList<bool>{false, true}));
 }
 
-void TestCopieWindow::everyWayOfClosingResumesWatcher_data()
-{
+void TestCopieWindow::everyWayOfClosingResumesWatcher_data() {
     QTest::addColumn<QString>("how");
     QTest::newRow("Annulla") << QStringLiteral("button");
     QTest::newRow("close box") << QStringLiteral("close");
@@ -375,8 +357,7 @@ void TestCopieWindow::everyWayOfClosingResumesWatcher_data()
     QTest::newRow("window destroyed") << QStringLiteral("destroy");
 }
 
-void TestCopieWindow::everyWayOfClosingResumesWatcher()
-{
+void TestCopieWindow::everyWayOfClosingResumesWatcher() {
     QFETCH(QString, how);
     const QString stored = shareFolder(QStringLiteral("Stampe"));
     storeCopies(stored.toLatin1() + "\r\n");

@@ -76,19 +76,19 @@ private:
     QList<QVariantList> rows(int code) const;
     void openWindow();
     void enterCode(const QString& code);
-    template <typename T> T* child(const char* name) const
-    {
+    template <typename T> T* child(const char* name) const {
         return m_window->findChild<T*>(QLatin1String(name));
     }
-    void click(const char* button) { QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton); }
+    void click(const char* button) {
+        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<FakeAdminHost> m_host;
     std::unique_ptr<DittaWindow> m_window;
 };
 
-void TestDittaWindow::init()
-{
+void TestDittaWindow::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Client")));
@@ -102,8 +102,7 @@ void TestDittaWindow::init()
     m_host = std::make_unique<FakeAdminHost>(clientFolder() + QLatin1Char('/'));
 }
 
-void TestDittaWindow::cleanup()
-{
+void TestDittaWindow::cleanup() {
     m_window.reset();
     m_host.reset();
     QSqlDatabase::database(QLatin1String(Probe)).close();
@@ -111,8 +110,7 @@ void TestDittaWindow::cleanup()
     m_dir.reset();
 }
 
-void TestDittaWindow::insertRow(int code, const QStringList& lines)
-{
+void TestDittaWindow::insertRow(int code, const QStringList& lines) {
     QSqlQuery query(probe());
     QVERIFY(query.prepare(QStringLiteral(
         "INSERT INTO Ditta (Codice, Intestazione1, Intestazione2, Intestazione3, Intestazione4, "
@@ -124,8 +122,7 @@ void TestDittaWindow::insertRow(int code, const QStringList& lines)
     QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
 }
 
-QList<QVariantList> TestDittaWindow::rows(int code) const
-{
+QList<QVariantList> TestDittaWindow::rows(int code) const {
     QList<QVariantList> result;
     QSqlQuery query(probe());
     if (!query.exec(QStringLiteral("SELECT * FROM Ditta WHERE Codice = %1").arg(code)))
@@ -139,23 +136,20 @@ QList<QVariantList> TestDittaWindow::rows(int code) const
     return result;
 }
 
-void TestDittaWindow::openWindow()
-{
+void TestDittaWindow::openWindow() {
     m_window = std::make_unique<DittaWindow>(*m_host, nullptr);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
 }
 
-void TestDittaWindow::enterCode(const QString& code)
-{
+void TestDittaWindow::enterCode(const QString& code) {
     QLineEdit* text2 = child<QLineEdit>("Text2");
     text2->clear();
     QTest::keyClicks(text2, code);
     click("Command2");
 }
 
-void TestDittaWindow::controlsAndCaption()
-{
+void TestDittaWindow::controlsAndCaption() {
     openWindow();
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Dati Ditta"));
     QCOMPARE(child<QLabel>("Label1")->text(), QStringLiteral("IMPOSTAZIONE DATI DITTA"));
@@ -181,15 +175,13 @@ void TestDittaWindow::controlsAndCaption()
     QCOMPARE(panel->geometry(), m_window->rect());
 }
 
-void TestDittaWindow::openingPausesWatcherAndFocusesCode()
-{
+void TestDittaWindow::openingPausesWatcherAndFocusesCode() {
     openWindow();
     QCOMPARE(m_host->watcherCalls, QList<bool>{false});
     QTRY_COMPARE(QApplication::focusWidget(), child<QLineEdit>("Text2"));
 }
 
-void TestDittaWindow::refusedCodes_data()
-{
+void TestDittaWindow::refusedCodes_data() {
     QTest::addColumn<QString>("code");
     QTest::newRow("empty") << QString();
     QTest::newRow("blanks") << QStringLiteral("   ");
@@ -201,8 +193,7 @@ void TestDittaWindow::refusedCodes_data()
     QTest::newRow("four digits") << QStringLiteral("1000");
 }
 
-void TestDittaWindow::refusedCodes()
-{
+void TestDittaWindow::refusedCodes() {
     QFETCH(QString, code);
     openWindow();
     enterCode(code);
@@ -214,8 +205,7 @@ void TestDittaWindow::refusedCodes()
     QVERIFY(m_window->isVisible());
 }
 
-void TestDittaWindow::existingCompanyShownCutAndTrimmed()
-{
+void TestDittaWindow::existingCompanyShownCutAndTrimmed() {
     openWindow();
     enterCode(QStringLiteral(" 5 "));
     QVERIFY(m_host->scripted.messages.isEmpty());
@@ -226,8 +216,7 @@ void TestDittaWindow::existingCompanyShownCutAndTrimmed()
     QCOMPARE(m_window->currentLine(), 0);
 }
 
-void TestDittaWindow::newCompanyStartsEmpty()
-{
+void TestDittaWindow::newCompanyStartsEmpty() {
     openWindow();
     enterCode(QStringLiteral("7"));
     QVERIFY(m_host->scripted.messages.isEmpty());
@@ -236,8 +225,7 @@ void TestDittaWindow::newCompanyStartsEmpty()
     QVERIFY(rows(7).isEmpty());
 }
 
-void TestDittaWindow::okMovesToNextLineAndWraps()
-{
+void TestDittaWindow::okMovesToNextLineAndWraps() {
     openWindow();
     enterCode(QStringLiteral("5"));
     QTRY_COMPARE(QApplication::focusWidget(), m_window->lineBox(0));
@@ -257,8 +245,7 @@ void TestDittaWindow::okMovesToNextLineAndWraps()
     QTRY_COMPARE(QApplication::focusWidget(), m_window->lineBox(5));
 }
 
-void TestDittaWindow::saveWithEmptyLineKeepsOneRow()
-{
+void TestDittaWindow::saveWithEmptyLineKeepsOneRow() {
     openWindow();
     enterCode(QStringLiteral("5"));
     m_window->lineBox(2)->clear();
@@ -288,14 +275,14 @@ void TestDittaWindow::saveWithEmptyLineKeepsOneRow()
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
-void TestDittaWindow::saveNewCompanyReachesWatcherAndClients()
-{
+void TestDittaWindow::saveNewCompanyReachesWatcherAndClients() {
     // An older flag that the save must replace with a newer one.
     {
         QFile old(flagPath());
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("vecchio");
-        old.setFileTime(QDateTime::currentDateTime().addDays(-3), QFileDevice::FileModificationTime);
+        old.setFileTime(QDateTime::currentDateTime().addDays(-3),
+                        QFileDevice::FileModificationTime);
     }
     QVERIFY(m_host->codes.load(QStringLiteral("Data Source=") + databasePath(), true).ok());
     QVERIFY(!m_host->codes.matches(12));
@@ -314,8 +301,7 @@ void TestDittaWindow::saveNewCompanyReachesWatcherAndClients()
     QCOMPARE(flag.readAll(), QByteArray("SI\r\n"));
 }
 
-void TestDittaWindow::saveAgainstLockedDatabaseKeepsOldRow()
-{
+void TestDittaWindow::saveAgainstLockedDatabaseKeepsOldRow() {
     openWindow();
     enterCode(QStringLiteral("5"));
     m_window->lineBox(0)->setText(QStringLiteral("Cambiata"));
@@ -345,8 +331,7 @@ void TestDittaWindow::saveAgainstLockedDatabaseKeepsOldRow()
     QVERIFY(m_host->watcherRunning);
 }
 
-void TestDittaWindow::failureAfterDeleteRollsBack()
-{
+void TestDittaWindow::failureAfterDeleteRollsBack() {
     // The delete succeeds, the insert is refused: the old row must come back.
     QSqlQuery trigger(probe());
     QVERIFY(trigger.exec(QStringLiteral(
@@ -365,8 +350,7 @@ void TestDittaWindow::failureAfterDeleteRollsBack()
     QVERIFY(m_window->isVisible());
 }
 
-void TestDittaWindow::everyWayOfClosingResumesWatcher_data()
-{
+void TestDittaWindow::everyWayOfClosingResumesWatcher_data() {
     QTest::addColumn<QString>("how");
     QTest::newRow("panel Annulla") << QStringLiteral("Command3");
     QTest::newRow("editor Annulla") << QStringLiteral("Cmd_Esci");
@@ -376,8 +360,7 @@ void TestDittaWindow::everyWayOfClosingResumesWatcher_data()
     QTest::newRow("window destroyed") << QStringLiteral("destroy");
 }
 
-void TestDittaWindow::everyWayOfClosingResumesWatcher()
-{
+void TestDittaWindow::everyWayOfClosingResumesWatcher() {
     QFETCH(QString, how);
     openWindow();
     if (how == QLatin1String("Cmd_Esci") || how == QLatin1String("editor-close")) {

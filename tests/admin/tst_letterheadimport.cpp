@@ -15,13 +15,11 @@
 #include <QTest>
 
 namespace {
-QString fixturePath()
-{
+QString fixturePath() {
     return QStringLiteral(VELARIX_TEST_DATA "/admin/ditta-mdb-export.csv");
 }
 
-QByteArray fixture()
-{
+QByteArray fixture() {
     QFile file(fixturePath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
@@ -58,8 +56,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestLetterheadImport::init()
-{
+void TestLetterheadImport::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Client")));
@@ -68,13 +65,11 @@ void TestLetterheadImport::init()
     insertRow(9, QStringLiteral("Ditta nove"));
 }
 
-void TestLetterheadImport::cleanup()
-{
+void TestLetterheadImport::cleanup() {
     m_dir.reset();
 }
 
-void TestLetterheadImport::insertRow(int code, const QString& line1)
-{
+void TestLetterheadImport::insertRow(int code, const QString& line1) {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("w"));
         db.setDatabaseName(databasePath());
@@ -89,8 +84,7 @@ void TestLetterheadImport::insertRow(int code, const QString& line1)
     QSqlDatabase::removeDatabase(QStringLiteral("w"));
 }
 
-QMap<int, QVariantList> TestLetterheadImport::stored() const
-{
+QMap<int, QVariantList> TestLetterheadImport::stored() const {
     QMap<int, QVariantList> rows;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("r"));
@@ -114,8 +108,7 @@ QMap<int, QVariantList> TestLetterheadImport::stored() const
     return rows;
 }
 
-void TestLetterheadImport::parsesFixture()
-{
+void TestLetterheadImport::parsesFixture() {
     QList<LetterheadRow> rows;
     const Failure failure = LetterheadImport::parse(fixture(), &rows);
     QVERIFY2(failure.ok(), qPrintable(failure.description));
@@ -146,9 +139,9 @@ void TestLetterheadImport::parsesFixture()
     QCOMPARE(rows.at(2).lines.at(7).toString(), QStringLiteral("ultima riga"));
 }
 
-void TestLetterheadImport::parsesQuotedLineEndsAndCrLf()
-{
-    const QByteArray csv = (Header + QStringLiteral("7,\"a\nb\",\"x,y\"\r\n\r\n8,\"\"\"\"\r\n")).toUtf8();
+void TestLetterheadImport::parsesQuotedLineEndsAndCrLf() {
+    const QByteArray csv =
+        (Header + QStringLiteral("7,\"a\nb\",\"x,y\"\r\n\r\n8,\"\"\"\"\r\n")).toUtf8();
     QList<LetterheadRow> rows;
     QVERIFY(LetterheadImport::parse(csv, &rows).ok());
     QCOMPARE(rows.size(), 2);
@@ -159,8 +152,7 @@ void TestLetterheadImport::parsesQuotedLineEndsAndCrLf()
     QCOMPARE(rows.at(1).lines.at(0).toString(), QStringLiteral("\""));
 }
 
-void TestLetterheadImport::columnsByNameInAnyOrder()
-{
+void TestLetterheadImport::columnsByNameInAnyOrder() {
     // An older table without the eighth line and with an extra column.
     const QByteArray csv = QByteArray("\xef\xbb\xbfintestazione2,Note,CODICE,Intestazione1\n"
                                       "\"due\",\"nota\",3,\"uno\"\n");
@@ -175,30 +167,27 @@ void TestLetterheadImport::columnsByNameInAnyOrder()
     QVERIFY(rows.at(0).lines.at(7).isNull());
 }
 
-void TestLetterheadImport::refusesBadInput_data()
-{
+void TestLetterheadImport::refusesBadInput_data() {
     QTest::addColumn<QByteArray>("csv");
     QTest::addColumn<QString>("reason");
 
     QTest::newRow("empty") << QByteArray() << QStringLiteral("nessuna intestazione");
-    QTest::newRow("no Codice column") << QByteArray("Intestazione1\n\"a\"\n")
-                                      << QStringLiteral("colonna Codice mancante");
-    QTest::newRow("code not a number") << (Header.toUtf8() + "x,\"a\"\n")
-                                       << QStringLiteral("riga 2");
-    QTest::newRow("code with decimals") << (Header.toUtf8() + "1,\"a\"\n2.5,\"b\"\n")
-                                        << QStringLiteral("riga 3");
-    QTest::newRow("code out of range") << (Header.toUtf8() + "1000,\"a\"\n")
-                                       << QStringLiteral("riga 2");
+    QTest::newRow("no Codice column")
+        << QByteArray("Intestazione1\n\"a\"\n") << QStringLiteral("colonna Codice mancante");
+    QTest::newRow("code not a number")
+        << (Header.toUtf8() + "x,\"a\"\n") << QStringLiteral("riga 2");
+    QTest::newRow("code with decimals")
+        << (Header.toUtf8() + "1,\"a\"\n2.5,\"b\"\n") << QStringLiteral("riga 3");
+    QTest::newRow("code out of range")
+        << (Header.toUtf8() + "1000,\"a\"\n") << QStringLiteral("riga 2");
     QTest::newRow("missing code") << (Header.toUtf8() + ",\"a\"\n") << QStringLiteral("riga 2");
-    QTest::newRow("unterminated quote") << (Header.toUtf8() + "1,\"a\n")
-                                        << QStringLiteral("non chiuso");
+    QTest::newRow("unterminated quote")
+        << (Header.toUtf8() + "1,\"a\n") << QStringLiteral("non chiuso");
     // An export made without MDBICONV=UTF-8: Latin-1 bytes.
-    QTest::newRow("not UTF-8") << (Header.toUtf8() + "1,\"Forl\xec\"\n")
-                               << QStringLiteral("UTF-8");
+    QTest::newRow("not UTF-8") << (Header.toUtf8() + "1,\"Forl\xec\"\n") << QStringLiteral("UTF-8");
 }
 
-void TestLetterheadImport::refusesBadInput()
-{
+void TestLetterheadImport::refusesBadInput() {
     QFETCH(QByteArray, csv);
     QFETCH(QString, reason);
     QList<LetterheadRow> rows;
@@ -208,8 +197,7 @@ void TestLetterheadImport::refusesBadInput()
     QVERIFY(rows.isEmpty());
 }
 
-void TestLetterheadImport::replacesListedCompaniesOnly()
-{
+void TestLetterheadImport::replacesListedCompaniesOnly() {
     int imported = -1;
     const Failure failure = LetterheadImport::run(fixture(), databasePath(), &imported);
     QVERIFY2(failure.ok(), qPrintable(failure.description));
@@ -223,8 +211,7 @@ void TestLetterheadImport::replacesListedCompaniesOnly()
     QCOMPARE(rows.value(20).at(7).toString(), QStringLiteral("ultima riga"));
 }
 
-void TestLetterheadImport::failedImportChangesNothing()
-{
+void TestLetterheadImport::failedImportChangesNothing() {
     // The second row fails inside the transaction, after the first has been replaced.
     QByteArray csv = Header.toUtf8() + "5,\"nuova\"\n1,\"" + QByteArray(10, 'x') + "\"\n";
     {
@@ -232,9 +219,9 @@ void TestLetterheadImport::failedImportChangesNothing()
         db.setDatabaseName(databasePath());
         QVERIFY(db.open());
         QSqlQuery query(db);
-        QVERIFY(query.exec(QStringLiteral(
-            "CREATE TRIGGER no1 BEFORE INSERT ON Ditta WHEN NEW.Codice = 1 "
-            "BEGIN SELECT RAISE(ABORT, 'no'); END")));
+        QVERIFY(query.exec(
+            QStringLiteral("CREATE TRIGGER no1 BEFORE INSERT ON Ditta WHEN NEW.Codice = 1 "
+                           "BEGIN SELECT RAISE(ABORT, 'no'); END")));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("t"));
     int imported = -1;
@@ -245,8 +232,7 @@ void TestLetterheadImport::failedImportChangesNothing()
     QCOMPARE(rows.value(5).at(0).toString(), QStringLiteral("Vecchia intestazione"));
 }
 
-QString TestLetterheadImport::fakeMdbExport(const QString& body)
-{
+QString TestLetterheadImport::fakeMdbExport(const QString& body) {
     const QString bin = m_dir->filePath(QStringLiteral("bin"));
     QDir().mkpath(bin);
     QFile script(bin + QStringLiteral("/mdb-export"));
@@ -260,24 +246,23 @@ QString TestLetterheadImport::fakeMdbExport(const QString& body)
     return bin;
 }
 
-QProcess* TestLetterheadImport::runScript(const QStringList& args, const QString& fakeBin)
-{
+QProcess* TestLetterheadImport::runScript(const QStringList& args, const QString& fakeBin) {
     auto* process = new QProcess(this);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PATH"), fakeBin + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
+    env.insert(QStringLiteral("PATH"),
+               fakeBin + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
     env.insert(QStringLiteral("VELARIX_LETTERHEADS"),
                QStringLiteral(VELARIX_BIN_DIR "/velarix-letterheads"));
     env.remove(QStringLiteral("MDB_JET3_CHARSET"));
     process->setProcessEnvironment(env);
-    process->start(QStringLiteral("bash"),
-                   QStringList{QStringLiteral(VELARIX_SOURCE_DIR "/scripts/import-letterheads.sh")} +
-                       args);
+    process->start(
+        QStringLiteral("bash"),
+        QStringList{QStringLiteral(VELARIX_SOURCE_DIR "/scripts/import-letterheads.sh")} + args);
     process->waitForFinished(30000);
     return process;
 }
 
-void TestLetterheadImport::scriptImportsThroughMdbExport()
-{
+void TestLetterheadImport::scriptImportsThroughMdbExport() {
     const QString bin = fakeMdbExport(QStringLiteral("cat '%1'").arg(fixturePath()));
     QVERIFY(!bin.isEmpty());
     const QString legacy = m_dir->filePath(QStringLiteral("vecchio.mdb"));
@@ -301,8 +286,7 @@ void TestLetterheadImport::scriptImportsThroughMdbExport()
     QCOMPARE(flag.readAll(), QByteArray("SI\r\n"));
 }
 
-void TestLetterheadImport::scriptStopsWhenExportFails()
-{
+void TestLetterheadImport::scriptStopsWhenExportFails() {
     const QString bin = fakeMdbExport(QStringLiteral("echo 'rotto' >&2; exit 1"));
     const QString legacy = m_dir->filePath(QStringLiteral("vecchio.mdb"));
     QFile(legacy).open(QIODevice::WriteOnly);
