@@ -1,0 +1,268 @@
+#include "installation.h"
+
+#include "database.h"
+#include "documentschema.h"
+#include "testports.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringDecoder>
+#include <QThread>
+
+#include <csignal>
+
+namespace {
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QStringList readLines(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines;
+    for (const QByteArray& line : f.readAll().split('\n'))
+        lines << QString::fromUtf8(line).trimmed();
+    return lines;
+}
+
+void terminate(QProcess* p, bool kill)
+{
+    if (!p || p->state() == QProcess::NotRunning)
+        return;
+    ::kill(pid_t(p->processId()), kill ? SIGKILL : SIGTERM);
+    if (!p->waitForFinished(10000)) {
+        p->kill();
+        p->waitForFinished(3000);
+    }
+}
+} // namespace
+
+Installation::Installation(double timerScale) : m_scale(timerScale)
+{
+    if (!m_root.isValid())
+        return;
+    m_server = m_root.filePath(QStringLiteral("server"));
+    const QString client = m_server + QStringLiteral("/Client");
+    if (!QDir().mkpath(client) || !QDir().mkpath(printFolder()))
+        return;
+    for (const QString& program : {QStringLiteral("VelarixSrv"), QStringLiteral("VelarixUpd")})
+        if (!QFile::copy(QStringLiteral(VELARIX_BIN_DIR "/") + program,
+                         m_server + QLatin1Char('/') + program))
+            return;
+    const QDir templates(QStringLiteral(VELARIX_SOURCE_DIR "/templates"));
+    for (const QString& t :
+         templates.entryList({QStringLiteral("*.rpt"), QStringLiteral("*.png")}))
+        QFile::copy(templates.filePath(t), client + QLatin1Char('/') + t);
+
+    const QString db = client + QStringLiteral("/Documenti.mdb");
+    if (!DocumentSchema::create(db).ok())
+        return;
+    {
+        Database d;
+        if (!d.open(Database::connectionText(db)).ok())
+            return;
+        d.execute(QStringLiteral("Insert into Ditta (Codice, Intestazione1, Intestazione2) values "
+                                 "(1, 'OFFICINE PROVA S.r.l.', 'Via Roma 1 - Città')"));
+        d.execute(QStringLiteral("Insert into Ditta (Codice, Intestazione1, Intestazione2) values "
+                                 "(2, 'SECONDA DITTA S.n.c.', 'Piazza Duomo 2')"));
+        d.close();
+    }
+    const QByteArray copies = sharePrintFolder().toLatin1() +
+                              QByteArray("\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
+    if (!writeFile(client + QStringLiteral("/Copie.txt"), copies))
+        return;
+
+    m_base = TestPorts::freeRange(25);
+    m_env = QProcessEnvironment::systemEnvironment();
+    m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    m_env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
+    m_env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(m_base));
+    m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QString::number(m_scale));
+    m_env.insert(QStringLiteral("VELARIX_SHARE_ROOT"), m_server);
+    // The server's autostart entry goes into the test's folder, not the user's.
+    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_root.filePath(QStringLiteral("config")));
+    m_valid = m_base != 0;
+}
+
+Installation::~Installation()
+{
+    for (QProcess* p : std::as_const(m_clients)) {
+        terminate(p, false);
+        delete p;
+    }
+    stopServer();
+}
+
+QString Installation::clientFolder(const QString& workstation) const
+{
+    return m_root.filePath(QStringLiteral("ws-") + workstation);
+}
+
+QString Installation::pdfFolder(const QString& workstation) const
+{
+    return clientFolder(workstation) + QStringLiteral("/pdf");
+}
+
+QProcess* Installation::launch(const QString& folder, const QString& program,
+                               const QProcessEnvironment& env)
+{
+    auto* p = new QProcess;
+    p->setProcessEnvironment(env);
+    p->setWorkingDirectory(folder);
+    p->setStandardOutputFile(folder + QStringLiteral("/") + program + QStringLiteral(".out"));
+    p->setStandardErrorFile(folder + QStringLiteral("/") + program + QStringLiteral(".err"));
+    p->start(folder + QLatin1Char('/') + program, {});
+    p->waitForStarted(5000);
+    return p;
+}
+
+bool Installation::startServer()
+{
+    m_serverProcess.reset(launch(m_server, QStringLiteral("VelarixSrv"), m_env));
+    // The ports open after the start-up pause; the port list refresh names them.
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 20000) {
+        if (serverRunning() && QFile::exists(m_server + QStringLiteral("/VXreg.txt"))) {
+            for (const QString& line : serverLog())
+                if (line.endsWith(QStringLiteral("****Apertura Programma****"))) {
+                    QThread::msleep(300);
+                    return true;
+                }
+        }
+        QCoreApplication::processEvents();
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+void Installation::stopServer(bool kill)
+{
+    terminate(m_serverProcess.get(), kill);
+}
+
+bool Installation::serverRunning() const
+{
+    return m_serverProcess && m_serverProcess->state() == QProcess::Running;
+}
+
+bool Installation::startClient(const QString& workstation)
+{
+    const QString folder = clientFolder(workstation);
+    if (!QDir(folder).exists()) {
+        // The workstation starts with up-to-date copies of the server's Client folder.
+        if (!QDir().mkpath(folder + QStringLiteral("/pdf")))
+            return false;
+        const QDir client(m_server + QStringLiteral("/Client"));
+        for (const QString& f : client.entryList(QDir::Files))
+            QFile::copy(client.filePath(f), folder + QLatin1Char('/') + f);
+        QFile::copy(QStringLiteral(VELARIX_BIN_DIR "/VelarixCL"),
+                    folder + QStringLiteral("/VelarixCL"));
+        writeFile(folder + QStringLiteral("/IPHost.set"), "127.0.0.1\r\n");
+    }
+    QProcessEnvironment env = m_env;
+    env.insert(QStringLiteral("VELARIX_PC_NAME"), workstation);
+    env.insert(QStringLiteral("VELARIX_PDF_DIR"), pdfFolder(workstation));
+    if (QProcess* old = m_clients.take(workstation)) {
+        terminate(old, false);
+        delete old;
+    }
+    QProcess* p = launch(folder, QStringLiteral("VelarixCL"), env);
+    m_clients.insert(workstation, p);
+    return p->state() == QProcess::Running;
+}
+
+void Installation::stopClient(const QString& workstation, bool kill)
+{
+    if (QProcess* p = m_clients.take(workstation)) {
+        terminate(p, kill);
+        delete p;
+    }
+}
+
+bool Installation::waitRegistered(const QString& workstation, int timeoutMs, int times)
+{
+    QElapsedTimer t;
+    t.start();
+    const QString mark = QStringLiteral(" al pc:") + workstation;
+    while (t.elapsed() < timeoutMs) {
+        int seen = 0;
+        for (const QString& line : serverLog())
+            if (line.endsWith(mark))
+                ++seen;
+        if (seen >= times)
+            return true;
+        QCoreApplication::processEvents();
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+QByteArray Installation::printFile(const QString& code, const QString& workstation,
+                                   const QStringList& header, const QStringList& body,
+                                   const QStringList& totals, int headerLines, int bodyLines)
+{
+    QStringList lines{QStringLiteral("@PROVA^") + code, QStringLiteral("^FL:  1 PC:") + workstation,
+                      QString()};
+    for (int i = 0; i < headerLines; ++i)
+        lines << (i < header.size() ? header.at(i) : QString());
+    for (int i = 0; i < bodyLines; ++i)
+        lines << (i < body.size() ? body.at(i) : QString());
+    lines << totals << QString();
+    QStringEncoder encode("windows-1252");
+    return encode(lines.join(QStringLiteral("\r\n")));
+}
+
+QString Installation::drop(const QString& name, const QString& workstation,
+                           const QStringList& body)
+{
+    const QStringList lines = body.isEmpty() ? QStringList{QStringLiteral("Riga di prova ") + name}
+                                             : body;
+    dropBytes(name, printFile(QStringLiteral("01"), workstation,
+                              {QStringLiteral("ORDINE DI LAVORO ") + name}, lines,
+                              {QStringLiteral("Totale € 100,00")}, 14, 40));
+    return name;
+}
+
+void Installation::dropBytes(const QString& name, const QByteArray& bytes)
+{
+    const QString temp = m_server + QStringLiteral("/.") + name + QStringLiteral(".tmp");
+    writeFile(temp, bytes);
+    QFile::rename(temp, printFolder() + QLatin1Char('/') + name);
+}
+
+QStringList Installation::pdfs(const QString& workstation) const
+{
+    return QDir(pdfFolder(workstation)).entryList({QStringLiteral("*.pdf")}, QDir::Files,
+                                                  QDir::Name);
+}
+
+QString Installation::pdfText(const QString& pdf) const
+{
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+    text.waitForFinished(10000);
+    return QString::fromUtf8(text.readAllStandardOutput());
+}
+
+QStringList Installation::serverLog() const
+{
+    return readLines(m_server + QStringLiteral("/VXreg.txt"));
+}
+
+QStringList Installation::clientLog(const QString& workstation) const
+{
+    return readLines(clientFolder(workstation) + QStringLiteral("/VXCreg.txt"));
+}
+
+QStringList Installation::printFolderEntries() const
+{
+    return QDir(printFolder()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                                         QDir::Name);
+}

@@ -1,0 +1,199 @@
+// The whole road of a print job with the real VelarixSrv and VelarixCL on loopback: a file
+// dropped into the print folder comes out once as a PDF on the workstation it names, and no job is
+// lost to a workstation that is away, killed or reconnecting.
+#include "installation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+const QString WS1 = QStringLiteral("UFFICIO1");
+}
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+
+    // Texts of every PDF a workstation printed, one entry per PDF.
+    static QStringList printed(const Installation& inst, const QString& ws)
+    {
+        QStringList texts;
+        for (const QString& pdf : inst.pdfs(ws))
+            texts << inst.pdfText(inst.pdfFolder(ws) + QLatin1Char('/') + pdf);
+        return texts;
+    }
+
+    static int countContaining(const QStringList& texts, const QString& needle)
+    {
+        int n = 0;
+        for (const QString& t : texts)
+            n += t.contains(needle) ? 1 : 0;
+        return n;
+    }
+
+private slots:
+    void droppedFilePrintsOnceWithLetterheadAndIsDeleted()
+    {
+        Installation inst(20);
+        QVERIFY(inst.valid());
+        QVERIFY(inst.startServer());
+        QVERIFY(inst.startClient(WS1));
+        QVERIFY(inst.waitRegistered(WS1));
+
+        // A workshop invoice of company 2: its template joins the letterhead of that company.
+        inst.dropBytes(QStringLiteral("F0001.002"),
+                       Installation::printFile(
+                           QStringLiteral("10"), WS1, {QStringLiteral("FATTURA N. 77")},
+                           {QStringLiteral("Revisione completa àèìòù"),
+                            QStringLiteral("Ricambi vari       € 1.234,56")},
+                           {QStringLiteral("TOTALE € 1.506,16")}, 16, 24));
+        QTRY_COMPARE_WITH_TIMEOUT(inst.pdfs(WS1).size(), 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(inst.printFolderEntries().isEmpty(), 10000);
+        const QString text = printed(inst, WS1).first();
+        QVERIFY(text.contains(QStringLiteral("SECONDA DITTA")));
+        QVERIFY(text.contains(QStringLiteral("Revisione completa àèìòù")));
+        QVERIFY(text.contains(QStringLiteral("1.234,56")));
+        QVERIFY(text.contains(QStringLiteral("€")));
+
+        // No second copy comes from a later pass.
+        QTest::qWait(3500);
+        QCOMPARE(inst.pdfs(WS1).size(), 1);
+
+        const QStringList client = inst.clientLog(WS1);
+        QVERIFY(client.filter(QStringLiteral("Stampa Ok")).size() == 1);
+        QVERIFY(!client.filter(QStringLiteral("DEL:\\\\localhost\\Velarix\\Stampe\\F0001.002.PRN"))
+                     .isEmpty());
+        QVERIFY(!inst.serverLog()
+                     .filter(QStringLiteral("Ricevuto il messaggio [DEL:\\\\localhost\\Velarix\\"
+                                            "Stampe\\F0001.002.PRN"))
+                     .isEmpty());
+    }
+
+    void fiftyQueuedFilesPrintExactlyOnce()
+    {
+        Installation inst(20);
+        QVERIFY(inst.valid());
+        QVERIFY(inst.startServer());
+        QVERIFY(inst.startClient(WS1));
+        QVERIFY(inst.waitRegistered(WS1));
+        for (int i = 0; i < 50; ++i)
+            inst.drop(QStringLiteral("Q%1.001").arg(i, 3, 10, QLatin1Char('0')), WS1,
+                      {QStringLiteral("Lavoro numero %1 fine").arg(i)});
+        QTRY_VERIFY_WITH_TIMEOUT(inst.pdfs(WS1).size() >= 50 && inst.printFolderEntries().isEmpty(),
+                                 90000);
+        QTest::qWait(3500); // a periodic pass after the last one
+        const QStringList texts = printed(inst, WS1);
+        QCOMPARE(texts.size(), 50);
+        for (int i = 0; i < 50; ++i)
+            QCOMPARE(countContaining(texts, QStringLiteral("Lavoro numero %1 fine").arg(i)), 1);
+    }
+
+    void filesReachTheirOwnWorkstations()
+    {
+        Installation inst(20);
+        QVERIFY(inst.valid());
+        QVERIFY(inst.startServer());
+        const QStringList stations{QStringLiteral("ALFA"), QStringLiteral("BETA"),
+                                   QStringLiteral("GAMMA")};
+        for (const QString& ws : stations)
+            QVERIFY(inst.startClient(ws));
+        for (const QString& ws : stations)
+            QVERIFY(inst.waitRegistered(ws));
+        for (int round = 0; round < 3; ++round)
+            for (const QString& ws : stations)
+                inst.drop(QStringLiteral("%1%2.001").arg(ws).arg(round), ws,
+                          {QStringLiteral("Per %1 giro %2").arg(ws).arg(round)});
+        for (const QString& ws : stations)
+            QTRY_COMPARE_WITH_TIMEOUT(inst.pdfs(ws).size(), 3, 30000);
+        for (const QString& ws : stations) {
+            const QStringList texts = printed(inst, ws);
+            for (int round = 0; round < 3; ++round)
+                QCOMPARE(countContaining(texts, QStringLiteral("Per %1 giro %2").arg(ws).arg(round)),
+                         1);
+        }
+    }
+
+    void workstationAwayGetsItsFileWhenItComesBack()
+    {
+        Installation inst(20);
+        inst.setEnv(QStringLiteral("VELARIX_HOLD_MINUTES"), QStringLiteral("2"));
+        QVERIFY(inst.valid());
+        QVERIFY(inst.startServer());
+        inst.drop(QStringLiteral("ASSENTE.001"), WS1);
+        // Accepted and kept, not deleted, while nobody can print it.
+        QTRY_COMPARE_WITH_TIMEOUT(inst.printFolderEntries(),
+                                  QStringList{QStringLiteral("ASSENTE.001.PRN")}, 10000);
+        QTest::qWait(3500);
+        QCOMPARE(inst.printFolderEntries(), QStringList{QStringLiteral("ASSENTE.001.PRN")});
+        QVERIFY(inst.startClient(WS1));
+        QTRY_COMPARE_WITH_TIMEOUT(inst.pdfs(WS1).size(), 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(inst.printFolderEntries().isEmpty(), 10000);
+    }
+
+    void clientKilledBeforeAnsweringGetsTheFileAgain()
+    {
+        Installation inst(20);
+        QVERIFY(inst.valid());
+        QVERIFY(inst.startServer());
+        QVERIFY(inst.startClient(WS1));
+        QVERIFY(inst.waitRegistered(WS1));
+        // Frozen, the workstation receives the request but never answers; then it dies.
+        const QStringList before = inst.clientLog(WS1);
+        Q_UNUSED(before);
+        QProcess pgrep;
+        pgrep.start(QStringLiteral("pgrep"),
+                    {QStringLiteral("-f"), inst.clientFolder(WS1) + QStringLiteral("/VelarixCL")});
+        QVERIFY(pgrep.waitForFinished(5000));
+        const pid_t pid = pid_t(QString::fromUtf8(pgrep.readAllStandardOutput()).trimmed()
+                                    .split(QLatin1Char('\n')).first().toInt());
+        QVERIFY(pid > 0);
+        ::kill(pid, SIGSTOP);
+        inst.drop(QStringLiteral("INTERROTTO.001"), WS1);
+        QTRY_COMPARE_WITH_TIMEOUT(inst.printFolderEntries(),
+                                  QStringList{QStringLiteral("INTERROTTO.001.PRN")}, 10000);
+        QTest::qWait(300);
+        inst.stopClient(WS1, true);
+        ::kill(pid, SIGCONT);
+        QCOMPARE(inst.pdfs(WS1).size(), 0);
+
+        QVERIFY(inst.startClient(WS1));
+        QTRY_COMPARE_WITH_TIMEOUT(inst.pdfs(WS1).size(), 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(inst.printFolderEntries().isEmpty(), 10000);
+    }
+
+    void serverRestartedWhileClientsAreConnected()
+    {
+        Installation inst(20);
+        QVERIFY(inst.valid());
+        QVERIFY(inst.startServer());
+        QVERIFY(inst.startClient(WS1));
+        QVERIFY(inst.waitRegistered(WS1));
+        inst.stopServer();
+        QVERIFY(inst.serverLog().last().endsWith(QStringLiteral("****Chiusura Programma****")) ||
+                !inst.serverLog().filter(QStringLiteral("Chiusura Porte collegate")).isEmpty());
+        QVERIFY(inst.startServer());
+        QVERIFY(inst.waitRegistered(WS1, 20000, 2));
+        inst.drop(QStringLiteral("DOPO.001"), WS1);
+        QTRY_COMPARE_WITH_TIMEOUT(inst.pdfs(WS1).size(), 1, 20000);
+        QVERIFY(!inst.clientLog(WS1).filter(QStringLiteral("WSCK_Close")).isEmpty());
+    }
+
+    void unknownCompanyIsDeletedAndMissingWorkstationSetAside()
+    {
+        Installation inst(20);
+        QVERIFY(inst.valid());
+        QVERIFY(inst.startServer());
+        inst.drop(QStringLiteral("ESTRANEA.009"), WS1);
+        QByteArray noStation = Installation::printFile(QStringLiteral("01"), WS1, {}, {}, {}, 14, 40);
+        noStation.replace("PC:", "XX:");
+        inst.dropBytes(QStringLiteral("SENZAPC.001"), noStation);
+        QTRY_COMPARE_WITH_TIMEOUT(inst.printFolderEntries(),
+                                  QStringList{QStringLiteral("SENZAPC.001.ERR")}, 10000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
