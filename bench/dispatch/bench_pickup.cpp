@@ -1,0 +1,121 @@
+// Drop-to-announce latency of the new-file scan: a file written into the print folder until its
+// print request is sent, with the 1-second tick alone and with folder notifications (EarlyScan).
+// Files are dropped at random moments between ticks. Usage: bench_dispatch_pickup [files]
+#include "companycodes.h"
+#include "earlyscan.h"
+#include "printfolderwatcher.h"
+#include "watcherhost.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+class TimingHost : public WatcherHost {
+public:
+    QElapsedTimer* clock = nullptr;
+    QHash<QString, qint64> sentAt;
+    QString registryName(int slot) const override
+    {
+        return slot == 1 ? QStringLiteral("PC1") : QString();
+    }
+    bool sendOnSlot(int, const QString& text) override
+    {
+        sentAt.insert(text.mid(4).chopped(1), clock->elapsed());
+        return true;
+    }
+    void spy(const QString&) override {}
+    void log(const QString&) override {}
+    void messageList(const QString&) override {}
+    void setStatusLabel(const QString&) override {}
+    void setScanTimerEnabled(bool) override {}
+};
+
+struct Result {
+    double median = 0;
+    double p95 = 0;
+    int lost = 0;
+};
+
+Result run(int files, bool early)
+{
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QLatin1Char('/');
+    QElapsedTimer clock;
+    clock.start();
+    TimingHost host;
+    host.clock = &clock;
+    CompanyCodes codes;
+    PrintFolderWatcher watcher(host, codes);
+    watcher.setScanInterval(1000);
+    watcher.setPrintFolder(folder, QString());
+    EarlyScan earlyScan(watcher);
+    auto scan = [&] {
+        watcher.newFileScan();
+        if (early)
+            earlyScan.scanDone();
+    };
+    QTimer tick;
+    tick.setInterval(1000);
+    QObject::connect(&tick, &QTimer::timeout, scan);
+    if (early) {
+        earlyScan.setFolder(watcher.localFolder());
+        QObject::connect(&earlyScan, &EarlyScan::scanWanted, scan);
+    }
+    tick.start();
+
+    QHash<QString, qint64> droppedAt;
+    int dropped = 0;
+    QTimer dropper;
+    dropper.setSingleShot(true);
+    QObject::connect(&dropper, &QTimer::timeout, [&] {
+        const QString name = QStringLiteral("DOC%1.000").arg(dropped, 4, 10, QLatin1Char('0'));
+        QFile f(folder + name);
+        f.open(QIODevice::WriteOnly);
+        f.write("@^01\r\n^ FL:  1\r\nOperatore PC:PC1 fine\r\n");
+        f.close();
+        droppedAt.insert(folder + name + QStringLiteral(".PRN"), clock.elapsed());
+        if (++dropped < files)
+            dropper.start(1000 + QRandomGenerator::global()->bounded(1000));
+        else
+            QTimer::singleShot(3000, QCoreApplication::instance(), &QCoreApplication::quit);
+    });
+    dropper.start(300);
+    QCoreApplication::exec();
+
+    QList<double> latencies;
+    Result result;
+    for (auto it = droppedAt.cbegin(); it != droppedAt.cend(); ++it) {
+        if (!host.sentAt.contains(it.key())) {
+            ++result.lost;
+            continue;
+        }
+        latencies.append(double(host.sentAt.value(it.key()) - it.value()));
+    }
+    std::sort(latencies.begin(), latencies.end());
+    if (!latencies.isEmpty()) {
+        result.median = latencies.at(latencies.size() / 2);
+        result.p95 = latencies.at(qMin(latencies.size() - 1, qsizetype(latencies.size() * 0.95)));
+    }
+    return result;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int files = argc > 1 ? qMax(1, atoi(argv[1])) : 20;
+    for (bool early : {false, true}) {
+        const Result r = run(files, early);
+        std::printf("%-28s files=%d median=%.0f ms p95=%.0f ms not announced=%d\n",
+                    early ? "tick + folder notifications" : "1-second tick only", files,
+                    r.median, r.p95, r.lost);
+    }
+    return 0;
+}
