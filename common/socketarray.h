@@ -15,7 +15,13 @@ class QTcpSocket;
 //   0 closed, 1 open, 2 listening, 3 connection pending, 4 resolving host, 5 host resolved,
 //   6 connecting, 7 connected, 8 peer is closing, 9 error.
 // Texts cross the socket as 8-bit text (TextCodec). Events are queued signals, so a handler may
-// destroy and recreate its own element.
+// close, destroy and recreate its own element; an event still queued for a connection that the
+// program has closed meanwhile is dropped. Our own close raises no event. A close by the peer
+// raises `closed` (not `error`) and leaves state 8 until the element is closed. A connection
+// request must be accepted in its handler (closing the element first, as the server does, is
+// fine); requests never accepted are closed with their element, so no descriptor leaks.
+// States 3 and 5 are never reported: requests wait while the element stays listening, and host
+// resolution goes straight on to connecting.
 class SocketArray : public QObject {
     Q_OBJECT
 public:
