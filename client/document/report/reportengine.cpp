@@ -9,7 +9,7 @@
 #include <QDateTime>
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcReport, "velarix.report")
+Q_LOGGING_CATEGORY(lcReport, "velarix.report", QtInfoMsg)
 
 ReportEngine::ReportEngine(QString installFolder, QString pdfFolder, ReportEngineHooks hooks)
     : m_installFolder(std::move(installFolder)), m_pdfFolder(std::move(pdfFolder)),

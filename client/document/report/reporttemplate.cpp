@@ -512,8 +512,11 @@ Failure ReportTemplate::parse(const QString& text, const QString& fileName,
                 QStringLiteral("carattere \"%1\" non dichiarato (manca la riga font name=%1)")
                     .arg(item.font));
     }
+    int lastLine = static_cast<int>(lines.size());
+    if (lastLine > 1 && lines.constLast().isEmpty())
+        --lastLine; // the newline that ends the file starts no line
     if (tpl.bodyItem < 0)
-        return templateError(fileName, qMax(1, static_cast<int>(lines.size())),
+        return templateError(fileName, lastLine,
                              QStringLiteral("manca la riga \"body\" (posizione delle righe)"));
     out = tpl;
     return Failure::none();

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# Prints a two-page document twice through a real CUPS queue (cups-pdf as the default printer)
+# with Stampa on the default printer, and checks the two jobs that land in $HOME/PDF by page count
+# (cups-pdf re-encodes the fonts, so the text is not compared here).
+# Usage: cups_print_test.sh REPORTTOOL TEMPLATES_FOLDER
+# Exit 77 (skipped) when CUPS, cups-pdf or poppler-utils are missing or cupsd cannot be started.
+set -u
+tool=$1
+templates=$2
+skip() { echo "SKIP: $*"; exit 77; }
+
+for cmd in cupsd lpadmin lpoptions lpstat pdfinfo; do
+    command -v "$cmd" >/dev/null 2>&1 || skip "$cmd not installed"
+done
+[ -e /usr/lib/cups/backend/cups-pdf ] || skip "printer-driver-cups-pdf not installed"
+
+work=$(mktemp -d)
+started_pid=""
+cleanup() {
+    rm -rf "$work"
+    if [ -n "$started_pid" ]; then
+        kill "$started_pid" 2>/dev/null
+        wait "$started_pid" 2>/dev/null
+    fi
+}
+trap cleanup EXIT
+
+if ! lpstat -r 2>/dev/null | grep -q "is running"; then
+    cupsd -f >"$work/cupsd.log" 2>&1 &
+    started_pid=$!
+    for _ in $(seq 1 50); do
+        lpstat -r 2>/dev/null | grep -q "is running" && break
+        kill -0 "$started_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    lpstat -r 2>/dev/null | grep -q "is running" || { started_pid=""; skip "cupsd cannot be started"; }
+fi
+
+lpadmin -p PDF -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd -E -o printer-is-shared=false \
+    2>/dev/null || skip "cannot create the cups-pdf queue (lpadmin)"
+lpoptions -d PDF >/dev/null || skip "cannot make PDF the default printer"
+
+# A client program folder with a per-company, per-branch template name no other test uses.
+report="ODL_001-07"
+folder="$work/program/"
+mkdir -p "$folder"
+cp "$templates"/ODL.rpt "$folder/$report.rpt"
+cp "$templates"/logo.png "$folder/"
+"$tool" sample ODL 1 2 "$folder/Documenti.mdb" || { echo "FAIL: sample database"; exit 1; }
+
+outdir="$HOME/PDF"
+rm -f "$outdir/${report}"_-_Copia_*.pdf 2>/dev/null
+
+output=$("$tool" stampa "$folder" "$report" 1 2 2>&1)
+status=$?
+echo "$output"
+[ $status -eq 0 ] || { echo "FAIL: Stampa did not return 0"; exit 1; }
+for k in 1 2; do
+    echo "$output" | grep -qx "list: Stampa ${folder}${report}.rpt - Copia $k" ||
+        { echo "FAIL: list line of copy $k missing"; exit 1; }
+done
+
+# Wait for both jobs to be complete PDFs of two pages.
+ok=0
+for _ in $(seq 1 120); do
+    ok=0
+    for k in 1 2; do
+        f=$(ls "$outdir/${report}"_-_Copia_${k}_*.pdf 2>/dev/null | head -n 1)
+        [ -n "$f" ] || continue
+        pages=$(pdfinfo "$f" 2>/dev/null | awk '/^Pages:/ {print $2}')
+        [ "$pages" = "2" ] && ok=$((ok + 1))
+    done
+    [ $ok -eq 2 ] && break
+    sleep 0.5
+done
+ls -l "$outdir" | grep "$report" || true
+rm -f "$outdir/${report}"_-_Copia_*.pdf 2>/dev/null
+[ $ok -eq 2 ] || { echo "FAIL: expected two 2-page PDFs from cups-pdf, got $ok"; exit 1; }
+echo "OK: two jobs of two pages printed through CUPS"

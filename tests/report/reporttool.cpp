@@ -1,0 +1,63 @@
+// Helper for the scripts of the report tests and benchmarks:
+//   reporttool sample KIND COMPANY PAGES DATABASE     one sample document (+ sample letterheads)
+//   reporttool bodyonly KIND PAGES DATABASE           body-only pages, company 1
+//   reporttool stampa FOLDER REPORT COMPANY COPIES [PDFDIR]
+//                                                     Stampa as the client calls it; prints the
+//                                                     list and log lines and "status N"
+//   reporttool pdf TEMPLATE DATABASE COMPANY OUT.pdf  the preview
+#include "reportengine.h"
+#include "reportpreview.h"
+#include "sampledocument.h"
+
+#include <QGuiApplication>
+#include <QTextStream>
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    const QStringList a = app.arguments();
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const QString cmd = a.value(1);
+    if (cmd == u"sample" && a.size() == 6) {
+        QString e = SampleDocument::clear(a.at(5));
+        if (e.isEmpty())
+            e = SampleDocument(a.at(2), a.at(3).toInt(), a.at(4).toInt()).write(a.at(5));
+        if (e.isEmpty())
+            e = SampleDocument::loadLetterheads(a.at(5));
+        if (!e.isEmpty()) {
+            err << e << Qt::endl;
+            return 1;
+        }
+        return 0;
+    }
+    if (cmd == u"bodyonly" && a.size() == 5) {
+        QString e = SampleDocument::clear(a.at(4));
+        if (e.isEmpty())
+            e = SampleDocument::bodyOnly(a.at(2), 1, a.at(3).toInt()).write(a.at(4));
+        if (!e.isEmpty()) {
+            err << e << Qt::endl;
+            return 1;
+        }
+        return 0;
+    }
+    if (cmd == u"stampa" && (a.size() == 6 || a.size() == 7)) {
+        ReportEngineHooks hooks;
+        hooks.listAdd = [&](const QString& t) { out << "list: " << t << Qt::endl; };
+        hooks.log = [&](const QString& t) { out << "log: " << t << Qt::endl; };
+        ReportEngine engine(a.at(2), a.value(6), hooks);
+        const int status = engine.Stampa(a.at(4).toInt(), a.at(3), a.at(5).toInt());
+        out << "status " << status << Qt::endl;
+        return status == 0 ? 0 : 1;
+    }
+    if (cmd == u"pdf" && a.size() == 6) {
+        const Failure f = renderDocumentToPdf(a.at(2), a.at(3), a.at(4).toInt(), a.at(5));
+        if (f) {
+            err << f.number << ' ' << f.description << Qt::endl;
+            return 1;
+        }
+        return 0;
+    }
+    err << "usage: reporttool sample|bodyonly|stampa|pdf ..." << Qt::endl;
+    return 2;
+}

@@ -1,0 +1,493 @@
+// Stampa and what it prints: the selection formula, one job and one list line per copy, the
+// status of failures, and the text of the PDF it writes (pdftotext), company by company.
+#include "reportdata.h"
+#include "reportengine.h"
+#include "reporterrors.h"
+#include "reportoutput.h"
+#include "reportpreview.h"
+#include "reportrenderer.h"
+#include "reporttemplate.h"
+#include "sampledocument.h"
+#include "selectionformula.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A client program folder: the shipped templates and logo, and a Documenti.mdb.
+struct ProgramFolder {
+    QTemporaryDir dir;
+    QString path; // with the trailing separator, as the client keeps it
+    QString pdf;
+
+    ProgramFolder()
+    {
+        path = dir.path() + '/';
+        pdf = dir.filePath("pdf");
+        const QDir templates(VELARIX_SOURCE_DIR "/templates");
+        for (const QString& f : templates.entryList({"*.rpt", "*.png"}, QDir::Files))
+            QFile::copy(templates.filePath(f), path + f);
+    }
+    QString db() const { return path + "Documenti.mdb"; }
+    QStringList pdfs() const { return QDir(pdf).entryList(QDir::Files, QDir::Name); }
+};
+
+struct Recorder {
+    QStringList list;
+    QStringList log;
+    QStringList sequence; // list lines, redraws and log lines in order
+    ReportEngineHooks hooks()
+    {
+        ReportEngineHooks h;
+        h.listAdd = [this](const QString& t) {
+            list << t;
+            sequence << "list:" + t;
+        };
+        h.listRedraw = [this] { sequence << "redraw"; };
+        h.log = [this](const QString& t) {
+            log << t;
+            sequence << "log:" + t;
+        };
+        return h;
+    }
+};
+
+// The printer answers with the scripted results, one per copy.
+class ScriptedEngine : public ReportEngine {
+public:
+    using ReportEngine::ReportEngine;
+    QList<int> results;
+    int jobs = 0;
+
+protected:
+    Failure printCopy(const ReportRenderer&, const QString&, int) override
+    {
+        const int r = results.value(jobs++);
+        return r ? Failure{r, QStringLiteral("stampante occupata")} : Failure::none();
+    }
+};
+
+// The PDF's text line by line, runs of blanks shown as one (pdftotext does not keep the exact
+// number of blanks); pages are separated by form feeds.
+QString pdfText(const QString& pdf, bool* ok)
+{
+    QProcess p;
+    p.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
+    *ok = p.waitForFinished(30000) && p.exitCode() == 0;
+    QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split('\n');
+    for (QString& line : lines) {
+        const bool pageBreak = line.startsWith(QChar(0x0C));
+        line = line.simplified();
+        if (pageBreak)
+            line.prepend(QChar(0x0C));
+    }
+    return lines.join('\n');
+}
+
+bool has(const QString& text, const QString& line)
+{
+    return text.contains(line.simplified());
+}
+
+int pdfPages(const QString& pdf)
+{
+    QProcess p;
+    p.start("pdfinfo", {pdf});
+    p.waitForFinished(30000);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    for (const QString& line : out.split('\n'))
+        if (line.startsWith("Pages:"))
+            return line.mid(6).trimmed().toInt();
+    return -1;
+}
+
+} // namespace
+
+class TestReportEngine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void formula_data();
+    void formula();
+    void copies_data();
+    void copies();
+    void printerResults_data();
+    void printerResults();
+    void setupFailures_data();
+    void setupFailures();
+    void refusedJobsStillListed();
+    void noDefaultPrinter();
+    void pdfContents();
+    void plainOdlLetterhead();
+    void blankTailStartsNoPage();
+    void printableText_data();
+    void printableText();
+    void uniqueNames();
+    void preview();
+
+private:
+    bool havePoppler() const
+    {
+        return !QStandardPaths::findExecutable("pdftotext").isEmpty() &&
+               !QStandardPaths::findExecutable("pdfinfo").isEmpty();
+    }
+};
+
+void TestReportEngine::formula_data()
+{
+    QTest::addColumn<int>("company");
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("FVV 3") << 3 << "FVV"
+                           << "{Testata.Codice} = 3 AND {Riga.Codice} = 3 AND {Totali.Codice} = 3 "
+                              "AND {Ditta.Codice} = 3";
+    QTest::newRow("plain ODL") << 1 << "ODL"
+                               << "{Testata.Codice} = 1 AND {Riga.Codice} = 1 AND {Totali.Codice} = 1";
+    QTest::newRow("ODL_001") << 1 << "ODL_001"
+                             << "{Testata.Codice} = 1 AND {Riga.Codice} = 1 AND {Totali.Codice} = 1 "
+                                "AND {Ditta.Codice} = 1";
+    QTest::newRow("ODL-02") << 12 << "ODL-02"
+                            << "{Testata.Codice} = 12 AND {Riga.Codice} = 12 AND {Totali.Codice} = 12 "
+                               "AND {Ditta.Codice} = 12";
+    QTest::newRow("lower-case odl") << 5 << "odl"
+                                    << "{Testata.Codice} = 5 AND {Riga.Codice} = 5 AND "
+                                       "{Totali.Codice} = 5 AND {Ditta.Codice} = 5";
+    QTest::newRow("negative") << -4 << "FOM" << "";
+    QTest::newRow("zero") << 0 << "ODL" << "";
+}
+
+void TestReportEngine::formula()
+{
+    QFETCH(int, company);
+    QFETCH(QString, report);
+    QFETCH(QString, expected);
+    QCOMPARE(SelectionFormula::text(company, report), expected);
+}
+
+void TestReportEngine::copies_data()
+{
+    QTest::addColumn<int>("copies");
+    QTest::newRow("three") << 3;
+    QTest::newRow("one") << 1;
+    QTest::newRow("none") << 0;
+    QTest::newRow("negative") << -2;
+}
+
+void TestReportEngine::copies()
+{
+    QFETCH(int, copies);
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("ODL", 1, 1).write(folder.db()), QString());
+    QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
+    Recorder rec;
+    ReportEngine engine(folder.path, folder.pdf, rec.hooks());
+
+    QCOMPARE(engine.Stampa(1, "ODL", copies), 0);
+
+    QStringList expected{"log:Stampa"};
+    for (int k = 1; k <= copies; ++k)
+        expected << "list:Stampa " + folder.path + "ODL.rpt - Copia " + QString::number(k)
+                 << "redraw";
+    QCOMPARE(rec.sequence, expected);
+    const QStringList files = folder.pdfs();
+    QCOMPARE(files.size(), std::max(copies, 0));
+    for (int k = 1; k <= copies; ++k) {
+        const QString suffix = "_copia" + QString::number(k) + ".pdf";
+        const auto found = std::count_if(files.begin(), files.end(), [&](const QString& f) {
+            return f.startsWith("ODL_") && f.endsWith(suffix);
+        });
+        QCOMPARE(found, 1);
+    }
+    QCOMPARE(engine.lastPdfFiles().size(), files.size());
+}
+
+void TestReportEngine::printerResults_data()
+{
+    QTest::addColumn<QList<int>>("results");
+    QTest::addColumn<int>("status");
+    QTest::newRow("all printed") << QList<int>{0, 0} << 0;
+    // A failed copy is not hidden by a later one that printed.
+    QTest::newRow("first fails") << QList<int>{20, 0} << 20;
+    QTest::newRow("last fails") << QList<int>{0, 20505} << 20505;
+    QTest::newRow("different failures") << QList<int>{20504, 20505, 0} << 20505;
+}
+
+void TestReportEngine::printerResults()
+{
+    QFETCH(QList<int>, results);
+    QFETCH(int, status);
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("FVV", 3, 1).write(folder.db()), QString());
+    Recorder rec;
+    ScriptedEngine engine(folder.path, QString(), rec.hooks());
+    engine.results = results;
+    QCOMPARE(engine.Stampa(3, "FVV", static_cast<int>(results.size())), status);
+    QCOMPARE(engine.jobs, results.size()); // every copy attempted
+    QCOMPARE(rec.list.size(), results.size());
+    QCOMPARE(rec.list.constLast(),
+             "Stampa " + folder.path + "FVV.rpt - Copia " + QString::number(results.size()));
+    QCOMPARE(rec.log.constFirst(), QString("Stampa"));
+    const auto failures = std::count_if(results.begin(), results.end(), [](int r) { return r; });
+    QCOMPARE(rec.log.size(), 1 + failures); // one log line per failed job, with its number
+    if (status)
+        QVERIFY(rec.log.constLast().startsWith("Stampa Err. " + QString::number(status) + ' '));
+}
+
+void TestReportEngine::setupFailures_data()
+{
+    QTest::addColumn<QString>("report");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("missing template") << "FOM_002" << "" << ReportError::MissingTemplate
+                                      << "FOM_002.rpt";
+    QTest::newRow("broken template") << "ODL" << "template" << ReportError::BadTemplate
+                                     << "ODL.rpt:3: ";
+    QTest::newRow("no database") << "ODL" << "nodb" << ReportError::DatabaseUnreadable
+                                 << "Documenti.mdb";
+    QTest::newRow("not a database") << "ODL" << "garbage" << ReportError::DatabaseUnreadable
+                                     << "Documenti.mdb";
+    QTest::newRow("tables missing") << "ODL" << "notables" << ReportError::DatabaseUnreadable
+                                    << "Testata";
+    QTest::newRow("other company only") << "ODL" << "othercompany" << ReportError::NoDocument
+                                        << "ditta 2";
+}
+
+void TestReportEngine::setupFailures()
+{
+    QFETCH(QString, report);
+    QFETCH(QString, damage);
+    QFETCH(int, status);
+    QFETCH(QString, detail);
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("ODL", damage == "othercompany" ? 1 : 2, 1).write(folder.db()),
+             QString());
+    if (damage == "template") {
+        QFile f(folder.path + "ODL.rpt");
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("page size=A4\nbody x=10 y=40 rows=40 step=4\nbodyy x=1\n");
+    } else if (damage == "nodb") {
+        QVERIFY(QFile::remove(folder.db()));
+    } else if (damage == "garbage") {
+        QVERIFY(QFile::remove(folder.db()));
+        QFile f(folder.db());
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(4096, '\x5a'));
+    } else if (damage == "notables") {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "damage");
+        db.setDatabaseName(folder.db());
+        QVERIFY(db.open());
+        QSqlQuery(db).exec("DROP TABLE Testata");
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("damage");
+
+    Recorder rec;
+    ReportEngine engine(folder.path, folder.pdf, rec.hooks());
+    QCOMPARE(engine.Stampa(2, report, 3), status);
+    // Nothing was printed: no list line, no PDF, and the log says why.
+    QVERIFY(rec.list.isEmpty());
+    QVERIFY(folder.pdfs().isEmpty());
+    QCOMPARE(rec.log.size(), 2);
+    QCOMPARE(rec.log.at(0), QString("Stampa"));
+    QVERIFY2(rec.log.at(1).startsWith("Stampa Err. " + QString::number(status)), qPrintable(rec.log.at(1)));
+    QVERIFY2(rec.log.at(1).contains(detail), qPrintable(rec.log.at(1)));
+    QCOMPARE(engine.lastFailure().number, status);
+    // The database was only read.
+    if (damage.isEmpty() || damage == "othercompany")
+        QVERIFY(QFile::exists(folder.db()));
+    if (damage == "nodb")
+        QVERIFY(!QFile::exists(folder.db()));
+}
+
+void TestReportEngine::refusedJobsStillListed()
+{
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("PRE", 1, 1).write(folder.db()), QString());
+    // The PDF folder is a file: every job is refused, every copy is tried and listed.
+    QFile blocker(folder.pdf);
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    Recorder rec;
+    ReportEngine engine(folder.path, folder.pdf, rec.hooks());
+    QCOMPARE(engine.Stampa(1, "PRE", 2), ReportError::PrintRefused);
+    QCOMPARE(rec.list, (QStringList{"Stampa " + folder.path + "PRE.rpt - Copia 1",
+                                    "Stampa " + folder.path + "PRE.rpt - Copia 2"}));
+    QVERIFY(engine.lastPdfFiles().isEmpty());
+}
+
+void TestReportEngine::noDefaultPrinter()
+{
+    // No print server to ask: there is no default printer, and each copy says so.
+    qputenv("CUPS_SERVER", QDir::temp().filePath("velarix-no-cups.sock").toLocal8Bit());
+    qunsetenv("PRINTER");
+    qunsetenv("LPDEST");
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("FVV", 4, 1).write(folder.db()), QString());
+    Recorder rec;
+    ReportEngine engine(folder.path, QString(), rec.hooks());
+    QCOMPARE(engine.Stampa(4, "FVV", 2), ReportError::NoPrinter);
+    QCOMPARE(rec.list.size(), 2);
+    QCOMPARE(rec.log.constLast(), QString("Stampa Err. 20504 Nessuna stampante predefinita"));
+}
+
+void TestReportEngine::pdfContents()
+{
+    if (!havePoppler())
+        QSKIP("pdftotext/pdfinfo (poppler-utils) not installed");
+    ProgramFolder folder;
+    // Two documents in the tables: the report of company 2 must print only its own records.
+    SampleDocument other("ODL", 1, 1);
+    other.header[0] = "DOCUMENTO DI UN'ALTRA DITTA";
+    for (QString& line : other.body)
+        line = "RIGA ESTRANEA";
+    other.totals[3] = "TOTALE ESTRANEO";
+    QCOMPARE(other.write(folder.db()), QString());
+    SampleDocument doc("ODL", 2, 2);
+    QCOMPARE(doc.write(folder.db()), QString());
+    QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
+
+    // Per-company templates are copies of the kind's template under the report name.
+    QVERIFY(QFile::copy(folder.path + "ODL.rpt", folder.path + "ODL_002.rpt"));
+    Recorder rec;
+    ReportEngine engine(folder.path, folder.pdf, rec.hooks());
+    QCOMPARE(engine.Stampa(2, "ODL_002", 1), 0);
+    QCOMPARE(engine.lastPdfFiles().size(), 1);
+    const QString pdf = engine.lastPdfFiles().constFirst();
+    QCOMPARE(pdfPages(pdf), 2);
+    bool ok = false;
+    const QString text = pdfText(pdf, &ok);
+    QVERIFY(ok);
+    const QStringList pages = text.split(QChar(0x0C));
+
+    // Letterhead of company 2 on both pages, not that of company 1.
+    for (int p = 0; p < 2; ++p) {
+        QVERIFY(pages.at(p).contains("AUTORIPARAZIONI SANTORO & FIGLI S.n.c."));
+        QVERIFY(pages.at(p).contains("70056 Molfetta (BA)"));
+        QVERIFY(pages.at(p).contains("ORDINE DI LAVORO N. 2026/001234"));
+        QVERIFY(has(pages.at(p), QString::fromUtf8("Spett.le  Bianchi Niccolò & C. S.a.s.")));
+    }
+    QVERIFY(!text.contains("OFFICINE MERIDIANA"));
+    QVERIFY(pages.at(0).contains("Pagina 1 di 2"));
+    QVERIFY(pages.at(1).contains("Pagina 2 di 2"));
+    QVERIFY(pages.at(0).contains("Segue alla pagina successiva"));
+
+    // Header, body lines of both pages, totals on the last page only.
+    QVERIFY(text.contains(QString::fromUtf8("20121 Città di Milano (MI)")));
+    QVERIFY(has(text, QString::fromUtf8("Q.tà    Prezzo €   Importo €")));
+    QVERIFY(has(pages.at(0), doc.body.at(0)));
+    QVERIFY(has(pages.at(1), doc.body.at(40)));
+    QVERIFY(!pages.at(0).contains("TOTALE DOCUMENTO"));
+    QVERIFY(has(pages.at(1), doc.totals.at(6)));
+    QVERIFY(pages.at(1).contains(QString::fromUtf8("Note: è necessario ritirare il veicolo")));
+    QVERIFY(text.contains(QString::fromUtf8("€")));
+
+    // Every non-blank body line is printed, as often as it occurs in the document.
+    for (const QString& line : doc.body)
+        if (!line.trimmed().isEmpty())
+            QVERIFY2(text.count(line.simplified()) == doc.body.count(line), qPrintable(line));
+
+    QVERIFY(!text.contains("ALTRA DITTA"));
+    QVERIFY(!text.contains("RIGA ESTRANEA"));
+    QVERIFY(!text.contains("TOTALE ESTRANEO"));
+
+    // The PDF appears complete under its final name: no temporary file is left over.
+    QCOMPARE(QDir(folder.pdf).entryList(QDir::Files | QDir::Hidden).size(), 1);
+}
+
+void TestReportEngine::plainOdlLetterhead()
+{
+    if (!havePoppler())
+        QSKIP("pdftotext (poppler-utils) not installed");
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("ODL", 2, 1).write(folder.db()), QString());
+    QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
+    // The plain ODL report does not filter Ditta: the company's own row is still preferred.
+    const QString out = folder.dir.filePath("odl.pdf");
+    QVERIFY(renderDocumentToPdf(folder.path + "ODL.rpt", folder.db(), 2, out).ok());
+    bool ok = false;
+    const QString text = pdfText(out, &ok);
+    QVERIFY(ok);
+    QVERIFY(text.contains("AUTORIPARAZIONI SANTORO"));
+
+    // ...and with no row for the company, the first company's letterhead stands in.
+    ReportData data;
+    QVERIFY(ReportData::load(folder.db(), 7, "ODL", data).number == ReportError::NoDocument);
+    QCOMPARE(SampleDocument("ODL", 7, 1).write(folder.db()), QString());
+    QVERIFY(ReportData::load(folder.db(), 7, "ODL", data).ok());
+    QCOMPARE(data.letterhead.at(0), QString("OFFICINE MERIDIANA S.r.l."));
+    QVERIFY(ReportData::load(folder.db(), 7, "ODL_007", data).ok());
+    QVERIFY(data.letterhead.at(0).isNull());
+}
+
+void TestReportEngine::blankTailStartsNoPage()
+{
+    ReportTemplate tpl;
+    QVERIFY(ReportTemplate::load(VELARIX_SOURCE_DIR "/templates/ODL.rpt", tpl).ok());
+    ReportData data;
+    data.body = QStringList(40, "riga");
+    QCOMPARE(ReportRenderer(tpl, data).pageCount(), 1);
+    data.body += QStringList(40, QString(80, ' ')); // a page of filler lines
+    QCOMPARE(ReportRenderer(tpl, data).pageCount(), 1);
+    data.body[41] = "x";
+    QCOMPARE(ReportRenderer(tpl, data).pageCount(), 2);
+    data.body.clear();
+    QCOMPARE(ReportRenderer(tpl, data).pageCount(), 1);
+}
+
+void TestReportEngine::printableText_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << "Totale € 12,00" << "Totale € 12,00";
+    QTest::newRow("tab") << "ab\tc" << "ab      c";
+    QTest::newRow("form feed takes no column") << "\fABC  1" << "ABC  1";
+    QTest::newRow("vertical tab and nul") << QString("\vA") + QChar(0) + "B" << "AB";
+}
+
+void TestReportEngine::printableText()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, shown);
+    QCOMPARE(ReportRenderer::printable(line), shown);
+}
+
+void TestReportEngine::uniqueNames()
+{
+    QTemporaryDir dir;
+    const QDateTime when(QDate(2026, 12, 7), QTime(14, 30, 5, 123));
+    const QString first = ReportOutput::uniquePdfPath(dir.path(), "ODL_001-02", 1, when);
+    QCOMPARE(QFileInfo(first).fileName(), QString("ODL_001-02_20261207-143005-123_copia1.pdf"));
+    QFile f(first);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.close();
+    QCOMPARE(QFileInfo(ReportOutput::uniquePdfPath(dir.path(), "ODL_001-02", 1, when)).fileName(),
+             QString("ODL_001-02_20261207-143005-123_copia1-2.pdf"));
+    QCOMPARE(QFileInfo(ReportOutput::uniquePdfPath(dir.path(), "../x y", 2, when)).fileName(),
+             QString("___x_y_20261207-143005-123_copia2.pdf"));
+}
+
+void TestReportEngine::preview()
+{
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("FOM", 2, 3).write(folder.db()), QString());
+    const QString out = folder.dir.filePath("preview/fom.pdf");
+    const Failure f = renderDocumentToPdf(folder.path + "FOM.rpt", folder.db(), 2, out);
+    QVERIFY2(f.ok(), qPrintable(f.description));
+    if (havePoppler())
+        QCOMPARE(pdfPages(out), 3);
+    QCOMPARE(renderDocumentToPdf(folder.path + "FOM.rpt", folder.db(), 2, "/proc/none/x.pdf").number,
+             ReportError::PrintRefused);
+    QCOMPARE(renderDocumentToPdf(folder.path + "XYZ.rpt", folder.db(), 2, out).number,
+             ReportError::MissingTemplate);
+}
+
+QTEST_MAIN(TestReportEngine)
+#include "tst_reportengine.moc"
