@@ -15,6 +15,8 @@ public:
         if (m_switched) [[maybe_unused]]
             int rc = seteuid(0);
     }
+    // False when the test still runs as root (switching was refused): permissions prove nothing.
+    bool effective() const { return geteuid() != 0; }
     Unprivileged(const Unprivileged&) = delete;
     Unprivileged& operator=(const Unprivileged&) = delete;
 
