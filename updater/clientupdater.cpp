@@ -19,34 +19,29 @@ constexpr QFile::Permissions ExecuteBits =
 constexpr QFile::Permissions NormalBits = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
                                           QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
 
-QFile::Permissions normalPermissions(bool executable)
-{
+QFile::Permissions normalPermissions(bool executable) {
     return executable ? NormalBits | ExecuteBits : NormalBits;
 }
 
-Failure fileFailure(const QFileDevice& file)
-{
+Failure fileFailure(const QFileDevice& file) {
     const int number = file.error() == QFileDevice::OpenError ? ErrorNumber::PathFileAccess
-                                                                 : ErrorNumber::DeviceIO;
+                                                              : ErrorNumber::DeviceIO;
     return {number, file.errorString()};
 }
 } // namespace
 
-QString ClientUpdater::installFolderFromArguments(const QStringList& arguments)
-{
+QString ClientUpdater::installFolderFromArguments(const QStringList& arguments) {
     QString folder = arguments.join(QLatin1Char(' ')).trimmed();
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     return folder;
 }
 
-QStringList ClientUpdater::standardFolders()
-{
+QStringList ClientUpdater::standardFolders() {
     return {QStringLiteral("/opt/velarix/"), QStringLiteral("/usr/local/velarix/")};
 }
 
-QString ClientUpdater::probeInstallFolder(const QStringList& folders)
-{
+QString ClientUpdater::probeInstallFolder(const QStringList& folders) {
     for (const QString& folder : folders) {
         QFile probe(folder + QStringLiteral("IPHost.set"));
         if (probe.open(QIODevice::ReadOnly)) {
@@ -57,31 +52,25 @@ QString ClientUpdater::probeInstallFolder(const QStringList& folders)
     return QString();
 }
 
-QString ClientUpdater::readServerHost(const QString& installFolder)
-{
+QString ClientUpdater::readServerHost(const QString& installFolder) {
     return readFirstSettingsValue(installFolder + QStringLiteral("IPHost.set")).trimmed();
 }
 
-QString ClientUpdater::sharePath(const QString& serverHost)
-{
+QString ClientUpdater::sharePath(const QString& serverHost) {
     return QStringLiteral("\\\\") + serverHost + QStringLiteral("\\Velarix\\");
 }
 
 ClientUpdater::ClientUpdater(QString sharePath, QString shareRoot, QString installFolder)
     : m_sharePath(std::move(sharePath)), m_shareRoot(std::move(shareRoot)),
-      m_installFolder(std::move(installFolder))
-{
-}
+      m_installFolder(std::move(installFolder)) {}
 
-void ClientUpdater::setRetry(int attempts, int delayMs)
-{
+void ClientUpdater::setRetry(int attempts, int delayMs) {
     m_attempts = qMax(1, attempts);
     m_retryDelayMs = qMax(0, delayMs);
 }
 
 int ClientUpdater::copyAll(const std::function<void(const QString&)>& status,
-                           const std::function<void(const QString&)>& copyFailed) const
-{
+                           const std::function<void(const QString&)>& copyFailed) const {
     int counter = 0;
     const QString folder =
         SharePath::resolve(m_sharePath + QStringLiteral("Client\\"), m_shareRoot);
@@ -94,8 +83,7 @@ int ClientUpdater::copyAll(const std::function<void(const QString&)>& status,
 
 void ClientUpdater::copyFolder(const QString& shareDir, const QString& relative, int& counter,
                                const std::function<void(const QString&)>& status,
-                               const std::function<void(const QString&)>& copyFailed) const
-{
+                               const std::function<void(const QString&)>& copyFailed) const {
     // The same entries, in the same order, as the client's update check looks at.
     const QFileInfoList entries = QDir(shareDir).entryInfoList(
         QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name);
@@ -134,14 +122,14 @@ void ClientUpdater::copyFolder(const QString& shareDir, const QString& relative,
     }
 }
 
-Failure ClientUpdater::copyFile(const QString& source, const QString& target)
-{
+Failure ClientUpdater::copyFile(const QString& source, const QString& target) {
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly))
         return fileFailure(input);
     const QFileInfo sourceInfo(source);
     if (QFileInfo(target).isDir())
-        return {ErrorNumber::PathFileAccess, QStringLiteral("Il file di destinazione è una cartella")};
+        return {ErrorNumber::PathFileAccess,
+                QStringLiteral("Il file di destinazione è una cartella")};
 
     QTemporaryFile temporary(target + QStringLiteral(".vxupd-XXXXXX"));
     if (!temporary.open())
@@ -174,15 +162,13 @@ Failure ClientUpdater::copyFile(const QString& source, const QString& target)
     return Failure::none();
 }
 
-void ClientUpdater::makeNormal(const QString& target, bool executable)
-{
+void ClientUpdater::makeNormal(const QString& target, bool executable) {
     QFile file(target);
     const bool hasExecute = (file.permissions() & ExecuteBits) != 0;
     file.setPermissions(normalPermissions(executable || hasExecute));
 }
 
-bool ClientUpdater::startClient() const
-{
+bool ClientUpdater::startClient() const {
     return startDetached(m_installFolder + QStringLiteral("VelarixCL"),
                          {QStringLiteral("--after-update")});
 }

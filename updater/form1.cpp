@@ -12,8 +12,7 @@
 
 namespace {
 // A drawn picture of an arrow into a folder, for Image1.
-QPixmap updatePicture()
-{
+QPixmap updatePicture() {
     QPixmap picture(48, 48);
     picture.fill(Qt::transparent);
     QPainter painter(&picture);
@@ -31,8 +30,7 @@ QPixmap updatePicture()
 
 Form1::Form1(UserPrompts& prompts, int intervalMs, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::Form1>()), m_timer1(new QTimer(this)),
-      m_prompts(prompts)
-{
+      m_prompts(prompts) {
     m_ui->setupUi(this);
     m_ui->Image1->setPixmap(updatePicture());
     m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -43,13 +41,11 @@ Form1::Form1(UserPrompts& prompts, int intervalMs, QWidget* parent)
 
 Form1::~Form1() = default;
 
-QString Form1::labelText() const
-{
+QString Form1::labelText() const {
     return m_ui->Label1->text();
 }
 
-bool Form1::load(const QStringList& arguments)
-{
+bool Form1::load(const QStringList& arguments) {
     m_installFolder = ClientUpdater::installFolderFromArguments(arguments);
     if (m_installFolder.isEmpty()) {
         m_installFolder = ClientUpdater::probeInstallFolder(ClientUpdater::standardFolders());
@@ -69,20 +65,17 @@ bool Form1::load(const QStringList& arguments)
     return true;
 }
 
-void Form1::closeEvent(QCloseEvent* event)
-{
+void Form1::closeEvent(QCloseEvent* event) {
     m_timer1->stop();
     QWidget::closeEvent(event);
 }
 
-void Form1::setLabel(const QString& text)
-{
+void Form1::setLabel(const QString& text) {
     m_ui->Label1->setText(text);
     m_ui->Label1->repaint();
 }
 
-void Form1::Timer1_Timer()
-{
+void Form1::Timer1_Timer() {
     m_timer1->stop();
     setLabel(QStringLiteral("Attendere prego..."));
     ClientUpdater updater(m_sharePath, RuntimeEnv::get().shareRoot, m_installFolder);

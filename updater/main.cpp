@@ -4,8 +4,7 @@
 
 #include <QApplication>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     // The installation folder is taken from the raw command line, before Qt removes the options
     // it knows: every word after the program name belongs to it.
     QStringList arguments;

@@ -13,17 +13,14 @@ public:
     bool answerYes = false;
     QString inputAnswer;
 
-    void message(const QString& text, const QString& title, Icon) override
-    {
+    void message(const QString& text, const QString& title, Icon) override {
         messages.append(title + QLatin1Char('|') + text);
     }
-    bool question(const QString& text, const QString& title) override
-    {
+    bool question(const QString& text, const QString& title) override {
         questions.append(title + QLatin1Char('|') + text);
         return answerYes;
     }
-    QString input(const QString& prompt, const QString& title) override
-    {
+    QString input(const QString& prompt, const QString& title) override {
         inputs.append(title + QLatin1Char('|') + prompt);
         return inputAnswer;
     }

@@ -10,8 +10,7 @@ namespace {
 const QString Share = QStringLiteral("\\\\srv\\Velarix\\");
 
 // A file with the given content and modification time; parent folders are created.
-void makeFile(const QString& path, const QDateTime& modified, const QByteArray& content = "x")
-{
+void makeFile(const QString& path, const QDateTime& modified, const QByteArray& content = "x") {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
@@ -20,8 +19,7 @@ void makeFile(const QString& path, const QDateTime& modified, const QByteArray& 
     QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
 }
 
-QDateTime at(const QString& text)
-{
+QDateTime at(const QString& text) {
     return QDateTime::fromString(text, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
@@ -40,8 +38,7 @@ private slots:
     void timeStampIgnoresSeconds();
 };
 
-void UpdateCheckTest::compare_data()
-{
+void UpdateCheckTest::compare_data() {
     QTest::addColumn<Entries>("share");
     QTest::addColumn<Entries>("local");
     QTest::addColumn<int>("status");
@@ -55,8 +52,8 @@ void UpdateCheckTest::compare_data()
     QTest::newRow("missing local file")
         << Entries{{"Copie.txt", t0}} << Entries{} << due << QStringList{"Copie.txt"};
     QTest::newRow("changed within the same minute")
-        << Entries{{"Copie.txt", "2026-03-02 10:15:58"}} << Entries{{"Copie.txt", t0}}
-        << upToDate << QStringList{};
+        << Entries{{"Copie.txt", "2026-03-02 10:15:58"}} << Entries{{"Copie.txt", t0}} << upToDate
+        << QStringList{};
     QTest::newRow("share newer by a minute")
         << Entries{{"Copie.txt", "2026-03-02 10:16:00"}} << Entries{{"Copie.txt", t0}} << due
         << QStringList{"Copie.txt"};
@@ -67,8 +64,8 @@ void UpdateCheckTest::compare_data()
         << Entries{{"Documenti.mdb", t0}} << Entries{{"Documenti.mdb", "2026-03-05 08:00:00"}}
         << upToDate << QStringList{};
     QTest::newRow("local files the share lacks")
-        << Entries{{"Copie.txt", t0}} << Entries{{"Copie.txt", t0}, {"VXCreg.txt", t0}}
-        << upToDate << QStringList{};
+        << Entries{{"Copie.txt", t0}} << Entries{{"Copie.txt", t0}, {"VXCreg.txt", t0}} << upToDate
+        << QStringList{};
     QTest::newRow("stops at the first due entry in name order")
         << Entries{{"a.rpt", t0}, {"b.rpt", "2026-03-02 11:00:00"}, {"c.rpt", t0}}
         << Entries{{"b.rpt", t0}} << due << QStringList{"a.rpt"};
@@ -77,8 +74,8 @@ void UpdateCheckTest::compare_data()
     QTest::newRow("subfolder copied: the folder itself never counts")
         << Entries{{"Modelli/ODL.rpt", t0}, {"Modelli/FOM.rpt", t0}}
         << Entries{{"Modelli/ODL.rpt", t0}, {"Modelli/FOM.rpt", t0}} << upToDate << QStringList{};
-    QTest::newRow("empty subfolder") << Entries{{"Vuota", ""}} << Entries{} << upToDate
-                                     << QStringList{};
+    QTest::newRow("empty subfolder")
+        << Entries{{"Vuota", ""}} << Entries{} << upToDate << QStringList{};
     QTest::newRow("newer file deep in a subfolder")
         << Entries{{"A/B/x.txt", "2026-03-02 12:00:00"}} << Entries{{"A/B/x.txt", t0}} << due
         << QStringList{"A/B/x.txt"};
@@ -87,8 +84,7 @@ void UpdateCheckTest::compare_data()
         << QStringList{"Copie.txt"};
 }
 
-void UpdateCheckTest::compare()
-{
+void UpdateCheckTest::compare() {
     QFETCH(Entries, share);
     QFETCH(Entries, local);
     QFETCH(int, status);
@@ -114,8 +110,7 @@ void UpdateCheckTest::compare()
     QVERIFY(outcome.failure.ok());
 }
 
-void UpdateCheckTest::collectAllListsEveryName()
-{
+void UpdateCheckTest::collectAllListsEveryName() {
     QTemporaryDir root;
     const QString shareRoot = root.path();
     const QString install = root.filePath(QStringLiteral("cl")) + QLatin1Char('/');
@@ -132,8 +127,7 @@ void UpdateCheckTest::collectAllListsEveryName()
     QCOMPARE(check.run(true).status, UpdateCheck::Status::UpdateDue);
 }
 
-void UpdateCheckTest::unreachableShare_data()
-{
+void UpdateCheckTest::unreachableShare_data() {
     QTest::addColumn<QString>("sharePath");
     QTest::addColumn<bool>("withShareRoot");
     QTest::addColumn<bool>("withClientFolder");
@@ -143,8 +137,7 @@ void UpdateCheckTest::unreachableShare_data()
     QTest::newRow("share without a Client folder") << Share << true << false;
 }
 
-void UpdateCheckTest::unreachableShare()
-{
+void UpdateCheckTest::unreachableShare() {
     QFETCH(QString, sharePath);
     QFETCH(bool, withShareRoot);
     QFETCH(bool, withClientFolder);
@@ -158,8 +151,7 @@ void UpdateCheckTest::unreachableShare()
     QVERIFY(outcome.outOfDate.isEmpty());
 }
 
-void UpdateCheckTest::unreadableShareEntryIsAFailure()
-{
+void UpdateCheckTest::unreadableShareEntryIsAFailure() {
     // A link on the share that leads nowhere: its time stamp cannot be read.
     QTemporaryDir root;
     QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("Client"))));
@@ -172,8 +164,7 @@ void UpdateCheckTest::unreadableShareEntryIsAFailure()
     QVERIFY(!outcome.failure.description.isEmpty());
 }
 
-void UpdateCheckTest::timeStampIgnoresSeconds()
-{
+void UpdateCheckTest::timeStampIgnoresSeconds() {
     QCOMPARE(UpdateCheck::timeStamp(at(QStringLiteral("2026-03-02 09:05:59"))),
              Q_INT64_C(202603020905));
 }

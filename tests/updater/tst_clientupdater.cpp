@@ -9,16 +9,14 @@
 namespace {
 const QString Share = QStringLiteral("\\\\srv\\Velarix\\");
 
-void writeFile(const QString& path, const QByteArray& content)
-{
+void writeFile(const QString& path, const QByteArray& content) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
     file.write(content);
 }
 
-QByteArray readFile(const QString& path)
-{
+QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
@@ -29,8 +27,7 @@ struct Folders {
     QString client() const { return root.filePath(QStringLiteral("share/Client")) + '/'; }
     QString shareRoot() const { return root.filePath(QStringLiteral("share")); }
     QString install() const { return root.filePath(QStringLiteral("Velarix CL")) + '/'; }
-    Folders()
-    {
+    Folders() {
         QDir().mkpath(client());
         QDir().mkpath(install());
     }
@@ -42,8 +39,7 @@ struct Run {
     int counter = -1;
 };
 
-Run copy(const Folders& folders, int attempts = 1)
-{
+Run copy(const Folders& folders, int attempts = 1) {
     Run run;
     ClientUpdater updater(Share, folders.shareRoot(), folders.install());
     updater.setRetry(attempts, 0);
@@ -52,8 +48,7 @@ Run copy(const Folders& folders, int attempts = 1)
     return run;
 }
 
-QStringList leftovers(const QString& folder)
-{
+QStringList leftovers(const QString& folder) {
     return QDir(folder).entryList({QStringLiteral("*.vxupd-*")}, QDir::Files | QDir::Hidden);
 }
 } // namespace
@@ -75,8 +70,7 @@ private slots:
     void shareThatCannotBeListed();
 };
 
-void ClientUpdaterTest::installFolderFromArguments_data()
-{
+void ClientUpdaterTest::installFolderFromArguments_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("folder");
     QTest::newRow("none") << QStringList{} << QString();
@@ -88,15 +82,13 @@ void ClientUpdaterTest::installFolderFromArguments_data()
     QTest::newRow("separator added") << QStringList{"/opt/v"} << "/opt/v/";
 }
 
-void ClientUpdaterTest::installFolderFromArguments()
-{
+void ClientUpdaterTest::installFolderFromArguments() {
     QFETCH(QStringList, arguments);
     QFETCH(QString, folder);
     QCOMPARE(ClientUpdater::installFolderFromArguments(arguments), folder);
 }
 
-void ClientUpdaterTest::probe()
-{
+void ClientUpdaterTest::probe() {
     QTemporaryDir root;
     const QString first = root.filePath(QStringLiteral("a")) + '/';
     const QString second = root.filePath(QStringLiteral("b")) + '/';
@@ -110,8 +102,7 @@ void ClientUpdaterTest::probe()
              (QStringList{"/opt/velarix/", "/usr/local/velarix/"}));
 }
 
-void ClientUpdaterTest::serverHost_data()
-{
+void ClientUpdaterTest::serverHost_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("host");
     QTest::newRow("name") << QByteArray("server1\r\n") << "server1";
@@ -120,8 +111,7 @@ void ClientUpdaterTest::serverHost_data()
     QTest::newRow("remark after a comma") << QByteArray("10.0.0.2, ufficio\r\n") << "10.0.0.2";
 }
 
-void ClientUpdaterTest::serverHost()
-{
+void ClientUpdaterTest::serverHost() {
     QFETCH(QByteArray, content);
     QFETCH(QString, host);
     QTemporaryDir root;
@@ -130,8 +120,7 @@ void ClientUpdaterTest::serverHost()
     QCOMPARE(ClientUpdater::readServerHost(root.path() + "/missing/"), QString());
 }
 
-void ClientUpdaterTest::threeFiles()
-{
+void ClientUpdaterTest::threeFiles() {
     Folders folders;
     writeFile(folders.client() + "Copie.txt", "C:\\STAMPE\\,2,1,1,1,1,1,0,0\r\n");
     writeFile(folders.client() + "Documenti.mdb", QByteArray(100000, 'd'));
@@ -157,8 +146,7 @@ void ClientUpdaterTest::threeFiles()
     QVERIFY(leftovers(folders.install()).isEmpty());
 }
 
-void ClientUpdaterTest::subfolderIsCopied()
-{
+void ClientUpdaterTest::subfolderIsCopied() {
     Folders folders;
     writeFile(folders.client() + "A.txt", "a");
     writeFile(folders.client() + "Modelli/Sub/FOM.rpt", "fom");
@@ -173,8 +161,7 @@ void ClientUpdaterTest::subfolderIsCopied()
     QCOMPARE(readFile(folders.install() + "Z.txt"), QByteArray("z"));
 }
 
-void ClientUpdaterTest::readOnlyTargetIsReplacedAndMadeWritable()
-{
+void ClientUpdaterTest::readOnlyTargetIsReplacedAndMadeWritable() {
     Folders folders;
     writeFile(folders.client() + "Copie.txt", "new");
     writeFile(folders.install() + "Copie.txt", "old");
@@ -190,8 +177,7 @@ void ClientUpdaterTest::readOnlyTargetIsReplacedAndMadeWritable()
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
 }
 
-void ClientUpdaterTest::executableStaysExecutable()
-{
+void ClientUpdaterTest::executableStaysExecutable() {
     Folders folders;
     writeFile(folders.client() + "VelarixCL", "#!/bin/sh\n");
     QVERIFY(QFile::setPermissions(folders.client() + "VelarixCL",
@@ -201,8 +187,7 @@ void ClientUpdaterTest::executableStaysExecutable()
     QVERIFY(QFile::permissions(folders.install() + "VelarixCL") & QFile::WriteOwner);
 }
 
-void ClientUpdaterTest::unwritableTargetIsReportedAndTheRestCopied()
-{
+void ClientUpdaterTest::unwritableTargetIsReportedAndTheRestCopied() {
     // A folder standing where a file must go cannot be replaced, whoever runs the test.
     Folders folders;
     writeFile(folders.client() + "A.txt", "a");
@@ -226,8 +211,7 @@ void ClientUpdaterTest::unwritableTargetIsReportedAndTheRestCopied()
     QVERIFY(leftovers(folders.install() + "Modelli").isEmpty());
 }
 
-void ClientUpdaterTest::replaceIsAtomic()
-{
+void ClientUpdaterTest::replaceIsAtomic() {
     // The target is replaced by a rename, never rewritten in place: a reader that holds the old
     // file keeps reading all of it, and a failed copy leaves the old file whole.
     QTemporaryDir root;
@@ -250,8 +234,7 @@ void ClientUpdaterTest::replaceIsAtomic()
     QVERIFY(leftovers(root.path()).isEmpty());
 }
 
-void ClientUpdaterTest::shareThatCannotBeListed()
-{
+void ClientUpdaterTest::shareThatCannotBeListed() {
     QTemporaryDir root;
     ClientUpdater updater(QStringLiteral("\\\\\\Velarix\\"), root.path(), root.path() + '/');
     QStringList status;

@@ -7,24 +7,22 @@
 #include <QTest>
 
 namespace {
-void writeFile(const QString& path, const QByteArray& content)
-{
+void writeFile(const QString& path, const QByteArray& content) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
     file.write(content);
 }
 
-QByteArray readFile(const QString& path)
-{
+QByteArray readFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // A client that only writes its arguments next to itself.
-void writeStandInClient(const QString& install)
-{
-    writeFile(install + "VelarixCL", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/started.txt\"\n");
+void writeStandInClient(const QString& install) {
+    writeFile(install + "VelarixCL",
+              "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/started.txt\"\n");
     QFile::setPermissions(install + "VelarixCL",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -34,8 +32,7 @@ struct Result {
     QString errors;
 };
 
-Result runUpdater(const QStringList& arguments, const QString& shareRoot)
-{
+Result runUpdater(const QStringList& arguments, const QString& shareRoot) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -64,8 +61,7 @@ private slots:
     void copiesAndStartsTheClientAgain();
 };
 
-void UpdaterProgramTest::noArgumentAndNoInstallation()
-{
+void UpdaterProgramTest::noArgumentAndNoInstallation() {
     for (const char* folder : {"/opt/velarix/IPHost.set", "/usr/local/velarix/IPHost.set"}) {
         if (QFile::exists(QString::fromLatin1(folder)))
             QSKIP("a client is installed in a standard folder on this machine");
@@ -76,27 +72,24 @@ void UpdaterProgramTest::noArgumentAndNoInstallation()
              qPrintable(result.errors));
 }
 
-void UpdaterProgramTest::blankHostFileStartsNoClient()
-{
+void UpdaterProgramTest::blankHostFileStartsNoClient() {
     QTemporaryDir root;
     const QString install = root.filePath(QStringLiteral("Program Files/Velarix")) + '/';
     writeFile(install + "IPHost.set", "   \r\n");
     writeStandInClient(install);
 
     // The folder arrives split at its blank, unquoted, as the client passes it.
-    const Result result =
-        runUpdater({root.filePath(QStringLiteral("Program")), QStringLiteral("Files/Velarix/")},
-                   root.path());
+    const Result result = runUpdater(
+        {root.filePath(QStringLiteral("Program")), QStringLiteral("Files/Velarix/")}, root.path());
     QCOMPARE(result.exitCode, 0);
-    QVERIFY2(result.errors.contains(install +
-                                    "IPHost.set non trovato o non configurato nel client!"),
-             qPrintable(result.errors));
+    QVERIFY2(
+        result.errors.contains(install + "IPHost.set non trovato o non configurato nel client!"),
+        qPrintable(result.errors));
     QTest::qWait(300);
     QVERIFY(!QFile::exists(install + "started.txt"));
 }
 
-void UpdaterProgramTest::copiesAndStartsTheClientAgain()
-{
+void UpdaterProgramTest::copiesAndStartsTheClientAgain() {
     QTemporaryDir root;
     const QString share = root.filePath(QStringLiteral("share"));
     const QString install = root.filePath(QStringLiteral("cl dir")) + '/';

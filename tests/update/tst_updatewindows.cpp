@@ -1,0 +1,194 @@
+// The windows Controllo and Cerca, and the two calls the client's start-up makes.
+#include "cerca.h"
+#include "controllo.h"
+#include "scriptedprompts.h"
+#include "serversearchrun.h"
+#include "updatecheckrun.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+const QString Share = QStringLiteral("\\\\srv\\Velarix\\");
+
+void writeFile(const QString& path, const QByteArray& content, const QDateTime& modified) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+    file.write(content);
+    QVERIFY(file.flush());
+    QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+}
+
+struct Workstation {
+    QTemporaryDir root;
+    QString shareRoot() const { return root.filePath(QStringLiteral("share")); }
+    QString install() const { return root.filePath(QStringLiteral("cl")) + '/'; }
+    QStringList log;
+    std::function<void(const QString&)> logger() {
+        return [this](const QString& text) { log.append(text); };
+    }
+};
+} // namespace
+
+class UpdateWindowsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void controlloShowsTheUpdate();
+    void outcomes_data();
+    void outcomes();
+    void pausaLightsOneLampAtATime();
+    void searchWindowRunsTheSearch();
+    void searchWindowWithAKnownServer();
+};
+
+void UpdateWindowsTest::initTestCase() {
+    // Controllo's one second becomes 20 ms.
+    qputenv("VELARIX_TIMER_SCALE", "50");
+}
+
+void UpdateWindowsTest::controlloShowsTheUpdate() {
+    Workstation ws;
+    writeFile(ws.shareRoot() + "/Client/Copie.txt", "x", QDateTime::currentDateTime());
+    QDir().mkpath(ws.install());
+    Controllo window(UpdateCheck(Share, ws.shareRoot(), ws.install()), false, 10);
+    QCOMPARE(window.windowTitle(), QStringLiteral("Attendere..."));
+    QCOMPARE(window.labelText(), QStringLiteral("Avvio in corso...."));
+    QCOMPARE(window.exec(), int(QDialog::Accepted));
+    QCOMPARE(window.labelText(), QStringLiteral("Aggiornamento rilevato...."));
+    QCOMPARE(window.outcome().status, UpdateCheck::Status::UpdateDue);
+}
+
+void UpdateWindowsTest::outcomes_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("afterUpdate");
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QStringList>("log");
+
+    using O = UpdateCheckResult::Outcome;
+    const QString unreachable =
+        QStringLiteral("|Errore di Connessione al Server! Controllare collegamento all'indirizzo: "
+                       "\\\\srv\\Velarix\\");
+    QTest::newRow("up to date") << "current" << false << int(O::UpToDate) << QStringList{}
+                                << QStringList{};
+    QTest::newRow("update found") << "due" << false << int(O::UpdateFound) << QStringList{}
+                                  << QStringList{};
+    QTest::newRow("still due after an update round")
+        << "due" << true << int(O::UpToDate)
+        << QStringList{"|Aggiornamento non completato. File non aggiornati: Copie.txt, "
+                       "Modelli/ODL.rpt"}
+        << QStringList{"Aggiornamento incompleto, file non aggiornati: Copie.txt, "
+                       "Modelli/ODL.rpt"};
+    QTest::newRow("complete after an update round")
+        << "current" << true << int(O::UpToDate) << QStringList{} << QStringList{};
+    QTest::newRow("share unreachable")
+        << "no share" << false << int(O::EndProgram) << QStringList{unreachable} << QStringList{};
+    QTest::newRow("share unreachable after an update round")
+        << "no share" << true << int(O::EndProgram) << QStringList{unreachable} << QStringList{};
+    QTest::newRow("other failure")
+        << "broken link" << false << int(O::EndProgram)
+        << QStringList{"|53 - File non trovato: SHARE/Client/Aggiorna.txt"} << QStringList{};
+}
+
+void UpdateWindowsTest::outcomes() {
+    QFETCH(QString, setup);
+    QFETCH(bool, afterUpdate);
+    QFETCH(int, outcome);
+    QFETCH(QStringList, messages);
+    QFETCH(QStringList, log);
+
+    Workstation ws;
+    const QDateTime now = QDateTime::currentDateTime();
+    QDir().mkpath(ws.install());
+    if (setup != QLatin1String("no share")) {
+        writeFile(ws.shareRoot() + "/Client/Copie.txt", "new", now);
+        writeFile(ws.shareRoot() + "/Client/Modelli/ODL.rpt", "odl", now);
+        writeFile(ws.install() + "Modelli/ODL.rpt", "odl", now);
+        if (setup == QLatin1String("due"))
+            writeFile(ws.install() + "Modelli/ODL.rpt", "odl", now.addSecs(-3600));
+        else
+            writeFile(ws.install() + "Copie.txt", "new", now);
+    }
+    if (setup == QLatin1String("broken link"))
+        QVERIFY(QFile::link(ws.shareRoot() + "/nothing", ws.shareRoot() + "/Client/Aggiorna.txt"));
+
+    ScriptedPrompts prompts;
+    const UpdateCheckResult result = runUpdateCheck(nullptr, Share, ws.shareRoot(), ws.install(),
+                                                    prompts, ws.logger(), afterUpdate);
+    QCOMPARE(int(result.outcome), outcome);
+    for (QString& message : messages)
+        message.replace(QStringLiteral("SHARE"), ws.shareRoot());
+    QCOMPARE(prompts.messages, messages);
+    QCOMPARE(ws.log, log);
+}
+
+void UpdateWindowsTest::pausaLightsOneLampAtATime() {
+    ScriptedPrompts prompts;
+    Cerca window(QString(), QString(), prompts, {});
+    QCOMPARE(window.windowTitle(), QStringLiteral("Form1"));
+    window.show();
+    QList<int> steps;
+    window.setLampObserver([&](int lit) {
+        int count = 0;
+        for (int i = 0; i < 4; ++i)
+            count += window.lampLit(i) ? 1 : 0;
+        QCOMPARE(count, 1);
+        QVERIFY(window.lampLit(lit));
+        steps.append(lit);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    window.Pausa(2.3);
+    QVERIFY(clock.elapsed() >= 2300);
+    // A step at each whole second that passes: two or three in 2.3 s, lamps 0, 1, 2 in turn.
+    QVERIFY2(steps == (QList<int>{0, 1}) || steps == (QList<int>{0, 1, 2}),
+             qPrintable(QString::number(steps.size())));
+}
+
+void UpdateWindowsTest::searchWindowRunsTheSearch() {
+    QTemporaryDir root;
+    qputenv("XDG_CONFIG_HOME", root.filePath(QStringLiteral("config")).toUtf8());
+    const QString install = root.path() + '/';
+    ScriptedPrompts prompts;
+    QStringList status;
+    QStringList scripts;
+    ServerSearch::Hooks hooks;
+    hooks.runScript = [&](const QString& script) {
+        scripts.append(QFileInfo(script).fileName());
+        return true;
+    };
+    hooks.pause = [](double) {};
+    hooks.status = [&](const QString& text) { status.append(text); };
+    prompts.inputAnswer = QStringLiteral("10.1.1.1");
+
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(root.path()); // the work files go into the current directory
+    const QString host = runServerSearch(nullptr, QString(), install, prompts, hooks);
+    QDir::setCurrent(previous);
+
+    QCOMPARE(host, QStringLiteral("10.1.1.1"));
+    QCOMPARE(scripts, QStringList{"TESTSRV.BAT"});
+    QCOMPARE(status, QStringList{"Ricerca Nome Server..."});
+    QVERIFY(QFile::exists(root.filePath(QStringLiteral("TESTSRV.BAT"))));
+    QFile hostFile(install + "IPHost.set");
+    QVERIFY(hostFile.open(QIODevice::ReadOnly));
+    QCOMPARE(hostFile.readAll(), QByteArray("10.1.1.1\r\n"));
+    QVERIFY(QFile::exists(root.filePath(QStringLiteral("config/autostart/VelarixCL.desktop"))));
+}
+
+void UpdateWindowsTest::searchWindowWithAKnownServer() {
+    QTemporaryDir root;
+    ScriptedPrompts prompts;
+    QCOMPARE(runServerSearch(nullptr, QStringLiteral("srv"), root.path() + '/', prompts),
+             QStringLiteral("srv"));
+    QVERIFY(prompts.questions.isEmpty());
+    QVERIFY(!QFile::exists(root.filePath(QStringLiteral("IPHost.set"))));
+}
+
+QTEST_MAIN(UpdateWindowsTest)
+#include "tst_updatewindows.moc"
