@@ -1,6 +1,8 @@
 // Helper for the scripts of the report tests and benchmarks:
 //   reporttool sample KIND COMPANY PAGES DATABASE     one sample document (+ sample letterheads)
-//   reporttool bodyonly KIND PAGES DATABASE           body-only pages, company 1
+//   reporttool bodyonly KIND PAGES DATABASE [TEXT]    body-only pages, company 1; TEXT gets
+//                                                     the same rows as Latin-1 text lines (for
+//                                                     text-to-PDF peers)
 //   reporttool stampa FOLDER REPORT COMPANY COPIES [PDFDIR]
 //                                                     Stampa as the client calls it; prints the
 //                                                     list and log lines and "status N"
@@ -9,6 +11,7 @@
 #include "reportpreview.h"
 #include "sampledocument.h"
 
+#include <QFile>
 #include <QGuiApplication>
 #include <QTextStream>
 
@@ -31,10 +34,19 @@ int main(int argc, char** argv)
         }
         return 0;
     }
-    if (cmd == u"bodyonly" && a.size() == 5) {
+    if (cmd == u"bodyonly" && (a.size() == 5 || a.size() == 6)) {
+        const SampleDocument doc = SampleDocument::bodyOnly(a.at(2), 1, a.at(3).toInt());
         QString e = SampleDocument::clear(a.at(4));
         if (e.isEmpty())
-            e = SampleDocument::bodyOnly(a.at(2), 1, a.at(3).toInt()).write(a.at(4));
+            e = doc.write(a.at(4));
+        if (e.isEmpty() && a.size() == 6) {
+            QByteArray text;
+            for (const QString& line : doc.body)
+                text += line.toLatin1() + '\n';
+            QFile file(a.at(5));
+            if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+                e = file.errorString();
+        }
         if (!e.isEmpty()) {
             err << e << Qt::endl;
             return 1;
