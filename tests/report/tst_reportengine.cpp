@@ -256,6 +256,8 @@ void TestReportEngine::setupFailures_data()
                                      << "Documenti.mdb";
     QTest::newRow("tables missing") << "ODL" << "notables" << ReportError::DatabaseUnreadable
                                     << "Testata";
+    QTest::newRow("locked by a writer") << "ODL" << "locked" << ReportError::DatabaseUnreadable
+                                        << "Documenti.mdb";
     QTest::newRow("other company only") << "ODL" << "othercompany" << ReportError::NoDocument
                                         << "ditta 2";
 }
@@ -288,6 +290,15 @@ void TestReportEngine::setupFailures()
         db.close();
     }
     QSqlDatabase::removeDatabase("damage");
+    QSqlDatabase locker;
+    if (damage == "locked") {
+        // Another program is in the middle of writing the tables.
+        locker = QSqlDatabase::addDatabase("QSQLITE", "locker");
+        locker.setDatabaseName(folder.db());
+        QVERIFY(locker.open());
+        QVERIFY(QSqlQuery(locker).exec("BEGIN EXCLUSIVE"));
+        QVERIFY(QSqlQuery(locker).exec("DELETE FROM Riga"));
+    }
 
     Recorder rec;
     ReportEngine engine(folder.path, folder.pdf, rec.hooks());
@@ -300,6 +311,12 @@ void TestReportEngine::setupFailures()
     QVERIFY2(rec.log.at(1).startsWith("Stampa Err. " + QString::number(status)), qPrintable(rec.log.at(1)));
     QVERIFY2(rec.log.at(1).contains(detail), qPrintable(rec.log.at(1)));
     QCOMPARE(engine.lastFailure().number, status);
+    if (locker.isValid()) {
+        QSqlQuery(locker).exec("ROLLBACK");
+        locker.close();
+        locker = QSqlDatabase();
+        QSqlDatabase::removeDatabase("locker");
+    }
     // The database was only read.
     if (damage.isEmpty() || damage == "othercompany")
         QVERIFY(QFile::exists(folder.db()));
