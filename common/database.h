@@ -22,7 +22,9 @@ class QSqlQuery;
 // Failures: DatabaseNotFound (no such file), DatabaseUnreadable (not an SQLite file, damaged),
 // DatabaseLocked (another connection holds a write lock longer than BusyTimeoutMs),
 // DatabaseReadOnly (the file or its folder cannot be written), DatabaseStatement (syntax, missing
-// table or column), DatabaseClosed (operation on a connection that is not open).
+// table or column), DatabaseClosed (operation on a connection that is not open), DiskFull.
+// Descriptions are Italian, as they reach the activity log, and name the file or the statement.
+// Opening an open Database closes it first.
 // Each Database has its own Qt connection name, so several may be open at once.
 class Database {
 public:

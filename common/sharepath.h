@@ -11,6 +11,7 @@ bool isSharePath(const QString& path);
 // The host part of a share path, empty when there is none.
 QString host(const QString& path);
 // Local path for a share path (backslashes become slashes below shareRoot); other paths unchanged.
-// A share path with an empty host, or resolved with an empty shareRoot, gives an empty string.
+// A share path with an empty host, resolved with an empty shareRoot, or whose ".." segments climb
+// above the share, gives an empty string (a server cannot reach outside its share either).
 QString resolve(const QString& path, const QString& shareRoot);
 } // namespace SharePath

@@ -18,6 +18,8 @@ public:
 };
 
 // Writes each prompt to standard error as one line and answers with the default: OK, No, empty.
+// The line is "<application name>: " + "[<title>] " when a title is given + the text, with line
+// breaks inside the text turned into blanks.
 class UnattendedPrompts : public UserPrompts {
 public:
     void message(const QString& text, const QString& title, Icon icon) override;
