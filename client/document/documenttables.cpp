@@ -3,6 +3,8 @@
 #include "database.h"
 #include "printfile.h"
 
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QVariant>
 
 namespace {
@@ -17,6 +19,8 @@ QString textColumn(int n) {
 } // namespace
 
 DocumentTables::DocumentTables(Database& db) : m_db(db) {}
+
+DocumentTables::~DocumentTables() = default;
 
 Failure DocumentTables::begin() {
     return m_db.beginTransaction();
@@ -39,28 +43,43 @@ Failure DocumentTables::clear() {
 
 Failure DocumentTables::appendBody(int company, const QList<PrintBodyLine>& lines, qsizetype from,
                                    qsizetype count) {
+    // Opening the table proves it is there with its columns, with the appender's failure texts.
     TableAppender riga;
     if (Failure f = riga.open(m_db, QStringLiteral("Riga")))
         return f;
-    const QString codice = QStringLiteral("Codice");
-    const QString number = QStringLiteral("Riga");
-    const QString testo = QStringLiteral("Testo");
-    for (qsizetype i = from; i < from + count; ++i) {
-        const PrintBodyLine& line = lines.at(i);
-        riga.addNew();
-        Failure f = riga.set(codice, company);
-        if (f.ok())
-            f = riga.set(number, line.number);
-        if (f.ok())
-            f = riga.set(testo, notNull(line.text));
-        if (f.ok())
-            f = riga.save();
-        if (f) {
-            riga.close();
-            return f;
-        }
-    }
     riga.close();
+
+    // Several records per statement: one statement per line costs more than the reading.
+    QSqlDatabase handle = m_db.handle();
+    for (qsizetype done = 0; done < count;) {
+        const int rows = int(std::min<qsizetype>(RowsPerInsert, count - done));
+        const bool full = rows == RowsPerInsert;
+        std::unique_ptr<QSqlQuery>& query = full ? m_fullInsert : m_restInsert;
+        if (!query || (!full && m_restRows != rows)) {
+            QString statement;
+            statement = QStringLiteral("INSERT INTO Riga (Codice, Riga, Testo) VALUES ");
+            for (int r = 0; r < rows; ++r)
+                statement += r ? QStringLiteral(",(?,?,?)") : QStringLiteral("(?,?,?)");
+            query = std::make_unique<QSqlQuery>(handle);
+            if (!query->prepare(statement)) {
+                const Failure f = m_db.failureFor(query->lastError(), statement);
+                query.reset();
+                return f;
+            }
+            if (!full)
+                m_restRows = rows;
+        }
+        for (int r = 0; r < rows; ++r) {
+            const PrintBodyLine& line = lines.at(from + done + r);
+            query->bindValue(r * 3, company);
+            query->bindValue(r * 3 + 1, line.number);
+            query->bindValue(r * 3 + 2, notNull(line.text));
+        }
+        if (!query->exec())
+            return m_db.failureFor(query->lastError(), QStringLiteral("INSERT INTO Riga"));
+        query->finish();
+        done += rows;
+    }
     return {};
 }
 

@@ -4,8 +4,10 @@
 
 #include <QList>
 #include <QStringList>
+#include <memory>
 
 class Database;
+class QSqlQuery;
 struct PrintBodyLine;
 
 // The document tables of Documenti.mdb that the import fills: Testata (one header record), Riga
@@ -14,7 +16,10 @@ struct PrintBodyLine;
 // transaction (begin/commit) so a long document costs one flush, not one per line.
 class DocumentTables {
 public:
+    static constexpr int RowsPerInsert = 50;
+
     explicit DocumentTables(Database& db);
+    ~DocumentTables();
 
     Failure begin();
     Failure commit();
@@ -33,4 +38,7 @@ public:
 
 private:
     Database& m_db;
+    std::unique_ptr<QSqlQuery> m_fullInsert; // RowsPerInsert records
+    std::unique_ptr<QSqlQuery> m_restInsert; // the rest of a page
+    int m_restRows = 0;
 };
