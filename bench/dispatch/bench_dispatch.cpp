@@ -15,13 +15,11 @@ class QuietHost : public WatcherHost {
 public:
     bool traceOn = false;
     QStringList traces;
-    QString registryName(int slot) const override
-    {
+    QString registryName(int slot) const override {
         return slot == 1 ? QStringLiteral("PC1") : QString();
     }
     bool sendOnSlot(int, const QString&) override { return true; }
-    void spy(const QString& trace) override
-    {
+    void spy(const QString& trace) override {
         if (traceOn)
             traces.append(QStringLiteral("SpY:") + trace);
     }
@@ -34,12 +32,11 @@ public:
 struct Folder {
     QTemporaryDir root;
     QString local;
-    explicit Folder(int pending)
-    {
+    explicit Folder(int pending) {
         QDir(root.path()).mkdir(QStringLiteral("Stampe"));
         local = root.filePath(QStringLiteral("Stampe"));
-        const QByteArray body = QByteArray("@^01\r\n^ FL:  1\r\n") + QByteArray(2000, 'x')
-                                + "\r\nOperatore PC:PC1 fine\r\n";
+        const QByteArray body = QByteArray("@^01\r\n^ FL:  1\r\n") + QByteArray(2000, 'x') +
+                                "\r\nOperatore PC:PC1 fine\r\n";
         for (int i = 0; i < pending; ++i) {
             QFile f(local + QStringLiteral("/DOC%1.001.PRN").arg(i, 5, 10, QLatin1Char('0')));
             f.open(QIODevice::WriteOnly);
@@ -48,8 +45,7 @@ struct Folder {
     }
 };
 
-void scanWithPending(benchmark::State& state)
-{
+void scanWithPending(benchmark::State& state) {
     Folder folder(int(state.range(0)));
     QuietHost host;
     host.traceOn = state.range(1) != 0;
@@ -69,8 +65,7 @@ BENCHMARK(scanWithPending)
     ->MeasureProcessCPUTime()
     ->UseRealTime();
 
-void periodicPassWithPending(benchmark::State& state)
-{
+void periodicPassWithPending(benchmark::State& state) {
     Folder folder(int(state.range(0)));
     QuietHost host;
     CompanyCodes codes;
@@ -88,8 +83,7 @@ BENCHMARK(periodicPassWithPending)
     ->UseRealTime();
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -21,12 +21,10 @@ class TimingHost : public WatcherHost {
 public:
     QElapsedTimer* clock = nullptr;
     QHash<QString, qint64> sentAt;
-    QString registryName(int slot) const override
-    {
+    QString registryName(int slot) const override {
         return slot == 1 ? QStringLiteral("PC1") : QString();
     }
-    bool sendOnSlot(int, const QString& text) override
-    {
+    bool sendOnSlot(int, const QString& text) override {
         sentAt.insert(text.mid(4).chopped(1), clock->elapsed());
         return true;
     }
@@ -43,8 +41,7 @@ struct Result {
     int lost = 0;
 };
 
-Result run(int files, bool early)
-{
+Result run(int files, bool early) {
     QTemporaryDir dir;
     const QString folder = dir.path() + QLatin1Char('/');
     QElapsedTimer clock;
@@ -107,15 +104,14 @@ Result run(int files, bool early)
 }
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int files = argc > 1 ? qMax(1, atoi(argv[1])) : 20;
     for (bool early : {false, true}) {
         const Result r = run(files, early);
         std::printf("%-28s files=%d median=%.0f ms p95=%.0f ms not announced=%d\n",
-                    early ? "tick + folder notifications" : "1-second tick only", files,
-                    r.median, r.p95, r.lost);
+                    early ? "tick + folder notifications" : "1-second tick only", files, r.median,
+                    r.p95, r.lost);
     }
     return 0;
 }

@@ -8,8 +8,7 @@
 
 namespace {
 // Codice may come back as a real or a text; the list holds whole numbers.
-int roundedCode(const QVariant& value)
-{
+int roundedCode(const QVariant& value) {
     if (value.isNull())
         return 0;
     bool ok = false;
@@ -25,8 +24,7 @@ int roundedCode(const QVariant& value)
 }
 } // namespace
 
-Failure CompanyCodes::load(const QString& connectionText, bool clearFirst)
-{
+Failure CompanyCodes::load(const QString& connectionText, bool clearFirst) {
     Database db;
     if (Failure f = db.open(connectionText))
         return f;
@@ -49,8 +47,7 @@ Failure CompanyCodes::load(const QString& connectionText, bool clearFirst)
     return Failure::none();
 }
 
-bool CompanyCodes::matches(int code) const
-{
+bool CompanyCodes::matches(int code) const {
     for (int value : m_slots) {
         if (value == code)
             return true;

@@ -3,22 +3,20 @@
 #include "printfolderwatcher.h"
 
 namespace {
-// Several notifications for one file (create, rename, attributes) give one scan.
-constexpr int GatherMs = 10;
 // A file is ready exactly one rest period after its time stamp; a little later is safe.
-constexpr int MarginMs = 5;
+constexpr qint64 MarginMs = 5;
+// Never sooner than this after a scan, whatever the time stamps say.
+constexpr qint64 MinimumMs = 50;
 } // namespace
 
 EarlyScan::EarlyScan(PrintFolderWatcher& watcher, QObject* parent)
-    : QObject(parent), m_watcher(watcher)
-{
+    : QObject(parent), m_watcher(watcher) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &EarlyScan::scanWanted);
     connect(&m_notifier, &QFileSystemWatcher::directoryChanged, this, &EarlyScan::folderChanged);
 }
 
-void EarlyScan::setFolder(const QString& localFolder)
-{
+void EarlyScan::setFolder(const QString& localFolder) {
     if (localFolder == m_folder)
         return;
     if (!m_folder.isEmpty())
@@ -29,18 +27,20 @@ void EarlyScan::setFolder(const QString& localFolder)
         m_notifier.addPath(m_folder);
 }
 
-void EarlyScan::folderChanged()
-{
-    if (!m_timer.isActive() || m_timer.remainingTime() > GatherMs)
-        m_timer.start(GatherMs);
+void EarlyScan::folderChanged() {
+    // Something was just created or renamed: a new file can be read one rest period from now,
+    // so there is no point in scanning sooner. Our own renames cost one scan at most.
+    schedule(m_watcher.settings().scanIntervalMs + MarginMs);
 }
 
-void EarlyScan::scanDone()
-{
+void EarlyScan::schedule(qint64 ms) {
+    const int wait = int(qBound<qint64>(MinimumMs, ms, 24 * 3600 * 1000));
+    if (!m_timer.isActive() || m_timer.remainingTime() > wait)
+        m_timer.start(wait);
+}
+
+void EarlyScan::scanDone() {
     const qint64 wait = m_watcher.msUntilNextReady();
-    if (wait < 0)
-        return;
-    const int ms = int(qMin<qint64>(wait + MarginMs, 24 * 3600 * 1000));
-    if (!m_timer.isActive() || m_timer.remainingTime() > ms)
-        m_timer.start(ms);
+    if (wait >= 0)
+        schedule(wait + MarginMs);
 }

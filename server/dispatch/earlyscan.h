@@ -29,6 +29,7 @@ signals:
 
 private:
     void folderChanged();
+    void schedule(qint64 ms);
 
     PrintFolderWatcher& m_watcher;
     QFileSystemWatcher m_notifier;

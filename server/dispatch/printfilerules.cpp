@@ -8,18 +8,15 @@
 
 namespace PrintFileRules {
 
-bool isPending(const QString& name)
-{
+bool isPending(const QString& name) {
     return name.endsWith(QLatin1String(".PRN"), Qt::CaseSensitive);
 }
 
-bool isSetAside(const QString& name)
-{
+bool isSetAside(const QString& name) {
     return name.endsWith(QLatin1String(".ERR"), Qt::CaseSensitive);
 }
 
-double endingValue(const QString& name)
-{
+double endingValue(const QString& name) {
     const QString tail = name.size() > 3 ? name.right(3) : name;
     // Blanks anywhere are skipped, as the management program's own number reader does.
     QString text;
@@ -35,7 +32,9 @@ double endingValue(const QString& name)
             sign = -1.0;
         ++i;
     }
-    auto isDigit = [&](int k) { return k < n && text[k] >= QLatin1Char('0') && text[k] <= QLatin1Char('9'); };
+    auto isDigit = [&](int k) {
+        return k < n && text[k] >= QLatin1Char('0') && text[k] <= QLatin1Char('9');
+    };
     double value = 0.0;
     bool digits = false;
     while (isDigit(i)) {
@@ -75,8 +74,7 @@ double endingValue(const QString& name)
     return sign * value;
 }
 
-QString trimBlanks(const QString& text)
-{
+QString trimBlanks(const QString& text) {
     qsizetype start = 0;
     qsizetype end = text.size();
     while (start < end && text[start] == QLatin1Char(' '))
@@ -86,13 +84,11 @@ QString trimBlanks(const QString& text)
     return text.mid(start, end - start);
 }
 
-QString comparable(const QString& name)
-{
+QString comparable(const QString& name) {
     return trimBlanks(name).toUpper();
 }
 
-QString workstationName(const QString& line)
-{
+QString workstationName(const QString& line) {
     const qsizetype p = line.indexOf(QLatin1String("PC:"));
     if (p < 0)
         return {};
@@ -104,8 +100,7 @@ QString workstationName(const QString& line)
 }
 
 namespace {
-qsizetype lineEndFrom(const QByteArray& bytes, qsizetype from)
-{
+qsizetype lineEndFrom(const QByteArray& bytes, qsizetype from) {
     for (qsizetype i = from; i < bytes.size(); ++i) {
         if (bytes[i] == '\r' || bytes[i] == '\n')
             return i;
@@ -113,8 +108,7 @@ qsizetype lineEndFrom(const QByteArray& bytes, qsizetype from)
     return -1;
 }
 
-qsizetype lineStartBefore(const QByteArray& bytes, qsizetype pos)
-{
+qsizetype lineStartBefore(const QByteArray& bytes, qsizetype pos) {
     for (qsizetype i = pos - 1; i >= 0; --i) {
         if (bytes[i] == '\r' || bytes[i] == '\n')
             return i + 1;
@@ -123,8 +117,7 @@ qsizetype lineStartBefore(const QByteArray& bytes, qsizetype pos)
 }
 } // namespace
 
-WorkstationLine readWorkstationLine(const QString& localPath)
-{
+WorkstationLine readWorkstationLine(const QString& localPath) {
     WorkstationLine result;
     const QFileInfo info(localPath);
     if (!info.exists() && !info.isSymLink()) {

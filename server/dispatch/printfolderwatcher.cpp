@@ -19,20 +19,16 @@ const QString Waiting = QStringLiteral("Attesa....");
 const QString ErrSuffix = QStringLiteral(".ERR");
 const QString PrnSuffix = QStringLiteral(".PRN");
 
-QString number(double value)
-{
+QString number(double value) {
     return QString::number(value, 'g', 6);
 }
 } // namespace
 
 PrintFolderWatcher::PrintFolderWatcher(WatcherHost& host, CompanyCodes& codes)
     : m_host(host), m_codes(codes), m_settings(WatcherSettings::fromEnvironment()),
-      m_clock([] { return QDateTime::currentDateTimeUtc(); })
-{
-}
+      m_clock([] { return QDateTime::currentDateTimeUtc(); }) {}
 
-void PrintFolderWatcher::setPrintFolder(const QString& folder, const QString& shareRoot)
-{
+void PrintFolderWatcher::setPrintFolder(const QString& folder, const QString& shareRoot) {
     if (folder != m_folder) {
         m_waiting.clear();
         m_pending.clear();
@@ -43,13 +39,11 @@ void PrintFolderWatcher::setPrintFolder(const QString& folder, const QString& sh
     m_localFolder = folder.isEmpty() ? QString() : SharePath::resolve(folder, shareRoot);
 }
 
-QString PrintFolderWatcher::localPath(const QString& name) const
-{
+QString PrintFolderWatcher::localPath(const QString& name) const {
     return QDir(m_localFolder).filePath(name);
 }
 
-QStringList PrintFolderWatcher::listEntries() const
-{
+QStringList PrintFolderWatcher::listEntries() const {
     if (m_localFolder.isEmpty())
         return {};
     // Files and folders, "." and ".." as the listing gives them; hidden and special files are
@@ -69,8 +63,7 @@ QStringList PrintFolderWatcher::listEntries() const
     return names;
 }
 
-int PrintFolderWatcher::slotOf(const QString& workstation) const
-{
+int PrintFolderWatcher::slotOf(const QString& workstation) const {
     const QString wanted = workstation.toUpper();
     for (int slot = 1; slot <= WatcherHost::Slots; ++slot) {
         if (comparable(m_host.registryName(slot)) == wanted)
@@ -79,8 +72,7 @@ int PrintFolderWatcher::slotOf(const QString& workstation) const
     return 0;
 }
 
-int PrintFolderWatcher::announce(const QString& path, const QString& workstation)
-{
+int PrintFolderWatcher::announce(const QString& path, const QString& workstation) {
     const int slot = slotOf(workstation);
     if (slot == 0)
         return 0;
@@ -88,13 +80,12 @@ int PrintFolderWatcher::announce(const QString& path, const QString& workstation
     // pending as for an absent workstation instead of counting as delivered.
     if (!m_host.sendOnSlot(slot, Wire::printRequest(path)))
         return 0;
-    m_host.messageList(QStringLiteral("Inviato: ") + path + QStringLiteral(" al pc:")
-                       + trimBlanks(m_host.registryName(slot)));
+    m_host.messageList(QStringLiteral("Inviato: ") + path + QStringLiteral(" al pc:") +
+                       trimBlanks(m_host.registryName(slot)));
     return slot;
 }
 
-bool PrintFolderWatcher::inFlight(const Pending& pending, const QDateTime& now) const
-{
+bool PrintFolderWatcher::inFlight(const Pending& pending, const QDateTime& now) const {
     if (!pending.announcedAt.isValid() || pending.announcedSlot == 0)
         return false;
     if (pending.announcedAt.msecsTo(now) >= m_settings.reofferMs)
@@ -103,31 +94,27 @@ bool PrintFolderWatcher::inFlight(const Pending& pending, const QDateTime& now) 
     return comparable(m_host.registryName(pending.announcedSlot)) == pending.announcedTo;
 }
 
-bool PrintFolderWatcher::setAside(const QString& name, const QString& why)
-{
+bool PrintFolderWatcher::setAside(const QString& name, const QString& why) {
     const QString from = localPath(name);
     if (!QFile::rename(from, from + ErrSuffix))
         return false; // kept as it is; tried again next time
     m_pending.remove(name);
-    m_host.log(QStringLiteral("Stampa messa da parte: ") + m_folder + name + ErrSuffix
-               + QStringLiteral(" (") + why + QStringLiteral(")"));
+    m_host.log(QStringLiteral("Stampa messa da parte: ") + m_folder + name + ErrSuffix +
+               QStringLiteral(" (") + why + QStringLiteral(")"));
     return true;
 }
 
-QString PrintFolderWatcher::holdText(const QString& workstation) const
-{
-    return QStringLiteral("pc:") + workstation + QStringLiteral(" non collegato da ")
-           + number(m_settings.holdMs / 60000.0) + QStringLiteral(" minuti");
+QString PrintFolderWatcher::holdText(const QString& workstation) const {
+    return QStringLiteral("pc:") + workstation + QStringLiteral(" non collegato da ") +
+           number(m_settings.holdMs / 60000.0) + QStringLiteral(" minuti");
 }
 
-QString PrintFolderWatcher::expiryText(const QString& workstation) const
-{
-    return QStringLiteral("pc:") + workstation + QStringLiteral(", non stampata entro ")
-           + number(m_settings.expiryMs / 3600000.0) + QStringLiteral(" ore");
+QString PrintFolderWatcher::expiryText(const QString& workstation) const {
+    return QStringLiteral("pc:") + workstation + QStringLiteral(", non stampata entro ") +
+           number(m_settings.expiryMs / 3600000.0) + QStringLiteral(" ore");
 }
 
-QDateTime PrintFolderWatcher::acceptedAt(const QString& name)
-{
+QDateTime PrintFolderWatcher::acceptedAt(const QString& name) {
     const auto it = m_pending.constFind(name);
     if (it != m_pending.constEnd() && it->acceptedAt.isValid())
         return it->acceptedAt;
@@ -135,8 +122,7 @@ QDateTime PrintFolderWatcher::acceptedAt(const QString& name)
     return QFileInfo(localPath(name)).lastModified().toUTC();
 }
 
-qint64 PrintFolderWatcher::msUntilNextReady() const
-{
+qint64 PrintFolderWatcher::msUntilNextReady() const {
     if (m_waiting.isEmpty())
         return -1;
     const QDateTime now = m_clock();
@@ -150,8 +136,7 @@ qint64 PrintFolderWatcher::msUntilNextReady() const
     return best;
 }
 
-void PrintFolderWatcher::newFileScan()
-{
+void PrintFolderWatcher::newFileScan() {
     m_host.spy(QStringLiteral("Timer1"));
     const QDateTime now = m_clock();
     const quint64 scan = ++m_scanNumber;
@@ -159,8 +144,8 @@ void PrintFolderWatcher::newFileScan()
     const QStringList names = listEntries();
     for (const QString& name : names) {
         m_host.spy(QStringLiteral("1.") + name);
-        if (name == QLatin1String(".") || name == QLatin1String("..") || isPending(name)
-            || isSetAside(name))
+        if (name == QLatin1String(".") || name == QLatin1String("..") || isPending(name) ||
+            isSetAside(name))
             continue;
         m_host.spy(QStringLiteral("1.0"));
         m_currentName.clear();
@@ -270,8 +255,7 @@ void PrintFolderWatcher::newFileScan()
     m_host.spy(QStringLiteral("1.10"));
 }
 
-void PrintFolderWatcher::PRN(int nTimer, const QString& ricPc)
-{
+void PrintFolderWatcher::PRN(int nTimer, const QString& ricPc) {
     const QString n = QString::number(nTimer);
     const QString prefix = QStringLiteral("PRN-") + n;
     m_host.spy(QStringLiteral("PRN-Timer") + n);
@@ -390,8 +374,7 @@ void PrintFolderWatcher::PRN(int nTimer, const QString& ricPc)
     m_host.spy(prefix + QStringLiteral(".6"));
 }
 
-void PrintFolderWatcher::sweepExpired(const QStringList& names, const QDateTime& now)
-{
+void PrintFolderWatcher::sweepExpired(const QStringList& names, const QDateTime& now) {
     // Files the pass did not reach still age: held files past their hold time and files past the
     // expiry are set aside even when the pass stopped before them.
     for (const QString& name : names) {
@@ -411,8 +394,8 @@ void PrintFolderWatcher::sweepExpired(const QStringList& names, const QDateTime&
         if (accepted.msecsTo(now) >= m_settings.expiryMs) {
             if (!haveWorkstation) {
                 const WorkstationLine line = readWorkstationLine(localPath(name));
-                if (line.status != WorkstationLine::Status::Found
-                    && line.status != WorkstationLine::Status::NoLine)
+                if (line.status != WorkstationLine::Status::Found &&
+                    line.status != WorkstationLine::Status::NoLine)
                     continue;
                 workstation = line.name;
             }
@@ -430,8 +413,7 @@ void PrintFolderWatcher::sweepExpired(const QStringList& names, const QDateTime&
     }
 }
 
-bool PrintFolderWatcher::workstationRegistered(const QString& name)
-{
+bool PrintFolderWatcher::workstationRegistered(const QString& name) {
     const QString key = comparable(name);
     bool waiting = false;
     for (Pending& pending : m_pending) {
@@ -440,8 +422,8 @@ bool PrintFolderWatcher::workstationRegistered(const QString& name)
             pending.announcedAt = QDateTime();
             pending.announcedSlot = 0;
         }
-        if (!pending.completed && pending.workstationKnown
-            && comparable(pending.workstation) == key)
+        if (!pending.completed && pending.workstationKnown &&
+            comparable(pending.workstation) == key)
             waiting = true;
     }
     if (waiting)
@@ -455,8 +437,7 @@ bool PrintFolderWatcher::workstationRegistered(const QString& name)
     return false;
 }
 
-void PrintFolderWatcher::completed(const QString& path)
-{
+void PrintFolderWatcher::completed(const QString& path) {
     QString name;
     if (path.startsWith(m_folder, Qt::CaseInsensitive) && !m_folder.isEmpty())
         name = path.mid(m_folder.size());

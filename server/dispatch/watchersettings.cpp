@@ -7,8 +7,7 @@
 
 namespace {
 // A positive number of the given unit, or the default when unset or not a positive number.
-qint64 durationFromEnv(const char* name, double unitMs, qint64 fallback)
-{
+qint64 durationFromEnv(const char* name, double unitMs, qint64 fallback) {
     const QByteArray text = qgetenv(name).trimmed();
     if (text.isEmpty())
         return fallback;
@@ -23,8 +22,7 @@ qint64 durationFromEnv(const char* name, double unitMs, qint64 fallback)
 }
 } // namespace
 
-WatcherSettings WatcherSettings::fromEnvironment()
-{
+WatcherSettings WatcherSettings::fromEnvironment() {
     WatcherSettings s;
     const RuntimeEnv& env = RuntimeEnv::get();
     s.scanIntervalMs = env.interval(1000);

@@ -23,15 +23,13 @@ public:
     std::function<void(const QString&)> onTrace;
 
     QString registryName(int slot) const override { return names.at(slot); }
-    bool sendOnSlot(int slot, const QString& text) override
-    {
+    bool sendOnSlot(int slot, const QString& text) override {
         if (names.at(slot).isEmpty() || refuseSend.at(slot))
             return false;
         sent.append({slot, text});
         return true;
     }
-    void spy(const QString& trace) override
-    {
+    void spy(const QString& trace) override {
         traces.append(trace);
         if (onTrace)
             onTrace(trace);
@@ -41,8 +39,7 @@ public:
     void setStatusLabel(const QString& text) override { labels.append(text); }
     void setScanTimerEnabled(bool on) override { scanTimer.append(on); }
 
-    void clear()
-    {
+    void clear() {
         traces.clear();
         sent.clear();
         logs.clear();

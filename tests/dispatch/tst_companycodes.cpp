@@ -3,9 +3,9 @@
 #include "documentschema.h"
 
 #include <QTemporaryDir>
+#include <QTest>
 #include <algorithm>
 #include <cmath>
-#include <QTest>
 
 class TestCompanyCodes : public QObject {
     Q_OBJECT
@@ -19,8 +19,7 @@ private:
     QString makeDatabase(const QTemporaryDir& dir, const QList<QVariant>& codes);
 };
 
-QString TestCompanyCodes::makeDatabase(const QTemporaryDir& dir, const QList<QVariant>& codes)
-{
+QString TestCompanyCodes::makeDatabase(const QTemporaryDir& dir, const QList<QVariant>& codes) {
     const QString path = dir.filePath(QStringLiteral("Documenti.mdb"));
     if (DocumentSchema::create(path))
         return {};
@@ -28,16 +27,15 @@ QString TestCompanyCodes::makeDatabase(const QTemporaryDir& dir, const QList<QVa
     if (db.open(Database::connectionText(path)))
         return {};
     for (const QVariant& code : codes) {
-        if (db.execute(QStringLiteral("Insert into Ditta (Codice) Values (%1)")
-                           .arg(code.toString())))
+        if (db.execute(
+                QStringLiteral("Insert into Ditta (Codice) Values (%1)").arg(code.toString())))
             return {};
     }
     db.close();
     return Database::connectionText(path);
 }
 
-void TestCompanyCodes::loadsInCodiceOrder()
-{
+void TestCompanyCodes::loadsInCodiceOrder() {
     QTemporaryDir dir;
     QList<QVariant> rows;
     // 25 companies written in a scrambled order: the 21 lowest codes are taken, in order.
@@ -61,15 +59,13 @@ void TestCompanyCodes::loadsInCodiceOrder()
     QVERIFY(!codes.matches(0));               // all 21 slots are filled
 }
 
-void TestCompanyCodes::keepsOrClearsUnfilledSlots_data()
-{
+void TestCompanyCodes::keepsOrClearsUnfilledSlots_data() {
     QTest::addColumn<bool>("clearFirst");
     QTest::newRow("start-up clears") << true;
     QTest::newRow("after a save keeps") << false;
 }
 
-void TestCompanyCodes::keepsOrClearsUnfilledSlots()
-{
+void TestCompanyCodes::keepsOrClearsUnfilledSlots() {
     QFETCH(bool, clearFirst);
     QTemporaryDir dir;
     const QString connection = makeDatabase(dir, {5, 1});
@@ -85,13 +81,12 @@ void TestCompanyCodes::keepsOrClearsUnfilledSlots()
     QCOMPARE(codes.matches(0), clearFirst);
 }
 
-void TestCompanyCodes::unreadableDatabaseKeepsSlots()
-{
+void TestCompanyCodes::unreadableDatabaseKeepsSlots() {
     QTemporaryDir dir;
     CompanyCodes codes;
     codes.set(0, 7);
-    const Failure missing = codes.load(
-        Database::connectionText(dir.filePath(QStringLiteral("none.mdb"))), true);
+    const Failure missing =
+        codes.load(Database::connectionText(dir.filePath(QStringLiteral("none.mdb"))), true);
     QVERIFY(!missing.ok());
     QCOMPARE(codes.at(0), 7);
 

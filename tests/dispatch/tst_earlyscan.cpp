@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,8 +19,7 @@ private slots:
     void stopsWatchingOnEmptyFolder();
 };
 
-void TestEarlyScan::newFileTakenWithoutTick()
-{
+void TestEarlyScan::newFileTakenWithoutTick() {
     QTemporaryDir dir;
     RecordingHost host;
     host.names[1] = QStringLiteral("PC1");
@@ -32,30 +32,42 @@ void TestEarlyScan::newFileTakenWithoutTick()
     QCOMPARE(early.folder(), watcher.localFolder());
 
     QList<QStringList> scans;
+    QList<qint64> sizeSeen;
+    const QString path = dir.filePath(QStringLiteral("X.000"));
     connect(&early, &EarlyScan::scanWanted, this, [&] {
         host.traces.clear();
+        sizeSeen.append(QFileInfo(path).size());
         watcher.newFileScan();
         scans.append(host.traces);
         early.scanDone();
     });
 
-    QFile file(dir.filePath(QStringLiteral("X.000")));
+    // Written in two goes: the second part comes after the folder has already reported the file.
+    QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("@^01\r\n");
+    file.flush();
+    QTest::qWait(400);
+    QVERIFY(scans.isEmpty()); // nothing is scanned before the file could have rested
     file.write("PC:PC1\r\n");
     file.close();
+    const qint64 finalSize = QFileInfo(path).size();
 
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("X.000.PRN"))), 6000);
-    QVERIFY(scans.size() >= 2);
-    // The first scan came from the notification and found the file too fresh to read.
-    QVERIFY(scans.first().contains(QStringLiteral("1.X.000")));
-    QVERIFY(!scans.first().contains(QStringLiteral("1.4")));
-    // Then one timed scan took it: no polling in between.
-    QVERIFY(scans.size() <= 4);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path + QStringLiteral(".PRN")), 6000);
     QCOMPARE(host.sent.size(), 1);
+    // The scan that read the file saw it complete; no polling in between.
+    int reads = 0;
+    for (int i = 0; i < scans.size(); ++i) {
+        if (scans.at(i).contains(QStringLiteral("1.4"))) {
+            ++reads;
+            QCOMPARE(sizeSeen.at(i), finalSize);
+        }
+    }
+    QCOMPARE(reads, 1);
+    QVERIFY(scans.size() <= 3);
 }
 
-void TestEarlyScan::stopsWatchingOnEmptyFolder()
-{
+void TestEarlyScan::stopsWatchingOnEmptyFolder() {
     QTemporaryDir dir;
     RecordingHost host;
     CompanyCodes codes;

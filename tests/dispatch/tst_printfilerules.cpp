@@ -20,30 +20,36 @@ private slots:
     void readMissingAndFolder();
 };
 
-void TestPrintFileRules::workstationName_data()
-{
+void TestPrintFileRules::workstationName_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("name");
-    QTest::newRow("name then text") << "PC:UFFICIO1 rest of line" << "UFFICIO1";
-    QTest::newRow("to end of line") << "PC:UFFICIO1" << "UFFICIO1";
-    QTest::newRow("blank after colon") << "PC: UFFICIO1" << "";
-    QTest::newRow("only blanks") << "  PC:   " << "";
-    QTest::newRow("inside a line") << "Operatore 3   PC:MAGAZZINO  data" << "MAGAZZINO";
-    QTest::newRow("tab is not a blank") << "PC:A\tB C" << "A\tB";
-    QTest::newRow("first PC: counts") << "PC:ONE PC:TWO" << "ONE";
-    QTest::newRow("nothing after colon") << "xxPC:" << "";
-    QTest::newRow("no marker") << "P C:NAME" << "";
+    QTest::newRow("name then text") << "PC:UFFICIO1 rest of line"
+                                    << "UFFICIO1";
+    QTest::newRow("to end of line") << "PC:UFFICIO1"
+                                    << "UFFICIO1";
+    QTest::newRow("blank after colon") << "PC: UFFICIO1"
+                                       << "";
+    QTest::newRow("only blanks") << "  PC:   "
+                                 << "";
+    QTest::newRow("inside a line") << "Operatore 3   PC:MAGAZZINO  data"
+                                   << "MAGAZZINO";
+    QTest::newRow("tab is not a blank") << "PC:A\tB C"
+                                        << "A\tB";
+    QTest::newRow("first PC: counts") << "PC:ONE PC:TWO"
+                                      << "ONE";
+    QTest::newRow("nothing after colon") << "xxPC:"
+                                         << "";
+    QTest::newRow("no marker") << "P C:NAME"
+                               << "";
 }
 
-void TestPrintFileRules::workstationName()
-{
+void TestPrintFileRules::workstationName() {
     QFETCH(QString, line);
     QFETCH(QString, name);
     QCOMPARE(PrintFileRules::workstationName(line), name);
 }
 
-void TestPrintFileRules::endingValue_data()
-{
+void TestPrintFileRules::endingValue_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<double>("value");
     QTest::newRow("company 1") << "X.001" << 1.0;
@@ -62,15 +68,13 @@ void TestPrintFileRules::endingValue_data()
     QTest::newRow("empty") << "" << 0.0;
 }
 
-void TestPrintFileRules::endingValue()
-{
+void TestPrintFileRules::endingValue() {
     QFETCH(QString, name);
     QFETCH(double, value);
     QCOMPARE(PrintFileRules::endingValue(name), value);
 }
 
-void TestPrintFileRules::nameEndings()
-{
+void TestPrintFileRules::nameEndings() {
     QVERIFY(isPending(QStringLiteral("X.001.PRN")));
     QVERIFY(!isPending(QStringLiteral("X.001.prn")));
     QVERIFY(!isPending(QStringLiteral("X.prn")));
@@ -79,8 +83,7 @@ void TestPrintFileRules::nameEndings()
     QVERIFY(!isPending(QStringLiteral("PRN")));
 }
 
-void TestPrintFileRules::readLine_data()
-{
+void TestPrintFileRules::readLine_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("found");
     QTest::addColumn<QString>("name");
@@ -92,8 +95,8 @@ void TestPrintFileRules::readLine_data()
     QTest::newRow("blank after colon") << QByteArray("PC: UFF5\r\n") << true << "";
     QTest::newRow("no line") << QByteArray("@^01\r\nP C:X\r\n") << false << "";
     QTest::newRow("empty file") << QByteArray() << false << "";
-    QTest::newRow("accented name") << QByteArray("PC:CAFF\xC8 z\r\n") << true
-                                   << QStringLiteral("CAFF\u00C8");
+    QTest::newRow("accented name")
+        << QByteArray("PC:CAFF\xC8 z\r\n") << true << QStringLiteral("CAFF\u00C8");
     // The marker far into a big file, cut across the reader's chunks.
     QByteArray big;
     while (big.size() < 16 * 1024 - 1)
@@ -107,8 +110,7 @@ void TestPrintFileRules::readLine_data()
     QTest::newRow("big, no line") << bigNoLine << false << "";
 }
 
-void TestPrintFileRules::readLine()
-{
+void TestPrintFileRules::readLine() {
     QFETCH(QByteArray, content);
     QFETCH(bool, found);
     QFETCH(QString, name);
@@ -120,13 +122,11 @@ void TestPrintFileRules::readLine()
     file.write(content);
     file.close();
     const WorkstationLine line = readWorkstationLine(path);
-    QCOMPARE(line.status,
-             found ? WorkstationLine::Status::Found : WorkstationLine::Status::NoLine);
+    QCOMPARE(line.status, found ? WorkstationLine::Status::Found : WorkstationLine::Status::NoLine);
     QCOMPARE(line.name, name);
 }
 
-void TestPrintFileRules::readMissingAndFolder()
-{
+void TestPrintFileRules::readMissingAndFolder() {
     QTemporaryDir dir;
     QCOMPARE(readWorkstationLine(dir.filePath(QStringLiteral("gone.001"))).status,
              WorkstationLine::Status::NotFound);

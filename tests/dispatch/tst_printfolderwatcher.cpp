@@ -62,8 +62,7 @@ private:
     std::unique_ptr<PrintFolderWatcher> m_watcher;
 };
 
-std::unique_ptr<PrintFolderWatcher> TestPrintFolderWatcher::makeWatcher()
-{
+std::unique_ptr<PrintFolderWatcher> TestPrintFolderWatcher::makeWatcher() {
     auto watcher = std::make_unique<PrintFolderWatcher>(m_host, m_codes);
     watcher->setClock([this] { return m_now; });
     watcher->setScanInterval(1000);
@@ -74,8 +73,7 @@ std::unique_ptr<PrintFolderWatcher> TestPrintFolderWatcher::makeWatcher()
     return watcher;
 }
 
-void TestPrintFolderWatcher::init()
-{
+void TestPrintFolderWatcher::init() {
     TextCodec::select(QStringLiteral("windows-1252"));
     m_root = std::make_unique<QTemporaryDir>();
     QVERIFY(m_root->isValid());
@@ -90,14 +88,12 @@ void TestPrintFolderWatcher::init()
     QCOMPARE(QDir::cleanPath(m_watcher->localFolder()), m_localFolder);
 }
 
-void TestPrintFolderWatcher::cleanup()
-{
+void TestPrintFolderWatcher::cleanup() {
     m_watcher.reset();
     m_root.reset();
 }
 
-void TestPrintFolderWatcher::write(const QString& name, const QByteArray& content, bool rested)
-{
+void TestPrintFolderWatcher::write(const QString& name, const QByteArray& content, bool rested) {
     QFile file(local(name));
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append));
     file.write(content);
@@ -106,21 +102,17 @@ void TestPrintFolderWatcher::write(const QString& name, const QByteArray& conten
                              QFileDevice::FileModificationTime));
 }
 
-QStringList TestPrintFolderWatcher::files() const
-{
-    return QDir(m_localFolder).entryList(QDir::Files | QDir::Dirs | QDir::Hidden
-                                             | QDir::NoDotAndDotDot,
-                                         QDir::Name);
+QStringList TestPrintFolderWatcher::files() const {
+    return QDir(m_localFolder)
+        .entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-QStringList TestPrintFolderWatcher::tracesFrom(const QString& first) const
-{
+QStringList TestPrintFolderWatcher::tracesFrom(const QString& first) const {
     const qsizetype at = m_host.traces.indexOf(first);
     return at < 0 ? QStringList() : m_host.traces.mid(at);
 }
 
-void TestPrintFolderWatcher::emptyFolder()
-{
+void TestPrintFolderWatcher::emptyFolder() {
     m_watcher->newFileScan();
     QCOMPARE(m_host.traces, QStringList({"Timer1", "1..", "1...", "1.10"}));
     QVERIFY(m_host.labels.isEmpty());
@@ -132,15 +124,13 @@ void TestPrintFolderWatcher::emptyFolder()
     QVERIFY(m_host.sent.isEmpty());
 }
 
-void TestPrintFolderWatcher::normalFileTraceAndAnnouncement()
-{
+void TestPrintFolderWatcher::normalFileTraceAndAnnouncement() {
     m_host.names[3] = QStringLiteral("ufficio1");
     write(QStringLiteral("X.001"), "@^01\r\nintestazione\r\nOperatore PC:UFFICIO1 resto\r\n");
     m_watcher->newFileScan();
 
-    QCOMPARE(m_host.traces,
-             QStringList({"Timer1", "1..", "1...", "1.X.001", "1.0", "1.1", "1.3", "1.4", "1.6",
-                          "1.7", "1.8", "1.10"}));
+    QCOMPARE(m_host.traces, QStringList({"Timer1", "1..", "1...", "1.X.001", "1.0", "1.1", "1.3",
+                                         "1.4", "1.6", "1.7", "1.8", "1.10"}));
     QCOMPARE(files(), QStringList({"X.001.PRN"}));
     const QString path = Folder + QStringLiteral("X.001.PRN");
     QCOMPARE(m_host.sent.size(), 1);
@@ -156,8 +146,7 @@ void TestPrintFolderWatcher::normalFileTraceAndAnnouncement()
     QVERIFY(m_host.sent.isEmpty());
 }
 
-void TestPrintFolderWatcher::caseOfNamesAndLowestSlot()
-{
+void TestPrintFolderWatcher::caseOfNamesAndLowestSlot() {
     m_host.names[5] = QStringLiteral(" magazzino ");
     m_host.names[2] = QStringLiteral("MAGAZZINO");
     m_host.names[9] = QStringLiteral("Magazzino");
@@ -168,22 +157,20 @@ void TestPrintFolderWatcher::caseOfNamesAndLowestSlot()
     QCOMPARE(m_host.messages.at(0), "Inviato: " + Folder + "A.002.PRN al pc:MAGAZZINO");
 }
 
-void TestPrintFolderWatcher::companyCodeDecides_data()
-{
+void TestPrintFolderWatcher::companyCodeDecides_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("allCompanies");
     QTest::addColumn<QStringList>("after");
     QTest::newRow("known company") << "X.002" << false << QStringList({"X.002.PRN"});
     QTest::newRow("unknown company") << "X.007" << false << QStringList();
-    QTest::newRow("letters, fewer than 21 companies") << "X.ABC" << false
-                                                      << QStringList({"X.ABC.PRN"});
+    QTest::newRow("letters, fewer than 21 companies")
+        << "X.ABC" << false << QStringList({"X.ABC.PRN"});
     QTest::newRow("letters, 21 companies") << "X.ABC" << true << QStringList();
     QTest::newRow("lower-case prn is new") << "X.prn" << false << QStringList({"X.prn.PRN"});
     QTest::newRow("name without dot") << "LETTERA" << false << QStringList({"LETTERA.PRN"});
 }
 
-void TestPrintFolderWatcher::companyCodeDecides()
-{
+void TestPrintFolderWatcher::companyCodeDecides() {
     QFETCH(QString, name);
     QFETCH(bool, allCompanies);
     QFETCH(QStringList, after);
@@ -199,8 +186,7 @@ void TestPrintFolderWatcher::companyCodeDecides()
     QCOMPARE(m_host.traces.contains(QStringLiteral("1.2")), after.isEmpty());
 }
 
-void TestPrintFolderWatcher::fileWithoutWorkstationLine()
-{
+void TestPrintFolderWatcher::fileWithoutWorkstationLine() {
     m_host.names[1] = QStringLiteral("PC1");
     write(QStringLiteral("X.001"), "@^01\r\nnessuna riga\r\n");
     m_watcher->newFileScan();
@@ -214,8 +200,7 @@ void TestPrintFolderWatcher::fileWithoutWorkstationLine()
     QCOMPARE(files(), QStringList({"X.001.ERR"}));
 }
 
-void TestPrintFolderWatcher::blankAfterColonGivesEmptyName()
-{
+void TestPrintFolderWatcher::blankAfterColonGivesEmptyName() {
     // An empty name matches no registered workstation; with nobody on an empty slot the file waits.
     m_host.names[1] = QStringLiteral("UFFICIO1");
     write(QStringLiteral("X.001"), "PC: UFFICIO1\r\n");
@@ -225,8 +210,7 @@ void TestPrintFolderWatcher::blankAfterColonGivesEmptyName()
     QVERIFY(m_host.traces.contains(QStringLiteral("1.9")));
 }
 
-void TestPrintFolderWatcher::hiddenFilesAndFolders()
-{
+void TestPrintFolderWatcher::hiddenFilesAndFolders() {
     m_host.names[1] = QStringLiteral("PC1");
     write(QStringLiteral(".nascosto.001"), "PC:PC1\r\n");
     QVERIFY(QDir(m_localFolder).mkdir(QStringLiteral("CARTELLA")));
@@ -238,8 +222,7 @@ void TestPrintFolderWatcher::hiddenFilesAndFolders()
     QCOMPARE(files(), QStringList({".nascosto.001", "CARTELLA"}));
 }
 
-void TestPrintFolderWatcher::halfWrittenFileWaits()
-{
+void TestPrintFolderWatcher::halfWrittenFileWaits() {
     m_host.names[1] = QStringLiteral("PC1");
     write(QStringLiteral("X.001"), "PC:PC1\r\n", false);
     m_watcher->newFileScan();
@@ -261,8 +244,7 @@ void TestPrintFolderWatcher::halfWrittenFileWaits()
     QCOMPARE(m_watcher->msUntilNextReady(), -1);
 }
 
-void TestPrintFolderWatcher::growingFileWaits()
-{
+void TestPrintFolderWatcher::growingFileWaits() {
     // The writer keeps its file's time stamp old but the size grows: it waits until a scan sees
     // it unchanged.
     m_host.names[1] = QStringLiteral("PC1");
@@ -280,8 +262,7 @@ void TestPrintFolderWatcher::growingFileWaits()
     QCOMPARE(m_host.sent.size(), 1);
 }
 
-void TestPrintFolderWatcher::unreadableEntryDoesNotEndScan()
-{
+void TestPrintFolderWatcher::unreadableEntryDoesNotEndScan() {
     m_host.names[1] = QStringLiteral("PC1");
     QVERIFY(QDir(m_localFolder).mkdir(QStringLiteral("A.001")));
     write(QStringLiteral("B.001"), "PC:PC1\r\n");
@@ -305,8 +286,7 @@ void TestPrintFolderWatcher::unreadableEntryDoesNotEndScan()
     }
 }
 
-void TestPrintFolderWatcher::vanishedFileEndsScan()
-{
+void TestPrintFolderWatcher::vanishedFileEndsScan() {
     m_host.names[1] = QStringLiteral("PC1");
     write(QStringLiteral("A.001"), "PC:PC1\r\n");
     write(QStringLiteral("B.001"), "PC:PC1\r\n");
@@ -323,8 +303,7 @@ void TestPrintFolderWatcher::vanishedFileEndsScan()
     QCOMPARE(files(), QStringList({"B.001.PRN"}));
 }
 
-void TestPrintFolderWatcher::renameClashDropsNewFile()
-{
+void TestPrintFolderWatcher::renameClashDropsNewFile() {
     m_host.names[1] = QStringLiteral("PC1");
     write(QStringLiteral("X.001.PRN"), "PC:PC1 vecchio\r\n");
     write(QStringLiteral("X.001"), "PC:PC1 nuovo\r\n");
@@ -337,8 +316,7 @@ void TestPrintFolderWatcher::renameClashDropsNewFile()
     QCOMPARE(m_host.sent.at(0).second, "DIR:" + Folder + "X.001.PRN\r");
 }
 
-void TestPrintFolderWatcher::passWithWantedWorkstation()
-{
+void TestPrintFolderWatcher::passWithWantedWorkstation() {
     m_host.names[1] = QStringLiteral("ALTRO");
     m_host.names[4] = QStringLiteral("voluto");
     write(QStringLiteral("A.001.PRN"), "PC:ALTRO\r\n");
@@ -346,11 +324,10 @@ void TestPrintFolderWatcher::passWithWantedWorkstation()
     write(QStringLiteral("C.001.PRN"), "PC:VOLUTO\r\n");
     write(QStringLiteral("D.001.PRN"), "PC:VOLUTO\r\n");
     m_watcher->PRN(5, QStringLiteral(" Voluto "));
-    QCOMPARE(m_host.traces,
-             QStringList({"PRN-Timer5", "PRN-5.A.001.PRN", "PRN-5.0", "PRN-5.1", "PRN-5.2",
-                          "PRN-5.B.001.PRN", "PRN-5.0", "PRN-5.1", "PRN-5.2", "PRN-5.3",
-                          "PRN-5.C.001.PRN", "PRN-5.0", "PRN-5.1", "PRN-5.2", "PRN-5.4",
-                          "PRN-5.5", "PRN-5.6"}));
+    QCOMPARE(m_host.traces, QStringList({"PRN-Timer5", "PRN-5.A.001.PRN", "PRN-5.0", "PRN-5.1",
+                                         "PRN-5.2", "PRN-5.B.001.PRN", "PRN-5.0", "PRN-5.1",
+                                         "PRN-5.2", "PRN-5.3", "PRN-5.C.001.PRN", "PRN-5.0",
+                                         "PRN-5.1", "PRN-5.2", "PRN-5.4", "PRN-5.5", "PRN-5.6"}));
     QCOMPARE(m_host.sent.size(), 1);
     QCOMPARE(m_host.sent.at(0), qMakePair(4, "DIR:" + Folder + "C.001.PRN\r"));
     // The other workstation's file is untouched; the one without workstation line is set aside.
@@ -360,8 +337,7 @@ void TestPrintFolderWatcher::passWithWantedWorkstation()
     QCOMPARE(m_host.scanTimer, QList<bool>({false, true}));
 }
 
-void TestPrintFolderWatcher::periodicPassAnnouncesOneFile()
-{
+void TestPrintFolderWatcher::periodicPassAnnouncesOneFile() {
     m_host.names[2] = QStringLiteral("PC2");
     write(QStringLiteral("A.001.PRN"), "PC:ASSENTE\r\n");
     write(QStringLiteral("B.001.PRN"), "PC:PC2\r\n");
@@ -376,8 +352,7 @@ void TestPrintFolderWatcher::periodicPassAnnouncesOneFile()
     QCOMPARE(m_host.traces.last(), QStringLiteral("PRN-2.6"));
 }
 
-void TestPrintFolderWatcher::vanishedFileEndsPass()
-{
+void TestPrintFolderWatcher::vanishedFileEndsPass() {
     m_host.names[2] = QStringLiteral("PC2");
     write(QStringLiteral("A.001.PRN"), "PC:PC2\r\n");
     write(QStringLiteral("B.001.PRN"), "PC:PC2\r\n");
@@ -391,8 +366,7 @@ void TestPrintFolderWatcher::vanishedFileEndsPass()
     QCOMPARE(m_host.scanTimer, QList<bool>({false, true}));
 }
 
-void TestPrintFolderWatcher::heldFileDeliveredAfterRegistration()
-{
+void TestPrintFolderWatcher::heldFileDeliveredAfterRegistration() {
     write(QStringLiteral("X.001"), "PC:PORTATILE\r\n");
     m_watcher->newFileScan();
     QCOMPARE(files(), QStringList({"X.001.PRN"}));
@@ -411,15 +385,22 @@ void TestPrintFolderWatcher::heldFileDeliveredAfterRegistration()
     QCOMPARE(m_host.sent.size(), 1);
     QCOMPARE(m_host.sent.at(0), qMakePair(7, "DIR:" + Folder + "X.001.PRN\r"));
 
-    // Once delivered, the hold no longer runs even if the workstation leaves again.
+    // Delivered but not completed, and the workstation leaves again: the hold counts from the
+    // moment a pass finds it away, not from acceptance.
     m_host.names[7].clear();
     advance(6 * 60 * 1000);
     m_watcher->PRN(2, QString());
     QCOMPARE(files(), QStringList({"X.001.PRN"}));
+    advance(9 * 60 * 1000);
+    m_watcher->PRN(2, QString());
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+    advance(2 * 60 * 1000);
+    m_watcher->PRN(2, QString());
+    QCOMPARE(files(), QStringList({"X.001.PRN.ERR"}));
+    QCOMPARE(m_host.logs.size(), 1);
 }
 
-void TestPrintFolderWatcher::holdExpirySetsAside()
-{
+void TestPrintFolderWatcher::holdExpirySetsAside() {
     m_host.names[1] = QStringLiteral("ALTRO");
     write(QStringLiteral("X.001"), "PC:PORTATILE\r\n");
     write(QStringLiteral("Y.001"), "PC:ALTRO\r\n");
@@ -440,8 +421,7 @@ void TestPrintFolderWatcher::holdExpirySetsAside()
     QVERIFY(m_host.logs.at(0).contains(QStringLiteral("PORTATILE")));
 }
 
-void TestPrintFolderWatcher::fairnessAcrossFailingFiles()
-{
+void TestPrintFolderWatcher::fairnessAcrossFailingFiles() {
     // Three files whose printing keeps failing (no completion ever comes): each periodic pass
     // offers the next one, so all get their turn.
     m_host.names[3] = QStringLiteral("PC3");
@@ -457,12 +437,11 @@ void TestPrintFolderWatcher::fairnessAcrossFailingFiles()
         offered.append(m_host.sent.at(0).second.mid(Folder.size() + 4).chopped(1));
         advance(60 * 1000);
     }
-    QCOMPARE(offered, QStringList({"A.001.PRN", "C.001.PRN", "D.001.PRN", "A.001.PRN",
-                                   "C.001.PRN", "D.001.PRN"}));
+    QCOMPARE(offered, QStringList({"A.001.PRN", "C.001.PRN", "D.001.PRN", "A.001.PRN", "C.001.PRN",
+                                   "D.001.PRN"}));
 }
 
-void TestPrintFolderWatcher::expiryAfterAcceptance()
-{
+void TestPrintFolderWatcher::expiryAfterAcceptance() {
     m_host.names[1] = QStringLiteral("PC1");
     write(QStringLiteral("X.001"), "PC:PC1\r\n");
     m_watcher->newFileScan();
@@ -483,8 +462,7 @@ void TestPrintFolderWatcher::expiryAfterAcceptance()
     QVERIFY(m_host.logs.at(0).contains(QStringLiteral("24 ore")));
 }
 
-void TestPrintFolderWatcher::expirySurvivesRestart()
-{
+void TestPrintFolderWatcher::expirySurvivesRestart() {
     // Accepted by one run of the server, expired in the next: the time of acceptance is the
     // pending file's own time stamp. The file is not reached by the pass (an earlier file is
     // offered), the sweep still finds it.
@@ -513,8 +491,7 @@ void TestPrintFolderWatcher::expirySurvivesRestart()
     QVERIFY(m_host.logs.join(QLatin1Char('\n')).contains(QStringLiteral("LONTANO")));
 }
 
-void TestPrintFolderWatcher::noDoubleAnnouncement()
-{
+void TestPrintFolderWatcher::noDoubleAnnouncement() {
     m_host.names[2] = QStringLiteral("PC2");
     write(QStringLiteral("A.001"), "PC:PC2\r\n");
     write(QStringLiteral("B.001"), "PC:PC2\r\n");
@@ -539,8 +516,7 @@ void TestPrintFolderWatcher::noDoubleAnnouncement()
     QCOMPARE(m_host.sent.size(), 4);
 }
 
-void TestPrintFolderWatcher::completedFileNeverAnnouncedAgain()
-{
+void TestPrintFolderWatcher::completedFileNeverAnnouncedAgain() {
     m_host.names[2] = QStringLiteral("PC2");
     write(QStringLiteral("A.001"), "PC:PC2\r\n");
     write(QStringLiteral("B.001"), "PC:PC2\r\n");
@@ -565,8 +541,7 @@ void TestPrintFolderWatcher::completedFileNeverAnnouncedAgain()
     QCOMPARE(m_host.sent.at(1).second, "DIR:" + Folder + "A.001.PRN\r");
 }
 
-void TestPrintFolderWatcher::settingsFromEnvironment()
-{
+void TestPrintFolderWatcher::settingsFromEnvironment() {
     qputenv("VELARIX_HOLD_MINUTES", "0.5");
     qputenv("VELARIX_EXPIRY_HOURS", "2");
     WatcherSettings s = WatcherSettings::fromEnvironment();
