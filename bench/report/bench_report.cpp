@@ -24,8 +24,7 @@ const char* const BodyOnlyTemplate = "page size=A4\n"
                                      "margins left=10 top=10 right=10 bottom=10\n"
                                      "body x=20 y=15 rows=40 step=6.5 font=default\n";
 
-void renderPages(benchmark::State& state, const ReportTemplate& tpl)
-{
+void renderPages(benchmark::State& state, const ReportTemplate& tpl) {
     const int pages = static_cast<int>(state.range(0));
     ReportData data;
     data.body = SampleDocument::bodyOnly("ODL", 1, pages).body;
@@ -46,8 +45,7 @@ void renderPages(benchmark::State& state, const ReportTemplate& tpl)
         benchmark::Counter(double(pages) * state.iterations(), benchmark::Counter::kIsRate);
 }
 
-void BM_RenderBodyOnly(benchmark::State& state)
-{
+void BM_RenderBodyOnly(benchmark::State& state) {
     ReportTemplate tpl;
     if (ReportTemplate::parse(BodyOnlyTemplate, "bench.rpt", ".", tpl)) {
         state.SkipWithError("template");
@@ -57,8 +55,7 @@ void BM_RenderBodyOnly(benchmark::State& state)
 }
 BENCHMARK(BM_RenderBodyOnly)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_RenderOdlBody(benchmark::State& state)
-{
+void BM_RenderOdlBody(benchmark::State& state) {
     ReportTemplate tpl;
     if (ReportTemplate::load(VELARIX_SOURCE_DIR "/templates/ODL.rpt", tpl)) {
         state.SkipWithError("template");
@@ -68,8 +65,7 @@ void BM_RenderOdlBody(benchmark::State& state)
 }
 BENCHMARK(BM_RenderOdlBody)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-void BM_PreviewFromDatabase(benchmark::State& state)
-{
+void BM_PreviewFromDatabase(benchmark::State& state) {
     const int pages = static_cast<int>(state.range(0));
     QTemporaryDir dir;
     const QString db = dir.filePath("Documenti.mdb");
@@ -96,8 +92,7 @@ BENCHMARK(BM_PreviewFromDatabase)->Arg(100)->Unit(benchmark::kMillisecond)->UseR
 
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -15,8 +15,7 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QStringList a = app.arguments();
     QTextStream out(stdout);

@@ -8,13 +8,11 @@
 
 namespace {
 
-QString fit(const QString& text, int width = 80)
-{
+QString fit(const QString& text, int width = 80) {
     return text.leftJustified(width, u' ', true);
 }
 
-QString money(double value)
-{
+QString money(double value) {
     // Italian amounts: thousands with '.', decimals with ','.
     QString s = QString::number(value, 'f', 2);
     QString whole = s.section(u'.', 0, 0);
@@ -48,8 +46,7 @@ const Item Items[] = {
 
 } // namespace
 
-SampleDocument::Geometry SampleDocument::geometry(const QString& kind)
-{
+SampleDocument::Geometry SampleDocument::geometry(const QString& kind) {
     if (kind.startsWith(QStringLiteral("PRE")))
         return {14, 35};
     if (kind.startsWith(QStringLiteral("FOM")))
@@ -60,8 +57,7 @@ SampleDocument::Geometry SampleDocument::geometry(const QString& kind)
 }
 
 SampleDocument::SampleDocument(QString kind, int companyCode, int pages)
-    : m_kind(std::move(kind)), m_company(companyCode)
-{
+    : m_kind(std::move(kind)), m_company(companyCode) {
     const Geometry g = geometry(m_kind);
     const QString title = m_kind.startsWith(QStringLiteral("PRE"))   ? QStringLiteral("PREVENTIVO")
                           : m_kind.startsWith(QStringLiteral("FOM")) ? QStringLiteral("FATTURA")
@@ -69,23 +65,31 @@ SampleDocument::SampleDocument(QString kind, int companyCode, int pages)
                               ? QStringLiteral("FATTURA VENDITA VEICOLO")
                               : QStringLiteral("ORDINE DI LAVORO");
     header = QStringList{
-        fit(QStringLiteral("                                             %1 N. 2026/001234").arg(title)),
-        fit(QStringLiteral("                                             Data: 07/12/2026   Pag. 1")),
+        fit(QStringLiteral("                                             %1 N. 2026/001234")
+                .arg(title)),
+        fit(QStringLiteral(
+            "                                             Data: 07/12/2026   Pag. 1")),
         fit(QString()),
         fit(QStringLiteral("Spett.le  Bianchi Niccolò & C. S.a.s.        Cod. cliente: 004512")),
         fit(QStringLiteral("          Via Garibaldi, 12                  P.IVA: 01234567890")),
         fit(QStringLiteral("          20121 Città di Milano (MI)         Cond. pag.: 30 gg d.f.")),
         fit(QString()),
         fit(QStringLiteral("Veicolo: Fiat Panda 1.2 Easy    Targa: GA 123 BC    Km: 45.230")),
-        fit(QStringLiteral("Telaio: ZFA31200003456789       Immatric.: 03/2019  Accettatore: Sig.ra Lucà")),
-        fit(QStringLiteral("Lavori richiesti: tagliando, controllo freni, rumore sospensione anteriore")),
+        fit(QStringLiteral(
+            "Telaio: ZFA31200003456789       Immatric.: 03/2019  Accettatore: Sig.ra Lucà")),
+        fit(QStringLiteral(
+            "Lavori richiesti: tagliando, controllo freni, rumore sospensione anteriore")),
         fit(QString()),
         fit(QString(80, u'-')),
-        fit(QStringLiteral("Codice        Descrizione                          Q.tà    Prezzo €   Importo €")),
+        fit(QStringLiteral(
+            "Codice        Descrizione                          Q.tà    Prezzo €   Importo €")),
         fit(QString(80, u'-')),
     };
     while (header.size() < g.headerLines)
-        header.insert(11, fit(QStringLiteral("Riferimento ordine: DDT n. 4567 del 02/12/2026 - Reparto: officina meccanica")));
+        header.insert(
+            11,
+            fit(QStringLiteral(
+                "Riferimento ordine: DDT n. 4567 del 02/12/2026 - Reparto: officina meccanica")));
 
     double total = 0;
     int n = 0;
@@ -111,24 +115,30 @@ SampleDocument::SampleDocument(QString kind, int companyCode, int pages)
     const double vat = total * 0.22;
     totals = QStringList{
         fit(QString(80, u'-')),
-        fit(QStringLiteral("Note: è necessario ritirare il veicolo entro le ore 18 del giorno successivo.")),
+        fit(QStringLiteral(
+            "Note: è necessario ritirare il veicolo entro le ore 18 del giorno successivo.")),
         fit(QString()),
-        fit(QStringLiteral("                                          Totale imponibile € %1").arg(money(total), 15)),
-        fit(QStringLiteral("                                          IVA 22%            € %1").arg(money(vat), 15)),
-        fit(QStringLiteral("                                          Sconto             € %1").arg(money(0), 15)),
-        fit(QStringLiteral("                                          TOTALE DOCUMENTO   € %1").arg(money(total + vat), 15)),
+        fit(QStringLiteral("                                          Totale imponibile € %1")
+                .arg(money(total), 15)),
+        fit(QStringLiteral("                                          IVA 22%            € %1")
+                .arg(money(vat), 15)),
+        fit(QStringLiteral("                                          Sconto             € %1")
+                .arg(money(0), 15)),
+        fit(QStringLiteral("                                          TOTALE DOCUMENTO   € %1")
+                .arg(money(total + vat), 15)),
         fit(QString()),
-        fit(QStringLiteral("Pagamento: bonifico bancario - IBAN IT60 X054 2811 1010 0000 0123 456")),
+        fit(QStringLiteral(
+            "Pagamento: bonifico bancario - IBAN IT60 X054 2811 1010 0000 0123 456")),
         fit(QStringLiteral("Garanzia ricambi 24 mesi; manodopera garantita 12 mesi.")),
         fit(QString()),
         fit(QStringLiteral("Firma del cliente per accettazione: ______________________________")),
         fit(QString()),
-        QStringLiteral("Documento emesso ai sensi del D.P.R. 633/72 - operazione soggetta a IVA ordinaria - grazie per la preferenza"),
+        QStringLiteral("Documento emesso ai sensi del D.P.R. 633/72 - operazione soggetta a IVA "
+                       "ordinaria - grazie per la preferenza"),
     };
 }
 
-SampleDocument SampleDocument::bodyOnly(const QString& kind, int companyCode, int pages)
-{
+SampleDocument SampleDocument::bodyOnly(const QString& kind, int companyCode, int pages) {
     SampleDocument doc(kind, companyCode, 1);
     const Geometry g = geometry(kind);
     doc.header = QStringList();
@@ -144,16 +154,14 @@ namespace {
 
 class Connection {
 public:
-    explicit Connection(const QString& path)
-    {
+    explicit Connection(const QString& path) {
         static int counter = 0;
         m_name = QStringLiteral("sampledocument_%1").arg(++counter);
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
         db.setDatabaseName(path);
         db.open();
     }
-    ~Connection()
-    {
+    ~Connection() {
         {
             QSqlDatabase db = QSqlDatabase::database(m_name, false);
             db.close();
@@ -166,8 +174,7 @@ private:
     QString m_name;
 };
 
-QString createTables(QSqlDatabase db)
-{
+QString createTables(QSqlDatabase db) {
     QStringList testo, totali, ditta;
     for (int i = 1; i <= 16; ++i)
         testo << QStringLiteral("Testo%1 TEXT").arg(i);
@@ -176,10 +183,14 @@ QString createTables(QSqlDatabase db)
     for (int i = 1; i <= 8; ++i)
         ditta << QStringLiteral("Intestazione%1 TEXT").arg(i);
     const QStringList statements{
-        QStringLiteral("CREATE TABLE IF NOT EXISTS Testata (Codice INTEGER, %1)").arg(testo.join(u',')),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS Riga (Codice INTEGER, Riga INTEGER, Testo TEXT)"),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS Totali (Codice INTEGER, %1)").arg(totali.join(u',')),
-        QStringLiteral("CREATE TABLE IF NOT EXISTS Ditta (Codice INTEGER, %1)").arg(ditta.join(u','))};
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Testata (Codice INTEGER, %1)")
+            .arg(testo.join(u',')),
+        QStringLiteral(
+            "CREATE TABLE IF NOT EXISTS Riga (Codice INTEGER, Riga INTEGER, Testo TEXT)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Totali (Codice INTEGER, %1)")
+            .arg(totali.join(u',')),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Ditta (Codice INTEGER, %1)")
+            .arg(ditta.join(u','))};
     for (const QString& s : statements) {
         QSqlQuery q(db);
         if (!q.exec(s))
@@ -190,8 +201,7 @@ QString createTables(QSqlDatabase db)
 
 } // namespace
 
-QString SampleDocument::write(const QString& databasePath) const
-{
+QString SampleDocument::write(const QString& databasePath) const {
     Connection c(databasePath);
     QSqlDatabase db = c.db();
     if (!db.isOpen())
@@ -206,7 +216,8 @@ QString SampleDocument::write(const QString& databasePath) const
             cols << QStringLiteral("Testo%1").arg(i);
             marks << QStringLiteral("?");
         }
-        q.prepare(QStringLiteral("INSERT INTO Testata (%1) VALUES (%2)").arg(cols.join(u','), marks.join(u',')));
+        q.prepare(QStringLiteral("INSERT INTO Testata (%1) VALUES (%2)")
+                      .arg(cols.join(u','), marks.join(u',')));
         q.addBindValue(m_company);
         for (const QString& h : header)
             q.addBindValue(h);
@@ -227,7 +238,8 @@ QString SampleDocument::write(const QString& databasePath) const
             cols << QStringLiteral("Testo%1").arg(i);
             marks << QStringLiteral("?");
         }
-        q.prepare(QStringLiteral("INSERT INTO Totali (%1) VALUES (%2)").arg(cols.join(u','), marks.join(u',')));
+        q.prepare(QStringLiteral("INSERT INTO Totali (%1) VALUES (%2)")
+                      .arg(cols.join(u','), marks.join(u',')));
         q.addBindValue(m_company);
         for (const QString& t : totals)
             q.addBindValue(t);
@@ -238,8 +250,7 @@ QString SampleDocument::write(const QString& databasePath) const
     return {};
 }
 
-QString SampleDocument::clear(const QString& databasePath)
-{
+QString SampleDocument::clear(const QString& databasePath) {
     Connection c(databasePath);
     QSqlDatabase db = c.db();
     if (QString e = createTables(db); !e.isEmpty())
@@ -252,8 +263,7 @@ QString SampleDocument::clear(const QString& databasePath)
     return {};
 }
 
-QString SampleDocument::loadLetterheads(const QString& databasePath)
-{
+QString SampleDocument::loadLetterheads(const QString& databasePath) {
     QFile file(QStringLiteral(VELARIX_SOURCE_DIR "/templates/sample-letterheads.sql"));
     if (!file.open(QIODevice::ReadOnly))
         return file.errorString();
@@ -263,7 +273,8 @@ QString SampleDocument::loadLetterheads(const QString& databasePath)
     if (QString e = createTables(db); !e.isEmpty())
         return e;
     for (const QString& line : lines) {
-        if (!line.startsWith(QStringLiteral("DELETE")) && !line.startsWith(QStringLiteral("INSERT")))
+        if (!line.startsWith(QStringLiteral("DELETE")) &&
+            !line.startsWith(QStringLiteral("INSERT")))
             continue;
         QSqlQuery q(db);
         if (!q.exec(line))

@@ -27,8 +27,7 @@ struct ProgramFolder {
     QString path; // with the trailing separator, as the client keeps it
     QString pdf;
 
-    ProgramFolder()
-    {
+    ProgramFolder() {
         path = dir.path() + '/';
         pdf = dir.filePath("pdf");
         const QDir templates(VELARIX_SOURCE_DIR "/templates");
@@ -43,8 +42,7 @@ struct Recorder {
     QStringList list;
     QStringList log;
     QStringList sequence; // list lines, redraws and log lines in order
-    ReportEngineHooks hooks()
-    {
+    ReportEngineHooks hooks() {
         ReportEngineHooks h;
         h.listAdd = [this](const QString& t) {
             list << t;
@@ -67,8 +65,7 @@ public:
     int jobs = 0;
 
 protected:
-    Failure printCopy(const ReportRenderer&, const QString&, int) override
-    {
+    Failure printCopy(const ReportRenderer&, const QString&, int) override {
         const int r = results.value(jobs++);
         return r ? Failure{r, QStringLiteral("stampante occupata")} : Failure::none();
     }
@@ -76,8 +73,7 @@ protected:
 
 // The PDF's text line by line, runs of blanks shown as one (pdftotext does not keep the exact
 // number of blanks); pages are separated by form feeds.
-QString pdfText(const QString& pdf, bool* ok)
-{
+QString pdfText(const QString& pdf, bool* ok) {
     QProcess p;
     p.start("pdftotext", {"-layout", "-enc", "UTF-8", pdf, "-"});
     *ok = p.waitForFinished(30000) && p.exitCode() == 0;
@@ -91,13 +87,11 @@ QString pdfText(const QString& pdf, bool* ok)
     return lines.join('\n');
 }
 
-bool has(const QString& text, const QString& line)
-{
+bool has(const QString& text, const QString& line) {
     return text.contains(line.simplified());
 }
 
-int pdfPages(const QString& pdf)
-{
+int pdfPages(const QString& pdf) {
     QProcess p;
     p.start("pdfinfo", {pdf});
     p.waitForFinished(30000);
@@ -133,46 +127,47 @@ private slots:
     void preview();
 
 private:
-    bool havePoppler() const
-    {
+    bool havePoppler() const {
         return !QStandardPaths::findExecutable("pdftotext").isEmpty() &&
                !QStandardPaths::findExecutable("pdfinfo").isEmpty();
     }
 };
 
-void TestReportEngine::formula_data()
-{
+void TestReportEngine::formula_data() {
     QTest::addColumn<int>("company");
     QTest::addColumn<QString>("report");
     QTest::addColumn<QString>("expected");
     QTest::newRow("FVV 3") << 3 << "FVV"
                            << "{Testata.Codice} = 3 AND {Riga.Codice} = 3 AND {Totali.Codice} = 3 "
                               "AND {Ditta.Codice} = 3";
-    QTest::newRow("plain ODL") << 1 << "ODL"
-                               << "{Testata.Codice} = 1 AND {Riga.Codice} = 1 AND {Totali.Codice} = 1";
-    QTest::newRow("ODL_001") << 1 << "ODL_001"
-                             << "{Testata.Codice} = 1 AND {Riga.Codice} = 1 AND {Totali.Codice} = 1 "
-                                "AND {Ditta.Codice} = 1";
-    QTest::newRow("ODL-02") << 12 << "ODL-02"
-                            << "{Testata.Codice} = 12 AND {Riga.Codice} = 12 AND {Totali.Codice} = 12 "
-                               "AND {Ditta.Codice} = 12";
+    QTest::newRow("plain ODL")
+        << 1 << "ODL"
+        << "{Testata.Codice} = 1 AND {Riga.Codice} = 1 AND {Totali.Codice} = 1";
+    QTest::newRow("ODL_001")
+        << 1 << "ODL_001"
+        << "{Testata.Codice} = 1 AND {Riga.Codice} = 1 AND {Totali.Codice} = 1 "
+           "AND {Ditta.Codice} = 1";
+    QTest::newRow("ODL-02")
+        << 12 << "ODL-02"
+        << "{Testata.Codice} = 12 AND {Riga.Codice} = 12 AND {Totali.Codice} = 12 "
+           "AND {Ditta.Codice} = 12";
     QTest::newRow("lower-case odl") << 5 << "odl"
                                     << "{Testata.Codice} = 5 AND {Riga.Codice} = 5 AND "
                                        "{Totali.Codice} = 5 AND {Ditta.Codice} = 5";
-    QTest::newRow("negative") << -4 << "FOM" << "";
-    QTest::newRow("zero") << 0 << "ODL" << "";
+    QTest::newRow("negative") << -4 << "FOM"
+                              << "";
+    QTest::newRow("zero") << 0 << "ODL"
+                          << "";
 }
 
-void TestReportEngine::formula()
-{
+void TestReportEngine::formula() {
     QFETCH(int, company);
     QFETCH(QString, report);
     QFETCH(QString, expected);
     QCOMPARE(SelectionFormula::text(company, report), expected);
 }
 
-void TestReportEngine::copies_data()
-{
+void TestReportEngine::copies_data() {
     QTest::addColumn<int>("copies");
     QTest::newRow("three") << 3;
     QTest::newRow("one") << 1;
@@ -180,8 +175,7 @@ void TestReportEngine::copies_data()
     QTest::newRow("negative") << -2;
 }
 
-void TestReportEngine::copies()
-{
+void TestReportEngine::copies() {
     QFETCH(int, copies);
     ProgramFolder folder;
     QCOMPARE(SampleDocument("ODL", 1, 1).write(folder.db()), QString());
@@ -208,8 +202,7 @@ void TestReportEngine::copies()
     QCOMPARE(engine.lastPdfFiles().size(), files.size());
 }
 
-void TestReportEngine::printerResults_data()
-{
+void TestReportEngine::printerResults_data() {
     QTest::addColumn<QList<int>>("results");
     QTest::addColumn<int>("status");
     QTest::newRow("all printed") << QList<int>{0, 0} << 0;
@@ -219,8 +212,7 @@ void TestReportEngine::printerResults_data()
     QTest::newRow("different failures") << QList<int>{20504, 20505, 0} << 20505;
 }
 
-void TestReportEngine::printerResults()
-{
+void TestReportEngine::printerResults() {
     QFETCH(QList<int>, results);
     QFETCH(int, status);
     ProgramFolder folder;
@@ -240,30 +232,30 @@ void TestReportEngine::printerResults()
         QVERIFY(rec.log.constLast().startsWith("Stampa Err. " + QString::number(status) + ' '));
 }
 
-void TestReportEngine::setupFailures_data()
-{
+void TestReportEngine::setupFailures_data() {
     QTest::addColumn<QString>("report");
     QTest::addColumn<QString>("damage");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("detail");
-    QTest::newRow("missing template") << "FOM_002" << "" << ReportError::MissingTemplate
-                                      << "FOM_002.rpt";
-    QTest::newRow("broken template") << "ODL" << "template" << ReportError::BadTemplate
-                                     << "ODL.rpt:3: ";
-    QTest::newRow("no database") << "ODL" << "nodb" << ReportError::DatabaseUnreadable
-                                 << "Documenti.mdb";
-    QTest::newRow("not a database") << "ODL" << "garbage" << ReportError::DatabaseUnreadable
-                                     << "Documenti.mdb";
-    QTest::newRow("tables missing") << "ODL" << "notables" << ReportError::DatabaseUnreadable
-                                    << "Testata";
-    QTest::newRow("locked by a writer") << "ODL" << "locked" << ReportError::DatabaseUnreadable
-                                        << "Documenti.mdb";
-    QTest::newRow("other company only") << "ODL" << "othercompany" << ReportError::NoDocument
-                                        << "ditta 2";
+    QTest::newRow("missing template") << "FOM_002"
+                                      << "" << ReportError::MissingTemplate << "FOM_002.rpt";
+    QTest::newRow("broken template") << "ODL"
+                                     << "template" << ReportError::BadTemplate << "ODL.rpt:3: ";
+    QTest::newRow("no database") << "ODL"
+                                 << "nodb" << ReportError::DatabaseUnreadable << "Documenti.mdb";
+    QTest::newRow("not a database")
+        << "ODL"
+        << "garbage" << ReportError::DatabaseUnreadable << "Documenti.mdb";
+    QTest::newRow("tables missing") << "ODL"
+                                    << "notables" << ReportError::DatabaseUnreadable << "Testata";
+    QTest::newRow("locked by a writer")
+        << "ODL"
+        << "locked" << ReportError::DatabaseUnreadable << "Documenti.mdb";
+    QTest::newRow("other company only") << "ODL"
+                                        << "othercompany" << ReportError::NoDocument << "ditta 2";
 }
 
-void TestReportEngine::setupFailures()
-{
+void TestReportEngine::setupFailures() {
     QFETCH(QString, report);
     QFETCH(QString, damage);
     QFETCH(int, status);
@@ -308,7 +300,8 @@ void TestReportEngine::setupFailures()
     QVERIFY(folder.pdfs().isEmpty());
     QCOMPARE(rec.log.size(), 2);
     QCOMPARE(rec.log.at(0), QString("Stampa"));
-    QVERIFY2(rec.log.at(1).startsWith("Stampa Err. " + QString::number(status)), qPrintable(rec.log.at(1)));
+    QVERIFY2(rec.log.at(1).startsWith("Stampa Err. " + QString::number(status)),
+             qPrintable(rec.log.at(1)));
     QVERIFY2(rec.log.at(1).contains(detail), qPrintable(rec.log.at(1)));
     QCOMPARE(engine.lastFailure().number, status);
     if (locker.isValid()) {
@@ -324,8 +317,7 @@ void TestReportEngine::setupFailures()
         QVERIFY(!QFile::exists(folder.db()));
 }
 
-void TestReportEngine::refusedJobsStillListed()
-{
+void TestReportEngine::refusedJobsStillListed() {
     ProgramFolder folder;
     QCOMPARE(SampleDocument("PRE", 1, 1).write(folder.db()), QString());
     // The PDF folder is a file: every job is refused, every copy is tried and listed.
@@ -340,8 +332,7 @@ void TestReportEngine::refusedJobsStillListed()
     QVERIFY(engine.lastPdfFiles().isEmpty());
 }
 
-void TestReportEngine::noDefaultPrinter()
-{
+void TestReportEngine::noDefaultPrinter() {
     // No print server to ask: there is no default printer, and each copy says so.
     qputenv("CUPS_SERVER", QDir::temp().filePath("velarix-no-cups.sock").toLocal8Bit());
     qunsetenv("PRINTER");
@@ -355,8 +346,7 @@ void TestReportEngine::noDefaultPrinter()
     QCOMPARE(rec.log.constLast(), QString("Stampa Err. 20504 Nessuna stampante predefinita"));
 }
 
-void TestReportEngine::pdfContents()
-{
+void TestReportEngine::pdfContents() {
     if (!havePoppler())
         QSKIP("pdftotext/pdfinfo (poppler-utils) not installed");
     ProgramFolder folder;
@@ -419,8 +409,7 @@ void TestReportEngine::pdfContents()
     QCOMPARE(QDir(folder.pdf).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
-void TestReportEngine::plainOdlLetterhead()
-{
+void TestReportEngine::plainOdlLetterhead() {
     if (!havePoppler())
         QSKIP("pdftotext (poppler-utils) not installed");
     ProgramFolder folder;
@@ -444,8 +433,7 @@ void TestReportEngine::plainOdlLetterhead()
     QVERIFY(data.letterhead.at(0).isNull());
 }
 
-void TestReportEngine::blankTailStartsNoPage()
-{
+void TestReportEngine::blankTailStartsNoPage() {
     ReportTemplate tpl;
     QVERIFY(ReportTemplate::load(VELARIX_SOURCE_DIR "/templates/ODL.rpt", tpl).ok());
     ReportData data;
@@ -459,25 +447,26 @@ void TestReportEngine::blankTailStartsNoPage()
     QCOMPARE(ReportRenderer(tpl, data).pageCount(), 1);
 }
 
-void TestReportEngine::printableText_data()
-{
+void TestReportEngine::printableText_data() {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("plain") << "Totale € 12,00" << "Totale € 12,00";
-    QTest::newRow("tab") << "ab\tc" << "ab      c";
-    QTest::newRow("form feed takes no column") << "\fABC  1" << "ABC  1";
-    QTest::newRow("vertical tab and nul") << QString("\vA") + QChar(0) + "B" << "AB";
+    QTest::newRow("plain") << "Totale € 12,00"
+                           << "Totale € 12,00";
+    QTest::newRow("tab") << "ab\tc"
+                         << "ab      c";
+    QTest::newRow("form feed takes no column") << "\fABC  1"
+                                               << "ABC  1";
+    QTest::newRow("vertical tab and nul") << QString("\vA") + QChar(0) + "B"
+                                          << "AB";
 }
 
-void TestReportEngine::printableText()
-{
+void TestReportEngine::printableText() {
     QFETCH(QString, line);
     QFETCH(QString, shown);
     QCOMPARE(ReportRenderer::printable(line), shown);
 }
 
-void TestReportEngine::uniqueNames()
-{
+void TestReportEngine::uniqueNames() {
     QTemporaryDir dir;
     const QDateTime when(QDate(2026, 12, 7), QTime(14, 30, 5, 123));
     const QString first = ReportOutput::uniquePdfPath(dir.path(), "ODL_001-02", 1, when);
@@ -491,8 +480,7 @@ void TestReportEngine::uniqueNames()
              QString("___x_y_20261207-143005-123_copia2.pdf"));
 }
 
-void TestReportEngine::preview()
-{
+void TestReportEngine::preview() {
     ProgramFolder folder;
     QCOMPARE(SampleDocument("FOM", 2, 3).write(folder.db()), QString());
     const QString out = folder.dir.filePath("preview/fom.pdf");
@@ -500,8 +488,9 @@ void TestReportEngine::preview()
     QVERIFY2(f.ok(), qPrintable(f.description));
     if (havePoppler())
         QCOMPARE(pdfPages(out), 3);
-    QCOMPARE(renderDocumentToPdf(folder.path + "FOM.rpt", folder.db(), 2, "/proc/none/x.pdf").number,
-             ReportError::PrintRefused);
+    QCOMPARE(
+        renderDocumentToPdf(folder.path + "FOM.rpt", folder.db(), 2, "/proc/none/x.pdf").number,
+        ReportError::PrintRefused);
     QCOMPARE(renderDocumentToPdf(folder.path + "XYZ.rpt", folder.db(), 2, out).number,
              ReportError::MissingTemplate);
 }

@@ -22,8 +22,7 @@ private slots:
     void optionsApplied();
 };
 
-void TestReportTemplate::shippedTemplates_data()
-{
+void TestReportTemplate::shippedTemplates_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("headerLines");
     QTest::addColumn<int>("bodyRows");
@@ -33,8 +32,7 @@ void TestReportTemplate::shippedTemplates_data()
     QTest::newRow("FVV") << "FVV" << 14 << 34;
 }
 
-void TestReportTemplate::shippedTemplates()
-{
+void TestReportTemplate::shippedTemplates() {
     QFETCH(QString, name);
     QFETCH(int, headerLines);
     QFETCH(int, bodyRows);
@@ -55,8 +53,8 @@ void TestReportTemplate::shippedTemplates()
                 it.kind == TemplateItem::Kind::Letterhead)
                 placed[it.kind] << n;
         hasLogo |= it.kind == TemplateItem::Kind::Logo && !it.image.isNull();
-        hasPageNumber |= it.kind == TemplateItem::Kind::Text &&
-                         it.text.contains("{page}") && it.text.contains("{pages}");
+        hasPageNumber |= it.kind == TemplateItem::Kind::Text && it.text.contains("{page}") &&
+                         it.text.contains("{pages}");
         if (it.kind == TemplateItem::Kind::Totals)
             QCOMPARE(it.pages, TemplateItem::Pages::Last);
     }
@@ -79,8 +77,7 @@ void TestReportTemplate::shippedTemplates()
     QVERIFY(body.x + body.width <= area.right());
 }
 
-void TestReportTemplate::tokenizer()
-{
+void TestReportTemplate::tokenizer() {
     TemplateStatement st;
     QString error;
     QVERIFY(TemplateTokenizer::split(
@@ -98,8 +95,7 @@ void TestReportTemplate::tokenizer()
     QVERIFY(st.keyword.isEmpty());
 }
 
-void TestReportTemplate::faults_data()
-{
+void TestReportTemplate::faults_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("message");
@@ -108,44 +104,47 @@ void TestReportTemplate::faults_data()
     QTest::newRow("unknown keyword") << "page size=A4\n\nhedaer line=1 x=1 y=1\n" + body << 3
                                      << "parola chiave sconosciuta \"hedaer\"";
     QTest::newRow("open quote") << body + "text x=1 y=1 \"Pagina\n" << 2 << "virgolette non chiuse";
-    QTest::newRow("unknown option") << body + "box x=1 y=1 width=2 height=2 colour=red\n" << 2
-                                    << "opzione sconosciuta \"colour\" per \"box\"";
-    QTest::newRow("repeated option") << "# intestazione\n" + body + "line x1=1 y1=1 x2=2 y2=2 x1=3\n"
-                                     << 3 << "opzione \"x1\" ripetuta";
-    QTest::newRow("not a number") << body + "line x1=1 y1=uno x2=2 y2=2\n" << 2
-                                  << "\"uno\" non è un numero";
-    QTest::newRow("off the sheet") << body + "text x=250 y=1 \"a\"\n" << 2 << "x=250 fuori dai limiti";
-    QTest::newRow("header field 17") << body + "header line=1..17 x=1 y=1 step=3\n" << 2
-                                     << "line=1..17 fuori dai limiti 1..16";
-    QTest::newRow("totals field 0") << body + "totals line=0..3 x=1 y=1\n" << 2
-                                    << "fuori dai limiti 1..14";
-    QTest::newRow("letterhead range") << body + "letterhead line=a..b x=1 y=1\n" << 2
-                                      << "line=a..b non valido";
-    QTest::newRow("missing option") << body + "letterhead line=1 x=1\n" << 2
-                                    << "manca l'opzione \"y\"";
-    QTest::newRow("undeclared font") << "font name=a family=Arial size=9\n" + body +
-                                            "text x=1 y=1 font=b \"x\"\nfont name=c family=Arial size=9\n"
-                                     << 3 << "carattere \"b\" non dichiarato";
+    QTest::newRow("unknown option") << body + "box x=1 y=1 width=2 height=2 colour=red\n"
+                                    << 2 << "opzione sconosciuta \"colour\" per \"box\"";
+    QTest::newRow("repeated option")
+        << "# intestazione\n" + body + "line x1=1 y1=1 x2=2 y2=2 x1=3\n"
+        << 3 << "opzione \"x1\" ripetuta";
+    QTest::newRow("not a number") << body + "line x1=1 y1=uno x2=2 y2=2\n"
+                                  << 2 << "\"uno\" non è un numero";
+    QTest::newRow("off the sheet") << body + "text x=250 y=1 \"a\"\n"
+                                   << 2 << "x=250 fuori dai limiti";
+    QTest::newRow("header field 17") << body + "header line=1..17 x=1 y=1 step=3\n"
+                                     << 2 << "line=1..17 fuori dai limiti 1..16";
+    QTest::newRow("totals field 0") << body + "totals line=0..3 x=1 y=1\n"
+                                    << 2 << "fuori dai limiti 1..14";
+    QTest::newRow("letterhead range") << body + "letterhead line=a..b x=1 y=1\n"
+                                      << 2 << "line=a..b non valido";
+    QTest::newRow("missing option") << body + "letterhead line=1 x=1\n"
+                                    << 2 << "manca l'opzione \"y\"";
+    QTest::newRow("undeclared font")
+        << "font name=a family=Arial size=9\n" + body +
+               "text x=1 y=1 font=b \"x\"\nfont name=c family=Arial size=9\n"
+        << 3 << "carattere \"b\" non dichiarato";
     QTest::newRow("body twice") << body + "\n" + body << 3 << "\"body\" ripetuto (già alla riga 1)";
-    QTest::newRow("no body") << "page size=A4\ntext x=1 y=1 \"a\"\n" << 2 << "manca la riga \"body\"";
-    QTest::newRow("body off the sheet") << "body x=10 y=100 rows=60 step=4\n" << 1
-                                        << "oltre il fondo del foglio";
+    QTest::newRow("no body") << "page size=A4\ntext x=1 y=1 \"a\"\n"
+                             << 2 << "manca la riga \"body\"";
+    QTest::newRow("body off the sheet") << "body x=10 y=100 rows=60 step=4\n"
+                                        << 1 << "oltre il fondo del foglio";
     QTest::newRow("rows not whole") << "body x=10 y=10 rows=4.5\n" << 1 << "numero intero";
     QTest::newRow("text without text") << body + "text x=1 y=1\n" << 2 << "senza testo";
-    QTest::newRow("bad colour") << body + "line x1=1 y1=1 x2=2 y2=2 color=blu-ish\n" << 2
-                                << "colore non valido";
-    QTest::newRow("bad pages") << body + "box x=1 y=1 width=2 height=2 pages=odd\n" << 2
-                               << "pages=odd non valido";
+    QTest::newRow("bad colour") << body + "line x1=1 y1=1 x2=2 y2=2 color=blu-ish\n"
+                                << 2 << "colore non valido";
+    QTest::newRow("bad pages") << body + "box x=1 y=1 width=2 height=2 pages=odd\n"
+                               << 2 << "pages=odd non valido";
     QTest::newRow("bad page size") << "page size=B7\n" + body << 1 << "formato \"B7\" sconosciuto";
-    QTest::newRow("logo missing") << body + "logo file=nologo.png x=1 y=1 width=9 height=9\n" << 2
-                                  << "nologo.png\" non trovata";
+    QTest::newRow("logo missing") << body + "logo file=nologo.png x=1 y=1 width=9 height=9\n"
+                                  << 2 << "nologo.png\" non trovata";
     QTest::newRow("unknown flag") << "font name=a family=Arial size=9 heavy\n" + body << 1
                                   << "parola sconosciuta \"heavy\"";
     QTest::newRow("quote inside word") << body + "text x=1 y=1 ab\"c\"\n" << 2 << "virgolette";
 }
 
-void TestReportTemplate::faults()
-{
+void TestReportTemplate::faults() {
     QFETCH(QString, text);
     QFETCH(int, line);
     QFETCH(QString, message);
@@ -164,8 +163,7 @@ void TestReportTemplate::faults()
     QVERIFY2(f.description.contains(message), qPrintable(f.description));
 }
 
-void TestReportTemplate::missingFile()
-{
+void TestReportTemplate::missingFile() {
     QTemporaryDir dir;
     ReportTemplate tpl;
     const Failure f = ReportTemplate::load(dir.filePath("FVV.rpt"), tpl);
@@ -173,8 +171,7 @@ void TestReportTemplate::missingFile()
     QVERIFY(f.description.contains(dir.filePath("FVV.rpt")));
 }
 
-void TestReportTemplate::notUtf8()
-{
+void TestReportTemplate::notUtf8() {
     QTemporaryDir dir;
     const QString path = dir.filePath("PRE.rpt");
     QFile file(path);
@@ -188,17 +185,16 @@ void TestReportTemplate::notUtf8()
     QVERIFY2(f.description.startsWith(path + ":3: "), qPrintable(f.description));
 }
 
-void TestReportTemplate::optionsApplied()
-{
+void TestReportTemplate::optionsApplied() {
     ReportTemplate tpl;
-    const Failure f = ReportTemplate::parse(
-        "\xEF\xBB\xBFpage size=A5 orientation=landscape\r\n"
-        "margins left=5 top=6 right=7 bottom=8\r\n"
-        "font name=t family=\"Liberation Sans\" size=10,5 bold italic\r\n"
-        "body x=10 y=20 rows=20 step=4,5 font=t\r\n"
-        "totals line=3..5 x=10 y=110 pages=all align=right width=80\r\n"
-        "box x=1 y=2 width=30 height=20 fill=#eeeeee radius=2 pen=0\r\n",
-        "x.rpt", ".", tpl);
+    const Failure f =
+        ReportTemplate::parse("\xEF\xBB\xBFpage size=A5 orientation=landscape\r\n"
+                              "margins left=5 top=6 right=7 bottom=8\r\n"
+                              "font name=t family=\"Liberation Sans\" size=10,5 bold italic\r\n"
+                              "body x=10 y=20 rows=20 step=4,5 font=t\r\n"
+                              "totals line=3..5 x=10 y=110 pages=all align=right width=80\r\n"
+                              "box x=1 y=2 width=30 height=20 fill=#eeeeee radius=2 pen=0\r\n",
+                              "x.rpt", ".", tpl);
     QVERIFY2(f.ok(), qPrintable(f.description));
     QCOMPARE(tpl.paperSize().toSize(), QSize(210, 148));
     QCOMPARE(tpl.printableArea(), QRectF(5, 6, 210 - 12, 148 - 14));

@@ -13,14 +13,12 @@
 
 namespace {
 
-Failure dbFailure(const QString& path, const QString& what)
-{
+Failure dbFailure(const QString& path, const QString& what) {
     return {ReportError::DatabaseUnreadable,
             QStringLiteral("Database %1 non leggibile: %2").arg(path, what)};
 }
 
-QString columnText(const QSqlQuery& q, const QString& column)
-{
+QString columnText(const QSqlQuery& q, const QString& column) {
     const QVariant v = q.value(column);
     return v.isNull() ? QString() : v.toString();
 }
@@ -30,8 +28,7 @@ public:
     Reader(QSqlDatabase db, QString path) : m_db(std::move(db)), m_path(std::move(path)) {}
 
     // Runs a select; with code > 0 the rows of that Codice only.
-    Failure select(QSqlQuery& q, const QString& table, const QString& orderBy, int code)
-    {
+    Failure select(QSqlQuery& q, const QString& table, const QString& orderBy, int code) {
         q = QSqlQuery(m_db);
         q.setForwardOnly(true);
         QString sql = QStringLiteral("SELECT * FROM %1").arg(table);
@@ -50,8 +47,7 @@ public:
 
     // The first row's columns prefix1..prefixN, or N null texts when there is no row.
     Failure fields(const QString& table, const QString& prefix, int count, const QString& orderBy,
-                   int code, QStringList& out, bool& found)
-    {
+                   int code, QStringList& out, bool& found) {
         QSqlQuery q;
         if (Failure f = select(q, table, orderBy, code))
             return f;
@@ -60,7 +56,8 @@ public:
         for (int i = 1; i <= count; ++i) {
             const QString column = prefix + QString::number(i);
             if (found && q.record().indexOf(column) < 0)
-                return dbFailure(m_path, QStringLiteral("manca la colonna %1.%2").arg(table, column));
+                return dbFailure(m_path,
+                                 QStringLiteral("manca la colonna %1.%2").arg(table, column));
             out << (found ? columnText(q, column) : QString());
         }
         return Failure::none();
@@ -74,14 +71,12 @@ private:
 } // namespace
 
 Failure ReportData::load(const QString& databasePath, int companyCode, const QString& reportName,
-                         ReportData& out)
-{
+                         ReportData& out) {
     if (!QFileInfo(databasePath).isFile())
         return dbFailure(databasePath, QStringLiteral("file non trovato"));
 
     static QAtomicInt counter;
-    const QString name =
-        QStringLiteral("velarix_report_%1").arg(counter.fetchAndAddRelaxed(1));
+    const QString name = QStringLiteral("velarix_report_%1").arg(counter.fetchAndAddRelaxed(1));
     Failure result;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
@@ -102,17 +97,18 @@ Failure ReportData::load(const QString& databasePath, int companyCode, const QSt
                                        QStringLiteral("rowid"), code, data.totals, hasTotals);
             if (result.ok()) {
                 const bool filtered = code > 0 && SelectionFormula::filtersCompany(reportName);
-                result = reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"), 8,
-                                       QStringLiteral("Codice"), code, data.letterhead,
-                                       hasLetterhead);
+                result =
+                    reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"), 8,
+                                  QStringLiteral("Codice"), code, data.letterhead, hasLetterhead);
                 if (result.ok() && !hasLetterhead && !filtered)
-                    result = reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"),
-                                           8, QStringLiteral("Codice"), 0, data.letterhead,
-                                           hasLetterhead);
+                    result =
+                        reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"), 8,
+                                      QStringLiteral("Codice"), 0, data.letterhead, hasLetterhead);
             }
             if (result.ok()) {
                 QSqlQuery q;
-                result = reader.select(q, QStringLiteral("Riga"), QStringLiteral("Riga, rowid"), code);
+                result =
+                    reader.select(q, QStringLiteral("Riga"), QStringLiteral("Riga, rowid"), code);
                 if (result.ok()) {
                     while (q.next())
                         data.body << columnText(q, QStringLiteral("Testo"));

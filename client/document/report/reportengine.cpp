@@ -13,30 +13,24 @@ Q_LOGGING_CATEGORY(lcReport, "velarix.report", QtInfoMsg)
 
 ReportEngine::ReportEngine(QString installFolder, QString pdfFolder, ReportEngineHooks hooks)
     : m_installFolder(std::move(installFolder)), m_pdfFolder(std::move(pdfFolder)),
-      m_hooks(std::move(hooks))
-{
-}
+      m_hooks(std::move(hooks)) {}
 
 ReportEngine::~ReportEngine() = default;
 
-QString ReportEngine::templatePath(const QString& reportName) const
-{
+QString ReportEngine::templatePath(const QString& reportName) const {
     return m_installFolder + reportName + QStringLiteral(".rpt");
 }
 
-QString ReportEngine::databasePath() const
-{
+QString ReportEngine::databasePath() const {
     return m_installFolder + QStringLiteral("Documenti.mdb");
 }
 
-void ReportEngine::log(const QString& text) const
-{
+void ReportEngine::log(const QString& text) const {
     if (m_hooks.log)
         m_hooks.log(text);
 }
 
-int ReportEngine::Stampa(int companyCode, const QString& reportName, int copyCount)
-{
+int ReportEngine::Stampa(int companyCode, const QString& reportName, int copyCount) {
     log(QStringLiteral("Stampa"));
     m_lastFailure = Failure::none();
     m_pdfFiles.clear();
@@ -77,13 +71,12 @@ int ReportEngine::Stampa(int companyCode, const QString& reportName, int copyCou
 }
 
 Failure ReportEngine::printCopy(const ReportRenderer& renderer, const QString& reportName,
-                                int copy)
-{
+                                int copy) {
     if (m_pdfFolder.isEmpty())
         return ReportOutput::printOnDefaultPrinter(
             renderer, reportName + QStringLiteral(" - Copia ") + QString::number(copy));
-    const QString path = ReportOutput::uniquePdfPath(m_pdfFolder, reportName, copy,
-                                                     QDateTime::currentDateTime());
+    const QString path =
+        ReportOutput::uniquePdfPath(m_pdfFolder, reportName, copy, QDateTime::currentDateTime());
     const Failure f = ReportOutput::writePdf(renderer, path, reportName);
     if (f.ok())
         m_pdfFiles << path;

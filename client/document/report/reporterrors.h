@@ -3,8 +3,8 @@
 // Error numbers of the report engine, as Stampa returns them and the import shows them
 // ("Errore stampante: " + number). docs/templates.md lists them for the technician.
 namespace ReportError {
-constexpr int MissingTemplate = 20501;    // <ReportName>.rpt does not exist
-constexpr int BadTemplate = 20502;        // cannot be read or does not parse (file:line in the text)
+constexpr int MissingTemplate = 20501; // <ReportName>.rpt does not exist
+constexpr int BadTemplate = 20502;     // cannot be read or does not parse (file:line in the text)
 constexpr int DatabaseUnreadable = 20503; // Documenti.mdb missing, locked or without its tables
 constexpr int NoPrinter = 20504;          // no default printer on this workstation
 constexpr int PrintRefused = 20505;       // the printer refused the job / the PDF was not written

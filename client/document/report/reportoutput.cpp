@@ -12,8 +12,7 @@
 
 namespace ReportOutput {
 
-Failure writePdf(const ReportRenderer& renderer, const QString& path, const QString& title)
-{
+Failure writePdf(const ReportRenderer& renderer, const QString& path, const QString& title) {
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return {ReportError::PrintRefused,
@@ -39,8 +38,7 @@ Failure writePdf(const ReportRenderer& renderer, const QString& path, const QStr
     return Failure::none();
 }
 
-Failure printOnDefaultPrinter(const ReportRenderer& renderer, const QString& jobName)
-{
+Failure printOnDefaultPrinter(const ReportRenderer& renderer, const QString& jobName) {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull())
         return {ReportError::NoPrinter, QStringLiteral("Nessuna stampante predefinita")};
@@ -53,8 +51,8 @@ Failure printOnDefaultPrinter(const ReportRenderer& renderer, const QString& job
     printer.setCopyCount(1);
     printer.setDocName(jobName);
     if (Failure f = renderer.render(&printer))
-        return {f.number, f.description + QStringLiteral(" (") + info.printerName() +
-                              QStringLiteral(")")};
+        return {f.number,
+                f.description + QStringLiteral(" (") + info.printerName() + QStringLiteral(")")};
     if (printer.printerState() == QPrinter::Error || printer.printerState() == QPrinter::Aborted)
         return {ReportError::PrintRefused,
                 QStringLiteral("La stampante %1 ha rifiutato il lavoro").arg(info.printerName())};
@@ -62,8 +60,7 @@ Failure printOnDefaultPrinter(const ReportRenderer& renderer, const QString& job
 }
 
 QString uniquePdfPath(const QString& folder, const QString& reportName, int copy,
-                      const QDateTime& when)
-{
+                      const QDateTime& when) {
     // Report names come from print files; keep them to characters every file system takes.
     QString safe;
     for (QChar c : reportName)

@@ -8,8 +8,7 @@
 #include <QFileInfo>
 
 Failure renderDocumentToPdf(const QString& templatePath, const QString& databasePath,
-                            int companyCode, const QString& pdfPath)
-{
+                            int companyCode, const QString& pdfPath) {
     const QString reportName = QFileInfo(templatePath).completeBaseName();
     ReportTemplate tpl;
     if (Failure f = ReportTemplate::load(templatePath, tpl))

@@ -18,8 +18,7 @@ namespace {
 constexpr double MinimumShrink = 0.5;
 constexpr int BodyColumns = 80;
 
-bool isBlank(const QString& s)
-{
+bool isBlank(const QString& s) {
     for (QChar c : s)
         if (c != u' ')
             return false;
@@ -33,16 +32,15 @@ struct Prepared {
     double ascent = 0;
     double step = 0;
     double x = 0, y = 0;
-    double boxWidth = 0;  // the place a text line may fill
-    bool clip = false;    // some line is still too wide after shrinking
-    QStringList lines;    // letterhead, header and totals texts, ready to print
+    double boxWidth = 0; // the place a text line may fill
+    bool clip = false;   // some line is still too wide after shrinking
+    QStringList lines;   // letterhead, header and totals texts, ready to print
 };
 
 } // namespace
 
 ReportRenderer::ReportRenderer(const ReportTemplate& tpl, const ReportData& data)
-    : m_tpl(tpl), m_data(data)
-{
+    : m_tpl(tpl), m_data(data) {
     const int rows = tpl.body().rows;
     qsizetype used = data.body.size();
     while (used > 0 && isBlank(data.body.at(used - 1)))
@@ -50,14 +48,12 @@ ReportRenderer::ReportRenderer(const ReportTemplate& tpl, const ReportData& data
     m_pageCount = std::max<int>(1, static_cast<int>((used + rows - 1) / rows));
 }
 
-QPageLayout ReportRenderer::pageLayout() const
-{
+QPageLayout ReportRenderer::pageLayout() const {
     return QPageLayout(m_tpl.pageSize, m_tpl.orientation, QMarginsF(0, 0, 0, 0),
                        QPageLayout::Millimeter);
 }
 
-QString ReportRenderer::printable(const QString& line)
-{
+QString ReportRenderer::printable(const QString& line) {
     bool plain = true;
     for (QChar c : line)
         if (c.unicode() < 32 || c.unicode() == 127) {
@@ -77,12 +73,12 @@ QString ReportRenderer::printable(const QString& line)
     return out;
 }
 
-Failure ReportRenderer::render(QPagedPaintDevice* device) const
-{
+Failure ReportRenderer::render(QPagedPaintDevice* device) const {
     QPainter painter;
     if (!painter.begin(device))
-        return {ReportError::PrintRefused,
-                QStringLiteral("La stampante non accetta il lavoro (impossibile iniziare la pagina)")};
+        return {
+            ReportError::PrintRefused,
+            QStringLiteral("La stampante non accetta il lavoro (impossibile iniziare la pagina)")};
 
     const double dpiX = device->logicalDpiX();
     const double dpiY = device->logicalDpiY();
@@ -119,9 +115,8 @@ Failure ReportRenderer::render(QPagedPaintDevice* device) const
         p.boxWidth = it.width > 0 ? px(it.width) : areaPx.right() - p.x;
         QFont font = makeFont(it.font, 1.0);
         QFontMetricsF fm(font, device);
-        double widest = minimumColumns > 0
-                            ? fm.horizontalAdvance(QString(minimumColumns, u'0'))
-                            : 0;
+        double widest =
+            minimumColumns > 0 ? fm.horizontalAdvance(QString(minimumColumns, u'0')) : 0;
         for (const QString& line : measured) {
             qsizetype end = line.size();
             while (end > 0 && line.at(end - 1) == u' ')
@@ -139,7 +134,8 @@ Failure ReportRenderer::render(QPagedPaintDevice* device) const
         p.font = font;
         p.ascent = fm.ascent();
         // The step keeps its place even for a shrunk font: rows stay on the stationery's lines.
-        p.step = it.step > 0 ? py(it.step) : QFontMetricsF(makeFont(it.font, 1.0), device).lineSpacing();
+        p.step =
+            it.step > 0 ? py(it.step) : QFontMetricsF(makeFont(it.font, 1.0), device).lineSpacing();
     };
 
     QVector<Prepared> prepared;

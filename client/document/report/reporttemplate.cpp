@@ -24,14 +24,11 @@ struct Range {
 class StatementReader {
 public:
     StatementReader(const TemplateStatement& st, ReportTemplate& tpl, const QString& baseFolder)
-        : m_st(st), m_tpl(tpl), m_baseFolder(baseFolder)
-    {
-    }
+        : m_st(st), m_tpl(tpl), m_baseFolder(baseFolder) {}
 
     QString error;
 
-    bool read(int lineNumber)
-    {
+    bool read(int lineNumber) {
         const QString& kw = m_st.keyword;
         m_item = TemplateItem();
         m_item.sourceLine = lineNumber;
@@ -64,20 +61,18 @@ public:
     }
 
 private:
-    bool fail(const QString& message)
-    {
+    bool fail(const QString& message) {
         error = message;
         return false;
     }
 
     // Checks that only the allowed options, flags and texts are present.
-    bool allow(const QStringList& options, const QStringList& flags = {}, int maxTexts = 0)
-    {
+    bool allow(const QStringList& options, const QStringList& flags = {}, int maxTexts = 0) {
         QSet<QString> seen;
         for (const auto& [key, value] : m_st.options) {
             if (!options.contains(key))
-                return fail(QStringLiteral("opzione sconosciuta \"%1\" per \"%2\"")
-                                .arg(key, m_st.keyword));
+                return fail(
+                    QStringLiteral("opzione sconosciuta \"%1\" per \"%2\"").arg(key, m_st.keyword));
             if (seen.contains(key))
                 return fail(QStringLiteral("opzione \"%1\" ripetuta").arg(key));
             seen.insert(key);
@@ -88,30 +83,28 @@ private:
                     QStringLiteral("parola sconosciuta \"%1\" per \"%2\"").arg(f, m_st.keyword));
         }
         if (m_st.texts.size() > maxTexts)
-            return fail(maxTexts == 0
-                            ? QStringLiteral("\"%1\" non accetta testo tra virgolette").arg(m_st.keyword)
-                            : QStringLiteral("troppi testi tra virgolette"));
+            return fail(
+                maxTexts == 0
+                    ? QStringLiteral("\"%1\" non accetta testo tra virgolette").arg(m_st.keyword)
+                    : QStringLiteral("troppi testi tra virgolette"));
         return true;
     }
 
-    bool has(const QString& key) const
-    {
+    bool has(const QString& key) const {
         for (const auto& kv : m_st.options)
             if (kv.first == key)
                 return true;
         return false;
     }
 
-    QString value(const QString& key) const
-    {
+    QString value(const QString& key) const {
         for (const auto& kv : m_st.options)
             if (kv.first == key)
                 return kv.second;
         return {};
     }
 
-    bool require(const QStringList& keys)
-    {
+    bool require(const QStringList& keys) {
         for (const QString& k : keys)
             if (!has(k))
                 return fail(QStringLiteral("manca l'opzione \"%1\"").arg(k));
@@ -119,8 +112,7 @@ private:
     }
 
     // A length in millimetres (decimal point or comma).
-    bool number(const QString& key, double& out, double min, double max)
-    {
+    bool number(const QString& key, double& out, double min, double max) {
         if (!has(key))
             return true;
         QString v = value(key);
@@ -128,7 +120,8 @@ private:
         bool ok = false;
         const double d = v.toDouble(&ok);
         if (!ok)
-            return fail(QStringLiteral("\"%1\" non è un numero (opzione \"%2\")").arg(value(key), key));
+            return fail(
+                QStringLiteral("\"%1\" non è un numero (opzione \"%2\")").arg(value(key), key));
         if (d < min || d > max)
             return fail(QStringLiteral("%1=%2 fuori dai limiti (%3 - %4)")
                             .arg(key, value(key), QString::number(min), QString::number(max)));
@@ -136,14 +129,12 @@ private:
         return true;
     }
 
-    bool position(const QString& kx, const QString& ky, double& x, double& y)
-    {
+    bool position(const QString& kx, const QString& ky, double& x, double& y) {
         const QSizeF paper = m_tpl.paperSize();
         return number(kx, x, 0, paper.width()) && number(ky, y, 0, paper.height());
     }
 
-    bool color(const QString& key, QColor& out)
-    {
+    bool color(const QString& key, QColor& out) {
         if (!has(key))
             return true;
         const QColor c(value(key));
@@ -153,8 +144,7 @@ private:
         return true;
     }
 
-    bool pages()
-    {
+    bool pages() {
         if (!has(QStringLiteral("pages")))
             return true;
         const QString v = value(QStringLiteral("pages")).toLower();
@@ -171,8 +161,7 @@ private:
         return true;
     }
 
-    bool alignment()
-    {
+    bool alignment() {
         if (!has(QStringLiteral("align")))
             return true;
         const QString v = value(QStringLiteral("align")).toLower();
@@ -187,14 +176,12 @@ private:
         return true;
     }
 
-    bool fontName()
-    {
+    bool fontName() {
         m_item.font = has(QStringLiteral("font")) ? value(QStringLiteral("font")) : DefaultFont;
         return true;
     }
 
-    bool range(int maxField)
-    {
+    bool range(int maxField) {
         const QString v = value(QStringLiteral("line"));
         const QStringList parts = v.split(QStringLiteral(".."));
         bool ok1 = false, ok2 = false;
@@ -218,8 +205,7 @@ private:
     }
 
     // A block of lines must not run off the sheet when its step is known.
-    bool fitsVertically(int count)
-    {
+    bool fitsVertically(int count) {
         if (m_item.step <= 0)
             return true;
         const double bottom = m_item.y + m_item.step * count;
@@ -230,8 +216,7 @@ private:
         return true;
     }
 
-    bool readPage()
-    {
+    bool readPage() {
         if (!allow({QStringLiteral("size"), QStringLiteral("orientation")}))
             return false;
         if (has(QStringLiteral("size"))) {
@@ -254,19 +239,20 @@ private:
             else if (v == u"landscape")
                 m_tpl.orientation = QPageLayout::Landscape;
             else
-                return fail(QStringLiteral("orientation=%1 non valido (portrait, landscape)").arg(v));
+                return fail(
+                    QStringLiteral("orientation=%1 non valido (portrait, landscape)").arg(v));
         }
         return true;
     }
 
-    bool readMargins()
-    {
+    bool readMargins() {
         if (!allow({QStringLiteral("left"), QStringLiteral("top"), QStringLiteral("right"),
                     QStringLiteral("bottom")}))
             return false;
         QMarginsF m = m_tpl.margins;
         double l = m.left(), t = m.top(), r = m.right(), b = m.bottom();
-        if (!number(QStringLiteral("left"), l, 0, 100) || !number(QStringLiteral("top"), t, 0, 100) ||
+        if (!number(QStringLiteral("left"), l, 0, 100) ||
+            !number(QStringLiteral("top"), t, 0, 100) ||
             !number(QStringLiteral("right"), r, 0, 100) ||
             !number(QStringLiteral("bottom"), b, 0, 100))
             return false;
@@ -277,8 +263,7 @@ private:
         return true;
     }
 
-    bool readFont()
-    {
+    bool readFont() {
         if (!allow({QStringLiteral("name"), QStringLiteral("family"), QStringLiteral("size")},
                    {QStringLiteral("bold"), QStringLiteral("italic")}) ||
             !require({QStringLiteral("name"), QStringLiteral("family"), QStringLiteral("size")}))
@@ -293,8 +278,7 @@ private:
         return true;
     }
 
-    bool readLogo()
-    {
+    bool readLogo() {
         if (!allow({QStringLiteral("file"), QStringLiteral("x"), QStringLiteral("y"),
                     QStringLiteral("width"), QStringLiteral("height"), QStringLiteral("pages"),
                     QStringLiteral("align")}) ||
@@ -317,8 +301,7 @@ private:
         return true;
     }
 
-    bool readLines(TemplateItem::Kind kind, int maxField)
-    {
+    bool readLines(TemplateItem::Kind kind, int maxField) {
         if (!allow({QStringLiteral("line"), QStringLiteral("x"), QStringLiteral("y"),
                     QStringLiteral("step"), QStringLiteral("width"), QStringLiteral("font"),
                     QStringLiteral("align"), QStringLiteral("pages"), QStringLiteral("color")}) ||
@@ -327,18 +310,18 @@ private:
         m_item.kind = kind;
         if (kind == TemplateItem::Kind::Totals)
             m_item.pages = TemplateItem::Pages::Last;
-        if (!range(maxField) || !position(QStringLiteral("x"), QStringLiteral("y"), m_item.x, m_item.y) ||
+        if (!range(maxField) ||
+            !position(QStringLiteral("x"), QStringLiteral("y"), m_item.x, m_item.y) ||
             !number(QStringLiteral("step"), m_item.step, 0.5, 100) ||
-            !number(QStringLiteral("width"), m_item.width, 1, 1000) || !fontName() || !alignment() ||
-            !pages() || !color(QStringLiteral("color"), m_item.color) ||
+            !number(QStringLiteral("width"), m_item.width, 1, 1000) || !fontName() ||
+            !alignment() || !pages() || !color(QStringLiteral("color"), m_item.color) ||
             !fitsVertically(m_item.last - m_item.first + 1))
             return false;
         m_tpl.items << m_item;
         return true;
     }
 
-    bool readBody()
-    {
+    bool readBody() {
         if (!allow({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("rows"),
                     QStringLiteral("step"), QStringLiteral("width"), QStringLiteral("font"),
                     QStringLiteral("color")}) ||
@@ -356,7 +339,8 @@ private:
             !color(QStringLiteral("color"), m_item.color))
             return false;
         if (rows != static_cast<int>(rows))
-            return fail(QStringLiteral("rows=%1 deve essere un numero intero").arg(value(QStringLiteral("rows"))));
+            return fail(QStringLiteral("rows=%1 deve essere un numero intero")
+                            .arg(value(QStringLiteral("rows"))));
         m_item.rows = static_cast<int>(rows);
         if (!fitsVertically(m_item.rows))
             return false;
@@ -365,8 +349,7 @@ private:
         return true;
     }
 
-    bool readText()
-    {
+    bool readText() {
         const bool pageNumber = m_st.keyword == u"pagenumber";
         if (!allow({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("width"),
                     QStringLiteral("font"), QStringLiteral("align"), QStringLiteral("pages"),
@@ -387,8 +370,7 @@ private:
         return true;
     }
 
-    bool readLine()
-    {
+    bool readLine() {
         if (!allow({QStringLiteral("x1"), QStringLiteral("y1"), QStringLiteral("x2"),
                     QStringLiteral("y2"), QStringLiteral("pen"), QStringLiteral("color"),
                     QStringLiteral("pages")}) ||
@@ -405,8 +387,7 @@ private:
         return true;
     }
 
-    bool readBox()
-    {
+    bool readBox() {
         if (!allow({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("width"),
                     QStringLiteral("height"), QStringLiteral("pen"), QStringLiteral("color"),
                     QStringLiteral("fill"), QStringLiteral("radius"), QStringLiteral("pages")}) ||
@@ -432,27 +413,23 @@ private:
     TemplateItem m_item;
 };
 
-Failure templateError(const QString& fileName, int line, const QString& message)
-{
+Failure templateError(const QString& fileName, int line, const QString& message) {
     return {ReportError::BadTemplate,
             QStringLiteral("%1:%2: %3").arg(fileName).arg(line).arg(message)};
 }
 
 } // namespace
 
-QSizeF ReportTemplate::paperSize() const
-{
+QSizeF ReportTemplate::paperSize() const {
     const QSizeF s = pageSize.size(QPageSize::Millimeter);
     return orientation == QPageLayout::Landscape ? s.transposed() : s;
 }
 
-QRectF ReportTemplate::printableArea() const
-{
+QRectF ReportTemplate::printableArea() const {
     return QRectF(QPointF(0, 0), paperSize()).marginsRemoved(margins);
 }
 
-Failure ReportTemplate::load(const QString& path, ReportTemplate& out)
-{
+Failure ReportTemplate::load(const QString& path, ReportTemplate& out) {
     QFile file(path);
     if (!file.exists())
         return {ReportError::MissingTemplate,
@@ -472,8 +449,8 @@ Failure ReportTemplate::load(const QString& path, ReportTemplate& out)
             QStringDecoder lineDecoder(QStringDecoder::Utf8);
             (void)lineDecoder(lines.at(i)).operator QString();
             if (lineDecoder.hasError())
-                return templateError(path, i + 1,
-                                     QStringLiteral("testo non in UTF-8 (salvare il file come UTF-8)"));
+                return templateError(
+                    path, i + 1, QStringLiteral("testo non in UTF-8 (salvare il file come UTF-8)"));
         }
         return templateError(path, 1, QStringLiteral("testo non in UTF-8"));
     }
@@ -481,10 +458,10 @@ Failure ReportTemplate::load(const QString& path, ReportTemplate& out)
 }
 
 Failure ReportTemplate::parse(const QString& text, const QString& fileName,
-                              const QString& baseFolder, ReportTemplate& out)
-{
+                              const QString& baseFolder, ReportTemplate& out) {
     ReportTemplate tpl;
-    tpl.fonts.insert(DefaultFont, TemplateFont{QStringLiteral("Liberation Mono"), 9.0, false, false});
+    tpl.fonts.insert(DefaultFont,
+                     TemplateFont{QStringLiteral("Liberation Mono"), 9.0, false, false});
 
     QString body = text;
     if (body.startsWith(QChar(0xFEFF)))

@@ -32,19 +32,19 @@ struct TemplateItem {
     Qt::Alignment align = Qt::AlignLeft;
     int sourceLine = 0;
 
-    double x = 0, y = 0;           // top-left corner (text: top of the first line)
-    double x2 = 0, y2 = 0;         // end point of a line
-    double width = 0, height = 0;  // 0: text runs to the right margin
-    double step = 0;               // distance between consecutive lines
-    int first = 1, last = 1;       // field numbers (Intestazione / Testo) of a line range
-    int rows = 0;                  // body rows per page
-    QString font;                  // font name declared with "font"
-    QString text;                  // fixed text, may hold {page} and {pages}
-    double pen = 0.25;             // line width of lines and boxes
-    double radius = 0;             // rounded box corners
+    double x = 0, y = 0;          // top-left corner (text: top of the first line)
+    double x2 = 0, y2 = 0;        // end point of a line
+    double width = 0, height = 0; // 0: text runs to the right margin
+    double step = 0;              // distance between consecutive lines
+    int first = 1, last = 1;      // field numbers (Intestazione / Testo) of a line range
+    int rows = 0;                 // body rows per page
+    QString font;                 // font name declared with "font"
+    QString text;                 // fixed text, may hold {page} and {pages}
+    double pen = 0.25;            // line width of lines and boxes
+    double radius = 0;            // rounded box corners
     QColor color = Qt::black;
-    QColor fill;                   // invalid: no fill
-    QImage image;                  // the logo, loaded when the template is read
+    QColor fill;  // invalid: no fill
+    QImage image; // the logo, loaded when the template is read
 };
 
 class ReportTemplate {

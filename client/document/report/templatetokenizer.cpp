@@ -2,8 +2,7 @@
 
 namespace {
 
-bool readQuoted(const QString& line, qsizetype& i, QString& out, QString& error)
-{
+bool readQuoted(const QString& line, qsizetype& i, QString& out, QString& error) {
     // i stands on the opening quote
     ++i;
     while (i < line.size()) {
@@ -29,8 +28,7 @@ bool readQuoted(const QString& line, qsizetype& i, QString& out, QString& error)
 
 } // namespace
 
-bool TemplateTokenizer::split(const QString& line, TemplateStatement& out, QString& error)
-{
+bool TemplateTokenizer::split(const QString& line, TemplateStatement& out, QString& error) {
     out = TemplateStatement();
     qsizetype i = 0;
     const qsizetype n = line.size();

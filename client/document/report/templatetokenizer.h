@@ -10,10 +10,10 @@
 // Quoted texts take \" and \\ as escapes. A # at the start of a word begins a comment;
 // inside a word (color=#1f3a5f) it is part of it.
 struct TemplateStatement {
-    QString keyword;                          // empty for a blank or comment-only line
-    QList<QPair<QString, QString>> options;   // key=value, in the order written
-    QStringList flags;                        // bare words after the keyword
-    QStringList texts;                        // quoted texts
+    QString keyword;                        // empty for a blank or comment-only line
+    QList<QPair<QString, QString>> options; // key=value, in the order written
+    QStringList flags;                      // bare words after the keyword
+    QStringList texts;                      // quoted texts
 };
 
 class TemplateTokenizer {
