@@ -84,6 +84,7 @@ private slots:
     void secondRunReplacesTables();
     void windows1252IntoTables();
     void earlyEndFillers();
+    void copiesZeroAndReplyNotDelivered();
 
 private:
     QString writeFile(const QString& name, const QByteArray& bytes);
@@ -521,6 +522,28 @@ void TestDocumentImport::earlyEndFillers() {
         expected << QString();
     QCOMPARE(tableRows(m_db, QStringLiteral("select * from Totali")),
              QStringList{QStringLiteral("1|") + expected.join(u'|')});
+}
+
+void TestDocumentImport::copiesZeroAndReplyNotDelivered() {
+    // Copies 0: the printer is still called (it prints nothing and answers 0), "Stampa Ok" and
+    // the reply follow. A reply the socket cannot deliver changes nothing in the run.
+    const QString path = writeFile(QStringLiteral("A.001.PRN"), makePrintFile("02", 1));
+    DocumentImportSettings s = settings();
+    s.copiesTable[1] = QStringLiteral(" 0 ");
+    m_host.replyFailure = {10053, QStringLiteral("socket closed")};
+    DocumentImport import(m_host, m_printer, s);
+    const QString message = QStringLiteral("DIR:") + path + u'\r';
+    import.receive(message, 1);
+    QStringList expected = start(message);
+    expected += said(QStringLiteral("Preparo: PRE"));
+    expected += page(1);
+    expected += printed();
+    expected += replied(1, path);
+    QCOMPARE(m_host.calls, expected);
+    QCOMPARE(m_printer.calls.size(), 1);
+    QCOMPARE(m_printer.calls[0].copies, 0);
+    QCOMPARE(import.copyCount(), 0);
+    QCOMPARE(import.reportName(), QStringLiteral("PRE"));
 }
 
 QTEST_GUILESS_MAIN(TestDocumentImport)
