@@ -14,10 +14,12 @@
 namespace ServerTest {
 
 // First of `count` consecutive ports that can all be opened right now (0 when none was found).
+// Below the ephemeral range (32768 up on Linux): otherwise a test's own outgoing connections may
+// take one of the server's ports while it is between two listens.
 inline quint16 freePortBlock(int count)
 {
     for (int attempt = 0; attempt < 50; ++attempt) {
-        const auto base = quint16(20000 + QRandomGenerator::global()->bounded(30000));
+        const auto base = quint16(20000 + QRandomGenerator::global()->bounded(12700 - count));
         std::vector<std::unique_ptr<QTcpServer>> probes;
         bool ok = true;
         for (int i = 0; i < count && ok; ++i) {

@@ -1,0 +1,187 @@
+// The real VelarixSrv as a black box: headless and unattended, in a temporary program folder
+// (with a blank in its name) holding Client/Copie.txt and Client/Documenti.mdb, driven by plain
+// sockets on loopback.
+
+#include "database.h"
+#include "documentschema.h"
+#include "poolfixture.h"
+#include "version.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using ServerTest::Client;
+
+class TestServerProgram : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_program;
+    QString m_print;
+    quint16 m_base = 0;
+    QProcessEnvironment m_env;
+    QProcess m_server;
+
+    QString logText() const
+    {
+        QFile f(m_dir.filePath(QStringLiteral("VXreg.txt")));
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+    QString binary() const { return m_program + QStringLiteral("/VelarixSrv"); }
+    static void writeFile(const QString& path, const QByteArray& bytes)
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QString reply() const { return QStringLiteral("Velarix 1.0 rev. %1\r").arg(VELARIX_REVISION); }
+    // Registers a workstation on the first free port from base upwards, as the client does.
+    std::unique_ptr<Client> registered(const QByteArray& name)
+    {
+        for (int i = 0; i < 25; ++i) {
+            auto c = std::make_unique<Client>();
+            if (!c->connectTo(quint16(m_base + i), 1000))
+                continue;
+            c->send("PC:" + name + "\r");
+            for (int t = 0; t < 200 && c->received().isEmpty(); ++t)
+                QTest::qWait(10);
+            if (QString::fromLatin1(c->received()) == reply()) {
+                c->clearReceived();
+                return c;
+            }
+        }
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_program = m_dir.filePath(QStringLiteral("Velarix Srv"));
+        m_print = m_dir.filePath(QStringLiteral("Stampe")) + QLatin1Char('/');
+        QVERIFY(QDir().mkpath(m_program + QStringLiteral("/Client")));
+        QVERIFY(QDir().mkpath(m_print));
+        QVERIFY(QFile::copy(QStringLiteral(VELARIX_BIN_DIR "/VelarixSrv"), binary()));
+        writeFile(m_program + QStringLiteral("/Client/Copie.txt"),
+                  "\"" + m_print.toUtf8() + "\"\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
+        const QString db = m_program + QStringLiteral("/Client/Documenti.mdb");
+        QVERIFY(DocumentSchema::create(db).ok());
+        {
+            Database database;
+            QVERIFY(database.open(Database::connectionText(db)).ok());
+            QVERIFY(database.execute(QStringLiteral("INSERT INTO Ditta (Codice) VALUES (1)")).ok());
+            database.close();
+        }
+        // A stand-in for Samba's net, so the test never publishes a real share.
+        const QString bin = m_dir.filePath(QStringLiteral("bin"));
+        QVERIFY(QDir().mkpath(bin));
+        writeFile(bin + QStringLiteral("/net"),
+                  "#!/bin/sh\nprintf '%s|' \"$@\" > '" + m_dir.path().toUtf8() + "/net-args.txt'\n");
+        QFile::setPermissions(bin + QStringLiteral("/net"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        m_base = ServerTest::freePortBlock(25);
+        QVERIFY(m_base != 0);
+        m_env = QProcessEnvironment::systemEnvironment();
+        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
+        m_env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(m_base));
+        m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("10"));
+        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+        m_env.insert(QStringLiteral("PATH"), bin + QLatin1Char(':') + m_env.value("PATH"));
+        m_server.setProcessEnvironment(m_env);
+        m_server.setWorkingDirectory(m_dir.path());
+        m_server.start(binary(), {});
+        QVERIFY(m_server.waitForStarted());
+        // The ports open once the window has been activated.
+        QTRY_VERIFY_WITH_TIMEOUT(Client().connectTo(quint16(m_base + 24), 200), 15000);
+    }
+
+    void startUpDidItsWork()
+    {
+        QVERIFY(logText().contains(QStringLiteral("****Apertura Programma****")));
+        QTRY_VERIFY(QFile::exists(m_dir.filePath(QStringLiteral("net-args.txt"))));
+        QFile args(m_dir.filePath(QStringLiteral("net-args.txt")));
+        QVERIFY(args.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(args.readAll()),
+                 QStringLiteral("usershare|add|Velarix|") + m_program +
+                     QStringLiteral("||S-1-1-0:F|guest_ok=y|"));
+        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("config/autostart/VelarixSrv.desktop"))));
+    }
+
+    void secondInstanceIsRefused()
+    {
+        QProcess second;
+        second.setProcessEnvironment(m_env);
+        second.setWorkingDirectory(m_dir.path());
+        second.start(binary(), {});
+        QVERIFY(second.waitForFinished(15000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QVERIFY(QString::fromUtf8(second.readAllStandardError())
+                    .contains(QStringLiteral("Programma già in esecuzione!")));
+        QCOMPARE(logText().count(QStringLiteral("****Apertura Programma****")), 1);
+        QCOMPARE(m_server.state(), QProcess::Running);
+    }
+
+    void printJobTravelsAndIsDeletedSafely()
+    {
+        auto client = registered("UFFICIO1");
+        QVERIFY(client);
+        writeFile(m_print + QStringLiteral("FATT.001"),
+                  "DITTA PROVA\r\nPC:UFFICIO1 FATTURA\r\nRIGA 1\r\n");
+        const QByteArray request = "DIR:" + m_print.toUtf8() + "FATT.001.PRN\r";
+        QTRY_COMPARE_WITH_TIMEOUT(client->received(), request, 10000);
+        QVERIFY(QFile::exists(m_print + QStringLiteral("FATT.001.PRN")));
+
+        // A completion naming a file outside the print folder deletes nothing.
+        const QString settings = m_program + QStringLiteral("/Client/Copie.txt");
+        client->send("DEL:" + settings.toUtf8() + "\r");
+        QTRY_VERIFY(logText().contains(QStringLiteral("Cancellazione rifiutata: ") + settings));
+        QVERIFY(QFile::exists(settings));
+
+        client->send("DEL:" + m_print.toUtf8() + "FATT.001.PRN\r");
+        QTRY_VERIFY(!QFile::exists(m_print + QStringLiteral("FATT.001.PRN")));
+    }
+
+    void survivesConnectDropStorms()
+    {
+        for (int i = 0; i < 300; ++i) {
+            QTcpSocket s;
+            s.connectToHost(QHostAddress::LocalHost, quint16(m_base + i % 25));
+            if (s.waitForConnected(200) && i % 3 == 0)
+                s.write("PC:TEMP\r");
+            s.abort();
+        }
+        QCOMPARE(m_server.state(), QProcess::Running);
+        auto after = registered("DOPO");
+        QVERIFY2(after, m_server.readAllStandardError().right(3000).constData());
+    }
+
+    void terminationClosesEverything()
+    {
+        auto client = registered("ULTIMO");
+        QVERIFY(client);
+        m_server.terminate();
+        QVERIFY(m_server.waitForFinished(15000));
+        QCOMPARE(m_server.exitStatus(), QProcess::NormalExit);
+        QTRY_VERIFY(!client->isConnected());
+        const QString log = logText();
+        QVERIFY(log.contains(QStringLiteral("Chiusura Porte collegate")));
+        QVERIFY(log.trimmed().endsWith(QStringLiteral("****Chiusura Programma****")));
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_server.state() != QProcess::NotRunning) {
+            m_server.kill();
+            m_server.waitForFinished(5000);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerProgram)
+#include "tst_serverprogram.moc"
