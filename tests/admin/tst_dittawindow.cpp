@@ -75,7 +75,7 @@ private:
     void insertRow(int code, const QStringList& lines);
     QList<QVariantList> rows(int code) const;
     void openWindow();
-    void enterCode(const QString& code);
+    void enterCode(const QString& code, bool byEnterKey = false);
     template <typename T> T* child(const char* name) const {
         return m_window->findChild<T*>(QLatin1String(name));
     }
@@ -142,11 +142,14 @@ void TestDittaWindow::openWindow() {
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
 }
 
-void TestDittaWindow::enterCode(const QString& code) {
+void TestDittaWindow::enterCode(const QString& code, bool byEnterKey) {
     QLineEdit* text2 = child<QLineEdit>("Text2");
     text2->clear();
     QTest::keyClicks(text2, code);
-    click("Command2");
+    if (byEnterKey)
+        QTest::keyClick(text2, Qt::Key_Return); // the panel's OK is the default button
+    else
+        click("Command2");
 }
 
 void TestDittaWindow::controlsAndCaption() {
@@ -207,7 +210,7 @@ void TestDittaWindow::refusedCodes() {
 
 void TestDittaWindow::existingCompanyShownCutAndTrimmed() {
     openWindow();
-    enterCode(QStringLiteral(" 5 "));
+    enterCode(QStringLiteral(" 5 "), true);
     QVERIFY(m_host->scripted.messages.isEmpty());
     QVERIFY(!child<QFrame>("Frame1")->isVisible());
     for (int i = 0; i < 8; ++i)
@@ -237,6 +240,11 @@ void TestDittaWindow::okMovesToNextLineAndWraps() {
     // From line 8 back to line 1.
     click("Command1");
     QTRY_COMPARE(QApplication::focusWidget(), m_window->lineBox(0));
+
+    // Enter on a line is the next-line OK once the panel is gone.
+    QTest::keyClick(m_window->lineBox(0), Qt::Key_Return);
+    QTRY_COMPARE(QApplication::focusWidget(), m_window->lineBox(1));
+    QVERIFY(m_window->isVisible());
 
     // A line that gets the focus by a click becomes the current one.
     QTest::mouseClick(m_window->lineBox(4), Qt::LeftButton);
