@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -189,6 +190,133 @@ QByteArray twoPageOdl() {
     return b;
 }
 
+// A second reading of the same file, written the long way round: the lines in a list, one
+// "line input" at a time, the loops of the import routine step by step. The reader must agree
+// with it on every document.
+struct LongWayRound {
+    QList<QByteArray> lines;
+    qsizetype next = 0;
+
+    bool eof() const { return next >= lines.size(); }
+    bool lineInput(QByteArray& hand) {
+        if (eof())
+            return false; // reading past the end fails and leaves the line in hand as it was
+        hand = lines[next++];
+        return true;
+    }
+
+    QString kind;
+    int branch = 0;
+    QStringList starts;
+    QStringList header;
+    QList<QPair<int, QByteArray>> body;
+    QList<QByteArray> totals = QList<QByteArray>(14);
+    QStringList pages;
+    QString outcome = QStringLiteral("NoDocument");
+
+    void run() {
+        QByteArray hand;
+        QByteArray code;
+        int headerCount = 0, bodyCount = 0, pageNumber = 1, lineBase = 0;
+        bool headerStored = false, passed = false;
+        while (!eof()) {
+            if (pageNumber == 1 || passed)
+                lineInput(hand);
+            passed = false;
+            if (hand.startsWith('@') && kind.isEmpty()) {
+                const qsizetype p = hand.indexOf('^');
+                if (p < 0)
+                    continue;
+                code = hand.mid(p + 1, 2).trimmed();
+                static const QMap<QByteArray, QString> kinds{
+                    {"01", "ODL"}, {"02", "PRE"}, {"10", "FOM"}, {"11", "FVV"}};
+                if (kinds.contains(code)) {
+                    kind = kinds[code];
+                    headerCount = code == "10" ? 16 : 14;
+                    bodyCount = code == "01" ? 40 : code == "02" ? 35 : code == "10" ? 24 : 34;
+                }
+                starts << kind;
+                const bool known = !kind.isEmpty();
+                lineInput(hand);
+                if (known && hand.startsWith('^')) {
+                    const qsizetype f = hand.indexOf("FL:");
+                    branch = hand.mid(f < 0 ? 2 : f + 3, 3).trimmed().toInt();
+                }
+            } else if (!hand.isEmpty() && !hand.startsWith('@') && !hand.startsWith('^') &&
+                       !kind.isEmpty()) {
+                bool broken = false;
+                for (int i = 1; i <= headerCount; ++i) {
+                    if (!headerStored)
+                        header << QString::fromLatin1(hand.startsWith('\v') ? hand.mid(1) : hand);
+                    if (!lineInput(hand)) {
+                        broken = true;
+                        break;
+                    }
+                }
+                headerStored = true;
+                if (broken) {
+                    pages << QStringLiteral("%1:0:Header").arg(pageNumber);
+                    outcome = QStringLiteral("BrokenPage");
+                    return;
+                }
+                const qsizetype before = body.size();
+                int i = 1;
+                while (i <= bodyCount) {
+                    if (i == 1 && eof())
+                        break; // the line that ends the file is no body line
+                    body.append({i + lineBase, hand.left(80)});
+                    lineInput(hand);
+                    if (hand.startsWith('\f') && (code == "01" || code == "02"))
+                        while (i < bodyCount)
+                            body.append({++i + lineBase, QByteArray(80, ' ')});
+                    if (eof())
+                        break;
+                    ++i;
+                }
+                lineBase += i - 1;
+                pages << QStringLiteral("%1:%2").arg(pageNumber).arg(body.size() - before);
+                int j = 1;
+                while (!eof()) {
+                    if (hand.startsWith('\f')) {
+                        hand = hand.mid(1);
+                        ++pageNumber;
+                        if (hand.trimmed().isEmpty() && !hand.contains('\t'))
+                            lineInput(hand);
+                        break;
+                    }
+                    if (j < 15 && !hand.startsWith('@') && !hand.startsWith('^'))
+                        totals[j - 1] = hand;
+                    lineInput(hand);
+                    ++j;
+                }
+                outcome = QStringLiteral("Complete");
+            } else {
+                passed = true;
+            }
+        }
+    }
+};
+
+QByteArray randomFile(QRandomGenerator& rng, QList<QByteArray>* lines) {
+    static const QList<QByteArray> rare{
+        "@^01",  "@^02",  "@^10",   "@^11", "@^05",    "@ ^ 1",      "@no caret", "^FL:  2",
+        "^FL:7", "^ab 3", "^",      "",     "",        "  ",         "\f",        "\f",
+        "\f  ",  "\fABC", "\f@^01", "\vvt", "\v\v2vt", "@^01 again", "^ctl"};
+    const int count = int(rng.bounded(400));
+    QByteArray bytes;
+    for (int n = 0; n < count; ++n) {
+        QByteArray line;
+        if (rng.bounded(100) < 12)
+            line = rare[rng.bounded(int(rare.size()))];
+        else
+            line = "text " + QByteArray::number(n) +
+                   (rng.bounded(20) == 0 ? QByteArray(100, 'x') : QByteArray());
+        lines->append(line);
+        bytes += line + "\r\n";
+    }
+    return bytes;
+}
+
 } // namespace
 
 class TestPrintFile : public QObject {
@@ -208,6 +336,7 @@ private slots:
     void failedRead_data();
     void failedRead();
     void emptyAndGarbage();
+    void agreesWithLineByLineReading();
 };
 
 void TestPrintFile::fixtures_data() {
@@ -381,6 +510,35 @@ void TestPrintFile::emptyAndGarbage() {
     doc = PrintFile::read(QByteArray("@^02\r\n^FL:\r\n"));
     QCOMPARE(doc.kind, QStringLiteral("PRE"));
     QCOMPARE(doc.branch, 0);
+}
+
+void TestPrintFile::agreesWithLineByLineReading() {
+    QRandomGenerator rng(7);
+    int documents = 0;
+    for (int round = 0; round < 3000; ++round) {
+        LongWayRound ref;
+        const QByteArray bytes = randomFile(rng, &ref.lines);
+        ref.run();
+        const PrintDocument doc = PrintFile::read(bytes);
+        const QByteArray where = "round " + QByteArray::number(round);
+        QVERIFY2(outcomeName(doc.outcome) == ref.outcome, where.constData());
+        QVERIFY2(doc.kind == ref.kind && doc.branch == ref.branch, where.constData());
+        QVERIFY2(doc.startKinds == ref.starts, where.constData());
+        QVERIFY2(pagesText(doc) ==
+                     (ref.pages.isEmpty() ? QStringLiteral("-") : ref.pages.join(u' ')),
+                 where.constData());
+        QVERIFY2(doc.header == ref.header, where.constData());
+        QVERIFY2(doc.body.size() == ref.body.size(), where.constData());
+        for (qsizetype i = 0; i < doc.body.size(); ++i) {
+            QVERIFY2(doc.body[i].number == ref.body[i].first, where.constData());
+            QVERIFY2(doc.body[i].text == QString::fromLatin1(ref.body[i].second),
+                     where.constData());
+        }
+        for (int j = 0; j < 14; ++j)
+            QVERIFY2(doc.totals[j] == QString::fromLatin1(ref.totals[j]), where.constData());
+        documents += doc.pages.isEmpty() ? 0 : 1;
+    }
+    QVERIFY(documents > 300); // the random files do reach pages
 }
 
 QTEST_GUILESS_MAIN(TestPrintFile)
