@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -121,6 +122,7 @@ private slots:
     void pdfContents();
     void plainOdlLetterhead();
     void blankTailStartsNoPage();
+    void linesFitTheirPlace();
     void printableText_data();
     void printableText();
     void uniqueNames();
@@ -445,6 +447,63 @@ void TestReportEngine::blankTailStartsNoPage() {
     QCOMPARE(ReportRenderer(tpl, data).pageCount(), 2);
     data.body.clear();
     QCOMPARE(ReportRenderer(tpl, data).pageCount(), 1);
+}
+
+void TestReportEngine::linesFitTheirPlace() {
+    if (!havePoppler())
+        QSKIP("pdftotext (poppler-utils) not installed");
+    // A body font far too large for 80 columns, and header lines of 120 and 300 characters.
+    ReportTemplate tpl;
+    const Failure parsed =
+        ReportTemplate::parse("page size=A4\n"
+                              "margins left=10 top=10 right=10 bottom=10\n"
+                              "font name=big family=\"Liberation Mono\" size=20\n"
+                              "font name=mono family=\"Liberation Mono\" size=9\n"
+                              "header line=1..3 x=10 y=10 step=12 font=mono\n"
+                              "body x=10 y=60 rows=10 step=9 font=big\n",
+                              "fit.rpt", ".", tpl);
+    QVERIFY2(parsed.ok(), qPrintable(parsed.description));
+    ReportData data;
+    const QString columns80 = QString("0123456789").repeated(8);
+    data.body = QStringList{columns80, "A" + QString(78, ' ') + "Z"};
+    const QString long120 = QString("abcdefghijklmnopqrstuvwxyz0123").repeated(4);
+    data.header = QStringList{long120, QString("W").repeated(300), "corta"};
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("fit.pdf");
+    QVERIFY(ReportOutput::writePdf(ReportRenderer(tpl, data), pdf, "fit").ok());
+
+    QProcess p;
+    p.start("pdftotext", {"-bbox", pdf, "-"});
+    QVERIFY(p.waitForFinished(30000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    static const QRegularExpression word(
+        R"re(<word xMin="([\d.]+)" yMin="[\d.]+" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re");
+    QMap<QString, QPair<double, double>> boxes; // text -> xMin, xMax in points
+    for (auto it = word.globalMatch(out); it.hasNext();) {
+        const auto m = it.next();
+        boxes.insert(m.captured(3), {m.captured(1).toDouble(), m.captured(2).toDouble()});
+    }
+    const double mm = 72.0 / 25.4;
+    const double right = 200 * mm + 1.0; // right margin, one point of tolerance
+
+    // 80 columns are all there and end inside the right margin; column 80 stays under column 80.
+    QVERIFY(boxes.contains(columns80));
+    QVERIFY(boxes.value(columns80).second <= right);
+    QVERIFY(boxes.contains("Z"));
+    QVERIFY(qAbs(boxes.value("Z").second - boxes.value(columns80).second) < 0.5);
+    // A 120-character header line shrinks and is printed whole; a 300-character one is cut at
+    // the margin; the short line shares their size (same column width).
+    QVERIFY(boxes.contains(long120));
+    QVERIFY(boxes.value(long120).second <= right);
+    bool cutFound = false;
+    for (auto it = boxes.cbegin(); it != boxes.cend(); ++it)
+        if (it.key().startsWith("WWWW")) {
+            cutFound = true;
+            QVERIFY(it.key().size() < 300);
+        }
+    QVERIFY(cutFound);
+    const double column = (boxes.value(long120).second - boxes.value(long120).first) / 120;
+    QVERIFY(qAbs((boxes.value("corta").second - boxes.value("corta").first) / 5 - column) < 0.05);
 }
 
 void TestReportEngine::printableText_data() {
