@@ -85,6 +85,7 @@ private slots:
     void windows1252IntoTables();
     void earlyEndFillers();
     void copiesZeroAndReplyNotDelivered();
+    void fileTooLarge();
 
 private:
     QString writeFile(const QString& name, const QByteArray& bytes);
@@ -544,6 +545,20 @@ void TestDocumentImport::copiesZeroAndReplyNotDelivered() {
     QCOMPARE(m_printer.calls[0].copies, 0);
     QCOMPARE(import.copyCount(), 0);
     QCOMPARE(import.reportName(), QStringLiteral("PRE"));
+}
+
+void TestDocumentImport::fileTooLarge() {
+    // No print file is hundreds of megabytes: refused before reading, and not answered.
+    const QString path = writeFile(QStringLiteral("A.001.PRN"), makePrintFile("01", 1));
+    QFile f(m_share + QStringLiteral("/Stampe/A.001.PRN"));
+    QVERIFY(f.resize(300LL * 1024 * 1024)); // sparse: costs no disk
+    DocumentImport import(m_host, m_printer, settings());
+    const QString message = QStringLiteral("DIR:") + path + u'\r';
+    import.receive(message, 1);
+    QStringList expected = start(message);
+    expected += saidError(QStringLiteral("Errore 7 Memoria esaurita"));
+    QCOMPARE(m_host.calls, expected);
+    QVERIFY(m_printer.calls.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestDocumentImport)
