@@ -59,6 +59,7 @@ private slots:
     void refusedCodes();
     void existingCompanyShownCutAndTrimmed();
     void newCompanyStartsEmpty();
+    void unreadableDatabaseKeepsPanel();
     void okMovesToNextLineAndWraps();
     void saveWithEmptyLineKeepsOneRow();
     void saveNewCompanyReachesWatcherAndClients();
@@ -226,6 +227,20 @@ void TestDittaWindow::newCompanyStartsEmpty() {
     for (int i = 0; i < 8; ++i)
         QVERIFY(m_window->lineBox(i)->text().isEmpty());
     QVERIFY(rows(7).isEmpty());
+}
+
+void TestDittaWindow::unreadableDatabaseKeepsPanel() {
+    QSqlDatabase::database(QLatin1String(Probe)).close();
+    QVERIFY(QFile::remove(databasePath()));
+    openWindow();
+    enterCode(QStringLiteral("5"));
+    QCOMPARE(m_host->scripted.messages.size(), 1);
+    QVERIFY2(m_host->scripted.messages.first().startsWith(
+                 QStringLiteral("Lettura dati ditta non riuscita: ")),
+             qPrintable(m_host->scripted.messages.first()));
+    QVERIFY(child<QFrame>("Frame1")->isVisible());
+    // No database is created by looking.
+    QVERIFY(!QFile::exists(databasePath()));
 }
 
 void TestDittaWindow::okMovesToNextLineAndWraps() {
