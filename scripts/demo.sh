@@ -37,7 +37,7 @@ mkdir -p "$SERVER/Client" "$SERVER/Stampe" "$CLIENT" "$PDF"
 cp "$BIN/VelarixSrv" "$BIN/VelarixUpd" "$SERVER/"
 cp "$ROOT"/templates/*.rpt "$SERVER/Client/"
 cp "$ROOT"/templates/*.png "$SERVER/Client/" 2>/dev/null || true
-"$BIN/velarix-letterheads" "$ROOT/templates/sample-letterheads.csv" "$SERVER/Client/Documenti.mdb"
+"$BIN/velarix-letterheads" "$SERVER/Client/Documenti.mdb" "$ROOT/templates/sample-letterheads.csv" >/dev/null
 printf '%s\r\n' '\\localhost\Velarix\Stampe\' 1 1 1 1 1 1 0 0 > "$SERVER/Client/Copie.txt"
 # The workstation starts with its program and the server's address only: its first start fetches
 # everything else from the server's Client folder through the updater.
@@ -85,7 +85,8 @@ for f in "$ROOT"/examples/*.0[0-9][0-9]; do
 done
 
 echo "== Waiting for the PDFs"
-declare -A done_at
+declare -A done_at=()
+finished=0
 for _ in $(seq 600); do
     for name in "${!dropped[@]}"; do
         [ -n "${done_at[$name]:-}" ] && continue
@@ -93,9 +94,10 @@ for _ in $(seq 600); do
         if ls "$PDF"/"$kind"*.pdf >/dev/null 2>&1 && [ ! -e "$SERVER/Stampe/$name.PRN" ] \
             && [ ! -e "$SERVER/Stampe/$name" ]; then
             done_at[$name]=$(now_ms)
+            finished=$((finished + 1))
         fi
     done
-    [ ${#done_at[@]} -eq ${#dropped[@]} ] && break
+    [ "$finished" -eq "${#dropped[@]}" ] && break
     sleep 0.05
 done
 
