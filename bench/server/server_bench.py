@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""End-to-end figures of the real VelarixSrv on loopback.
+
+Usage: bench/server/server_bench.py <build folder>   (e.g. build)
+
+Starts VelarixSrv headless in a temporary program folder (a stand-in `net` keeps it from
+publishing a real share) and reports:
+  - RSS and CPU over 10 s of idle time with 25 registered workstations;
+  - time from connect to the version reply, median and 95th percentile over 1,000 connections;
+  - CPU time the server spends while one client floods 10,000 messages.
+"""
+import os
+import shutil
+import signal
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+BASE = 23500
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    ticks = os.sysconf("SC_CLK_TCK")
+    return (int(fields[11]) + int(fields[12])) / ticks
+
+
+def rss_kib(pid):
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1])
+    return 0
+
+
+def read_reply(sock):
+    data = b""
+    while not data.endswith(b"\r"):
+        chunk = sock.recv(256)
+        if not chunk:
+            break
+        data += chunk
+    return data
+
+
+def register(port, name):
+    s = socket.create_connection(("127.0.0.1", port))
+    s.sendall(b"PC:" + name + b"\r")
+    read_reply(s)
+    return s
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build"
+    binary = os.path.join(build, "bin", "VelarixSrv")
+    tmp = tempfile.mkdtemp(prefix="velarix-bench-")
+    program = os.path.join(tmp, "Velarix Srv")
+    os.makedirs(os.path.join(program, "Client"))
+    os.makedirs(os.path.join(tmp, "Stampe"))
+    os.makedirs(os.path.join(tmp, "bin"))
+    shutil.copy(binary, program)
+    with open(os.path.join(program, "Client", "Copie.txt"), "w") as f:
+        f.write(f'"{tmp}/Stampe/"\r\n1\r\n')
+    with open(os.path.join(tmp, "bin", "net"), "w") as f:
+        f.write("#!/bin/sh\nexit 0\n")
+    os.chmod(os.path.join(tmp, "bin", "net"), 0o755)
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", VELARIX_UNATTENDED="1",
+               VELARIX_BASE_PORT=str(BASE), XDG_CONFIG_HOME=os.path.join(tmp, "config"),
+               PATH=os.path.join(tmp, "bin") + ":" + os.environ["PATH"])
+    server = subprocess.Popen([os.path.join(program, "VelarixSrv")], cwd=tmp, env=env,
+                              stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.time() + 20
+        while True:
+            try:
+                socket.create_connection(("127.0.0.1", BASE + 24), timeout=0.2).close()
+                break
+            except OSError:
+                if time.time() > deadline:
+                    raise SystemExit("server did not open its ports")
+                time.sleep(0.1)
+        time.sleep(0.5)
+
+        # 1. Idle with 25 registered workstations.
+        clients = [register(BASE + i, b"PC%02d" % i) for i in range(25)]
+        time.sleep(1)
+        cpu0 = cpu_seconds(server.pid)
+        time.sleep(10)
+        idle_cpu = (cpu_seconds(server.pid) - cpu0) / 10 * 100
+        print(f"idle, 25 registered: RSS {rss_kib(server.pid) / 1024:.1f} MiB, "
+              f"CPU {idle_cpu:.2f} %")
+        for c in clients[1:]:
+            c.close()
+        time.sleep(0.5)
+
+        # 2. Connect to version reply, 1,000 connections on the second port.
+        times = []
+        retries = 0
+        for i in range(1000):
+            # The slot listens again once the server has seen the previous close; until then
+            # the port refuses (or resets a connection queued on the old listener): retry.
+            while True:
+                t0 = time.perf_counter()
+                try:
+                    s = socket.create_connection(("127.0.0.1", BASE + 1))
+                    s.sendall(b"PC:BENCH\r")
+                    if read_reply(s):
+                        break
+                except OSError:
+                    pass
+                retries += 1
+                time.sleep(0.001)
+            times.append((time.perf_counter() - t0) * 1000)
+            s.close()
+        times.sort()
+        print(f"connect to version reply over 1000 connections: median {statistics.median(times):.2f} ms, "
+              f"p95 {times[949]:.2f} ms ({retries} attempts retried while the slot reopened)")
+        time.sleep(0.5)
+
+        # 3. One client floods 10,000 messages.
+        flood = clients[0]
+        cpu0 = cpu_seconds(server.pid)
+        t0 = time.perf_counter()
+        payload = b"".join(b"Messaggio di prova %05d\r" % i for i in range(9999)) + b"PC:FINE\r"
+        flood.sendall(payload)
+        read_reply(flood)
+        elapsed = time.perf_counter() - t0
+        used = cpu_seconds(server.pid) - cpu0
+        print(f"flood of 10000 messages: handled in {elapsed:.2f} s, server CPU {used:.2f} s, "
+              f"RSS after {rss_kib(server.pid) / 1024:.1f} MiB")
+        flood.close()
+    finally:
+        server.send_signal(signal.SIGTERM)
+        server.wait(timeout=15)
+        shutil.rmtree(tmp, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
