@@ -41,8 +41,10 @@ ServerSearch::ServerSearch(QString installFolder, QString workFolder, UserPrompt
         };
     }
     if (!m_hooks.resolve) {
+        // The share root as the client has it: the environment, else the usual mount point.
         m_hooks.resolve = [](const QString& path) {
-            return SharePath::resolve(path, RuntimeEnv::get().shareRoot);
+            const QString& root = RuntimeEnv::get().shareRoot;
+            return SharePath::resolve(path, root.isEmpty() ? QStringLiteral("/mnt/velarix") : root);
         };
     }
 }
