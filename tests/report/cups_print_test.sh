@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prints a two-page document twice through a real CUPS queue (cups-pdf as the default printer)
 # with Stampa on the default printer, and checks the two jobs that land in $HOME/PDF by page count
-# (cups-pdf re-encodes the fonts, so the text is not compared here).
+# (cups-pdf re-encodes the fonts, so the text is not compared here). Then the queue rejects jobs:
+# Stampa must answer 20505, not 0.
 # Usage: cups_print_test.sh REPORTTOOL TEMPLATES_FOLDER
 # Exit 77 (skipped) when CUPS, cups-pdf or poppler-utils are missing or cupsd cannot be started.
 set -u
@@ -77,3 +78,15 @@ ls -l "$outdir" | grep "$report" || true
 rm -f "$outdir/${report}"_-_Copia_*.pdf 2>/dev/null
 [ $ok -eq 2 ] || { echo "FAIL: expected two 2-page PDFs from cups-pdf, got $ok"; exit 1; }
 echo "OK: two jobs of two pages printed through CUPS"
+
+command -v cupsreject >/dev/null || skip "cupsreject not installed"
+cupsreject PDF
+output=$("$tool" stampa "$folder" "$report" 1 1 2>&1)
+status=$?
+cupsaccept PDF
+echo "$output"
+[ $status -ne 0 ] && echo "$output" | grep -qx "status 20505" ||
+    { echo "FAIL: a queue that rejects jobs must give 20505"; exit 1; }
+echo "$output" | grep -qx "list: Stampa ${folder}${report}.rpt - Copia 1" ||
+    { echo "FAIL: the refused copy must still be listed"; exit 1; }
+echo "OK: a rejecting queue gives 20505"

@@ -1,5 +1,6 @@
 #include "reportoutput.h"
 
+#include "printerqueue.h"
 #include "reporterrors.h"
 #include "reportrenderer.h"
 
@@ -42,6 +43,9 @@ Failure printOnDefaultPrinter(const ReportRenderer& renderer, const QString& job
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull())
         return {ReportError::NoPrinter, QStringLiteral("Nessuna stampante predefinita")};
+    if (!PrinterQueue::acceptsJobs(info.printerName()))
+        return {ReportError::PrintRefused,
+                QStringLiteral("La stampante %1 non accetta lavori").arg(info.printerName())};
     QPrinter printer(info, QPrinter::HighResolution);
     // Positions count from the paper's corner, as on the stationery.
     printer.setFullPage(true);
