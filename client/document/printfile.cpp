@@ -69,31 +69,19 @@ private:
     bool m_truncated;
 };
 
-// Turns kept lines into text. The whole buffer is decoded once, on the first line kept, when the
-// code page maps each byte to one character (so byte and character positions agree); otherwise
-// each kept line is decoded on its own.
+// Turns kept lines into text, one line at a time: only what is kept is decoded, straight into
+// the string that keeps it. Both code pages give one character per byte, so cutting the bytes
+// cuts the text at the same place.
 class LineText {
 public:
     explicit LineText(const QByteArray& bytes) : m_bytes(bytes) {}
 
-    QString text(qsizetype start, qsizetype size) {
-        if (!m_tried) {
-            m_tried = true;
-            m_all = TextCodec::decode(m_bytes);
-            m_whole = m_all.size() == m_bytes.size();
-            if (!m_whole)
-                m_all.clear();
-        }
-        if (m_whole)
-            return QStringView(m_all).mid(start, size).toString();
+    QString text(qsizetype start, qsizetype size) const {
         return TextCodec::decode(QByteArray::fromRawData(m_bytes.constData() + start, size));
     }
 
 private:
     const QByteArray& m_bytes;
-    QString m_all;
-    bool m_tried = false;
-    bool m_whole = false;
 };
 
 bool isBlankBytes(const char* p, qsizetype n) {
