@@ -11,12 +11,15 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 namespace {
 const QString AskCode = QStringLiteral("Inserire Cod. Ditta");
@@ -65,6 +68,7 @@ private slots:
     void saveNewCompanyReachesWatcherAndClients();
     void saveAgainstLockedDatabaseKeepsOldRow();
     void failureAfterDeleteRollsBack();
+    void saveAgainstReadOnlyDatabaseKeepsOldRow();
     void everyWayOfClosingResumesWatcher_data();
     void everyWayOfClosingResumesWatcher();
 
@@ -73,6 +77,7 @@ private:
     QString databasePath() const { return clientFolder() + QStringLiteral("/Documenti.mdb"); }
     QString flagPath() const { return clientFolder() + QStringLiteral("/Aggiorna.txt"); }
     QSqlDatabase probe() const { return QSqlDatabase::database(QLatin1String(Probe)); }
+    bool makeDatabaseReadOnly();
     void insertRow(int code, const QStringList& lines);
     QList<QVariantList> rows(int code) const;
     void openWindow();
@@ -87,6 +92,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<FakeAdminHost> m_host;
     std::unique_ptr<DittaWindow> m_window;
+    bool m_immutable = false;
 };
 
 void TestDittaWindow::init() {
@@ -104,6 +110,9 @@ void TestDittaWindow::init() {
 }
 
 void TestDittaWindow::cleanup() {
+    if (m_immutable)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), databasePath()});
+    m_immutable = false;
     m_window.reset();
     m_host.reset();
     QSqlDatabase::database(QLatin1String(Probe)).close();
@@ -371,6 +380,34 @@ void TestDittaWindow::failureAfterDeleteRollsBack() {
     QCOMPARE(stored.size(), 1);
     QCOMPARE(stored.first().at(0).toString(), StoredLines.at(0));
     QVERIFY(m_window->isVisible());
+}
+
+// Permissions do not stop root; the immutable attribute does, where the file system has it.
+bool TestDittaWindow::makeDatabaseReadOnly() {
+    if (geteuid() != 0)
+        return QFile::setPermissions(databasePath(),
+                                     QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    m_immutable =
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), databasePath()}) == 0;
+    return m_immutable;
+}
+
+void TestDittaWindow::saveAgainstReadOnlyDatabaseKeepsOldRow() {
+    openWindow();
+    enterCode(QStringLiteral("5"));
+    m_window->lineBox(0)->setText(QStringLiteral("Cambiata"));
+    if (!makeDatabaseReadOnly())
+        QSKIP("no way to make a file read-only for this user here");
+    click("Cmd_Salva");
+    QCOMPARE(m_host->scripted.messages.size(), 1);
+    QVERIFY2(m_host->scripted.messages.first().startsWith(SaveFailed),
+             qPrintable(m_host->scripted.messages.first()));
+    QVERIFY(m_window->isVisible());
+    QVERIFY(!m_host->watcherRunning);
+    QVERIFY(!QFile::exists(flagPath()));
+    const QList<QVariantList> stored = rows(5);
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored.first().at(0).toString(), StoredLines.at(0));
 }
 
 void TestDittaWindow::everyWayOfClosingResumesWatcher_data() {
