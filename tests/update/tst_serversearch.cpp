@@ -83,6 +83,7 @@ private slots:
     void manualAddressSkipsTheSearch();
     void knownServerIsLeftAlone();
     void staleOutputIsNeverRead();
+    void onlyComputersOfTheNetworkCount();
     void listScriptShapesTheBrowseList();
     void addressScriptQuotesTheName();
 };
@@ -244,6 +245,22 @@ void ServerSearchTest::staleOutputIsNeverRead() {
     QCOMPARE(search.run(QString()), QString());
     QCOMPARE(network.scriptsRun, QStringList{"TESTSRV.BAT"});
     QCOMPARE(prompts.inputs.size(), 1);
+}
+
+void ServerSearchTest::onlyComputersOfTheNetworkCount() {
+    // Whatever a line of the list says, it is looked for on a share, never as a local path.
+    Network network;
+    network.addComputer(QStringLiteral("BETA"), "ELF");
+    ScriptedPrompts prompts;
+    ServerSearch::Hooks hooks = network.hooks();
+    hooks.resolve = [&network](const QString&) {
+        return network.root.filePath(QStringLiteral("BETA/Velarix/VelarixSrv"));
+    };
+    ServerSearch search(network.install(), network.work(), prompts, hooks);
+    QVERIFY(search.hasServerProgram(QStringLiteral("\\\\BETA")));
+    QVERIFY(!search.hasServerProgram(QStringLiteral("Comando completato.")));
+    QVERIFY(!search.hasServerProgram(QStringLiteral("\\\\")));
+    QVERIFY(!search.hasServerProgram(network.root.filePath(QStringLiteral("BETA"))));
 }
 
 void ServerSearchTest::listScriptShapesTheBrowseList() {

@@ -176,7 +176,12 @@ QByteArray ServerSearch::addressScript(const QString& computerName) {
 }
 
 bool ServerSearch::hasServerProgram(const QString& candidate) const {
-    const QString local = m_hooks.resolve(candidate + QStringLiteral("\\Velarix\\VelarixSrv"));
+    // Only a computer of the network ("\\NAME") can be the server; any other text of the list
+    // would otherwise be taken for a local path.
+    const QString sharePath = candidate + QStringLiteral("\\Velarix\\VelarixSrv");
+    if (!SharePath::isSharePath(sharePath) || SharePath::host(sharePath).isEmpty())
+        return false;
+    const QString local = m_hooks.resolve(sharePath);
     if (local.isEmpty())
         return false;
     const QFileInfo program(local);
