@@ -123,10 +123,13 @@ void ClientUpdater::copyFolder(const QString& shareDir, const QString& relative,
 }
 
 Failure ClientUpdater::copyFile(const QString& source, const QString& target) {
+    const QFileInfo sourceInfo(source);
+    // A pipe or a device on the share would block the read or never end: only plain files copy.
+    if (sourceInfo.exists() && !sourceInfo.isFile())
+        return {ErrorNumber::PathFileAccess, QStringLiteral("Non è un file: ") + source};
     QFile input(source);
     if (!input.open(QIODevice::ReadOnly))
         return fileFailure(input);
-    const QFileInfo sourceInfo(source);
     if (QFileInfo(target).isDir())
         return {ErrorNumber::PathFileAccess,
                 QStringLiteral("Il file di destinazione è una cartella")};

@@ -9,13 +9,13 @@
 // The work of VelarixUpd without its window: where the client is installed, which server it uses,
 // and the copy of the share's Client folder into the installation folder.
 //
-// Every file of SharePath + "Client\" is copied, subfolders included (recursively, created as
-// needed; linked folders and hidden dot files are left out, as the client's update check does).
-// Each file is written to a temporary name beside its target, given the source's modification
-// time, and renamed over the target, so a failed copy never leaves half a file behind; a copy
-// that fails is tried again (Attempts in all, RetryDelay apart) before it is reported. Afterwards
-// the target is made a normal writable file (rw-r--r--, execute bits kept where the file has any),
-// whether or not the copy succeeded.
+// Every file of SharePath + "Client\" is copied (a pipe or device fails), subfolders included
+// (recursively, created as needed; linked folders and hidden dot files are left out, as the
+// client's update check does). Each file is written to a temporary name beside its target, given
+// the source's modification time, and renamed over the target, so a failed copy never leaves half a
+// file behind; a copy that fails is tried again (Attempts in all, RetryDelay apart) before it is
+// reported. Afterwards the target is made a normal writable file (rw-r--r--, execute bits kept
+// where the file has any), whether or not the copy succeeded.
 class ClientUpdater {
 public:
     static constexpr int Attempts = 3;

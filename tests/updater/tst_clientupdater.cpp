@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 const QString Share = QStringLiteral("\\\\srv\\Velarix\\");
 
@@ -232,6 +234,12 @@ void ClientUpdaterTest::replaceIsAtomic() {
     QVERIFY(!failure.description.isEmpty());
     QCOMPARE(readFile(target), QByteArray(70000, 'n'));
     QVERIFY(leftovers(root.path()).isEmpty());
+
+    // A pipe is refused at once instead of blocking the updater.
+    const QString pipe = root.filePath(QStringLiteral("pipe"));
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QVERIFY(!ClientUpdater::copyFile(pipe, target).ok());
+    QCOMPARE(readFile(target), QByteArray(70000, 'n'));
 }
 
 void ClientUpdaterTest::shareThatCannotBeListed() {
