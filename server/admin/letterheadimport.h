@@ -9,7 +9,8 @@
 // Letterheads taken over from an older Access-format Documenti.mdb, as mdb-export writes the
 // table Ditta: UTF-8 (mdbtools converts the file's own code page), a header row with the column
 // names, fields separated by commas, text in double quotes with inner quotes doubled (and line
-// ends allowed inside), a null as an empty unquoted field, rows ended by LF (CR LF accepted).
+// ends allowed inside), a null (and, from mdb-export, empty text too) as an empty unquoted field,
+// rows ended by LF (CR LF accepted).
 // Columns are found by name, in any order and case; Codice is required, a missing
 // Intestazione column imports as null. Lines longer than 40 characters are cut to 40.
 class LetterheadImport {
