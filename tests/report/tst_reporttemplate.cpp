@@ -191,7 +191,7 @@ void TestReportTemplate::optionsApplied() {
         ReportTemplate::parse("\xEF\xBB\xBFpage size=A5 orientation=landscape\r\n"
                               "margins left=5 top=6 right=7 bottom=8\r\n"
                               "font name=t family=\"Liberation Sans\" size=10,5 bold italic\r\n"
-                              "body x=10 y=20 rows=20 step=4,5 font=t\r\n"
+                              "body x=10 y=20 rows=20 step=4,5 font=t stripe=#f1f4f8\r\n"
                               "totals line=3..5 x=10 y=110 pages=all align=right width=80\r\n"
                               "box x=1 y=2 width=30 height=20 fill=#eeeeee radius=2 pen=0\r\n",
                               "x.rpt", ".", tpl);
@@ -202,6 +202,7 @@ void TestReportTemplate::optionsApplied() {
     QCOMPARE(font.size, 10.5);
     QVERIFY(font.bold && font.italic);
     QCOMPARE(tpl.body().step, 4.5);
+    QCOMPARE(tpl.body().fill, QColor("#f1f4f8"));
     const TemplateItem& totals = tpl.items.at(1);
     QCOMPARE(totals.first, 3);
     QCOMPARE(totals.last, 5);

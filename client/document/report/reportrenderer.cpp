@@ -236,6 +236,19 @@ Failure ReportRenderer::render(QPagedPaintDevice* device) const {
                     drawLine(p.lines.at(i), p.y + i * p.step);
                 break;
             case TemplateItem::Kind::Body: {
+                if (it.fill.isValid()) {
+                    // Every other row banded across the printable width, as on continuous
+                    // stationery; the bands sit centred on the text of their row.
+                    // Centre between the top of the capitals and the foot of the descenders.
+                    const QFontMetricsF fm(p.font, device);
+                    const double middle = fm.ascent() - fm.capHeight() / 2 + fm.descent() / 2;
+                    for (int r = 1; r < rows; r += 2) {
+                        const double centre = p.y + r * p.step + middle;
+                        painter.fillRect(
+                            QRectF(areaPx.left(), centre - p.step / 2, areaPx.width(), p.step),
+                            it.fill);
+                    }
+                }
                 painter.setFont(p.font);
                 painter.setPen(it.color);
                 const int from = (page - 1) * rows;

@@ -324,7 +324,7 @@ private:
     bool readBody() {
         if (!allow({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("rows"),
                     QStringLiteral("step"), QStringLiteral("width"), QStringLiteral("font"),
-                    QStringLiteral("color")}) ||
+                    QStringLiteral("color"), QStringLiteral("stripe")}) ||
             !require({QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("rows")}))
             return false;
         if (m_tpl.bodyItem >= 0)
@@ -336,7 +336,8 @@ private:
             !number(QStringLiteral("rows"), rows, 1, 500) ||
             !number(QStringLiteral("step"), m_item.step, 0.5, 100) ||
             !number(QStringLiteral("width"), m_item.width, 1, 1000) || !fontName() ||
-            !color(QStringLiteral("color"), m_item.color))
+            !color(QStringLiteral("color"), m_item.color) ||
+            !color(QStringLiteral("stripe"), m_item.fill))
             return false;
         if (rows != static_cast<int>(rows))
             return fail(QStringLiteral("rows=%1 deve essere un numero intero")

@@ -43,7 +43,7 @@ struct TemplateItem {
     double pen = 0.25;            // line width of lines and boxes
     double radius = 0;            // rounded box corners
     QColor color = Qt::black;
-    QColor fill;  // invalid: no fill
+    QColor fill;  // invalid: no fill (body: the colour of every other row)
     QImage image; // the logo, loaded when the template is read
 };
 
