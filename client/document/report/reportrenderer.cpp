@@ -5,6 +5,7 @@
 #include "reporttemplate.h"
 
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -117,13 +118,22 @@ Failure ReportRenderer::render(QPagedPaintDevice* device) const {
         QFontMetricsF fm(font, device);
         double widest =
             minimumColumns > 0 ? fm.horizontalAdvance(QString(minimumColumns, u'0')) : 0;
+        // A fixed-pitch font is measured by the column count: long documents stay fast.
+        const bool fixedPitch = QFontInfo(font).fixedPitch();
+        const double column = fm.horizontalAdvance(QStringLiteral("0"));
+        qsizetype widestColumns = 0;
         for (const QString& line : measured) {
             qsizetype end = line.size();
             while (end > 0 && line.at(end - 1) == u' ')
                 --end;
-            if (end > 0)
+            if (end == 0)
+                continue;
+            if (fixedPitch)
+                widestColumns = std::max(widestColumns, end);
+            else
                 widest = std::max(widest, fm.horizontalAdvance(line.left(end)));
         }
+        widest = std::max(widest, column * static_cast<double>(widestColumns));
         double scale = 1.0;
         if (widest > p.boxWidth && p.boxWidth > 0) {
             scale = std::max(MinimumShrink, p.boxWidth / widest * 0.999);
