@@ -1,0 +1,230 @@
+// Figures of the whole system, with the real VelarixSrv and VelarixCL on loopback and the real
+// timers (no scaling):
+//   bench_endtoend latency [N]        drop-to-printed time of N files, one at a time (default 100)
+//   bench_endtoend burst [N] [W]      N files for W workstations dropped at once (default 500, 5):
+//                                     total time, files lost, files printed twice
+//   bench_endtoend roundtrip [N]      "DIR:" to "DEL:" through a fake server, 1-page and 20-page
+//                                     documents, N runs each (default 50)
+//   bench_endtoend idle [S]           client CPU while it sweeps with no server for S seconds
+#include "fakeserver.h"
+#include "installation.h"
+#include "testports.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QRandomGenerator>
+#include <QStringEncoder>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+void pump(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+}
+
+template <typename Pred> bool waitFor(Pred pred, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < timeoutMs) {
+        if (pred())
+            return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+        QThread::usleep(500);
+    }
+    return pred();
+}
+
+double percentile(QList<double> v, double p)
+{
+    if (v.isEmpty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v.at(std::min<qsizetype>(v.size() - 1, qsizetype(p * double(v.size() - 1) + 0.5)));
+}
+
+int latency(int n)
+{
+    Installation inst(1.0);
+    const QString ws = QStringLiteral("BENCH");
+    if (!inst.startServer() || !inst.startClient(ws) || !inst.waitRegistered(ws, 30000))
+        return 1;
+    QList<double> times;
+    for (int i = 0; i < n; ++i) {
+        const qsizetype before = inst.pdfs(ws).size();
+        QElapsedTimer t;
+        t.start();
+        inst.drop(QStringLiteral("L%1.001").arg(i, 4, 10, QLatin1Char('0')), ws);
+        if (!waitFor([&] { return inst.pdfs(ws).size() > before &&
+                                  inst.printFolderEntries().isEmpty(); },
+                     30000)) {
+            std::printf("file %d not printed within 30 s\n", i);
+            return 1;
+        }
+        times << double(t.nsecsElapsed()) / 1e6;
+        pump(int(QRandomGenerator::global()->bounded(200))); // drops do not align with the tick
+    }
+    std::printf("drop-to-printed over %d files: median %.0f ms, 95th percentile %.0f ms, "
+                "max %.0f ms\n",
+                n, percentile(times, 0.5), percentile(times, 0.95), percentile(times, 1.0));
+    return 0;
+}
+
+int burst(int n, int stations)
+{
+    Installation inst(1.0);
+    QStringList names;
+    if (!inst.startServer())
+        return 1;
+    for (int w = 0; w < stations; ++w) {
+        names << QStringLiteral("WS%1").arg(w);
+        inst.startClient(names.last());
+    }
+    for (const QString& ws : names)
+        if (!inst.waitRegistered(ws, 30000))
+            return 1;
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < n; ++i)
+        inst.drop(QStringLiteral("B%1.001").arg(i, 4, 10, QLatin1Char('0')),
+                  names.at(i % stations), {QStringLiteral("Documento %1 fine").arg(i)});
+    auto printedCount = [&] {
+        qsizetype total = 0;
+        for (const QString& ws : names)
+            total += inst.pdfs(ws).size();
+        return total;
+    };
+    const bool all = waitFor([&] { return printedCount() >= n && inst.printFolderEntries().isEmpty(); },
+                             600000);
+    const double seconds = double(t.elapsed()) / 1000.0;
+    pump(3000);
+    QHash<int, int> seen;
+    for (const QString& ws : names)
+        for (const QString& pdf : inst.pdfs(ws)) {
+            const QString text = inst.pdfText(inst.pdfFolder(ws) + QLatin1Char('/') + pdf);
+            const qsizetype at = text.indexOf(QStringLiteral("Documento "));
+            if (at >= 0)
+                ++seen[text.mid(at + 10).section(QLatin1Char(' '), 0, 0).toInt()];
+        }
+    int lost = 0, twice = 0;
+    for (int i = 0; i < n; ++i) {
+        lost += seen.value(i) == 0 ? 1 : 0;
+        twice += seen.value(i) > 1 ? 1 : 0;
+    }
+    std::printf("burst of %d files for %d workstations: %s in %.1f s (%.1f files/s), lost %d, "
+                "printed twice %d, left in the folder %lld\n",
+                n, stations, all ? "all printed" : "NOT all printed", seconds, double(n) / seconds,
+                lost, twice, qlonglong(inst.printFolderEntries().size()));
+    return lost == 0 && twice == 0 ? 0 : 1;
+}
+
+// An ODL document of `pages` full pages, each ended by a page break but the last.
+QByteArray odlPages(const QString& ws, int pages)
+{
+    QStringList lines{QStringLiteral("@BENCH^01"), QStringLiteral("^FL:  1 PC:") + ws, QString()};
+    for (int p = 0; p < pages; ++p) {
+        for (int i = 0; i < 14; ++i)
+            lines << QStringLiteral("Intestazione riga %1").arg(i);
+        for (int i = 0; i < 40; ++i)
+            lines << QStringLiteral("Riga %1 descrizione articolo                    € 12,50").arg(p * 40 + i);
+        lines << QStringLiteral("Totale pagina € 500,00");
+        if (p + 1 < pages)
+            lines << QStringLiteral("\f");
+    }
+    lines << QString();
+    QStringEncoder encode("windows-1252");
+    return encode(lines.join(QStringLiteral("\r\n")));
+}
+
+int roundtrip(int runs)
+{
+    Installation inst(1.0);
+    const QString ws = QStringLiteral("ROUND");
+    FakeServer server;
+    if (!server.listen(inst.basePort()) || !inst.startClient(ws))
+        return 1;
+    if (!waitFor([&] { return server.registrations() > 0; }, 30000))
+        return 1;
+    for (int pages : {1, 20}) {
+        QList<double> times;
+        for (int r = 0; r < runs; ++r) {
+            const QString name = QStringLiteral("R%1P%2.001.PRN").arg(r).arg(pages);
+            QFile f(inst.printFolder() + QLatin1Char('/') + name);
+            f.open(QIODevice::WriteOnly);
+            f.write(odlPages(ws, pages));
+            f.close();
+            const qsizetype before = server.completions().size();
+            QElapsedTimer t;
+            t.start();
+            server.sendPrintRequest(inst.sharePrintFolder() + name);
+            if (!waitFor([&] { return server.completions().size() > before; }, 30000))
+                return 1;
+            times << double(t.nsecsElapsed()) / 1e6;
+        }
+        std::printf("DIR to DEL, %2d-page document, %d runs: median %.1f ms, 95th percentile %.1f ms\n",
+                    pages, runs, percentile(times, 0.5), percentile(times, 0.95));
+    }
+    return 0;
+}
+
+long cpuTicks(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = stat.readAll().split(' ');
+    return fields.size() > 15 ? fields.at(13).toLong() + fields.at(14).toLong() : -1;
+}
+
+int idle(int seconds)
+{
+    Installation inst(1.0);
+    const QString ws = QStringLiteral("IDLE");
+    if (!inst.startClient(ws))
+        return 1;
+    pump(3000);
+    QProcess pgrep;
+    pgrep.start(QStringLiteral("pgrep"), {QStringLiteral("-f"), inst.clientFolder(ws) + QStringLiteral("/VelarixCL")});
+    pgrep.waitForFinished();
+    const qint64 pid = QString::fromUtf8(pgrep.readAllStandardOutput()).split(QLatin1Char('\n')).first().toLongLong();
+    const long before = cpuTicks(pid);
+    pump(seconds * 1000);
+    const long after = cpuTicks(pid);
+    const double cpu = double(after - before) / double(sysconf(_SC_CLK_TCK)) / seconds * 100.0;
+    std::printf("client sweeping with no server for %d s: %.2f %% of one core\n", seconds, cpu);
+    return 0;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    const QString mode = args.value(0, QStringLiteral("latency"));
+    const int a = args.value(1).toInt();
+    const int b = args.value(2).toInt();
+    if (mode == QLatin1String("latency"))
+        return latency(a > 0 ? a : 100);
+    if (mode == QLatin1String("burst"))
+        return burst(a > 0 ? a : 500, b > 0 ? b : 5);
+    if (mode == QLatin1String("roundtrip"))
+        return roundtrip(a > 0 ? a : 50);
+    if (mode == QLatin1String("idle"))
+        return idle(a > 0 ? a : 30);
+    std::fprintf(stderr, "usage: bench_endtoend latency|burst|roundtrip|idle [n] [workstations]\n");
+    return 2;
+}
