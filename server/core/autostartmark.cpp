@@ -7,22 +7,17 @@
 #include <QSaveFile>
 
 AutostartMark::AutostartMark(QString programFolder, QString programName)
-    : m_folder(std::move(programFolder)), m_name(std::move(programName))
-{
-}
+    : m_folder(std::move(programFolder)), m_name(std::move(programName)) {}
 
-QString AutostartMark::markerPath() const
-{
+QString AutostartMark::markerPath() const {
     return QDir(m_folder).filePath(m_name + QStringLiteral(".autostart"));
 }
 
-bool AutostartMark::isFirstStart() const
-{
+bool AutostartMark::isFirstStart() const {
     return !QFile::exists(markerPath());
 }
 
-bool AutostartMark::registerIfFirstStart() const
-{
+bool AutostartMark::registerIfFirstStart() const {
     if (!isFirstStart())
         return false;
     // Value data: program folder + separator + the program's name, no extension, no quotes.

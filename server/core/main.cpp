@@ -16,16 +16,14 @@
 namespace {
 int signalPipe[2] = {-1, -1};
 
-void onTerminationSignal(int)
-{
+void onTerminationSignal(int) {
     const char byte = 1;
     // Only async-signal-safe work here: wake the event loop.
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
 // SIGTERM and SIGINT close the window the normal way, so the shutdown lines reach the log.
-void watchTerminationSignals(ServerWindow& window)
-{
+void watchTerminationSignals(ServerWindow& window) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
@@ -45,8 +43,7 @@ void watchTerminationSignals(ServerWindow& window)
 }
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(ServerWindow::ProgramName);
     // The window hides in the notification area and settings windows come and go: only closing
@@ -65,6 +62,11 @@ int main(int argc, char* argv[])
     ServerWindow window(programFolder, prompts);
     watchTerminationSignals(window);
     window.startUp();
+    if (window.hasShutDown()) {
+        // Told to stop while the start-up still waited on the copies window.
+        window.terminate();
+        return 0;
+    }
     window.show();
     // Offscreen and some desktops never activate the window: open the ports all the same.
     QTimer::singleShot(0, &window, &ServerWindow::firstActivation);

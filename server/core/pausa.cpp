@@ -6,8 +6,7 @@
 #include <cmath>
 
 void Pausa(double tempo, const std::function<void(const QString&)>& spy,
-           const std::function<int(int)>& milliseconds)
-{
+           const std::function<int(int)>& milliseconds) {
     if (spy)
         spy(QStringLiteral("Pausa"));
     // Fixed point with four decimal places, as the time is given.
@@ -19,5 +18,6 @@ void Pausa(double tempo, const std::function<void(const QString&)>& spy,
         return;
     QDeadlineTimer deadline(wanted, Qt::PreciseTimer);
     while (!deadline.hasExpired())
-        QThread::msleep(quint64(std::min<qint64>(20, std::max<qint64>(1, deadline.remainingTime()))));
+        QThread::msleep(
+            quint64(std::min<qint64>(20, std::max<qint64>(1, deadline.remainingTime()))));
 }

@@ -19,8 +19,7 @@ const QString PortPool::PortTag = QStringLiteral("Porta ");
 
 PortPool::PortPool(PoolHost& host, int basePort, int revision, QObject* parent)
     : QObject(parent), m_host(host), m_basePort(basePort), m_revision(revision),
-      m_sockets(new SocketArray(this))
-{
+      m_sockets(new SocketArray(this)) {
     // Slot 0 exists from the start and never listens (the local address is read from it).
     m_sockets->create(0);
     connect(m_sockets, &SocketArray::connectionRequest, this, &PortPool::WSCK_ConnectionRequest);
@@ -32,77 +31,65 @@ PortPool::PortPool(PoolHost& host, int basePort, int revision, QObject* parent)
 
 PortPool::~PortPool() = default;
 
-const std::array<QString, 11>& PortPool::stateTexts()
-{
+const std::array<QString, 11>& PortPool::stateTexts() {
     // The original spelling of states 6 and 8 is what technicians know from the port list.
-    static const std::array<QString, 11> texts{
-        QStringLiteral("Chiusa"),
-        QStringLiteral("Aperta"),
-        QStringLiteral("In attesa"),
-        QStringLiteral("Connessione in sospeso"),
-        QStringLiteral("Risoluzione dell'host in corso"),
-        QStringLiteral("Host risolto"),
-        QStringLiteral("Connessione in cosrso"),
-        QStringLiteral("Connessa"),
-        QStringLiteral("Chiusura in cosrso"),
-        QStringLiteral("Errore"),
-        QString()};
+    static const std::array<QString, 11> texts{QStringLiteral("Chiusa"),
+                                               QStringLiteral("Aperta"),
+                                               QStringLiteral("In attesa"),
+                                               QStringLiteral("Connessione in sospeso"),
+                                               QStringLiteral("Risoluzione dell'host in corso"),
+                                               QStringLiteral("Host risolto"),
+                                               QStringLiteral("Connessione in cosrso"),
+                                               QStringLiteral("Connessa"),
+                                               QStringLiteral("Chiusura in cosrso"),
+                                               QStringLiteral("Errore"),
+                                               QString()};
     return texts;
 }
 
-QString PortPool::stateText(int state)
-{
+QString PortPool::stateText(int state) {
     if (state < 0 || state > 10)
         return {};
     return stateTexts()[size_t(state)];
 }
 
-int PortPool::state(int slot) const
-{
+int PortPool::state(int slot) const {
     return m_sockets->exists(slot) ? m_sockets->state(slot) : int(SocketArray::Closed);
 }
 
-QString PortPool::registryName(int slot) const
-{
+QString PortPool::registryName(int slot) const {
     return validSlot(slot) ? m_registry[size_t(slot)] : QString();
 }
 
-bool PortPool::sendOnSlot(int slot, const QString& text)
-{
+bool PortPool::sendOnSlot(int slot, const QString& text) {
     if (!validSlot(slot) || !m_sockets->exists(slot))
         return false;
     return m_sockets->send(slot, text).ok();
 }
 
-QString PortPool::timeOfDay()
-{
+QString PortPool::timeOfDay() {
     return QTime::currentTime().toString(QStringLiteral("HH:mm:ss"));
 }
 
-QString PortPool::shortLine(int slot) const
-{
+QString PortPool::shortLine(int slot) const {
     return PortTag + QString::number(port(slot)) + Tab + stateText(state(slot));
 }
 
-QString PortPool::connectedLine(int slot) const
-{
+QString PortPool::connectedLine(int slot) const {
     return shortLine(slot) + QLatin1Char(' ') + Tab + m_sockets->remoteHostIp(slot);
 }
 
-QString PortPool::registeredLine(int slot) const
-{
+QString PortPool::registeredLine(int slot) const {
     return connectedLine(slot) + Tab + QStringLiteral("Pc: ") + m_registry[size_t(slot)];
 }
 
-QString PortPool::refreshLine(int slot) const
-{
+QString PortPool::refreshLine(int slot) const {
     if (state(slot) > SocketArray::ConnectionPending)
         return connectedLine(slot) + Tab + QStringLiteral(" Pc: ") + m_registry[size_t(slot)];
     return shortLine(slot);
 }
 
-void PortPool::setLine(int slot, const QString& line)
-{
+void PortPool::setLine(int slot, const QString& line) {
     const int row = slot - 1;
     while (m_lines.size() <= row)
         m_lines.append(QString());
@@ -110,14 +97,12 @@ void PortPool::setLine(int slot, const QString& line)
     m_host.portLineChanged(row, line);
 }
 
-void PortPool::logAndList(const QString& text)
-{
+void PortPool::logAndList(const QString& text) {
     m_host.log(text);
     m_host.message(text, true);
 }
 
-void PortPool::openSlot(int slot)
-{
+void PortPool::openSlot(int slot) {
     m_registry[size_t(slot)].clear();
     m_framers[size_t(slot)].clear();
     m_sockets->setLocalPort(slot, port(slot));
@@ -127,16 +112,15 @@ void PortPool::openSlot(int slot)
         qCWarning(lcPool) << "port" << port(slot) << failure.description;
         if (!m_openFailureLogged[size_t(slot)]) {
             m_openFailureLogged[size_t(slot)] = true;
-            m_host.log(QStringLiteral("Impossibile aprire la porta ") + QString::number(port(slot)) +
-                       QStringLiteral(": ") + failure.description);
+            m_host.log(QStringLiteral("Impossibile aprire la porta ") +
+                       QString::number(port(slot)) + QStringLiteral(": ") + failure.description);
         }
     } else {
         m_openFailureLogged[size_t(slot)] = false;
     }
 }
 
-void PortPool::ListenPorts()
-{
+void PortPool::ListenPorts() {
     m_host.spy(QStringLiteral("Listen"));
     m_closing = false;
     m_lines.clear();
@@ -149,8 +133,7 @@ void PortPool::ListenPorts()
     m_host.portListReplaced(m_lines);
 }
 
-void PortPool::ListenPorts(int slot)
-{
+void PortPool::ListenPorts(int slot) {
     m_host.spy(QStringLiteral("Listen"));
     if (!validSlot(slot))
         return;
@@ -160,8 +143,7 @@ void PortPool::ListenPorts(int slot)
     setLine(slot, shortLine(slot));
 }
 
-void PortPool::WSCK_ConnectionRequest(int slot, qintptr requestId)
-{
+void PortPool::WSCK_ConnectionRequest(int slot, qintptr requestId) {
     if (!validSlot(slot) || m_closing)
         return;
     m_host.spy(QStringLiteral("WSCK_ConnectionRequest(") + QString::number(slot) +
@@ -181,8 +163,7 @@ void PortPool::WSCK_ConnectionRequest(int slot, qintptr requestId)
     setLine(slot, connectedLine(slot));
 }
 
-void PortPool::WSCK_DataArrival(int slot)
-{
+void PortPool::WSCK_DataArrival(int slot) {
     if (!validSlot(slot) || m_closing || !m_sockets->exists(slot))
         return;
     m_host.spy(QStringLiteral("WSCK_DataArrival(") + QString::number(slot) + QLatin1Char(')'));
@@ -199,8 +180,7 @@ void PortPool::WSCK_DataArrival(int slot)
     }
 }
 
-void PortPool::handleMessage(int slot, const QString& text)
-{
+void PortPool::handleMessage(int slot, const QString& text) {
     if (!validSlot(slot))
         return;
     logAndList(QStringLiteral("Ricevuto il messaggio [") + text + QStringLiteral("] sulla porta ") +
@@ -232,8 +212,7 @@ void PortPool::handleMessage(int slot, const QString& text)
     }
 }
 
-void PortPool::WSCK_Close(int slot)
-{
+void PortPool::WSCK_Close(int slot) {
     if (!validSlot(slot) || m_closing)
         return;
     m_host.spy(QStringLiteral("WSCK_Close(") + QString::number(slot) + QLatin1Char(')'));
@@ -247,8 +226,7 @@ void PortPool::WSCK_Close(int slot)
                QStringLiteral(" chiusa alle ") + timeOfDay());
 }
 
-void PortPool::onError(int slot, int number, const QString& description)
-{
+void PortPool::onError(int slot, int number, const QString& description) {
     if (!validSlot(slot) || m_closing)
         return;
     qCDebug(lcPool) << "slot" << slot << "error" << number << description;
@@ -259,8 +237,7 @@ void PortPool::onError(int slot, int number, const QString& description)
     });
 }
 
-void PortPool::recover(int slot)
-{
+void PortPool::recover(int slot) {
     m_registry[size_t(slot)].clear();
     const int before = state(slot);
     m_sockets->destroy(slot);
@@ -271,8 +248,7 @@ void PortPool::recover(int slot)
                    QStringLiteral(" in errore: riaperta alle ") + timeOfDay());
 }
 
-void PortPool::refresh()
-{
+void PortPool::refresh() {
     m_host.spy(QStringLiteral("Timer4"));
     if (!m_opened)
         return; // before the first activation there are no slots to show
@@ -287,8 +263,7 @@ void PortPool::refresh()
     m_host.portListReplaced(m_lines);
 }
 
-void PortPool::closeAll()
-{
+void PortPool::closeAll() {
     m_closing = true;
     for (int slot = 1; slot <= Slots; ++slot) {
         m_registry[size_t(slot)].clear();

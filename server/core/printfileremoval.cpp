@@ -8,16 +8,14 @@
 
 namespace {
 // Paths written the Windows way reach us with backslashes; a share path is resolved first.
-QString normalised(const QString& path)
-{
+QString normalised(const QString& path) {
     QString p = path;
     p.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return p;
 }
 
 // The canonical form of a folder that exists, or "" (a missing print folder allows nothing).
-QString canonicalFolder(const QString& folder)
-{
+QString canonicalFolder(const QString& folder) {
     if (folder.isEmpty())
         return {};
     const QFileInfo info(folder);
@@ -28,24 +26,19 @@ QString canonicalFolder(const QString& folder)
 } // namespace
 
 PrintFileRemoval::PrintFileRemoval(QString printFolder, QString shareRoot)
-    : m_printFolder(std::move(printFolder)), m_shareRoot(std::move(shareRoot))
-{
-}
+    : m_printFolder(std::move(printFolder)), m_shareRoot(std::move(shareRoot)) {}
 
-QString PrintFileRemoval::localPath(const QString& path) const
-{
+QString PrintFileRemoval::localPath(const QString& path) const {
     if (SharePath::isSharePath(path))
         return SharePath::resolve(path, m_shareRoot);
     return normalised(path);
 }
 
-QString PrintFileRemoval::localFolder() const
-{
+QString PrintFileRemoval::localFolder() const {
     return canonicalFolder(localPath(m_printFolder.trimmed()));
 }
 
-bool PrintFileRemoval::isAllowed(const QString& path) const
-{
+bool PrintFileRemoval::isAllowed(const QString& path) const {
     const QString local = localPath(path);
     if (local.isEmpty() || !local.endsWith(QLatin1String(".PRN")))
         return false;
@@ -64,8 +57,7 @@ bool PrintFileRemoval::isAllowed(const QString& path) const
     return canonicalFolder(file.absolutePath()) == folder;
 }
 
-PrintFileRemoval::Outcome PrintFileRemoval::remove(const QString& path) const
-{
+PrintFileRemoval::Outcome PrintFileRemoval::remove(const QString& path) const {
     if (!isAllowed(path))
         return Outcome::Refused;
     const QString local = QDir::cleanPath(localPath(path));

@@ -1,23 +1,18 @@
 #include "serverconsole.h"
 
 ServerConsole::ServerConsole(const QString& logFileName, QObject* parent)
-    : QObject(parent), m_log(logFileName)
-{
-}
+    : QObject(parent), m_log(logFileName) {}
 
-void ServerConsole::LogFile(const QString& text) const
-{
+void ServerConsole::LogFile(const QString& text) const {
     m_log.write(text);
 }
 
-void ServerConsole::SpY(const QString& trace) const
-{
+void ServerConsole::SpY(const QString& trace) const {
     if (m_traceOn)
         m_log.write(QStringLiteral("SpY:") + trace);
 }
 
-void ServerConsole::addMessage(const QString& line, bool select)
-{
+void ServerConsole::addMessage(const QString& line, bool select) {
     if (!m_messageDisplay)
         return;
     m_messages.append(line);

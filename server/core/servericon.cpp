@@ -3,8 +3,7 @@
 #include <QPainter>
 #include <QPixmap>
 
-QIcon serverIcon()
-{
+QIcon serverIcon() {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64}) {
         QPixmap pixmap(size, size);

@@ -6,8 +6,8 @@
 #include "pausa.h"
 #include "portpool.h"
 #include "runtimeenv.h"
-#include "servericon.h"
 #include "serverconsole.h"
+#include "servericon.h"
 #include "sharecommand.h"
 #include "socketarray.h"
 #include "ui_velarixsrv.h"
@@ -42,8 +42,7 @@ ServerWindow::ServerWindow(const QString& programFolder, UserPrompts& prompts, Q
     : QMainWindow(parent), m_ui(std::make_unique<Ui::VelarixSrv>()),
       m_programFolder(QDir(programFolder).absolutePath()), m_prompts(prompts),
       m_console(new ServerConsole(LogFileName, this)),
-      m_pool(new PortPool(*this, RuntimeEnv::get().basePort, VELARIX_REVISION, this))
-{
+      m_pool(new PortPool(*this, RuntimeEnv::get().basePort, VELARIX_REVISION, this)) {
     m_ui->setupUi(this);
     const QIcon icon = serverIcon();
     setWindowIcon(icon);
@@ -55,11 +54,12 @@ ServerWindow::ServerWindow(const QString& programFolder, UserPrompts& prompts, Q
     m_ui->OPT1->setChecked(false);
     connect(m_ui->TraceON, &QCheckBox::toggled, m_console, &ServerConsole::setTraceOn);
     connect(m_ui->OPT1, &QCheckBox::toggled, m_console, &ServerConsole::setMessageDisplay);
-    connect(m_console, &ServerConsole::messageAdded, this, [this](const QString& line, bool select) {
-        m_ui->Lst_Msg->addItem(line);
-        if (select)
-            m_ui->Lst_Msg->setCurrentRow(m_ui->Lst_Msg->count() - 1);
-    });
+    connect(m_console, &ServerConsole::messageAdded, this,
+            [this](const QString& line, bool select) {
+                m_ui->Lst_Msg->addItem(line);
+                if (select)
+                    m_ui->Lst_Msg->setCurrentRow(m_ui->Lst_Msg->count() - 1);
+            });
     connect(m_console, &ServerConsole::messagesDropped, this, [this](int count) {
         for (int i = 0; i < count && m_ui->Lst_Msg->count() > 0; ++i)
             delete m_ui->Lst_Msg->takeItem(0);
@@ -87,14 +87,12 @@ ServerWindow::ServerWindow(const QString& programFolder, UserPrompts& prompts, Q
 #endif
 }
 
-ServerWindow::~ServerWindow()
-{
+ServerWindow::~ServerWindow() {
     shutDown();
     terminate();
 }
 
-QTimer* ServerWindow::makeTimer(const QString& name, int milliseconds, bool singleShot)
-{
+QTimer* ServerWindow::makeTimer(const QString& name, int milliseconds, bool singleShot) {
     auto* t = new QTimer(this);
     t->setObjectName(name);
     t->setInterval(RuntimeEnv::get().interval(milliseconds));
@@ -103,18 +101,15 @@ QTimer* ServerWindow::makeTimer(const QString& name, int milliseconds, bool sing
     return t;
 }
 
-QTimer* ServerWindow::timer(int number) const
-{
+QTimer* ServerWindow::timer(int number) const {
     return number >= 1 && number <= 5 ? m_timers[number] : nullptr;
 }
 
-QString ServerWindow::clientFolder() const
-{
+QString ServerWindow::clientFolder() const {
     return m_programFolder + QStringLiteral("/Client/");
 }
 
-void ServerWindow::startUp()
-{
+void ServerWindow::startUp() {
     log(QStringLiteral("****Apertura Programma****"));
     // From here on a failing step is skipped and the sequence goes on.
     AutostartMark(m_programFolder, ProgramName).registerIfFirstStart();
@@ -122,8 +117,9 @@ void ServerWindow::startUp()
                    QStringLiteral(" porte"));
     ShareCommand::forFolder(m_programFolder).start();
     // Let the share come up before anything else happens; no events are handled meanwhile.
-    Pausa(2, [this](const QString& t) { spy(t); },
-          [](int ms) { return RuntimeEnv::get().interval(ms); });
+    Pausa(
+        2, [this](const QString& t) { spy(t); },
+        [](int ms) { return RuntimeEnv::get().interval(ms); });
     m_ui->Local_Host->setText(SocketArray::localIp());
 
     setPrintFolder(CopiesFile::readPrintFolder(clientFolder() + QStringLiteral("Copie.txt")));
@@ -140,30 +136,26 @@ void ServerWindow::startUp()
     timer(2)->start();
 }
 
-void ServerWindow::firstActivation()
-{
+void ServerWindow::firstActivation() {
     if (!m_tag.isEmpty() || m_shutDown)
         return;
     m_tag = QStringLiteral("Activated");
     m_pool->ListenPorts();
 }
 
-bool ServerWindow::event(QEvent* e)
-{
+bool ServerWindow::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate)
         firstActivation();
     return QMainWindow::event(e);
 }
 
-void ServerWindow::changeEvent(QEvent* e)
-{
+void ServerWindow::changeEvent(QEvent* e) {
     QMainWindow::changeEvent(e);
     if (e->type() == QEvent::WindowStateChange && isMinimized() && !m_shutDown)
         QTimer::singleShot(0, this, &ServerWindow::MinimizeToTray);
 }
 
-void ServerWindow::MinimizeToTray()
-{
+void ServerWindow::MinimizeToTray() {
     if (!isMinimized())
         return;
     spy(QStringLiteral("Riduci a icona"));
@@ -176,28 +168,24 @@ void ServerWindow::MinimizeToTray()
     setWindowState(windowState() & ~Qt::WindowMinimized);
 }
 
-void ServerWindow::connectTray()
-{
+void ServerWindow::connectTray() {
     if (m_tray && !m_trayConnected) {
         connect(m_tray, &clsSysTray::doubleClicked, this, &ServerWindow::restoreFromIcon);
         m_trayConnected = true;
     }
 }
 
-void ServerWindow::restoreFromIcon()
-{
+void ServerWindow::restoreFromIcon() {
     restoreFromTray(m_tray, this, &m_prompts);
 }
 
-void ServerWindow::closeEvent(QCloseEvent* e)
-{
+void ServerWindow::closeEvent(QCloseEvent* e) {
     shutDown();
     e->accept();
     QCoreApplication::quit();
 }
 
-void ServerWindow::shutDown()
-{
+void ServerWindow::shutDown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
@@ -208,8 +196,7 @@ void ServerWindow::shutDown()
     m_pool->closeAll();
 }
 
-void ServerWindow::terminate()
-{
+void ServerWindow::terminate() {
     if (m_terminated)
         return;
     m_terminated = true;
@@ -220,23 +207,20 @@ void ServerWindow::terminate()
 
 // --- timers -------------------------------------------------------------------------------------
 
-void ServerWindow::Timer1_Timer()
-{
+void ServerWindow::Timer1_Timer() {
 #ifdef VELARIX_HAVE_WATCHER
     m_watcher->newFileScan();
 #endif
 }
 
-void ServerWindow::Timer2_Timer()
-{
+void ServerWindow::Timer2_Timer() {
     spy(QStringLiteral("Timer2"));
 #ifdef VELARIX_HAVE_WATCHER
     m_watcher->PRN(2, QString());
 #endif
 }
 
-void ServerWindow::Timer3_Timer()
-{
+void ServerWindow::Timer3_Timer() {
     spy(QStringLiteral("Timer3"));
     timer(3)->stop();
     hideToTray(m_tray, this, m_ui->Picture1, QStringLiteral("Apri il programma (Velarix Srv)"),
@@ -244,8 +228,7 @@ void ServerWindow::Timer3_Timer()
     connectTray();
 }
 
-void ServerWindow::Timer5_Timer()
-{
+void ServerWindow::Timer5_Timer() {
     spy(QStringLiteral("Timer5"));
     timer(5)->stop();
     timer(2)->stop();
@@ -259,8 +242,7 @@ void ServerWindow::Timer5_Timer()
 
 // --- menu ---------------------------------------------------------------------------------------
 
-void ServerWindow::mnuDatiDitta_Click()
-{
+void ServerWindow::mnuDatiDitta_Click() {
     log(QStringLiteral("Apertura Gestione Dati Ditta"));
 #ifdef VELARIX_HAVE_DITTA_WINDOW
     DittaWindow window(*this, this);
@@ -268,14 +250,12 @@ void ServerWindow::mnuDatiDitta_Click()
 #endif
 }
 
-void ServerWindow::mnuNumCopie_Click()
-{
+void ServerWindow::mnuNumCopie_Click() {
     log(QStringLiteral("Apertura Gestione Copie"));
     openCopieWindow();
 }
 
-void ServerWindow::openCopieWindow()
-{
+void ServerWindow::openCopieWindow() {
 #ifdef VELARIX_HAVE_COPIE_WINDOW
     // Unattended runs have nobody to fill in the window: the start-up goes on without it.
     if (RuntimeEnv::get().unattended)
@@ -287,37 +267,31 @@ void ServerWindow::openCopieWindow()
 
 // --- PoolHost -----------------------------------------------------------------------------------
 
-void ServerWindow::portListReplaced(const QStringList& lines)
-{
+void ServerWindow::portListReplaced(const QStringList& lines) {
     m_ui->Lst_Port->clear();
     m_ui->Lst_Port->addItems(lines);
 }
 
-void ServerWindow::portLineChanged(int row, const QString& line)
-{
+void ServerWindow::portLineChanged(int row, const QString& line) {
     auto* list = m_ui->Lst_Port;
     while (list->count() <= row)
         list->addItem(QString());
     list->item(row)->setText(line);
 }
 
-void ServerWindow::log(const QString& text)
-{
+void ServerWindow::log(const QString& text) {
     m_console->LogFile(text);
 }
 
-void ServerWindow::spy(const QString& trace)
-{
+void ServerWindow::spy(const QString& trace) {
     m_console->SpY(trace);
 }
 
-void ServerWindow::message(const QString& line, bool select)
-{
+void ServerWindow::message(const QString& line, bool select) {
     m_console->addMessage(line, select);
 }
 
-void ServerWindow::printFileCompleted(const QString& path)
-{
+void ServerWindow::printFileCompleted(const QString& path) {
 #ifdef VELARIX_HAVE_WATCHER
     m_watcher->completed(path);
 #else
@@ -325,14 +299,12 @@ void ServerWindow::printFileCompleted(const QString& path)
 #endif
 }
 
-void ServerWindow::followUpRequested(const QString& name)
-{
+void ServerWindow::followUpRequested(const QString& name) {
     m_followUpName = name;
     timer(5)->start();
 }
 
-void ServerWindow::workstationRegistered(int, const QString& name)
-{
+void ServerWindow::workstationRegistered(int, const QString& name) {
     // A workstation that (re)connects gets its waiting files without waiting for the minute.
     const QString trimmed = Wire::trimBlanks(name);
     if (trimmed.isEmpty())
@@ -347,28 +319,23 @@ void ServerWindow::workstationRegistered(int, const QString& name)
 
 // --- WatcherHost --------------------------------------------------------------------------------
 
-QString ServerWindow::registryName(int slot) const
-{
+QString ServerWindow::registryName(int slot) const {
     return m_pool->registryName(slot);
 }
 
-bool ServerWindow::sendOnSlot(int slot, const QString& text)
-{
+bool ServerWindow::sendOnSlot(int slot, const QString& text) {
     return m_pool->sendOnSlot(slot, text);
 }
 
-void ServerWindow::messageList(const QString& line)
-{
+void ServerWindow::messageList(const QString& line) {
     m_console->addMessage(line, false);
 }
 
-void ServerWindow::setStatusLabel(const QString& text)
-{
+void ServerWindow::setStatusLabel(const QString& text) {
     m_ui->Label1->setText(text);
 }
 
-void ServerWindow::setScanTimerEnabled(bool on)
-{
+void ServerWindow::setScanTimerEnabled(bool on) {
     if (m_shutDown)
         return;
     if (on)
@@ -379,8 +346,7 @@ void ServerWindow::setScanTimerEnabled(bool on)
 
 // --- AdminHost ----------------------------------------------------------------------------------
 
-void ServerWindow::setWatcherRunning(bool on)
-{
+void ServerWindow::setWatcherRunning(bool on) {
     if (m_shutDown)
         return;
     for (int i : {1, 2}) {
@@ -391,8 +357,7 @@ void ServerWindow::setWatcherRunning(bool on)
     }
 }
 
-void ServerWindow::setPrintFolder(const QString& folder)
-{
+void ServerWindow::setPrintFolder(const QString& folder) {
     m_printFolder = folder;
     m_pool->setPrintFolder(folder);
 #ifdef VELARIX_HAVE_WATCHER

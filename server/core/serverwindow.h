@@ -27,14 +27,11 @@ class VelarixSrv;
 // Life: construct (Timer3 and Timer4 start running), startUp() (the start-up sequence after the
 // single-instance check), show(), firstActivation() (opens the 25 ports once), shutDown() on
 // close (every slot closed), terminate() at the very end.
-class ServerWindow : public QMainWindow,
-                     public PoolHost,
-                     public WatcherHost,
-                     public AdminHost {
+class ServerWindow : public QMainWindow, public PoolHost, public WatcherHost, public AdminHost {
     Q_OBJECT
 public:
-    static const QString ProgramName;  // "VelarixSrv"
-    static const QString LogFileName;  // "VXreg.txt", in the current directory
+    static const QString ProgramName; // "VelarixSrv"
+    static const QString LogFileName; // "VXreg.txt", in the current directory
     static constexpr int PortCount = 25;
 
     ServerWindow(const QString& programFolder, UserPrompts& prompts, QWidget* parent = nullptr);
@@ -51,6 +48,7 @@ public:
     QTimer* timer(int number) const; // Timer1 .. Timer5
     QString followUpName() const { return m_followUpName; }
     QString activationTag() const { return m_tag; }
+    bool hasShutDown() const { return m_shutDown; }
     QString programFolder() const { return m_programFolder; }
     const CompanyCodes& codes() const { return m_codes; }
 

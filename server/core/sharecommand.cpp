@@ -4,8 +4,7 @@
 
 #include <QDir>
 
-ShareCommand ShareCommand::forFolder(const QString& programFolder)
-{
+ShareCommand ShareCommand::forFolder(const QString& programFolder) {
     const QString folder = QDir::toNativeSeparators(programFolder);
 #ifdef Q_OS_WIN
     return {QStringLiteral("net"),
@@ -18,7 +17,6 @@ ShareCommand ShareCommand::forFolder(const QString& programFolder)
 #endif
 }
 
-bool ShareCommand::start() const
-{
+bool ShareCommand::start() const {
     return startDetached(program, arguments);
 }

@@ -16,8 +16,7 @@ namespace ServerTest {
 // First of `count` consecutive ports that can all be opened right now (0 when none was found).
 // Below the ephemeral range (32768 up on Linux): otherwise a test's own outgoing connections may
 // take one of the server's ports while it is between two listens.
-inline quint16 freePortBlock(int count)
-{
+inline quint16 freePortBlock(int count) {
     for (int attempt = 0; attempt < 50; ++attempt) {
         const auto base = quint16(20000 + QRandomGenerator::global()->bounded(12700 - count));
         std::vector<std::unique_ptr<QTcpServer>> probes;
@@ -36,25 +35,21 @@ inline quint16 freePortBlock(int count)
 // A workstation: connects, sends raw bytes, collects what the server answers.
 class Client {
 public:
-    bool connectTo(quint16 port, int timeoutMs = 3000)
-    {
+    bool connectTo(quint16 port, int timeoutMs = 3000) {
         m_socket.connectToHost(QHostAddress::LocalHost, port);
         return m_socket.waitForConnected(timeoutMs);
     }
-    void send(const QByteArray& bytes)
-    {
+    void send(const QByteArray& bytes) {
         m_socket.write(bytes);
         m_socket.flush();
     }
     // Everything received so far (pumps the event loop briefly).
-    QByteArray received()
-    {
+    QByteArray received() {
         QTest::qWait(1);
         m_received += m_socket.readAll();
         return m_received;
     }
-    void clearReceived()
-    {
+    void clearReceived() {
         received();
         m_received.clear();
     }

@@ -24,33 +24,28 @@ class Host : public PoolHost {
 public:
     explicit Host(const QString& logPath) : console(logPath) {}
 
-    void portListReplaced(const QStringList& l) override
-    {
+    void portListReplaced(const QStringList& l) override {
         lines = l;
         ++replacements;
     }
-    void portLineChanged(int row, const QString& line) override
-    {
+    void portLineChanged(int row, const QString& line) override {
         while (lines.size() <= row)
             lines.append(QString());
         lines[row] = line;
     }
     void log(const QString& text) override { console.LogFile(text); }
     void spy(const QString& trace) override { console.SpY(trace); }
-    void message(const QString& line, bool select) override
-    {
+    void message(const QString& line, bool select) override {
         console.addMessage(line, select);
         if (select && console.messageDisplay())
             selected = line;
     }
     void printFileCompleted(const QString& path) override { completed.append(path); }
-    void followUpRequested(const QString& name) override
-    {
+    void followUpRequested(const QString& name) override {
         followUp = name;
         ++followUps;
     }
-    void workstationRegistered(int slot, const QString& name) override
-    {
+    void workstationRegistered(int slot, const QString& name) override {
         registrations.append({slot, name});
     }
 
@@ -64,8 +59,7 @@ public:
     QStringList completed;
 };
 
-QString reply()
-{
+QString reply() {
     return QStringLiteral("Velarix 1.0 rev. ") + QString::number(VELARIX_REVISION) +
            QLatin1Char('\r');
 }
@@ -75,25 +69,21 @@ class TestPortPool : public QObject {
     Q_OBJECT
 
 private:
-    QString logText() const
-    {
+    QString logText() const {
         QFile f(m_dir->filePath(QStringLiteral("VXreg.txt")));
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
     QString line(int slot) const { return m_host->lines.value(slot - 1); }
-    QString listening(int slot) const
-    {
+    QString listening(int slot) const {
         return QStringLiteral("Porta ") + QString::number(m_base + slot - 1) + Tab +
                QStringLiteral("In attesa");
     }
-    QString connectedForm(int slot) const
-    {
+    QString connectedForm(int slot) const {
         return QStringLiteral("Porta ") + QString::number(m_base + slot - 1) + Tab +
                QStringLiteral("Connessa ") + Tab + QStringLiteral("127.0.0.1");
     }
     // A client on the port of `slot`, accepted by the pool.
-    std::unique_ptr<Client> connectClient(int slot)
-    {
+    std::unique_ptr<Client> connectClient(int slot) {
         auto client = std::make_unique<Client>();
         if (!client->connectTo(quint16(m_base + slot - 1)))
             return nullptr;
@@ -109,8 +99,7 @@ private:
     quint16 m_base = 0;
 
 private slots:
-    void init()
-    {
+    void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         QDir(m_dir->path()).mkpath(QStringLiteral("Stampe"));
@@ -124,16 +113,14 @@ private slots:
         m_pool->ListenPorts();
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         m_pool->closeAll();
         m_pool.reset();
         m_host.reset();
         m_dir.reset();
     }
 
-    void stateTextsKeepTheirSpelling()
-    {
+    void stateTextsKeepTheirSpelling() {
         QCOMPARE(PortPool::stateTexts().size(), size_t(11));
         QCOMPARE(PortPool::stateText(2), QStringLiteral("In attesa"));
         QCOMPARE(PortPool::stateText(6), QStringLiteral("Connessione in cosrso"));
@@ -142,8 +129,7 @@ private slots:
         QVERIFY(PortPool::stateText(10).isEmpty());
     }
 
-    void listensOnTwentyFivePortsInOrder()
-    {
+    void listensOnTwentyFivePortsInOrder() {
         QCOMPARE(m_host->lines.size(), 25);
         for (int slot = 1; slot <= 25; ++slot)
             QCOMPARE(line(slot), listening(slot));
@@ -154,8 +140,7 @@ private slots:
         }
     }
 
-    void clientOnFourthPortLandsOnSlotFourAndRegisters()
-    {
+    void clientOnFourthPortLandsOnSlotFourAndRegisters() {
         auto client = connectClient(4);
         QVERIFY(client);
         QTRY_COMPARE(line(4), connectedForm(4));
@@ -188,13 +173,12 @@ private slots:
         QCOMPARE(line(4), connectedForm(4) + Tab + QStringLiteral("Pc: MAGAZZINO"));
     }
 
-    void registrationNames_data()
-    {
+    void registrationNames_data() {
         QTest::addColumn<QByteArray>("sent");
         QTest::addColumn<QString>("name");
         QTest::newRow("plain") << QByteArray("PC:UFFICIO1\r") << QStringLiteral("UFFICIO1");
-        QTest::newRow("blanks around") << QByteArray("PC:  ufficio1  \r")
-                                       << QStringLiteral("ufficio1");
+        QTest::newRow("blanks around")
+            << QByteArray("PC:  ufficio1  \r") << QStringLiteral("ufficio1");
         QTest::newRow("inner blank kept") << QByteArray("PC: a b \r") << QStringLiteral("a b");
         QTest::newRow("empty") << QByteArray("PC:\r") << QString();
         QTest::newRow("blanks after cr dropped") << QByteArray("PC:X  \r") << QStringLiteral("X");
@@ -202,8 +186,7 @@ private slots:
         QTest::newRow("accented") << QByteArray("PC:CITT\xC0\r") << QStringLiteral("CITTÀ");
     }
 
-    void registrationNames()
-    {
+    void registrationNames() {
         QFETCH(QByteArray, sent);
         QFETCH(QString, name);
         auto client = connectClient(1);
@@ -213,8 +196,7 @@ private slots:
         QCOMPARE(m_pool->registryName(1), name);
     }
 
-    void keywordsAreCaseSensitive()
-    {
+    void keywordsAreCaseSensitive() {
         auto client = connectClient(2);
         QVERIFY(client);
         client->send("pc:UFFICIO1\r");
@@ -225,8 +207,7 @@ private slots:
         QCOMPARE(client->received(), QByteArray());
     }
 
-    void twoSlotsMayHoldTheSameName()
-    {
+    void twoSlotsMayHoldTheSameName() {
         auto a = connectClient(1);
         auto b = connectClient(2);
         QVERIFY(a && b);
@@ -240,8 +221,7 @@ private slots:
         QVERIFY(line(2).endsWith(QStringLiteral("\tPc: UFFICIO1")));
     }
 
-    void closingReturnsTheSlotToListening()
-    {
+    void closingReturnsTheSlotToListening() {
         auto client = connectClient(4);
         QVERIFY(client);
         client->send("PC:UFFICIO1\r");
@@ -258,8 +238,7 @@ private slots:
         QTRY_COMPARE(line(4), connectedForm(4));
     }
 
-    void twentySixthClientIsRefusedEverywhere()
-    {
+    void twentySixthClientIsRefusedEverywhere() {
         std::vector<std::unique_ptr<Client>> clients;
         for (int slot = 1; slot <= 25; ++slot) {
             auto c = connectClient(slot);
@@ -279,8 +258,7 @@ private slots:
         QTRY_COMPARE(QString::fromLatin1(clients[24]->received()), reply());
     }
 
-    void refreshUsesTheLongFormWithLeadingBlank()
-    {
+    void refreshUsesTheLongFormWithLeadingBlank() {
         auto client = connectClient(3);
         QVERIFY(client);
         client->send("PC:UFFICIO3\r");
@@ -294,33 +272,33 @@ private slots:
         QCOMPARE(line(25), listening(25));
     }
 
-    void completion_data()
-    {
+    void completion_data() {
         QTest::addColumn<QString>("file");     // created first, relative to the test folder
         QTest::addColumn<QString>("sentPath"); // "%F" stands for the test folder
         QTest::addColumn<bool>("deleted");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("pending print file") << "Stampe/X.001.PRN" << "%F/Stampe/X.001.PRN" << true
-                                            << false;
-        QTest::newRow("through the share") << "Stampe/Y.001.PRN"
-                                           << "\\\\SERVER\\Velarix\\Stampe\\Y.001.PRN" << true
-                                           << false;
-        QTest::newRow("missing print file") << "" << "%F/Stampe/GONE.001.PRN" << false << false;
-        QTest::newRow("outside the folder") << "Client/Copie.PRN" << "%F/Client/Copie.PRN" << false
-                                            << true;
-        QTest::newRow("climbing out") << "Client/Z.PRN" << "%F/Stampe/../Client/Z.PRN" << false
-                                      << true;
-        QTest::newRow("below the folder") << "Stampe/sub/W.001.PRN" << "%F/Stampe/sub/W.001.PRN"
-                                          << false << true;
-        QTest::newRow("not a print file") << "Stampe/X.001" << "%F/Stampe/X.001" << false << true;
-        QTest::newRow("lower-case ending") << "Stampe/X.001.prn" << "%F/Stampe/X.001.prn" << false
-                                           << true;
-        QTest::newRow("relative path") << "Stampe/R.001.PRN" << "Stampe/R.001.PRN" << false
-                                       << true;
+        QTest::newRow("pending print file") << "Stampe/X.001.PRN"
+                                            << "%F/Stampe/X.001.PRN" << true << false;
+        QTest::newRow("through the share")
+            << "Stampe/Y.001.PRN"
+            << "\\\\SERVER\\Velarix\\Stampe\\Y.001.PRN" << true << false;
+        QTest::newRow("missing print file") << ""
+                                            << "%F/Stampe/GONE.001.PRN" << false << false;
+        QTest::newRow("outside the folder") << "Client/Copie.PRN"
+                                            << "%F/Client/Copie.PRN" << false << true;
+        QTest::newRow("climbing out") << "Client/Z.PRN"
+                                      << "%F/Stampe/../Client/Z.PRN" << false << true;
+        QTest::newRow("below the folder") << "Stampe/sub/W.001.PRN"
+                                          << "%F/Stampe/sub/W.001.PRN" << false << true;
+        QTest::newRow("not a print file") << "Stampe/X.001"
+                                          << "%F/Stampe/X.001" << false << true;
+        QTest::newRow("lower-case ending") << "Stampe/X.001.prn"
+                                           << "%F/Stampe/X.001.prn" << false << true;
+        QTest::newRow("relative path") << "Stampe/R.001.PRN"
+                                       << "Stampe/R.001.PRN" << false << true;
     }
 
-    void completion()
-    {
+    void completion() {
         QFETCH(QString, file);
         QFETCH(QString, sentPath);
         QFETCH(bool, deleted);
@@ -343,14 +321,14 @@ private slots:
         QCOMPARE(m_host->followUp, QStringLiteral("UFFICIO1"));
         if (!file.isEmpty())
             QCOMPARE(!QFile::exists(target), deleted);
-        QCOMPARE(logText().contains(QStringLiteral("Cancellazione rifiutata: ") + sentPath), refused);
+        QCOMPARE(logText().contains(QStringLiteral("Cancellazione rifiutata: ") + sentPath),
+                 refused);
         // Only what the pool was allowed to delete is reported to the watcher as done.
         QCOMPARE(m_host->completed, refused ? QStringList() : QStringList{sentPath});
         QVERIFY(m_host->console.messages().contains(QStringLiteral("Ricerca PC: [UFFICIO1]")));
     }
 
-    void completionWithoutNameGivesEmptyFollowUp()
-    {
+    void completionWithoutNameGivesEmptyFollowUp() {
         auto client = connectClient(6);
         QVERIFY(client);
         client->send(QByteArray("DEL:") + printFolder().toLatin1() + "NONE.PRN\r");
@@ -359,23 +337,22 @@ private slots:
         QVERIFY(m_host->console.messages().contains(QStringLiteral("Ricerca PC: []")));
     }
 
-    void messageDisplayOffStillLogsEverything()
-    {
+    void messageDisplayOffStillLogsEverything() {
         m_host->console.setMessageDisplay(false);
         auto client = connectClient(7);
         QVERIFY(client);
         client->send("PC:UFFICIO7\r");
         QTRY_VERIFY(logText().contains(QStringLiteral(" al pc:UFFICIO7")));
         client->send("Ciao\r");
-        QTRY_VERIFY(logText().contains(QStringLiteral("Ricevuto il messaggio [Ciao\r] sulla porta ")));
+        QTRY_VERIFY(
+            logText().contains(QStringLiteral("Ricevuto il messaggio [Ciao\r] sulla porta ")));
         client->disconnect();
         QTRY_VERIFY(logText().contains(QStringLiteral(" chiusa alle ")));
         QVERIFY(logText().contains(QStringLiteral(" aperta alle ")));
         QVERIFY(m_host->console.messages().isEmpty());
     }
 
-    void tracesOnlyWhileTraceOn()
-    {
+    void tracesOnlyWhileTraceOn() {
         auto client = connectClient(8);
         QVERIFY(client);
         client->send("PC:A\r");
@@ -405,8 +382,7 @@ private slots:
         QCOMPARE(logText().count(QStringLiteral("SpY:")), before);
     }
 
-    void twoMessagesInOneSegmentAreBothHandled()
-    {
+    void twoMessagesInOneSegmentAreBothHandled() {
         const QString target = printFolder() + QStringLiteral("J.001.PRN");
         QFile f(target);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -420,8 +396,7 @@ private slots:
         QCOMPARE(QString::fromLatin1(client->received()), reply());
     }
 
-    void splitMessageWaitsForItsCarriageReturn()
-    {
+    void splitMessageWaitsForItsCarriageReturn() {
         auto client = connectClient(11);
         QVERIFY(client);
         client->send("PC:UFF");
@@ -431,8 +406,7 @@ private slots:
         QTRY_COMPARE(m_pool->registryName(11), QStringLiteral("UFFICIO11"));
     }
 
-    void badInputLeavesEverySlotServing()
-    {
+    void badInputLeavesEverySlotServing() {
         auto noisy = connectClient(12);
         auto silent = connectClient(13);
         auto good = connectClient(14);
@@ -457,8 +431,7 @@ private slots:
         QCOMPARE(noisy->received(), reply().toLatin1());
     }
 
-    void portTakenByAnotherProgramIsRecovered()
-    {
+    void portTakenByAnotherProgramIsRecovered() {
         m_pool->closeAll();
         QTcpServer squatter;
         QVERIFY(squatter.listen(QHostAddress::Any, quint16(m_base + 1)));
@@ -477,8 +450,7 @@ private slots:
         QTRY_COMPARE(line(2), connectedForm(2));
     }
 
-    void shutdownClosesEveryConnection()
-    {
+    void shutdownClosesEveryConnection() {
         auto a = connectClient(1);
         auto b = connectClient(25);
         QVERIFY(a && b);

@@ -11,8 +11,7 @@ class TestServerConsole : public QObject {
     Q_OBJECT
 
 private:
-    static QStringList logLines(const QString& path)
-    {
+    static QStringList logLines(const QString& path) {
         QFile f(path);
         if (!f.open(QIODevice::ReadOnly))
             return {};
@@ -20,8 +19,7 @@ private:
     }
 
 private slots:
-    void traceReachesTheLogOnlyWhileTicked()
-    {
+    void traceReachesTheLogOnlyWhileTicked() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VXreg.txt"));
         ServerConsole console(path);
@@ -37,8 +35,7 @@ private slots:
         QVERIFY(lines[1].endsWith(QStringLiteral(" ****Apertura Programma****")));
     }
 
-    void messageListOnlyWhileDisplayOn()
-    {
+    void messageListOnlyWhileDisplayOn() {
         QTemporaryDir dir;
         ServerConsole console(dir.filePath(QStringLiteral("VXreg.txt")));
         QSignalSpy added(&console, &ServerConsole::messageAdded);
@@ -54,8 +51,7 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("VXreg.txt"))));
     }
 
-    void messageListKeepsTheNewestLines()
-    {
+    void messageListKeepsTheNewestLines() {
         QTemporaryDir dir;
         ServerConsole console(dir.filePath(QStringLiteral("VXreg.txt")));
         console.setMessageDisplay(true);

@@ -36,8 +36,7 @@ public:
     QStringList messages;
 };
 
-void writeFile(const QString& path, const QByteArray& bytes)
-{
+void writeFile(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
@@ -56,14 +55,12 @@ private:
     quint16 m_base = 0;
     RecordingPrompts m_prompts;
 
-    QString logText() const
-    {
+    QString logText() const {
         QFile f(m_dir->filePath(QStringLiteral("VXreg.txt")));
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
 
-    void writeCompanies(const QList<int>& codes)
-    {
+    void writeCompanies(const QList<int>& codes) {
         const QString db = m_program + QStringLiteral("/Client/Documenti.mdb");
         QVERIFY(DocumentSchema::create(db).ok());
         Database database;
@@ -77,14 +74,12 @@ private:
         database.close();
     }
 
-    template <typename T> T* child(ServerWindow& w, const char* name)
-    {
+    template <typename T> T* child(ServerWindow& w, const char* name) {
         return w.findChild<T*>(QLatin1String(name));
     }
 
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         // Short timers and a free block of ports, before anything reads the environment.
         m_base = ServerTest::freePortBlock(PortPool::Slots);
         QVERIFY(m_base != 0);
@@ -93,8 +88,7 @@ private slots:
         QCOMPARE(RuntimeEnv::get().basePort, int(m_base));
     }
 
-    void init()
-    {
+    void init() {
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         QVERIFY(QDir::setCurrent(m_dir->path())); // the log lies in the current directory
@@ -119,14 +113,12 @@ private slots:
         m_prompts.messages.clear();
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         QDir::setCurrent(QDir::tempPath());
         m_dir.reset();
     }
 
-    void controlsAndTimersBeforeStartUp()
-    {
+    void controlsAndTimersBeforeStartUp() {
         ServerWindow w(m_program, m_prompts);
         QCOMPARE(w.objectName(), QStringLiteral("VelarixSrv"));
         QCOMPARE(w.windowTitle(), QStringLiteral("Velarix (Server)"));
@@ -147,9 +139,9 @@ private slots:
             int interval;
             bool active;
         };
-        for (const Expect& e : {Expect{1, 1000, false}, Expect{2, 60000, false},
-                                Expect{3, 3000, true}, Expect{4, 10000, true},
-                                Expect{5, 1000, false}}) {
+        for (const Expect& e :
+             {Expect{1, 1000, false}, Expect{2, 60000, false}, Expect{3, 3000, true},
+              Expect{4, 10000, true}, Expect{5, 1000, false}}) {
             QTimer* t = w.findChild<QTimer*>(QStringLiteral("Timer%1").arg(e.number));
             QVERIFY(t);
             QCOMPARE(t, w.timer(e.number));
@@ -162,8 +154,7 @@ private slots:
         QCOMPARE(child<QListWidget>(w, "Lst_Port")->count(), 0);
     }
 
-    void startUpSequence()
-    {
+    void startUpSequence() {
         writeCompanies({7, 3, 5});
         ServerWindow w(m_program, m_prompts);
         w.startUp();
@@ -186,7 +177,8 @@ private slots:
                  (QStringList{"usershare", "add", "Velarix", m_program, "", "S-1-1-0:F",
                               "guest_ok=y", ""}));
         // First start on this machine: registered to start at log-on, marker left behind.
-        QVERIFY(QFile::exists(m_dir->filePath(QStringLiteral("config/autostart/VelarixSrv.desktop"))));
+        QVERIFY(
+            QFile::exists(m_dir->filePath(QStringLiteral("config/autostart/VelarixSrv.desktop"))));
         QVERIFY(QFile::exists(m_program + QStringLiteral("/VelarixSrv.autostart")));
 
         // The ports open at the first activation only.
@@ -197,10 +189,8 @@ private slots:
         QVERIFY(w.pool().isOpened());
         auto* ports = child<QListWidget>(w, "Lst_Port");
         QCOMPARE(ports->count(), 25);
-        QCOMPARE(ports->item(0)->text(),
-                 QStringLiteral("Porta %1\tIn attesa").arg(m_base));
-        QCOMPARE(ports->item(24)->text(),
-                 QStringLiteral("Porta %1\tIn attesa").arg(m_base + 24));
+        QCOMPARE(ports->item(0)->text(), QStringLiteral("Porta %1\tIn attesa").arg(m_base));
+        QCOMPARE(ports->item(24)->text(), QStringLiteral("Porta %1\tIn attesa").arg(m_base + 24));
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.activateWindow();
@@ -209,16 +199,14 @@ private slots:
         QCOMPARE(logText().count(QStringLiteral("SpY:Listen")), 1);
     }
 
-    void companyCodes_data()
-    {
+    void companyCodes_data() {
         QTest::addColumn<int>("count");
         QTest::newRow("none") << 0;
         QTest::newRow("five") << 5;
         QTest::newRow("twenty-five") << 25;
     }
 
-    void companyCodes()
-    {
+    void companyCodes() {
         QFETCH(int, count);
         QList<int> codes;
         for (int i = 1; i <= count; ++i)
@@ -232,8 +220,7 @@ private slots:
             QCOMPARE(w.codes().at(slot), slot < count ? codes[slot] : 0);
     }
 
-    void missingDatabaseLeavesZeros()
-    {
+    void missingDatabaseLeavesZeros() {
         ServerWindow w(m_program, m_prompts);
         w.startUp();
         for (int slot = 0; slot < CompanyCodes::Slots; ++slot)
@@ -241,8 +228,7 @@ private slots:
         QVERIFY(w.timer(1)->isActive());
     }
 
-    void blankPrintFolderAsksForIt()
-    {
+    void blankPrintFolderAsksForIt() {
         QVERIFY(QFile::remove(m_program + QStringLiteral("/Client/Copie.txt")));
         ServerWindow w(m_program, m_prompts);
         w.startUp();
@@ -251,8 +237,7 @@ private slots:
         QVERIFY(w.timer(1)->isActive());
     }
 
-    void completionAndRegistrationStartTheFollowUpPass()
-    {
+    void completionAndRegistrationStartTheFollowUpPass() {
         ServerWindow w(m_program, m_prompts);
         w.startUp();
         w.firstActivation();
@@ -275,8 +260,7 @@ private slots:
         QVERIFY(w.timer(2)->isActive());
     }
 
-    void traceAndMessageSwitches()
-    {
+    void traceAndMessageSwitches() {
         ServerWindow w(m_program, m_prompts);
         w.startUp();
         w.firstActivation();
@@ -311,8 +295,7 @@ private slots:
         QCOMPARE(messages->count(), 3); // received, reply
     }
 
-    void menuCommandsAreLogged()
-    {
+    void menuCommandsAreLogged() {
         ServerWindow w(m_program, m_prompts);
         w.startUp();
         // Whatever window the command opens is closed again right away.
@@ -333,8 +316,7 @@ private slots:
                 log.indexOf(QStringLiteral("Apertura Gestione Copie")));
     }
 
-    void trayHandOffRunsOnce()
-    {
+    void trayHandOffRunsOnce() {
         ServerWindow w(m_program, m_prompts);
         w.startUp();
         w.show();
@@ -344,8 +326,21 @@ private slots:
         QTRY_VERIFY(!w.isVisible() || w.isMinimized());
     }
 
-    void shutdownClosesEverySlot()
+    void minimisingIsTraced()
     {
+        ServerWindow w(m_program, m_prompts);
+        w.startUp();
+        w.timer(3)->stop();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        child<QCheckBox>(w, "TraceON")->setChecked(true);
+        w.showMinimized();
+        QTRY_VERIFY(logText().contains(QStringLiteral("SpY:Riduci a icona")));
+        // The window is either behind the icon or, without a notification area, minimised.
+        QVERIFY(!w.isVisible() || w.isMinimized());
+    }
+
+    void shutdownClosesEverySlot() {
         ServerWindow w(m_program, m_prompts);
         w.startUp();
         w.firstActivation();

@@ -17,19 +17,20 @@ class TestStartupParts : public QObject {
     Q_OBJECT
 
 private slots:
-    void shareCommandPassesTheFolderAsOneArgument()
-    {
+    void shareCommandPassesTheFolderAsOneArgument() {
         const ShareCommand cmd = ShareCommand::forFolder(QStringLiteral("/opt/Velarix Server"));
         QCOMPARE(cmd.program, QStringLiteral("net"));
-        const QStringList expected{QStringLiteral("usershare"), QStringLiteral("add"),
-                                   QStringLiteral("Velarix"), QStringLiteral("/opt/Velarix Server"),
-                                   QString(), QStringLiteral("S-1-1-0:F"),
+        const QStringList expected{QStringLiteral("usershare"),
+                                   QStringLiteral("add"),
+                                   QStringLiteral("Velarix"),
+                                   QStringLiteral("/opt/Velarix Server"),
+                                   QString(),
+                                   QStringLiteral("S-1-1-0:F"),
                                    QStringLiteral("guest_ok=y")};
         QCOMPARE(cmd.arguments, expected);
     }
 
-    void autostartOnlyOnTheFirstStart()
-    {
+    void autostartOnlyOnTheFirstStart() {
         QTemporaryDir config;
         QTemporaryDir program;
         qputenv("XDG_CONFIG_HOME", config.path().toUtf8());
@@ -44,8 +45,8 @@ private slots:
         QVERIFY2(QFile::exists(desktop), qPrintable(desktop));
         QFile f(desktop);
         QVERIFY(f.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromUtf8(f.readAll()).contains(program.path() +
-                                                        QStringLiteral("/VelarixSrv")));
+        QVERIFY(QString::fromUtf8(f.readAll())
+                    .contains(program.path() + QStringLiteral("/VelarixSrv")));
         f.close();
 
         // Later starts leave the registration alone, even when someone removed it.
@@ -55,15 +56,15 @@ private slots:
         qunsetenv("XDG_CONFIG_HOME");
     }
 
-    void pauseWaitsWithoutHandlingEvents()
-    {
+    void pauseWaitsWithoutHandlingEvents() {
         QStringList traces;
         bool timerRan = false;
         QTimer::singleShot(0, this, [&] { timerRan = true; });
         QElapsedTimer clock;
         clock.start();
         // 0.25 s asked, scaled to the same here.
-        Pausa(0.25, [&](const QString& t) { traces << t; }, [](int ms) { return ms; });
+        Pausa(
+            0.25, [&](const QString& t) { traces << t; }, [](int ms) { return ms; });
         const qint64 waited = clock.elapsed();
         QVERIFY2(waited >= 245, qPrintable(QString::number(waited)));
         QCOMPARE(traces, QStringList{QStringLiteral("Pausa")});
@@ -71,8 +72,7 @@ private slots:
         QTRY_VERIFY(timerRan);
     }
 
-    void pauseKeepsFourDecimals()
-    {
+    void pauseKeepsFourDecimals() {
         int asked = -1;
         Pausa(1.23456, {}, [&](int ms) {
             asked = ms;

@@ -246,13 +246,18 @@ Failure ReportRenderer::render(QPagedPaintDevice* device) const {
                     drawLine(p.lines.at(i), p.y + i * p.step);
                 break;
             case TemplateItem::Kind::Body: {
+                const int from = (page - 1) * rows;
+                const int to = std::min<int>(from + rows, static_cast<int>(p.lines.size()));
                 if (it.fill.isValid()) {
                     // Every other row banded across the printable width, as on continuous
-                    // stationery; the bands sit centred on the text of their row.
-                    // Centre between the top of the capitals and the foot of the descenders.
+                    // stationery, down to the last row that holds text; each band is centred
+                    // between the top of the capitals and the foot of the descenders.
+                    int used = to;
+                    while (used > from && isBlank(p.lines.at(used - 1)))
+                        --used;
                     const QFontMetricsF fm(p.font, device);
                     const double middle = fm.ascent() - fm.capHeight() / 2 + fm.descent() / 2;
-                    for (int r = 1; r < rows; r += 2) {
+                    for (int r = 1; r < used - from; r += 2) {
                         const double centre = p.y + r * p.step + middle;
                         painter.fillRect(
                             QRectF(areaPx.left(), centre - p.step / 2, areaPx.width(), p.step),
@@ -261,8 +266,6 @@ Failure ReportRenderer::render(QPagedPaintDevice* device) const {
                 }
                 painter.setFont(p.font);
                 painter.setPen(it.color);
-                const int from = (page - 1) * rows;
-                const int to = std::min<int>(from + rows, static_cast<int>(p.lines.size()));
                 for (int r = from; r < to; ++r)
                     drawLine(p.lines.at(r), p.y + (r - from) * p.step);
                 break;
