@@ -7,7 +7,8 @@ Starts VelarixSrv headless in a temporary program folder (a stand-in `net` keeps
 publishing a real share) and reports:
   - RSS and CPU over 10 s of idle time with 25 registered workstations;
   - time from connect to the version reply, median and 95th percentile over 1,000 connections;
-  - CPU time the server spends while one client floods 10,000 messages.
+  - CPU time the server spends while one client floods 10,000 messages;
+  - RSS before and after a minute of connect-and-drop on every port (STORM_SECONDS to change).
 """
 import os
 import shutil
@@ -133,6 +134,36 @@ def main():
         print(f"flood of 10000 messages: handled in {elapsed:.2f} s, server CPU {used:.2f} s, "
               f"RSS after {rss_kib(server.pid) / 1024:.1f} MiB")
         flood.close()
+
+        # 4. Connect-and-drop storm over every port for a minute: memory must stay flat.
+        seconds = float(os.environ.get("STORM_SECONDS", "60"))
+        rss0 = rss_kib(server.pid)
+        end = time.time() + seconds
+        attempts = 0
+        while time.time() < end:
+            try:
+                s = socket.create_connection(("127.0.0.1", BASE + attempts % 25), timeout=0.2)
+                if attempts % 3 == 0:
+                    s.sendall(b"PC:TEMP\r")
+                s.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, b"\x01\0\0\0\0\0\0\0")
+                s.close()
+            except OSError:
+                pass
+            attempts += 1
+        time.sleep(1)
+        answered = False
+        for attempt in range(50):
+            try:
+                s = socket.create_connection(("127.0.0.1", BASE + 5), timeout=1)
+                s.sendall(b"PC:DOPO\r")
+                answered = read_reply(s).startswith(b"Velarix 1.0 rev. ")
+                s.close()
+                if answered:
+                    break
+            except OSError:
+                time.sleep(0.05)
+        print(f"connect/drop storm for {seconds:.0f} s ({attempts} attempts): RSS {rss0 / 1024:.1f} "
+              f"-> {rss_kib(server.pid) / 1024:.1f} MiB, still answering: {answered}")
     finally:
         server.send_signal(signal.SIGTERM)
         server.wait(timeout=15)
