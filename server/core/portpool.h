@@ -33,7 +33,6 @@ public:
     static QString stateText(int state);
 
     quint16 port(int slot) const { return quint16(m_basePort + slot - 1); }
-    SocketArray& sockets() { return *m_sockets; }
     int state(int slot) const;
 
     // ListenPorts without a slot: creates slots 1 to 25 and opens every port.
