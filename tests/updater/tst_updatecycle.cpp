@@ -134,7 +134,8 @@ void UpdateCycleTest::cycle() {
 
     const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + printFile;
     QVERIFY(server.sendPrintRequest(path));
-    QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 20000);
+    QTRY_VERIFY2_WITH_TIMEOUT(completed.size() == 1,
+                              readFile(program + QStringLiteral("/VXCreg.txt")).constData(), 60000);
     QCOMPARE(completed.at(0).at(0).toString(), path);
     QCOMPARE(QDir(pdf).entryList({QStringLiteral("*.pdf")}).size(), 1);
 
