@@ -85,7 +85,8 @@ void UpdateWindowsTest::outcomes_data() {
         << QStringList{"Aggiornamento incompleto, file non aggiornati: Copie.txt, "
                        "Modelli/ODL.rpt"};
     QTest::newRow("complete after an update round")
-        << "current" << true << int(O::UpToDate) << QStringList{} << QStringList{};
+        << "current" << true << int(O::UpToDate) << QStringList{}
+        << QStringList{"Aggiornamento completato"};
     QTest::newRow("share unreachable")
         << "no share" << false << int(O::EndProgram) << QStringList{unreachable} << QStringList{};
     QTest::newRow("share unreachable after an update round")

@@ -156,6 +156,7 @@ void UpdateCycleTest::cycle() {
         QCOMPARE(stderrText.count(QStringLiteral("Aggiornamento non completato")), 1);
     } else {
         QVERIFY2(!log.contains(QStringLiteral("Aggiornamento incompleto")), qPrintable(log));
+        QCOMPARE(log.count(QStringLiteral("Aggiornamento completato")), 1);
         QVERIFY2(!stderrText.contains(QStringLiteral("Errore copia: ")), qPrintable(stderrText));
     }
 

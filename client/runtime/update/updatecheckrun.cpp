@@ -18,6 +18,8 @@ UpdateCheckResult runUpdateCheck(QWidget* parent, const QString& sharePath,
     result.outOfDate = outcome.outOfDate;
     switch (outcome.status) {
     case UpdateCheck::Status::UpToDate:
+        if (afterUpdate && log)
+            log(QStringLiteral("Aggiornamento completato"));
         result.outcome = UpdateCheckResult::Outcome::UpToDate;
         break;
     case UpdateCheck::Status::UpdateDue:

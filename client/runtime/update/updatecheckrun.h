@@ -30,7 +30,7 @@ struct UpdateCheckResult {
 // still due then never hands over again (that would loop for ever over an entry the updater cannot
 // bring over): the names still out of date are logged, shown in one message through prompts
 // (unattended: one line on standard error) and the result is UpToDate, so the workstation prints
-// with what it has.
+// with what it has. A round that brought everything over is logged as "Aggiornamento completato".
 UpdateCheckResult runUpdateCheck(QWidget* parent, const QString& sharePath,
                                  const QString& shareRoot, const QString& installFolder,
                                  UserPrompts& prompts,
