@@ -17,17 +17,10 @@
 
 #include "clssystray.h"
 
-#ifdef VELARIX_HAVE_WATCHER
+#include "earlyscan.h"
 #include "printfolderwatcher.h"
-#else
-class PrintFolderWatcher {}; // built without the dispatch library: no scan, no passes
-#endif
-#ifdef VELARIX_HAVE_COPIE_WINDOW
 #include "copiewindow.h"
-#endif
-#ifdef VELARIX_HAVE_DITTA_WINDOW
 #include "dittawindow.h"
-#endif
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -81,10 +74,15 @@ ServerWindow::ServerWindow(const QString& programFolder, UserPrompts& prompts, Q
     timer(3)->start();
     timer(4)->start();
 
-#ifdef VELARIX_HAVE_WATCHER
     m_watcher = std::make_unique<PrintFolderWatcher>(*this, m_codes);
     m_watcher->setSettings(WatcherSettings::fromEnvironment());
-#endif
+    // Folder notifications bring the scan forward; Timer1 stays the fallback and the scan is
+    // never run while Timer1 is off (during a pass or a settings window).
+    m_earlyScan = new EarlyScan(*m_watcher, this);
+    connect(m_earlyScan, &EarlyScan::scanWanted, this, [this] {
+        if (timer(1)->isActive())
+            Timer1_Timer();
+    });
 }
 
 ServerWindow::~ServerWindow() {
@@ -208,16 +206,13 @@ void ServerWindow::terminate() {
 // --- timers -------------------------------------------------------------------------------------
 
 void ServerWindow::Timer1_Timer() {
-#ifdef VELARIX_HAVE_WATCHER
     m_watcher->newFileScan();
-#endif
+    m_earlyScan->scanDone();
 }
 
 void ServerWindow::Timer2_Timer() {
     spy(QStringLiteral("Timer2"));
-#ifdef VELARIX_HAVE_WATCHER
     m_watcher->PRN(2, QString());
-#endif
 }
 
 void ServerWindow::Timer3_Timer() {
@@ -233,9 +228,7 @@ void ServerWindow::Timer5_Timer() {
     timer(5)->stop();
     timer(2)->stop();
     const QString name = m_followUpName;
-#ifdef VELARIX_HAVE_WATCHER
     m_watcher->PRN(5, name);
-#endif
     m_followUpName.clear();
     timer(2)->start();
 }
@@ -244,10 +237,8 @@ void ServerWindow::Timer5_Timer() {
 
 void ServerWindow::mnuDatiDitta_Click() {
     log(QStringLiteral("Apertura Gestione Dati Ditta"));
-#ifdef VELARIX_HAVE_DITTA_WINDOW
     DittaWindow window(*this, this);
     window.exec();
-#endif
 }
 
 void ServerWindow::mnuNumCopie_Click() {
@@ -256,13 +247,11 @@ void ServerWindow::mnuNumCopie_Click() {
 }
 
 void ServerWindow::openCopieWindow() {
-#ifdef VELARIX_HAVE_COPIE_WINDOW
     // Unattended runs have nobody to fill in the window: the start-up goes on without it.
     if (RuntimeEnv::get().unattended)
         return;
     CopieWindow window(*this, this);
     window.exec();
-#endif
 }
 
 // --- PoolHost -----------------------------------------------------------------------------------
@@ -292,11 +281,7 @@ void ServerWindow::message(const QString& line, bool select) {
 }
 
 void ServerWindow::printFileCompleted(const QString& path) {
-#ifdef VELARIX_HAVE_WATCHER
     m_watcher->completed(path);
-#else
-    Q_UNUSED(path)
-#endif
 }
 
 void ServerWindow::followUpRequested(const QString& name) {
@@ -309,10 +294,8 @@ void ServerWindow::workstationRegistered(int, const QString& name) {
     const QString trimmed = Wire::trimBlanks(name);
     if (trimmed.isEmpty())
         return;
-#ifdef VELARIX_HAVE_WATCHER
     if (!m_watcher->workstationRegistered(trimmed))
         return;
-#endif
     m_followUpName = trimmed;
     timer(5)->start();
 }
@@ -360,7 +343,6 @@ void ServerWindow::setWatcherRunning(bool on) {
 void ServerWindow::setPrintFolder(const QString& folder) {
     m_printFolder = folder;
     m_pool->setPrintFolder(folder);
-#ifdef VELARIX_HAVE_WATCHER
     m_watcher->setPrintFolder(folder, m_programFolder);
-#endif
+    m_earlyScan->setFolder(m_watcher->localFolder());
 }

@@ -10,6 +10,7 @@
 #include <memory>
 
 class clsSysTray;
+class EarlyScan;
 class PortPool;
 class PrintFolderWatcher;
 class QTimer;
@@ -102,6 +103,7 @@ private:
     PortPool* m_pool;
     CompanyCodes m_codes;
     std::unique_ptr<PrintFolderWatcher> m_watcher;
+    EarlyScan* m_earlyScan = nullptr;
     clsSysTray* m_tray = nullptr;
     bool m_trayConnected = false;
     QTimer* m_timers[6] = {};

@@ -85,6 +85,14 @@ Installation::Installation(double timerScale) : m_scale(timerScale)
     m_env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(m_base));
     m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QString::number(m_scale));
     m_env.insert(QStringLiteral("VELARIX_SHARE_ROOT"), m_server);
+    // The server publishes its folder with Samba's `net`; a stand-in keeps tests from creating a
+    // real share on the machine.
+    const QString tools = m_root.filePath(QStringLiteral("tools"));
+    QDir().mkpath(tools);
+    writeFile(tools + QStringLiteral("/net"), "#!/bin/sh\nexit 0\n");
+    QFile::setPermissions(tools + QStringLiteral("/net"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_env.insert(QStringLiteral("PATH"), tools + QLatin1Char(':') + m_env.value(QStringLiteral("PATH")));
     // The server's autostart entry goes into the test's folder, not the user's.
     m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_root.filePath(QStringLiteral("config")));
     m_valid = m_base != 0;
