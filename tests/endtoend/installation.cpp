@@ -1,7 +1,6 @@
 #include "installation.h"
 
-#include "database.h"
-#include "documentschema.h"
+#include "clientfolder.h"
 #include "testports.h"
 
 #include <QCoreApplication>
@@ -55,27 +54,9 @@ Installation::Installation(double timerScale) : m_scale(timerScale)
         if (!QFile::copy(QStringLiteral(VELARIX_BIN_DIR "/") + program,
                          m_server + QLatin1Char('/') + program))
             return;
-    const QDir templates(QStringLiteral(VELARIX_SOURCE_DIR "/templates"));
-    for (const QString& t :
-         templates.entryList({QStringLiteral("*.rpt"), QStringLiteral("*.png")}))
-        QFile::copy(templates.filePath(t), client + QLatin1Char('/') + t);
-
-    const QString db = client + QStringLiteral("/Documenti.mdb");
-    if (!DocumentSchema::create(db).ok())
-        return;
-    {
-        Database d;
-        if (!d.open(Database::connectionText(db)).ok())
-            return;
-        d.execute(QStringLiteral("Insert into Ditta (Codice, Intestazione1, Intestazione2) values "
-                                 "(1, 'OFFICINE PROVA S.r.l.', 'Via Roma 1 - Città')"));
-        d.execute(QStringLiteral("Insert into Ditta (Codice, Intestazione1, Intestazione2) values "
-                                 "(2, 'SECONDA DITTA S.n.c.', 'Piazza Duomo 2')"));
-        d.close();
-    }
-    const QByteArray copies = sharePrintFolder().toLatin1() +
-                              QByteArray("\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
-    if (!writeFile(client + QStringLiteral("/Copie.txt"), copies))
+    if (!ClientFolder::layOut(client, sharePrintFolder(),
+                              {{1, QStringLiteral("OFFICINE PROVA S.r.l.")},
+                               {2, QStringLiteral("SECONDA DITTA S.n.c.")}}))
         return;
 
     m_base = TestPorts::freeRange(25);

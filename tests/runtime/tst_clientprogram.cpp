@@ -1,8 +1,7 @@
 // The real VelarixCL, headless and unattended, in a temporary program folder against a fake
 // server on loopback: start-up and shutdown lines, the single-instance refusal, and one print
 // request from "DIR:" to PDF and "DEL:".
-#include "database.h"
-#include "documentschema.h"
+#include "clientfolder.h"
 #include "fakeserver.h"
 #include "testports.h"
 
@@ -92,24 +91,8 @@ private slots:
 
         // The share's Client folder first, the workstation's copies after: nothing is newer on
         // the share, so no update is due.
-        const QString db = client + QStringLiteral("/Documenti.mdb");
-        QVERIFY(DocumentSchema::create(db).ok());
-        {
-            Database d;
-            QVERIFY(d.open(Database::connectionText(db)).ok());
-            QVERIFY(d.execute(QStringLiteral("Insert into Ditta (Codice, Intestazione1) values "
-                                             "(1, 'Autofficina Rossi & Figli S.r.l.')"))
-                        .ok());
-            d.close();
-        }
-        QFile copies(client + QStringLiteral("/Copie.txt"));
-        QVERIFY(copies.open(QIODevice::WriteOnly));
-        copies.write("\\\\srv\\Velarix\\Stampe\\\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
-        copies.close();
-        const QDir templates(QStringLiteral(VELARIX_SOURCE_DIR "/templates"));
-        for (const QString& t : templates.entryList({QStringLiteral("*.rpt"),
-                                                     QStringLiteral("*.png")}))
-            QVERIFY(copyInto(templates.filePath(t), client));
+        QVERIFY(ClientFolder::layOut(client, QStringLiteral("\\\\srv\\Velarix\\Stampe\\"),
+                                     {{1, QStringLiteral("Autofficina Rossi & Figli S.r.l.")}}));
         QTest::qWait(1100); // the copies below are at least as new as the share's
         for (const QString& f : QDir(client).entryList(QDir::Files))
             QVERIFY(copyInto(client + QLatin1Char('/') + f, m_program));

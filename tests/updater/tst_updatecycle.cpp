@@ -2,8 +2,7 @@
 // hands over to the real updater, which copies the Client folder (subfolders too) and starts the
 // client again; that client never hands over a second time, even when an entry could not be
 // brought over, and it connects to the server and prints.
-#include "database.h"
-#include "documentschema.h"
+#include "clientfolder.h"
 #include "fakeserver.h"
 #include "testports.h"
 
@@ -71,21 +70,8 @@ void UpdateCycleTest::cycle() {
         QVERIFY(QDir().mkpath(dir));
 
     // The server's Client folder: database with a letterhead, copies, templates, a subfolder.
-    const QString db = client + QStringLiteral("/Documenti.mdb");
-    QVERIFY(DocumentSchema::create(db).ok());
-    {
-        Database d;
-        QVERIFY(d.open(Database::connectionText(db)).ok());
-        QVERIFY(d.execute(QStringLiteral("Insert into Ditta (Codice, Intestazione1) values "
-                                         "(1, 'Autofficina Rossi & Figli S.r.l.')"))
-                    .ok());
-        d.close();
-    }
-    writeFile(client + QStringLiteral("/Copie.txt"),
-              "\\\\srv\\Velarix\\Stampe\\\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
-    const QDir templates(QStringLiteral(VELARIX_SOURCE_DIR "/templates"));
-    for (const QString& t : templates.entryList({QStringLiteral("*.rpt"), QStringLiteral("*.png")}))
-        QVERIFY(QFile::copy(templates.filePath(t), client + QLatin1Char('/') + t));
+    QVERIFY(ClientFolder::layOut(client, QStringLiteral("\\\\srv\\Velarix\\Stampe\\"),
+                                 {{1, QStringLiteral("Autofficina Rossi & Figli S.r.l.")}}));
     writeFile(client + QStringLiteral("/Modelli/Nota.txt"), "nota");
     if (blockedEntry) {
         writeFile(client + QStringLiteral("/Bloccato.txt"), "new");
