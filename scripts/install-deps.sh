@@ -10,7 +10,7 @@ packages=(
     poppler-utils fonts-liberation
     xvfb xauth imagemagick
     cups cups-client printer-driver-cups-pdf
-    samba smbclient mdbtools
+    samba smbclient mdbtools procps
 )
 
 missing=()
