@@ -85,7 +85,25 @@ Installation::~Installation()
         terminate(p, false);
         delete p;
     }
+    // Clients the updater started again are not our children.
+    const QStringList stations = QDir(m_root.path()).entryList({QStringLiteral("ws-*")}, QDir::Dirs);
+    for (const QString& dir : stations)
+        for (qint64 pid : clientProcesses(dir.mid(3)))
+            ::kill(pid_t(pid), SIGTERM);
     stopServer();
+}
+
+QList<qint64> Installation::clientProcesses(const QString& workstation) const
+{
+    QProcess pgrep;
+    pgrep.start(QStringLiteral("pgrep"),
+                {QStringLiteral("-f"), clientFolder(workstation) + QStringLiteral("/VelarixCL")});
+    pgrep.waitForFinished(5000);
+    QList<qint64> pids;
+    for (const QString& line : QString::fromUtf8(pgrep.readAllStandardOutput()).split(QLatin1Char('\n')))
+        if (const qint64 pid = line.trimmed().toLongLong(); pid > 0)
+            pids << pid;
+    return pids;
 }
 
 QString Installation::clientFolder(const QString& workstation) const
@@ -141,16 +159,16 @@ bool Installation::serverRunning() const
     return m_serverProcess && m_serverProcess->state() == QProcess::Running;
 }
 
-bool Installation::startClient(const QString& workstation)
+bool Installation::startClient(const QString& workstation, Layout layout)
 {
     const QString folder = clientFolder(workstation);
     if (!QDir(folder).exists()) {
-        // The workstation starts with up-to-date copies of the server's Client folder.
         if (!QDir().mkpath(folder + QStringLiteral("/pdf")))
             return false;
         const QDir client(m_server + QStringLiteral("/Client"));
-        for (const QString& f : client.entryList(QDir::Files))
-            QFile::copy(client.filePath(f), folder + QLatin1Char('/') + f);
+        if (layout == Layout::UpToDate)
+            for (const QString& f : client.entryList(QDir::Files))
+                QFile::copy(client.filePath(f), folder + QLatin1Char('/') + f);
         QFile::copy(QStringLiteral(VELARIX_BIN_DIR "/VelarixCL"),
                     folder + QStringLiteral("/VelarixCL"));
         writeFile(folder + QStringLiteral("/IPHost.set"), "127.0.0.1\r\n");

@@ -30,7 +30,13 @@ public:
     bool startServer();
     void stopServer(bool kill = false);
     bool serverRunning() const;
-    bool startClient(const QString& workstation);
+    enum class Layout {
+        UpToDate,   // the workstation's folder holds current copies of the Client folder
+        ProgramOnly // only VelarixCL and IPHost.set: the first start fetches the rest
+    };
+    bool startClient(const QString& workstation, Layout layout = Layout::UpToDate);
+    // Process ids of the workstation's running VelarixCL, whoever started it (the updater does).
+    QList<qint64> clientProcesses(const QString& workstation) const;
     void stopClient(const QString& workstation, bool kill = false);
     // True once the server's log shows the workstation's registration.
     bool waitRegistered(const QString& workstation, int timeoutMs = 20000, int times = 1);

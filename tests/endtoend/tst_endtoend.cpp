@@ -141,15 +141,9 @@ private slots:
         QVERIFY(inst.startClient(WS1));
         QVERIFY(inst.waitRegistered(WS1));
         // Frozen, the workstation receives the request but never answers; then it dies.
-        const QStringList before = inst.clientLog(WS1);
-        Q_UNUSED(before);
-        QProcess pgrep;
-        pgrep.start(QStringLiteral("pgrep"),
-                    {QStringLiteral("-f"), inst.clientFolder(WS1) + QStringLiteral("/VelarixCL")});
-        QVERIFY(pgrep.waitForFinished(5000));
-        const pid_t pid = pid_t(QString::fromUtf8(pgrep.readAllStandardOutput()).trimmed()
-                                    .split(QLatin1Char('\n')).first().toInt());
-        QVERIFY(pid > 0);
+        const QList<qint64> pids = inst.clientProcesses(WS1);
+        QCOMPARE(pids.size(), 1);
+        const pid_t pid = pid_t(pids.first());
         ::kill(pid, SIGSTOP);
         inst.drop(QStringLiteral("INTERROTTO.001"), WS1);
         QTRY_COMPARE_WITH_TIMEOUT(inst.printFolderEntries(),
@@ -179,6 +173,30 @@ private slots:
         inst.drop(QStringLiteral("DOPO.001"), WS1);
         QTRY_COMPARE_WITH_TIMEOUT(inst.pdfs(WS1).size(), 1, 20000);
         QVERIFY(!inst.clientLog(WS1).filter(QStringLiteral("WSCK_Close")).isEmpty());
+    }
+
+    void newWorkstationFetchesEverythingThroughTheUpdaterThenPrints()
+    {
+        Installation inst(20);
+        QVERIFY(inst.valid());
+        QVERIFY(inst.startServer());
+        // Only the program and the server's address: templates, copies and letterheads come from
+        // the server's Client folder through the real updater, which starts the client again.
+        QVERIFY(inst.startClient(WS1, Installation::Layout::ProgramOnly));
+        QVERIFY(inst.waitRegistered(WS1, 30000));
+        const QStringList client = inst.clientLog(WS1);
+        QCOMPARE(client.filter(QStringLiteral("****Apertura Programma****")).size(), 2);
+        QCOMPARE(client.filter(QStringLiteral("Aggiornamento rilevato")).size(), 1);
+        for (const QString& file : {QStringLiteral("Documenti.mdb"), QStringLiteral("Copie.txt"),
+                                    QStringLiteral("FOM.rpt")})
+            QVERIFY(QFile::exists(inst.clientFolder(WS1) + QLatin1Char('/') + file));
+
+        inst.dropBytes(QStringLiteral("NUOVO.002"),
+                       Installation::printFile(QStringLiteral("10"), WS1, {QStringLiteral("FATTURA")},
+                                               {QStringLiteral("Prima stampa")}, {}, 16, 24));
+        QTRY_COMPARE_WITH_TIMEOUT(inst.pdfs(WS1).size(), 1, 20000);
+        QVERIFY(inst.pdfText(inst.pdfFolder(WS1) + QLatin1Char('/') + inst.pdfs(WS1).first())
+                    .contains(QStringLiteral("SECONDA DITTA")));
     }
 
     void unknownCompanyIsDeletedAndMissingWorkstationSetAside()
