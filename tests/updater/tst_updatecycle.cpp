@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -111,6 +112,13 @@ void UpdateCycleTest::cycle() {
     first.setStandardOutputFile(root.filePath(QStringLiteral("stdout.txt")));
     first.start(program + QStringLiteral("/VelarixCL"), {});
     QVERIFY(first.waitForStarted());
+    // The client the updater starts is not our child: whatever the outcome, it must not outlive
+    // the test.
+    const auto reap = qScopeGuard([&] {
+        const qint64 pid = lockOwner(program + QStringLiteral("/VelarixCL.lock"));
+        if (pid > 0 && pid != first.processId() && processAlive(pid))
+            ::kill(pid_t(pid), SIGTERM);
+    });
     QVERIFY(first.waitForFinished(20000)); // it hands over to the updater and ends
 
     QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 30000);
