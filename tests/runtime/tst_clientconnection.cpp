@@ -151,6 +151,65 @@ private slots:
         QCOMPARE(received.size(), 3);
     }
 
+    void survivesGarbageAndStillTakesTheNextRequest()
+    {
+        const int base = freeBase();
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base)));
+        Rig rig(base);
+        QSignalSpy received(&rig.connection, &ClientConnection::messageReceived);
+        rig.connection.arm();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
+        QTcpSocket* peer = server.nextPendingConnection();
+
+        // 1 MiB of bytes without a carriage return, then a real request.
+        QByteArray garbage(1024 * 1024, '\0');
+        for (char& c : garbage)
+            c = char(QRandomGenerator::global()->bounded(256));
+        garbage.replace('\r', 'x');
+        peer->write(garbage + "\rDIR:X.001.PRN\r");
+        QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), 10000);
+        QCOMPARE(received.size(), 1);
+        QCOMPARE(received.at(0).at(0).toString(), QStringLiteral("DIR:X.001.PRN\r"));
+        QVERIFY(!rig.log.filter(QStringLiteral("64 KiB")).isEmpty());
+        QVERIFY(rig.connection.isConnected());
+    }
+
+    void closeInTheMiddleOfAMessageDropsItAndCallsAgain()
+    {
+        const int base = freeBase();
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base)));
+        Rig rig(base);
+        QSignalSpy received(&rig.connection, &ClientConnection::messageReceived);
+        rig.connection.arm();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
+        QTcpSocket* peer = server.nextPendingConnection();
+        peer->write("DIR:\\\\srv\\Velarix\\Mez");
+        peer->flush();
+        QTest::qWait(50);
+        peer->close();
+        // The half message is never handed on; the next connection starts clean.
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
+        QTcpSocket* again = server.nextPendingConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
+        again->write("zo.001.PRN\rDIR:B.001.PRN\r");
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2, 5000);
+        QCOMPARE(received.at(0).at(0).toString(), QStringLiteral("zo.001.PRN\r"));
+        QCOMPARE(received.at(1).at(0).toString(), QStringLiteral("DIR:B.001.PRN\r"));
+    }
+
+    void unresolvableHostSweepsLikeARefusal()
+    {
+        const int base = freeBase();
+        Rig rig(base);
+        rig.connection.setHost(QStringLiteral("nessun-server.invalid"));
+        rig.connection.arm();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.size() >= 26, 60000);
+        QCOMPARE(rig.statuses.at(24), QStringLiteral("Riprova sulla porta %1").arg(base + 24));
+        QCOMPARE(rig.statuses.at(25), QStringLiteral("Chiamata in corso sulla porta %1").arg(base));
+    }
+
     void sendByHandOnlyWhileConnected()
     {
         const int base = freeBase();
