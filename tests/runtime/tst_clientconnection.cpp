@@ -1,6 +1,7 @@
 // The client's call sweep, registration and message hand-off, against real sockets on loopback.
 #include "clientconnection.h"
 #include "socketarray.h"
+#include "testports.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -11,17 +12,10 @@
 namespace {
 int freeBase()
 {
-    // 25 consecutive ports nobody listens on, away from the ports other tests pick.
-    for (;;) {
-        const int base = 41000 + int(QRandomGenerator::global()->bounded(15000));
-        bool free = true;
-        for (int p = base; p < base + 25 && free; ++p) {
-            QTcpServer probe;
-            free = probe.listen(QHostAddress::LocalHost, quint16(p));
-        }
-        if (free)
-            return base;
-    }
+    const int base = TestPorts::freeRange(ClientConnection::PortCount);
+    if (base == 0)
+        qFatal("no free range of test ports");
+    return base;
 }
 } // namespace
 
