@@ -190,6 +190,17 @@ long cpuTicks(qint64 pid)
     return fields.size() > 15 ? fields.at(13).toLong() + fields.at(14).toLong() : -1;
 }
 
+long rssKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
 int idle(int seconds)
 {
     Installation inst(1.0);
@@ -202,10 +213,12 @@ int idle(int seconds)
     pgrep.waitForFinished();
     const qint64 pid = QString::fromUtf8(pgrep.readAllStandardOutput()).split(QLatin1Char('\n')).first().toLongLong();
     const long before = cpuTicks(pid);
+    const long rssBefore = rssKiB(pid);
     pump(seconds * 1000);
     const long after = cpuTicks(pid);
     const double cpu = double(after - before) / double(sysconf(_SC_CLK_TCK)) / seconds * 100.0;
-    std::printf("client sweeping with no server for %d s: %.2f %% of one core\n", seconds, cpu);
+    std::printf("client sweeping with no server for %d s: %.2f %% of one core, RSS %ld -> %ld KiB\n",
+                seconds, cpu, rssBefore, rssKiB(pid));
     return 0;
 }
 } // namespace
