@@ -44,6 +44,7 @@ Failure CompanyCodes::load(const QString& connectionText, bool clearFirst) {
     }
     rows.close();
     db.close();
+    m_known = true;
     return Failure::none();
 }
 

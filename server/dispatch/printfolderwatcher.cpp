@@ -160,7 +160,10 @@ void PrintFolderWatcher::newFileScan() {
         m_host.spy(QStringLiteral("1.1"));
         const QString local = localPath(name);
         if (!match) {
-            QFile::remove(local);
+            // Until the company codes could be read (database missing or locked) an unmatched
+            // ending tells nothing: the file waits for the codes instead of being deleted.
+            if (m_codes.isKnown())
+                QFile::remove(local);
             m_host.spy(QStringLiteral("1.2"));
             continue;
         }

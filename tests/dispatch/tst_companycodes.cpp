@@ -52,6 +52,7 @@ void TestCompanyCodes::loadsInCodiceOrder() {
 
     CompanyCodes codes;
     QVERIFY(codes.load(connection, true).ok());
+    QVERIFY(codes.isKnown());
     for (int slot = 0; slot < CompanyCodes::Slots; ++slot)
         QCOMPARE(codes.at(slot), expected.at(slot));
     QVERIFY(codes.matches(3));
@@ -83,10 +84,14 @@ void TestCompanyCodes::keepsOrClearsUnfilledSlots() {
 
 void TestCompanyCodes::unreadableDatabaseKeepsSlots() {
     QTemporaryDir dir;
+    const QString none = Database::connectionText(dir.filePath(QStringLiteral("none.mdb")));
+    CompanyCodes unread;
+    QVERIFY(!unread.load(none, true).ok());
+    QVERIFY(!unread.isKnown()); // all zeros, but not known to be the companies
+
     CompanyCodes codes;
     codes.set(0, 7);
-    const Failure missing =
-        codes.load(Database::connectionText(dir.filePath(QStringLiteral("none.mdb"))), true);
+    const Failure missing = codes.load(none, true);
     QVERIFY(!missing.ok());
     QCOMPARE(codes.at(0), 7);
 

@@ -25,6 +25,7 @@ private slots:
     void caseOfNamesAndLowestSlot();
     void companyCodeDecides_data();
     void companyCodeDecides();
+    void unreadCodesKeepUnknownEndings();
     void fileWithoutWorkstationLine();
     void blankAfterColonGivesEmptyName();
     void hiddenFilesAndFolders();
@@ -184,6 +185,26 @@ void TestPrintFolderWatcher::companyCodeDecides() {
     QCOMPARE(files(), after);
     QCOMPARE(m_host.sent.size(), after.size());
     QCOMPARE(m_host.traces.contains(QStringLiteral("1.2")), after.isEmpty());
+}
+
+void TestPrintFolderWatcher::unreadCodesKeepUnknownEndings() {
+    // The company database could not be read: every slot is 0, yet a company's file is kept.
+    m_codes = CompanyCodes();
+    m_host.names[1] = QStringLiteral("PC1");
+    write(QStringLiteral("X.001"), "PC:PC1\r\n");
+    write(QStringLiteral("Y.ABC"), "PC:PC1\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001", "Y.ABC.PRN"}));
+
+    // Once the codes are known the same file is judged by them.
+    m_codes.set(0, 1);
+    m_host.clear();
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001.PRN", "Y.ABC.PRN"}));
+    m_codes.set(0, 2);
+    write(QStringLiteral("Z.001"), "PC:PC1\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001.PRN", "Y.ABC.PRN"}));
 }
 
 void TestPrintFolderWatcher::fileWithoutWorkstationLine() {

@@ -226,6 +226,19 @@ private slots:
         for (int slot = 0; slot < CompanyCodes::Slots; ++slot)
             QCOMPARE(w.codes().at(slot), 0);
         QVERIFY(w.timer(1)->isActive());
+        QVERIFY(logText().contains(QStringLiteral("Lettura codici ditta non riuscita: ")));
+
+        // A company's print file is not deleted while the codes are unknown.
+        const QString file = m_print + QStringLiteral("A.004");
+        writeFile(file, "PC:UFFICIO1\r\n");
+        QTest::qWait(3 * w.timer(1)->interval());
+        QVERIFY(QFile::exists(file));
+
+        // The periodic pass reads the codes once the database is there; then the file is judged.
+        writeCompanies({4});
+        QTRY_COMPARE(w.codes().at(0), 4);
+        QVERIFY(w.codes().isKnown());
+        QTRY_VERIFY(!QFile::exists(file));
     }
 
     void blankPrintFolderAsksForIt() {
