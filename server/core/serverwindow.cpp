@@ -126,9 +126,11 @@ void ServerWindow::startUp() {
         openCopieWindow();
     }
 
-    // A database that cannot be read leaves every slot at 0; the start-up goes on.
+    // A database that cannot be read leaves every slot at 0; the start-up goes on, and the
+    // periodic pass reads the codes again until it succeeds.
     m_codes = CompanyCodes();
-    m_codes.load(Database::connectionText(clientFolder() + QStringLiteral("Documenti.mdb")), true);
+    if (Failure failure = loadCompanyCodes())
+        log(QStringLiteral("Lettura codici ditta non riuscita: ") + failure.description);
 
     timer(1)->start();
     timer(2)->start();
@@ -210,8 +212,15 @@ void ServerWindow::Timer1_Timer() {
     m_earlyScan->scanDone();
 }
 
+Failure ServerWindow::loadCompanyCodes() {
+    return m_codes.load(Database::connectionText(clientFolder() + QStringLiteral("Documenti.mdb")),
+                        true);
+}
+
 void ServerWindow::Timer2_Timer() {
     spy(QStringLiteral("Timer2"));
+    if (!m_codes.isKnown())
+        loadCompanyCodes();
     m_watcher->PRN(2, QString());
 }
 

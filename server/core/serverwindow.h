@@ -95,6 +95,7 @@ private:
     void restoreFromIcon();
     void connectTray();
     void openCopieWindow();
+    Failure loadCompanyCodes();
 
     std::unique_ptr<Ui::VelarixSrv> m_ui;
     QString m_programFolder;
