@@ -55,7 +55,9 @@ Failure readPrintFile(const QString& path, const QString& shareRoot, QByteArray*
         return fileFailure(info->absoluteDir().exists() ? ErrorNumber::FileNotFound
                                                         : ErrorNumber::PathNotFound);
     }
-    if (info->isDir())
+    // Only a plain file is a print file: a folder fails, and a pipe or a device would block the
+    // read or never end it.
+    if (!info->isFile())
         return fileFailure(ErrorNumber::PathFileAccess);
     if (info->size() > MaxPrintFileSize)
         return {7, QStringLiteral("Memoria esaurita")}; // no print file is anywhere near this

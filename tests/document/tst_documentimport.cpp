@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString SharePathPrefix = QStringLiteral("\\\\srv\\Velarix\\Stampe\\");
@@ -230,6 +232,8 @@ void TestDocumentImport::otherOpenFailure_data() {
     QTest::addColumn<QString>("error");
     QTest::newRow("folder missing") << QStringLiteral("\\\\srv\\Velarix\\Nope\\X.001.PRN") << false
                                     << "Errore 76 Impossibile trovare il percorso";
+    QTest::newRow("a pipe, not a file") << SharePathPrefix + QStringLiteral("P.001.PRN") << false
+                                        << "Errore 75 Errore di accesso al percorso/file";
     QTest::newRow("a folder, not a file") << QStringLiteral("\\\\srv\\Velarix\\Stampe") << false
                                           << "Errore 75 Errore di accesso al percorso/file";
     QTest::newRow("share unreachable") << SharePathPrefix + QStringLiteral("X.001.PRN") << true
@@ -254,6 +258,9 @@ void TestDocumentImport::otherOpenFailure() {
 
     if (shareMissing)
         s.shareRoot = m_dir->filePath(QStringLiteral("unmounted"));
+    // Nobody writes into the pipe: reading it would wait for ever.
+    QVERIFY(::mkfifo(QFile::encodeName(m_share + QStringLiteral("/Stampe/P.001.PRN")).constData(),
+                     0600) == 0);
     DocumentImport import(m_host, m_printer, s);
     const QString message = QStringLiteral("DIR:") + path + u'\r';
     import.receive(message, 1);
