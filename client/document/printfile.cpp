@@ -172,11 +172,10 @@ PrintDocument Reader::run() {
 
 void Reader::documentStart() {
     const char* p = m_cursor.at(m_hand.start);
-    const qsizetype caret = qsizetype(
-        m_hand.size > 0 ? static_cast<const char*>(std::memchr(p, '^', size_t(m_hand.size))) - p
-                        : -1);
-    if (caret < 0 || caret >= m_hand.size)
+    const void* found = m_hand.size > 0 ? std::memchr(p, '^', size_t(m_hand.size)) : nullptr;
+    if (!found)
         return; // "@" without "^" is no document-start line
+    const qsizetype caret = static_cast<const char*>(found) - p;
     const qsizetype codeSize = std::min<qsizetype>(2, m_hand.size - caret - 1);
     const QByteArray code = trimmedBlanks(p + caret + 1, codeSize);
 
