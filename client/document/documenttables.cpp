@@ -84,30 +84,25 @@ Failure DocumentTables::appendBody(int company, const QList<PrintBodyLine>& line
 }
 
 Failure DocumentTables::appendHeader(int company, const QStringList& header) {
-    TableAppender testata;
-    if (Failure f = testata.open(m_db, QStringLiteral("Testata")))
-        return f;
-    testata.addNew();
-    Failure f = testata.set(QStringLiteral("Codice"), company);
-    for (int i = 0; f.ok() && i < header.size(); ++i)
-        f = testata.set(textColumn(i + 1), notNull(header.at(i)));
-    if (f.ok())
-        f = testata.save();
-    testata.close();
-    return f;
+    return appendTexts(QStringLiteral("Testata"), company, header, int(header.size()));
 }
 
 Failure DocumentTables::appendTotals(int company, const QStringList& totals) {
-    TableAppender totali;
-    if (Failure f = totali.open(m_db, QStringLiteral("Totali")))
-        return f;
-    totali.addNew();
-    Failure f = totali.set(QStringLiteral("Codice"), company);
     // Written empty, not null, where no totals line was gathered.
-    for (int j = 0; f.ok() && j < PrintFile::TotalsLines; ++j)
-        f = totali.set(textColumn(j + 1), notNull(totals.value(j)));
+    return appendTexts(QStringLiteral("Totali"), company, totals, PrintFile::TotalsLines);
+}
+
+Failure DocumentTables::appendTexts(const QString& table, int company, const QStringList& texts,
+                                    int columns) {
+    TableAppender appender;
+    if (Failure f = appender.open(m_db, table))
+        return f;
+    appender.addNew();
+    Failure f = appender.set(QStringLiteral("Codice"), company);
+    for (int i = 0; f.ok() && i < columns; ++i)
+        f = appender.set(textColumn(i + 1), notNull(texts.value(i)));
     if (f.ok())
-        f = totali.save();
-    totali.close();
+        f = appender.save();
+    appender.close();
     return f;
 }

@@ -37,6 +37,9 @@ public:
     Failure appendTotals(int company, const QStringList& totals);
 
 private:
+    // One record of table: Codice, then Testo1..Testo<columns> from texts.
+    Failure appendTexts(const QString& table, int company, const QStringList& texts, int columns);
+
     Database& m_db;
     std::unique_ptr<QSqlQuery> m_fullInsert; // RowsPerInsert records
     std::unique_ptr<QSqlQuery> m_restInsert; // the rest of a page
