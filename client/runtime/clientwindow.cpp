@@ -82,9 +82,13 @@ bool ClientWindow::startUp()
         env.shareRoot.isEmpty() ? QStringLiteral("/mnt/velarix") : env.shareRoot;
     m_settings.serverHost = ClientSettings::readServerHost(m_settings.installFolder);
 
-    if (m_settings.serverHost.trimmed().isEmpty())
+    if (m_settings.serverHost.trimmed().isEmpty()) {
         m_settings.serverHost =
             runServerSearch(this, m_settings.serverHost, m_settings.installFolder, m_prompts);
+        // A stop request ends the modal window's loop too; start-up must not go on after it.
+        if (m_closed)
+            return false;
+    }
 
     m_settings.documentsConnection =
         Database::connectionText(m_settings.installFolder + QStringLiteral("Documenti.mdb"));
@@ -101,6 +105,8 @@ bool ClientWindow::startUp()
     const UpdateCheckResult check =
         runUpdateCheck(this, m_settings.sharePath, m_settings.shareRoot, m_settings.installFolder,
                        m_prompts, [this](const QString& t) { log(t); }, m_options.afterUpdate);
+    if (m_closed)
+        return false;
     if (check.outcome == UpdateCheckResult::Outcome::EndProgram) {
         close();
         return false;

@@ -165,6 +165,23 @@ private slots:
         QVERIFY(content.contains(QStringLiteral("€")));
         stop(client);
     }
+
+    void endsOnSignalDuringTheUpdateCheck()
+    {
+        // The stop arrives while the update-check window waits for its timer: the client must
+        // end there instead of carrying on with the start-up and staying resident.
+        const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
+        QFile::remove(logPath);
+        QProcess* client = start();
+        QVERIFY(client->waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            find(logLines(logPath), QStringLiteral("Controllo Aggiornamenti")) >= 0, 10000);
+        ::kill(pid_t(client->processId()), SIGTERM);
+        QVERIFY(client->waitForFinished(10000));
+        const QStringList lines = logLines(logPath);
+        QCOMPARE(find(lines, QStringLiteral("Timer1")), -1);
+        QVERIFY(find(lines, QStringLiteral("****Chiusura Programma****")) >= 0);
+    }
 };
 
 QTEST_MAIN(TestClientProgram)
