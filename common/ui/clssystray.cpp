@@ -205,7 +205,10 @@ void hideToTray(clsSysTray*& tray, QWidget* window, QWidget* owner, const QStrin
         });
     }
     tray->setIcon(window->windowIcon());
-    tray->setOwnerControl(owner ? owner : window);
+    // The owner cannot change while the icon is shown (it would only raise a message box); an
+    // icon shown already has it.
+    if (!tray->isShown())
+        tray->setOwnerControl(owner ? owner : window);
     tray->setToolTipText(tooltip);
     tray->setBalloonTitle(QStringLiteral("Messaggio"));
     tray->setBalloonToolTip(QStringLiteral("Questo è il contenuto del messaggio"));

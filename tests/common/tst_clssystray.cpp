@@ -253,6 +253,14 @@ private slots:
         hideToTray(tray, &window, &picture, QStringLiteral("x"), &prompts);
         QVERIFY(tray->isShown());
         QVERIFY(prompts.shown.isEmpty());
+
+        // A second hand-off while the icon is already shown (the server's one-shot timer after
+        // the user minimised the window) changes the tooltip and shows no message box.
+        hideToTray(tray, &window, &picture, QStringLiteral("y"), &prompts);
+        QVERIFY(tray->isShown());
+        QVERIFY(window.isHidden());
+        QCOMPARE(tray->toolTipText(), field(QStringLiteral(" y "), 128));
+        QVERIFY(prompts.shown.isEmpty());
     }
 
     void unattendedRunsNeverShowBoxes() {
