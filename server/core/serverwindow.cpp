@@ -163,20 +163,8 @@ void ServerWindow::MinimizeToTray() {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
     hideToTray(m_tray, this, m_ui->Picture1, QStringLiteral("Apri Programma"), &m_prompts);
-    connectTray();
     // Restored later at its normal size.
     setWindowState(windowState() & ~Qt::WindowMinimized);
-}
-
-void ServerWindow::connectTray() {
-    if (m_tray && !m_trayConnected) {
-        connect(m_tray, &clsSysTray::doubleClicked, this, &ServerWindow::restoreFromIcon);
-        m_trayConnected = true;
-    }
-}
-
-void ServerWindow::restoreFromIcon() {
-    restoreFromTray(m_tray, this, &m_prompts);
 }
 
 void ServerWindow::closeEvent(QCloseEvent* e) {
@@ -229,7 +217,6 @@ void ServerWindow::Timer3_Timer() {
     timer(3)->stop();
     hideToTray(m_tray, this, m_ui->Picture1, QStringLiteral("Apri il programma (Velarix Srv)"),
                &m_prompts);
-    connectTray();
 }
 
 void ServerWindow::Timer5_Timer() {

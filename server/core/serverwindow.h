@@ -92,8 +92,6 @@ private:
     void mnuDatiDitta_Click();
     void mnuNumCopie_Click();
     void MinimizeToTray();
-    void restoreFromIcon();
-    void connectTray();
     void openCopieWindow();
     Failure loadCompanyCodes();
 
@@ -106,7 +104,6 @@ private:
     std::unique_ptr<PrintFolderWatcher> m_watcher;
     EarlyScan* m_earlyScan = nullptr;
     clsSysTray* m_tray = nullptr;
-    bool m_trayConnected = false;
     QTimer* m_timers[6] = {};
     QString m_printFolder;
     QString m_followUpName;
