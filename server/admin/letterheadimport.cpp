@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include <cmath>
+
 namespace {
 
 // One field of a CSV record: its text, and whether it was quoted (an empty unquoted field is null).
@@ -77,7 +79,8 @@ Failure splitRecords(const QString& text, QList<QList<Field>>* records) {
 int parseCode(const QString& text) {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
-    if (!ok || value < 0 || value > 999 || value != double(int(value)))
+    // "nan" and "inf" read as numbers too; converting them to int is undefined.
+    if (!ok || !std::isfinite(value) || value < 0 || value > 999 || value != double(int(value)))
         return -1;
     return int(value);
 }

@@ -183,6 +183,7 @@ void TestLetterheadImport::refusesBadInput_data() {
         << (Header.toUtf8() + "1,\"a\"\n2.5,\"b\"\n") << QStringLiteral("riga 3");
     QTest::newRow("code out of range")
         << (Header.toUtf8() + "1000,\"a\"\n") << QStringLiteral("riga 2");
+    QTest::newRow("code nan") << (Header.toUtf8() + "nan,\"a\"\n") << QStringLiteral("riga 2");
     QTest::newRow("missing code") << (Header.toUtf8() + ",\"a\"\n") << QStringLiteral("riga 2");
     QTest::newRow("unterminated quote")
         << (Header.toUtf8() + "1,\"a\n") << QStringLiteral("non chiuso");
