@@ -111,6 +111,8 @@ void TestReportTemplate::faults_data() {
         << 3 << "opzione \"x1\" ripetuta";
     QTest::newRow("not a number") << body + "line x1=1 y1=uno x2=2 y2=2\n"
                                   << 2 << "\"uno\" non è un numero";
+    QTest::newRow("nan is no number") << body + "text x=nan y=1 \"a\"\n"
+                                      << 2 << "\"nan\" non è un numero";
     QTest::newRow("off the sheet") << body + "text x=250 y=1 \"a\"\n"
                                    << 2 << "x=250 fuori dai limiti";
     QTest::newRow("header field 17") << body + "header line=1..17 x=1 y=1 step=3\n"

@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QStringDecoder>
 
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -119,7 +120,8 @@ private:
         v.replace(u',', u'.');
         bool ok = false;
         const double d = v.toDouble(&ok);
-        if (!ok)
+        // "nan" reads as a number but passes every limit test.
+        if (!ok || std::isnan(d))
             return fail(
                 QStringLiteral("\"%1\" non è un numero (opzione \"%2\")").arg(value(key), key));
         if (d < min || d > max)
