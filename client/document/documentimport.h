@@ -48,11 +48,9 @@ public:
     bool isRunning() const { return m_running; }
     qsizetype queued() const { return m_queue.size(); }
 
-    // State that outlives a run, as the window shows or passes it on.
-    int companyCode() const { return m_companyCode; }
+    // Report name and copies of the last recognised kind; kept from one run to the next.
     QString reportName() const { return m_reportName; }
     int copyCount() const { return m_copyCount; }
-    const DocumentImportSettings& settings() const { return m_settings; }
 
 private:
     struct Pending {

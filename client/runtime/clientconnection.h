@@ -24,7 +24,6 @@ public:
                      QObject* parent = nullptr);
 
     void setHost(const QString& host) { m_host = host; }
-    QString host() const { return m_host; }
     void setBasePort(int port) { m_basePort = port; }
     void setWorkstationName(const QString& name) { m_workstation = name; }
     void setTimerInterval(int ms) { m_timer.setInterval(ms); }
@@ -43,7 +42,6 @@ public:
     bool sendText(const QString& text);
     int callPort() const { return m_callPort; }
     bool timerActive() const { return m_timer.isActive(); }
-    QTimer& timer() { return m_timer; }
 
 signals:
     void statusChanged(const QString& text);

@@ -35,10 +35,6 @@ public:
     // updater, or the server's share unreachable); the window has then already closed itself.
     bool startUp();
 
-    const ClientSettings& settings() const { return m_settings; }
-    ClientConnection& connection() { return *m_connection; }
-    void logLine(const QString& text) { m_log.write(text); }
-
     // ImportHost
     void listAdd(const QString& line) override;
     void listRedraw() override;
