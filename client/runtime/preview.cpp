@@ -47,9 +47,14 @@ int renderPreview(const QString& printFile, const QString& pdfPath, const QStrin
         PrintFile::reportName(doc.kind, company, doc.branch, copies.perCompany, copies.perBranch);
 
     QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return fail(scratch.errorString());
     const QString dbPath = scratch.filePath(QStringLiteral("Documenti.mdb"));
-    if (QFile::exists(folder + QStringLiteral("Documenti.mdb")))
-        QFile::copy(folder + QStringLiteral("Documenti.mdb"), dbPath);
+    // The letterheads come from the folder's database: a preview without them would look right
+    // and be wrong.
+    const QString source = folder + QStringLiteral("Documenti.mdb");
+    if (QFile::exists(source) && !QFile::copy(source, dbPath))
+        return fail(source + QStringLiteral(": copia non riuscita"));
     if (Failure f = DocumentSchema::create(dbPath))
         return fail(f.description);
 

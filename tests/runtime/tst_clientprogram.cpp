@@ -166,6 +166,32 @@ private slots:
         stop(client);
     }
 
+    void previewFailsWithoutItsDatabase()
+    {
+        // A Documenti.mdb that cannot be copied (here a folder) must fail the preview rather
+        // than render the document without its letterhead.
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QDir templates(QStringLiteral(VELARIX_SOURCE_DIR "/templates"));
+        for (const QString& t :
+             templates.entryList({QStringLiteral("*.rpt"), QStringLiteral("*.png")}))
+            QVERIFY(QFile::copy(templates.filePath(t), folder.filePath(t)));
+        QVERIFY(QDir().mkpath(folder.filePath(QStringLiteral("Documenti.mdb"))));
+        const QString pdf = folder.filePath(QStringLiteral("out.pdf"));
+
+        QProcess preview;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        preview.setProcessEnvironment(env);
+        preview.start(QStringLiteral(VELARIX_BIN_DIR "/VelarixCL"),
+                      {QStringLiteral("--render"),
+                       QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
+                       QStringLiteral("--pdf"), pdf, QStringLiteral("--templates"), folder.path()});
+        QVERIFY(preview.waitForFinished(20000));
+        QCOMPARE(preview.exitCode(), 1);
+        QVERIFY(!QFile::exists(pdf));
+    }
+
     void endsOnSignalDuringTheUpdateCheck()
     {
         // The stop arrives while the update-check window waits for its timer: the client must
