@@ -15,7 +15,6 @@ UpdateCheckResult runUpdateCheck(QWidget* parent, const QString& sharePath,
     const UpdateCheck::Outcome& outcome = window.outcome();
 
     UpdateCheckResult result;
-    result.outOfDate = outcome.outOfDate;
     switch (outcome.status) {
     case UpdateCheck::Status::UpToDate:
         if (afterUpdate && log)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -15,7 +14,6 @@ struct UpdateCheckResult {
         EndProgram   // the failure message has been shown; end the client at once
     };
     Outcome outcome = Outcome::UpToDate;
-    QStringList outOfDate; // names still out of date (all of them after an update round)
 };
 
 // Shows the modal window Controllo ("Attendere...", "Avvio in corso....") and runs the update check
