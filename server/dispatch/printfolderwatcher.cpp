@@ -22,6 +22,15 @@ const QString PrnSuffix = QStringLiteral(".PRN");
 QString number(double value) {
     return QString::number(value, 'g', 6);
 }
+
+// The name a file is set aside under: its name + ".ERR", or, when a file set aside earlier holds
+// that name (the management program may reuse names), name + ".2.ERR", ".3.ERR", ...
+QString asideName(const QString& local) {
+    QString aside = local + ErrSuffix;
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = local + QLatin1Char('.') + QString::number(n) + ErrSuffix;
+    return aside;
+}
 } // namespace
 
 PrintFolderWatcher::PrintFolderWatcher(WatcherHost& host, CompanyCodes& codes)
@@ -96,10 +105,11 @@ bool PrintFolderWatcher::inFlight(const Pending& pending, const QDateTime& now) 
 
 bool PrintFolderWatcher::setAside(const QString& name, const QString& why) {
     const QString from = localPath(name);
-    if (!QFile::rename(from, from + ErrSuffix))
+    const QString to = asideName(from);
+    if (!QFile::rename(from, to))
         return false; // kept as it is; tried again next time
     m_pending.remove(name);
-    m_host.log(QStringLiteral("Stampa messa da parte: ") + m_folder + name + ErrSuffix +
+    m_host.log(QStringLiteral("Stampa messa da parte: ") + m_folder + QFileInfo(to).fileName() +
                QStringLiteral(" (") + why + QStringLiteral(")"));
     return true;
 }
@@ -200,7 +210,7 @@ void PrintFolderWatcher::newFileScan() {
         m_host.spy(QStringLiteral("1.4"));
         m_host.setStatusLabel(Waiting);
         if (line.status == WorkstationLine::Status::NoLine) {
-            QFile::rename(local, local + ErrSuffix);
+            QFile::rename(local, asideName(local));
             m_host.spy(QStringLiteral("1.5"));
             continue;
         }
@@ -214,35 +224,29 @@ void PrintFolderWatcher::newFileScan() {
             m_pending.remove(pendingName);
             renamed = QFile::rename(local, pendingLocal);
         }
-        if (renamed) {
-            Pending accepted;
-            accepted.workstation = m_currentName;
-            accepted.workstationKnown = true;
-            accepted.acceptedAt = now;
-            m_pending.insert(pendingName, accepted);
-            QFile stamp(pendingLocal);
-            if (stamp.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-                stamp.setFileTime(now.toLocalTime(), QFileDevice::FileModificationTime);
-        } else if (QFileInfo::exists(pendingLocal)) {
-            // A pending file of the same name is still waiting: the new one is dropped and the
-            // waiting one announced.
-            QFile::remove(local);
-        } else {
-            continue; // could not be renamed (still held by its writer): next tick
+        if (!renamed) {
+            // Still held by its writer, or a pending file of the same name is still waiting: the
+            // new file stays as it is and is taken once that name is free. The waiting file is
+            // left to the passes, which offer it to its own workstation (not this file's).
+            continue;
         }
+        Pending& record = m_pending[pendingName];
+        record = Pending();
+        record.workstation = m_currentName;
+        record.workstationKnown = true;
+        record.acceptedAt = now;
+        QFile stamp(pendingLocal);
+        if (stamp.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+            stamp.setFileTime(now.toLocalTime(), QFileDevice::FileModificationTime);
         const QString path = m_folder + pendingName;
         m_host.spy(QStringLiteral("1.7"));
-        Pending& record = m_pending[pendingName];
-        if (!record.acceptedAt.isValid())
-            record.acceptedAt = acceptedAt(pendingName);
-        const int slot = inFlight(record, now) ? -1 : announce(path, m_currentName);
+        const int slot = announce(path, m_currentName);
         m_host.spy(QStringLiteral("1.8"));
         if (slot > 0) {
             record.announcedAt = now;
             record.announcedSlot = slot;
             record.announcedTo = comparable(m_currentName);
-            record.absentSince = QDateTime();
-        } else if (slot == 0) {
+        } else {
             // Its workstation is away: the file waits for it (hold time) instead of being lost.
             if (!record.absentSince.isValid())
                 record.absentSince = now;

@@ -23,9 +23,11 @@ class WatcherHost;
 //   not offered to the same connection again within the re-offer interval;
 // - the file the periodic pass announced last, where the next periodic pass starts.
 //
-// Nothing here deletes a print file that nobody printed: a file whose workstation stays away past
-// the hold time, whose printing never completes within the expiry time, or that has no
-// workstation line is set aside by appending ".ERR", with a log line.
+// Apart from a file whose ending names no company, nothing here deletes a print file that nobody
+// printed: a file whose workstation stays away past the hold time, whose printing never completes
+// within the expiry time, or that has no workstation line is set aside by appending ".ERR" (or
+// ".2.ERR", ... when that name is taken), with a log line; a new file whose ".PRN" name is still
+// taken by a pending file waits until that one is gone.
 class PrintFolderWatcher {
 public:
     PrintFolderWatcher(WatcherHost& host, CompanyCodes& codes);

@@ -33,7 +33,8 @@ private slots:
     void growingFileWaits();
     void unreadableEntryDoesNotEndScan();
     void vanishedFileEndsScan();
-    void renameClashDropsNewFile();
+    void renameClashKeepsNewFile();
+    void setAsideNameTakenAlready();
     void passWithWantedWorkstation();
     void periodicPassAnnouncesOneFile();
     void vanishedFileEndsPass();
@@ -324,17 +325,50 @@ void TestPrintFolderWatcher::vanishedFileEndsScan() {
     QCOMPARE(files(), QStringList({"B.001.PRN"}));
 }
 
-void TestPrintFolderWatcher::renameClashDropsNewFile() {
+void TestPrintFolderWatcher::renameClashKeepsNewFile() {
+    // The management program reused a name while the earlier job, for another workstation, waits.
     m_host.names[1] = QStringLiteral("PC1");
+    m_host.names[2] = QStringLiteral("PC2");
     write(QStringLiteral("X.001.PRN"), "PC:PC1 vecchio\r\n");
-    write(QStringLiteral("X.001"), "PC:PC1 nuovo\r\n");
+    write(QStringLiteral("X.001"), "PC:PC2 nuovo\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001", "X.001.PRN"}));
+    QVERIFY(m_host.sent.isEmpty()); // the waiting file never goes to the new file's workstation
+
+    // The pass offers the waiting file to its own workstation.
+    m_watcher->PRN(2, QString());
+    QCOMPARE(m_host.sent.size(), 1);
+    QCOMPARE(m_host.sent.at(0).first, 1);
+    QCOMPARE(m_host.sent.at(0).second, "DIR:" + Folder + "X.001.PRN\r");
+
+    // Printed and deleted: the next scan takes the new file under the freed name.
+    QVERIFY(QFile::remove(local(QStringLiteral("X.001.PRN"))));
+    m_host.clear();
     m_watcher->newFileScan();
     QCOMPARE(files(), QStringList({"X.001.PRN"}));
-    QFile old(local(QStringLiteral("X.001.PRN")));
-    QVERIFY(old.open(QIODevice::ReadOnly));
-    QCOMPARE(old.readAll(), QByteArray("PC:PC1 vecchio\r\n"));
+    QFile renamed(local(QStringLiteral("X.001.PRN")));
+    QVERIFY(renamed.open(QIODevice::ReadOnly));
+    QCOMPARE(renamed.readAll(), QByteArray("PC:PC2 nuovo\r\n"));
     QCOMPARE(m_host.sent.size(), 1);
-    QCOMPARE(m_host.sent.at(0).second, "DIR:" + Folder + "X.001.PRN\r");
+    QCOMPARE(m_host.sent.at(0).first, 2);
+}
+
+void TestPrintFolderWatcher::setAsideNameTakenAlready() {
+    // Earlier jobs of the same name were set aside already; the later ones are kept beside them.
+    write(QStringLiteral("X.001.ERR"), "nessuna riga\r\n");
+    write(QStringLiteral("X.001"), "ancora nessuna riga\r\n");
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"X.001.2.ERR", "X.001.ERR"}));
+
+    write(QStringLiteral("Y.001.PRN.ERR"), "PC:VIA\r\n");
+    write(QStringLiteral("Y.001.PRN"), "PC:VIA\r\n");
+    m_watcher->PRN(2, QString());
+    advance(11 * 60 * 1000);
+    m_watcher->PRN(2, QString());
+    QCOMPARE(files(),
+             QStringList({"X.001.2.ERR", "X.001.ERR", "Y.001.PRN.2.ERR", "Y.001.PRN.ERR"}));
+    QCOMPARE(m_host.logs.size(), 1);
+    QVERIFY(m_host.logs.at(0).contains(Folder + QStringLiteral("Y.001.PRN.2.ERR")));
 }
 
 void TestPrintFolderWatcher::passWithWantedWorkstation() {
