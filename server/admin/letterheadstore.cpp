@@ -1,6 +1,7 @@
 #include "letterheadstore.h"
 
 #include "database.h"
+#include "wiremessages.h"
 
 namespace {
 
@@ -36,13 +37,7 @@ QString LetterheadStore::connectionText() const {
 }
 
 QString LetterheadStore::trimBlanks(const QString& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
+    return Wire::trimBlanks(text);
 }
 
 Failure LetterheadStore::load(int code, QStringList* lines, bool* found) const {

@@ -1,6 +1,7 @@
 #include "printfilerules.h"
 
 #include "textcodec.h"
+#include "wiremessages.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -75,13 +76,7 @@ double endingValue(const QString& name) {
 }
 
 QString trimBlanks(const QString& text) {
-    qsizetype start = 0;
-    qsizetype end = text.size();
-    while (start < end && text[start] == QLatin1Char(' '))
-        ++start;
-    while (end > start && text[end - 1] == QLatin1Char(' '))
-        --end;
-    return text.mid(start, end - start);
+    return Wire::trimBlanks(text);
 }
 
 QString comparable(const QString& name) {
