@@ -6,7 +6,8 @@
 
 QString ClientSettings::readServerHost(const QString& installFolder)
 {
-    return readFirstSettingsValue(installFolder + QStringLiteral("IPHost.set"));
+    // Blanks after the name, easily left by hand, would make a host name that never resolves.
+    return readFirstSettingsValue(installFolder + QStringLiteral("IPHost.set")).trimmed();
 }
 
 QString ClientSettings::sharePathFor(const QString& serverHost)

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -164,6 +165,25 @@ private slots:
         QVERIFY(content.contains(QStringLiteral("Autofficina Rossi & Figli")));
         QVERIFY(content.contains(QStringLiteral("€")));
         stop(client);
+    }
+
+    void hostNameWithTrailingBlanks()
+    {
+        // A host typed by hand often keeps a blank at the end of its line; the name is still the
+        // server's.
+        QFile host(m_program + QStringLiteral("/IPHost.set"));
+        QVERIFY(host.open(QIODevice::WriteOnly));
+        host.write("localhost   \r\n");
+        host.close();
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QProcess* client = start();
+        auto restore = qScopeGuard([&] {
+            stop(client);
+            QVERIFY(host.open(QIODevice::WriteOnly));
+            host.write("127.0.0.1\r\n");
+            host.close();
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
     }
 
     void previewFailsWithoutItsDatabase()
