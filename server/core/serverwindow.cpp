@@ -75,7 +75,6 @@ ServerWindow::ServerWindow(const QString& programFolder, UserPrompts& prompts, Q
     timer(4)->start();
 
     m_watcher = std::make_unique<PrintFolderWatcher>(*this, m_codes);
-    m_watcher->setSettings(WatcherSettings::fromEnvironment());
     // Folder notifications bring the scan forward; Timer1 stays the fallback and the scan is
     // never run while Timer1 is off (during a pass or a settings window).
     m_earlyScan = new EarlyScan(*m_watcher, this);
