@@ -22,6 +22,8 @@ bool isTrue(const QString& value) {
 RuntimeEnv RuntimeEnv::read() {
     RuntimeEnv e;
     e.shareRoot = env("VELARIX_SHARE_ROOT");
+    if (e.shareRoot.trimmed().isEmpty())
+        e.shareRoot = QStringLiteral("/mnt/velarix"); // where a workstation mounts the share
     e.pcName = env("VELARIX_PC_NAME").trimmed();
     if (e.pcName.isEmpty())
         e.pcName = QSysInfo::machineHostName();

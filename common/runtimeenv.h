@@ -6,7 +6,8 @@
 // that does not make sense (a port that leaves no room for 25 ports, a scale of 0) is ignored.
 // VELARIX_UNATTENDED accepts 1, true, yes, on. VELARIX_CODEPAGE accepts windows-1252 and
 // IBM850 (also 850, cp850, 858, IBM00858); codePage holds "windows-1252" or "IBM850".
-//   VELARIX_SHARE_ROOT   local folder where the server's Velarix share is mounted (client)
+//   VELARIX_SHARE_ROOT   local folder where the server's Velarix share is mounted (client;
+//                        default /mnt/velarix)
 //   VELARIX_PC_NAME      computer name the client announces (default: the host name)
 //   VELARIX_BASE_PORT    first of the 25 ports (default 1500)
 //   VELARIX_UNATTENDED   1: no message boxes; prompts go to standard error with default answers

@@ -78,10 +78,8 @@ void Form1::setLabel(const QString& text) {
 void Form1::Timer1_Timer() {
     m_timer1->stop();
     setLabel(QStringLiteral("Attendere prego..."));
-    // The share is mounted where the client has it: the environment, else the usual mount point.
-    const QString shareRoot = RuntimeEnv::get().shareRoot.isEmpty() ? QStringLiteral("/mnt/velarix")
-                                                                    : RuntimeEnv::get().shareRoot;
-    ClientUpdater updater(m_sharePath, shareRoot, m_installFolder);
+    // The share is mounted where the client has it.
+    ClientUpdater updater(m_sharePath, RuntimeEnv::get().shareRoot, m_installFolder);
     updater.setRetry(ClientUpdater::Attempts,
                      RuntimeEnv::get().interval(ClientUpdater::RetryDelayMs));
     updater.copyAll([this](const QString& text) { setLabel(text); },

@@ -77,9 +77,7 @@ bool ClientWindow::startUp()
     m_settings.installFolder = QDir(QCoreApplication::applicationDirPath()).absolutePath();
     if (!m_settings.installFolder.endsWith(QLatin1Char('/')))
         m_settings.installFolder += QLatin1Char('/');
-    // Where the server's share is mounted unless the environment says otherwise.
-    m_settings.shareRoot =
-        env.shareRoot.isEmpty() ? QStringLiteral("/mnt/velarix") : env.shareRoot;
+    m_settings.shareRoot = env.shareRoot;
     m_settings.serverHost = ClientSettings::readServerHost(m_settings.installFolder);
 
     if (m_settings.serverHost.trimmed().isEmpty()) {

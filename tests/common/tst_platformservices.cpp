@@ -218,6 +218,13 @@ private slots:
         QCOMPARE(env.pcName, QStringLiteral("UFFICIO3"));
         qunsetenv("VELARIX_PC_NAME");
         QCOMPARE(RuntimeEnv::read().pcName, QSysInfo::machineHostName());
+
+        // The share root is the usual mount point unless the environment names another.
+        qunsetenv("VELARIX_SHARE_ROOT");
+        QCOMPARE(RuntimeEnv::read().shareRoot, QStringLiteral("/mnt/velarix"));
+        qputenv("VELARIX_SHARE_ROOT", "/srv/share");
+        QCOMPARE(RuntimeEnv::read().shareRoot, QStringLiteral("/srv/share"));
+        qunsetenv("VELARIX_SHARE_ROOT");
     }
 };
 

@@ -43,8 +43,7 @@ ServerSearch::ServerSearch(QString installFolder, QString workFolder, UserPrompt
     if (!m_hooks.resolve) {
         // The share root as the client has it: the environment, else the usual mount point.
         m_hooks.resolve = [](const QString& path) {
-            const QString& root = RuntimeEnv::get().shareRoot;
-            return SharePath::resolve(path, root.isEmpty() ? QStringLiteral("/mnt/velarix") : root);
+            return SharePath::resolve(path, RuntimeEnv::get().shareRoot);
         };
     }
 }
