@@ -44,12 +44,15 @@ printf '%s\r\n' '\\localhost\Velarix\Stampe\' 1 1 1 1 1 1 0 0 > "$SERVER/Client/
 cp "$BIN/VelarixCL" "$CLIENT/"
 printf 'localhost\r\n' > "$CLIENT/IPHost.set"
 
-# The server publishes its folder as the Samba share "Velarix" at every start; the demo runs on this
-# machine only, so a stand-in `net` keeps it from leaving a share behind.
+# The server publishes its folder as the Samba share "Velarix" at every start and registers itself
+# to start at log-on; the demo runs on this machine only, so a stand-in `net` keeps it from leaving
+# a share behind.
 mkdir -p "$RUN/tools"
 printf '#!/bin/sh\nexit 0\n' > "$RUN/tools/net"
 chmod +x "$RUN/tools/net"
 export PATH="$RUN/tools:$PATH"
+# Likewise the start-at-log-on entries the programs write go into the demo's folder.
+export XDG_CONFIG_HOME="$RUN/config"
 
 echo "== Starting VelarixSrv (ports $PORT-$((PORT + 24)))"
 (cd "$SERVER" && exec ./VelarixSrv) 2>"$RUN/server.err" &
