@@ -13,6 +13,7 @@ function(velarix_add_test name)
     endforeach()
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)
     target_compile_definitions(${name} PRIVATE
         VELARIX_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
         VELARIX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

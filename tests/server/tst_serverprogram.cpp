@@ -2,6 +2,7 @@
 // (with a blank in its name) holding Client/Copie.txt and Client/Documenti.mdb, driven by plain
 // sockets on loopback.
 
+#include "testfiles.h"
 #include "database.h"
 #include "documentschema.h"
 #include "poolfixture.h"
@@ -31,11 +32,6 @@ private:
         return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
     }
     QString binary() const { return m_program + QStringLiteral("/VelarixSrv"); }
-    static void writeFile(const QString& path, const QByteArray& bytes) {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
     QString reply() const { return QStringLiteral("Velarix 1.0 rev. %1\r").arg(VELARIX_REVISION); }
     // Registers a workstation on the first free port from base upwards, as the client does.
     std::unique_ptr<Client> registered(const QByteArray& name) {

@@ -2,6 +2,7 @@
 // program folder, the first activation, the follow-up timer, the trace and message switches,
 // the menu and the shutdown.
 
+#include "testfiles.h"
 #include "companycodes.h"
 #include "database.h"
 #include "documentschema.h"
@@ -36,12 +37,6 @@ public:
     QStringList messages;
 };
 
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 } // namespace
 
 class TestServerWindow : public QObject {

@@ -1,5 +1,6 @@
 // The server search without its window: the browse list and echo test readers, the work scripts,
 // and the whole run with scripted commands, answers and shares.
+#include "testfiles.h"
 #include "scriptedprompts.h"
 #include "serversearch.h"
 
@@ -10,17 +11,7 @@
 #include <QTest>
 
 namespace {
-void writeFile(const QString& path, const QByteArray& content) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(content);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
+QByteArray readFileOrMissing(const QString& path) { return readFile(path, "<missing>"); }
 
 const QByteArray BrowseHeading = "Nome server            Commento\r\n"
                                  "--------------------------------------------------------\r\n";
@@ -192,11 +183,11 @@ void ServerSearchTest::search() {
     const bool found =
         scripts.size() == 2 && !echoOutput.isEmpty() && typed.isEmpty() && !host.isEmpty();
     QCOMPARE(prompts.inputs.size(), found ? 0 : 1);
-    QCOMPARE(readFile(network.install() + "IPHost.set"), host.toLatin1() + "\r\n");
+    QCOMPARE(readFileOrMissing(network.install() + "IPHost.set"), host.toLatin1() + "\r\n");
     QCOMPARE(QFile::exists(network.autostartFile()), !host.isEmpty());
     if (scripts.contains(QStringLiteral("TESTIP.BAT")))
-        QVERIFY(readFile(network.work() + "/TESTIP.BAT").contains("NAME='BETA'"));
-    QVERIFY(readFile(network.work() + "/TESTSRV.BAT").startsWith("#!/bin/sh"));
+        QVERIFY(readFileOrMissing(network.work() + "/TESTIP.BAT").contains("NAME='BETA'"));
+    QVERIFY(readFileOrMissing(network.work() + "/TESTSRV.BAT").startsWith("#!/bin/sh"));
 }
 
 void ServerSearchTest::manualAddressSkipsTheSearch() {
@@ -210,8 +201,8 @@ void ServerSearchTest::manualAddressSkipsTheSearch() {
              QStringList{"Indirizzo Host Remoto|Inserire Indirizzo IP del Server:"});
     QVERIFY(network.scriptsRun.isEmpty());
     QCOMPARE(network.pauses, 0);
-    QCOMPARE(readFile(network.install() + "IPHost.set"), QByteArray("192.168.0.40\r\n"));
-    const QByteArray desktop = readFile(network.autostartFile());
+    QCOMPARE(readFileOrMissing(network.install() + "IPHost.set"), QByteArray("192.168.0.40\r\n"));
+    const QByteArray desktop = readFileOrMissing(network.autostartFile());
     QVERIFY2(desktop.contains("Exec=" + network.install().toUtf8() + "VelarixCL\n"),
              desktop.constData());
 
@@ -220,7 +211,7 @@ void ServerSearchTest::manualAddressSkipsTheSearch() {
     prompts.inputAnswer.clear();
     ServerSearch again(cancelled.install(), cancelled.work(), prompts, cancelled.hooks());
     QCOMPARE(again.run(QString()), QString());
-    QCOMPARE(readFile(cancelled.install() + "IPHost.set"), QByteArray("\r\n"));
+    QCOMPARE(readFileOrMissing(cancelled.install() + "IPHost.set"), QByteArray("\r\n"));
     QVERIFY(!QFile::exists(cancelled.autostartFile()));
 }
 
@@ -281,7 +272,7 @@ void ServerSearchTest::listScriptShapesTheBrowseList() {
     shell.setWorkingDirectory(root.path());
     shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("TESTSRV.BAT")});
     QVERIFY(shell.waitForFinished(10000));
-    const QByteArray list = readFile(root.filePath(QStringLiteral("SERVER.TXT")));
+    const QByteArray list = readFileOrMissing(root.filePath(QStringLiteral("SERVER.TXT")));
     QCOMPARE(ServerSearch::candidates(list), (QStringList{"\\\\ALFA", "\\\\BETA"}));
     QVERIFY(!QFile::exists(root.filePath(QStringLiteral("SERVER.TXT.tmp"))));
 }
@@ -304,10 +295,10 @@ void ServerSearchTest::addressScriptQuotesTheName() {
     shell.setWorkingDirectory(root.path());
     shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("TESTIP.BAT")});
     QVERIFY(shell.waitForFinished(10000));
-    QCOMPARE(readFile(root.filePath(QStringLiteral("asked.txt"))), name.toUtf8() + '\n');
+    QCOMPARE(readFileOrMissing(root.filePath(QStringLiteral("asked.txt"))), name.toUtf8() + '\n');
     QVERIFY(!QFile::exists(root.filePath(QStringLiteral("pwned"))));
     QVERIFY(!QFile::exists(root.filePath(QStringLiteral("pwned2"))));
-    QCOMPARE(ServerSearch::address(readFile(root.filePath(QStringLiteral("IP.TXT")))),
+    QCOMPARE(ServerSearch::address(readFileOrMissing(root.filePath(QStringLiteral("IP.TXT")))),
              QStringLiteral("192.168.9.9"));
 }
 

@@ -1,4 +1,5 @@
 // The windows Controllo and Cerca, and the two calls the client's start-up makes.
+#include "testfiles.h"
 #include "cerca.h"
 #include "controllo.h"
 #include "scriptedprompts.h"
@@ -13,15 +14,6 @@
 
 namespace {
 const QString Share = QStringLiteral("\\\\srv\\Velarix\\");
-
-void writeFile(const QString& path, const QByteArray& content, const QDateTime& modified) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(content);
-    QVERIFY(file.flush());
-    QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
-}
 
 struct Workstation {
     QTemporaryDir root;

@@ -1,4 +1,5 @@
 // The updater's work: arguments, installation probe, IPHost.set, and the copy of the Client folder.
+#include "testfiles.h"
 #include "clientupdater.h"
 
 #include <QDir>
@@ -9,19 +10,9 @@
 #include <sys/stat.h>
 
 namespace {
+QByteArray readFileOrMissing(const QString& path) { return readFile(path, "<missing>"); }
+
 const QString Share = QStringLiteral("\\\\srv\\Velarix\\");
-
-void writeFile(const QString& path, const QByteArray& content) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(content);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 // Share root with a Client folder, and an installation folder whose name holds a blank.
 struct Folders {
@@ -141,7 +132,8 @@ void ClientUpdaterTest::threeFiles() {
                                       "Copia 3° file in corso...", "Copiati 3 file!"}));
     QVERIFY(run.failed.isEmpty());
     for (const char* name : {"Copie.txt", "Documenti.mdb", "ODL.rpt"})
-        QCOMPARE(readFile(folders.install() + name), readFile(folders.client() + name));
+        QCOMPARE(readFileOrMissing(folders.install() + name),
+                 readFileOrMissing(folders.client() + name));
     // The copy keeps the share's time, so the next check sees it as current.
     QCOMPARE(QFileInfo(folders.install() + "ODL.rpt").lastModified().toSecsSinceEpoch(),
              shareTime.toSecsSinceEpoch());
@@ -159,8 +151,8 @@ void ClientUpdaterTest::subfolderIsCopied() {
     QCOMPARE(run.counter, 3);
     QCOMPARE(run.status.last(), QStringLiteral("Copiati 3 file!"));
     QVERIFY(run.failed.isEmpty());
-    QCOMPARE(readFile(folders.install() + "Modelli/Sub/FOM.rpt"), QByteArray("fom"));
-    QCOMPARE(readFile(folders.install() + "Z.txt"), QByteArray("z"));
+    QCOMPARE(readFileOrMissing(folders.install() + "Modelli/Sub/FOM.rpt"), QByteArray("fom"));
+    QCOMPARE(readFileOrMissing(folders.install() + "Z.txt"), QByteArray("z"));
 }
 
 void ClientUpdaterTest::readOnlyTargetIsReplacedAndMadeWritable() {
@@ -173,7 +165,7 @@ void ClientUpdaterTest::readOnlyTargetIsReplacedAndMadeWritable() {
 
     const Run run = copy(folders);
     QVERIFY(run.failed.isEmpty());
-    QCOMPARE(readFile(folders.install() + "Copie.txt"), QByteArray("new"));
+    QCOMPARE(readFileOrMissing(folders.install() + "Copie.txt"), QByteArray("new"));
     const QFile::Permissions permissions = QFile::permissions(folders.install() + "Copie.txt");
     QCOMPARE(permissions & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
@@ -201,9 +193,9 @@ void ClientUpdaterTest::unwritableTargetIsReportedAndTheRestCopied() {
     QCOMPARE(run.counter, 3);
     QCOMPARE(run.failed, QStringList{"\\\\srv\\Velarix\\Client\\B.mdb"});
     QCOMPARE(run.status.last(), QStringLiteral("Copiati 3 file!"));
-    QCOMPARE(readFile(folders.install() + "A.txt"), QByteArray("a"));
-    QCOMPARE(readFile(folders.install() + "Modelli/C.rpt"), QByteArray("c"));
-    QCOMPARE(readFile(folders.install() + "B.mdb/keep"), QByteArray("in the way"));
+    QCOMPARE(readFileOrMissing(folders.install() + "A.txt"), QByteArray("a"));
+    QCOMPARE(readFileOrMissing(folders.install() + "Modelli/C.rpt"), QByteArray("c"));
+    QCOMPARE(readFileOrMissing(folders.install() + "B.mdb/keep"), QByteArray("in the way"));
 
     // A failure deeper down names the share path with backslashes.
     QVERIFY(QFile::remove(folders.install() + "Modelli/C.rpt"));
@@ -226,20 +218,20 @@ void ClientUpdaterTest::replaceIsAtomic() {
 
     QVERIFY(ClientUpdater::copyFile(source, target).ok());
     QCOMPARE(reader.readAll(), QByteArray(50000, 'o'));
-    QCOMPARE(readFile(target), QByteArray(70000, 'n'));
+    QCOMPARE(readFileOrMissing(target), QByteArray(70000, 'n'));
 
     const Failure failure =
         ClientUpdater::copyFile(root.filePath(QStringLiteral("absent.mdb")), target);
     QVERIFY(!failure.ok());
     QVERIFY(!failure.description.isEmpty());
-    QCOMPARE(readFile(target), QByteArray(70000, 'n'));
+    QCOMPARE(readFileOrMissing(target), QByteArray(70000, 'n'));
     QVERIFY(leftovers(root.path()).isEmpty());
 
     // A pipe is refused at once instead of blocking the updater.
     const QString pipe = root.filePath(QStringLiteral("pipe"));
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
     QVERIFY(!ClientUpdater::copyFile(pipe, target).ok());
-    QCOMPARE(readFile(target), QByteArray(70000, 'n'));
+    QCOMPARE(readFileOrMissing(target), QByteArray(70000, 'n'));
 }
 
 void ClientUpdaterTest::shareThatCannotBeListed() {

@@ -2,6 +2,7 @@
 // hands over to the real updater, which copies the Client folder (subfolders too) and starts the
 // client again; that client never hands over a second time, even when an entry could not be
 // brought over, and it connects to the server and prints.
+#include "testfiles.h"
 #include "clientfolder.h"
 #include "fakeserver.h"
 #include "testports.h"
@@ -17,18 +18,6 @@
 #include <csignal>
 
 namespace {
-void writeFile(const QString& path, const QByteArray& content) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(content);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 bool copyProgram(const QString& program, const QString& folder) {
     const QString target = folder + QLatin1Char('/') + program;
     return QFile::copy(QStringLiteral(VELARIX_BIN_DIR "/") + program, target) &&

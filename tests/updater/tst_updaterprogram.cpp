@@ -1,5 +1,6 @@
 // VelarixUpd as a black box: the real program, a temporary share root and installation folder,
 // and a stand-in client that records how it was started.
+#include "testfiles.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -7,18 +8,6 @@
 #include <QTest>
 
 namespace {
-void writeFile(const QString& path, const QByteArray& content) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.write(content);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 // A client that only writes its arguments next to itself.
 void writeStandInClient(const QString& install) {
     writeFile(install + "VelarixCL",
