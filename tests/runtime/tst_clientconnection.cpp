@@ -38,6 +38,28 @@ class TestClientConnection : public QObject {
         }
     };
 
+    // A rig calling a test server that listens on its first port; up() waits until the rig has
+    // registered and takes the server's side of the connection as peer (registration read off).
+    struct Linked {
+        int base = freeBase();
+        QTcpServer server;
+        Rig rig{base};
+        QSignalSpy received{&rig.connection, &ClientConnection::messageReceived};
+        QTcpSocket* peer = nullptr;
+        bool up()
+        {
+            if (!server.listen(QHostAddress::LocalHost, quint16(base)))
+                return false;
+            rig.connection.arm();
+            if (!QTest::qWaitFor([this] { return server.hasPendingConnections(); }, 5000))
+                return false;
+            peer = server.nextPendingConnection();
+            if (!QTest::qWaitFor([this] { return peer->bytesAvailable() > 0; }, 5000))
+                return false;
+            return peer->readAll().startsWith("PC:");
+        }
+    };
+
 private slots:
     void sweepsEveryPortThenStartsAgain()
     {
@@ -98,14 +120,11 @@ private slots:
 
     void serverCloseCallsAgain()
     {
-        const int base = freeBase();
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base)));
-        Rig rig(base);
-        rig.connection.arm();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
-        QTcpSocket* peer = server.nextPendingConnection();
-        QVERIFY(peer);
+        Linked link;
+        QVERIFY(link.up());
+        Rig& rig = link.rig;
+        QTcpServer& server = link.server;
+        QTcpSocket* peer = link.peer;
         rig.log.clear();
         peer->close();
         QTRY_VERIFY_WITH_TIMEOUT(rig.log.contains(QStringLiteral("Timer1")), 5000);
@@ -117,14 +136,10 @@ private slots:
 
     void framesEveryMessageOnce()
     {
-        const int base = freeBase();
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base)));
-        Rig rig(base);
-        QSignalSpy received(&rig.connection, &ClientConnection::messageReceived);
-        rig.connection.arm();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
-        QTcpSocket* peer = server.nextPendingConnection();
+        Linked link;
+        QVERIFY(link.up());
+        QSignalSpy& received = link.received;
+        QTcpSocket* peer = link.peer;
         peer->write("DIR:\\\\srv\\Velarix\\A.001.PRN\rDIR:\\\\srv\\Velarix\\B.001.PRN\r");
         peer->flush();
         QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2, 5000);
@@ -147,14 +162,10 @@ private slots:
 
     void survivesGarbageAndStillTakesTheNextRequest()
     {
-        const int base = freeBase();
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base)));
-        Rig rig(base);
-        QSignalSpy received(&rig.connection, &ClientConnection::messageReceived);
-        rig.connection.arm();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
-        QTcpSocket* peer = server.nextPendingConnection();
+        Linked link;
+        QVERIFY(link.up());
+        QSignalSpy& received = link.received;
+        QTcpSocket* peer = link.peer;
 
         // 1 MiB of bytes without a carriage return, then a real request.
         QByteArray garbage(1024 * 1024, '\0');
@@ -165,28 +176,24 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!received.isEmpty(), 10000);
         QCOMPARE(received.size(), 1);
         QCOMPARE(received.at(0).at(0).toString(), QStringLiteral("DIR:X.001.PRN\r"));
-        QVERIFY(!rig.log.filter(QStringLiteral("64 KiB")).isEmpty());
-        QVERIFY(rig.connection.isConnected());
+        QVERIFY(!link.rig.log.filter(QStringLiteral("64 KiB")).isEmpty());
+        QVERIFY(link.rig.connection.isConnected());
     }
 
     void closeInTheMiddleOfAMessageDropsItAndCallsAgain()
     {
-        const int base = freeBase();
-        QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base)));
-        Rig rig(base);
-        QSignalSpy received(&rig.connection, &ClientConnection::messageReceived);
-        rig.connection.arm();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
-        QTcpSocket* peer = server.nextPendingConnection();
+        Linked link;
+        QVERIFY(link.up());
+        QSignalSpy& received = link.received;
+        QTcpSocket* peer = link.peer;
         peer->write("DIR:\\\\srv\\Velarix\\Mez");
         peer->flush();
         QTest::qWait(50);
         peer->close();
         // The half message is never handed on; the next connection starts clean.
-        QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
-        QTcpSocket* again = server.nextPendingConnection();
-        QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(link.server.hasPendingConnections(), 5000);
+        QTcpSocket* again = link.server.nextPendingConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(link.rig.connection.isConnected(), 5000);
         again->write("zo.001.PRN\rDIR:B.001.PRN\r");
         QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2, 5000);
         QCOMPARE(received.at(0).at(0).toString(), QStringLiteral("zo.001.PRN\r"));
