@@ -8,26 +8,17 @@ set -u
 BUILD=${1:-build}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 skip() { echo "SKIP: $*"; exit 77; }
-for cmd in cupsd lpadmin lp lpstat iconv; do
-    command -v "$cmd" >/dev/null 2>&1 || skip "$cmd not installed"
-done
-[ -e /usr/lib/cups/backend/cups-pdf ] || skip "printer-driver-cups-pdf not installed"
+command -v iconv >/dev/null 2>&1 || skip "iconv not installed"
+. "$ROOT/scripts/cups-pdf.sh"
 
 work=$(mktemp -d)
-started=""
 cleanup() {
     rm -rf "$work"
-    [ -n "$started" ] && { kill "$started" 2>/dev/null; wait "$started" 2>/dev/null; }
+    cups_stop
 }
 trap cleanup EXIT
-if ! lpstat -r 2>/dev/null | grep -q "is running"; then
-    cupsd -f >"$work/cupsd.log" 2>&1 &
-    started=$!
-    for _ in $(seq 50); do lpstat -r 2>/dev/null | grep -q "is running" && break; sleep 0.2; done
-    lpstat -r 2>/dev/null | grep -q "is running" || { started=""; skip "cupsd cannot be started"; }
-fi
-lpadmin -p VelarixBench -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd -E \
-    -o printer-is-shared=false 2>/dev/null || skip "cannot create a cups-pdf queue"
+cups_start "$work"
+cups_pdf_queue VelarixBench
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2 ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2)}'; }
 

@@ -10,35 +10,17 @@ tool=$1
 templates=$2
 skip() { echo "SKIP: $*"; exit 77; }
 
-for cmd in cupsd lpadmin lpoptions lpstat pdfinfo; do
-    command -v "$cmd" >/dev/null 2>&1 || skip "$cmd not installed"
-done
-[ -e /usr/lib/cups/backend/cups-pdf ] || skip "printer-driver-cups-pdf not installed"
+command -v pdfinfo >/dev/null 2>&1 || skip "pdfinfo not installed"
+. "$(dirname "$0")/../../scripts/cups-pdf.sh"
 
 work=$(mktemp -d)
-started_pid=""
 cleanup() {
     rm -rf "$work"
-    if [ -n "$started_pid" ]; then
-        kill "$started_pid" 2>/dev/null
-        wait "$started_pid" 2>/dev/null
-    fi
+    cups_stop
 }
 trap cleanup EXIT
-
-if ! lpstat -r 2>/dev/null | grep -q "is running"; then
-    cupsd -f >"$work/cupsd.log" 2>&1 &
-    started_pid=$!
-    for _ in $(seq 1 50); do
-        lpstat -r 2>/dev/null | grep -q "is running" && break
-        kill -0 "$started_pid" 2>/dev/null || break
-        sleep 0.2
-    done
-    lpstat -r 2>/dev/null | grep -q "is running" || { started_pid=""; skip "cupsd cannot be started"; }
-fi
-
-lpadmin -p PDF -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd -E -o printer-is-shared=false \
-    2>/dev/null || skip "cannot create the cups-pdf queue (lpadmin)"
+cups_start "$work"
+cups_pdf_queue PDF
 lpoptions -d PDF >/dev/null || skip "cannot make PDF the default printer"
 
 # A client program folder with a per-company, per-branch template name no other test uses.
