@@ -3,7 +3,7 @@
 #include "ui_velarixcl.h"
 
 #include "clientconnection.h"
-#include "clssystray.h"
+#include "trayicon.h"
 #include "documentimport.h"
 #include "processstart.h"
 #include "report/reportengine.h"
@@ -159,7 +159,7 @@ void ClientWindow::hideInTray(const QString& tooltip)
 {
     hideToTray(m_tray, this, m_ui->Picture1, tooltip, &m_prompts);
     if (m_tray)
-        connect(m_tray, &clsSysTray::doubleClicked, this, &ClientWindow::restore,
+        connect(m_tray, &TrayIcon::doubleClicked, this, &ClientWindow::restore,
                 Qt::UniqueConnection);
 }
 
@@ -240,7 +240,7 @@ void ClientWindow::closeEvent(QCloseEvent* event)
         m_connection->shutdown();
         log(QStringLiteral("****Chiusura Programma****"));
         if (m_tray)
-            m_tray->Remove();
+            m_tray->remove();
     }
     event->accept();
     QCoreApplication::quit();

@@ -17,7 +17,7 @@ class DocumentImport;
 class ReportEngine;
 class SocketArray;
 class UserPrompts;
-class clsSysTray;
+class TrayIcon;
 
 // The client's main window VelarixCL: owns the socket, the connection timer, the document import
 // and the tray icon. Start-up runs from startUp(); closing the window ends the program.
@@ -63,7 +63,7 @@ private:
     ClientConnection* m_connection = nullptr;
     std::unique_ptr<ReportEngine> m_report;
     std::unique_ptr<DocumentImport> m_import;
-    clsSysTray* m_tray = nullptr;
+    TrayIcon* m_tray = nullptr;
     QQueue<QPair<QString, int>> m_pending;
     bool m_handling = false;
     bool m_closed = false;

@@ -15,7 +15,7 @@
 #include "version.h"
 #include "wiremessages.h"
 
-#include "clssystray.h"
+#include "trayicon.h"
 
 #include "earlyscan.h"
 #include "printfolderwatcher.h"
@@ -189,7 +189,7 @@ void ServerWindow::terminate() {
     m_terminated = true;
     log(QStringLiteral("****Chiusura Programma****"));
     if (m_tray)
-        m_tray->Remove();
+        m_tray->remove();
 }
 
 // --- timers -------------------------------------------------------------------------------------

@@ -9,7 +9,7 @@
 #include <QString>
 #include <memory>
 
-class clsSysTray;
+class TrayIcon;
 class EarlyScan;
 class PortPool;
 class PrintFolderWatcher;
@@ -103,7 +103,7 @@ private:
     CompanyCodes m_codes;
     std::unique_ptr<PrintFolderWatcher> m_watcher;
     EarlyScan* m_earlyScan = nullptr;
-    clsSysTray* m_tray = nullptr;
+    TrayIcon* m_tray = nullptr;
     QTimer* m_timers[6] = {};
     QString m_printFolder;
     QString m_followUpName;

@@ -1,4 +1,4 @@
-#include "clssystray.h"
+#include "trayicon.h"
 
 #include "userprompts.h"
 
@@ -35,15 +35,15 @@ QSystemTrayIcon::MessageIcon messageIcon(int balloonIcon) {
 }
 } // namespace
 
-clsSysTray::clsSysTray(UserPrompts* prompts, QObject* parent)
+TrayIcon::TrayIcon(UserPrompts* prompts, QObject* parent)
     : QObject(parent), m_prompts(prompts), m_tooltip(QString(QChar(0))),
       m_balloonTitle(QString(QChar(0))), m_balloonText(QString(QChar(0))) {}
 
-clsSysTray::~clsSysTray() {
-    Remove();
+TrayIcon::~TrayIcon() {
+    remove();
 }
 
-QString clsSysTray::fixedField(const QString& text, int maxText, int fieldLength) {
+QString TrayIcon::fixedField(const QString& text, int maxText, int fieldLength) {
     const QString cut = text.left(maxText);
     if (cut.isEmpty())
         return QString(QChar(0));
@@ -53,7 +53,7 @@ QString clsSysTray::fixedField(const QString& text, int maxText, int fieldLength
     return field.left(fieldLength);
 }
 
-void clsSysTray::setOwnerControl(QWidget* owner) {
+void TrayIcon::setOwnerControl(QWidget* owner) {
     if (m_shown) {
         if (m_prompts)
             m_prompts->message(MsgOwnerWhileShown, QString(), UserPrompts::Icon::Exclamation);
@@ -63,7 +63,7 @@ void clsSysTray::setOwnerControl(QWidget* owner) {
     m_ownerSet = owner != nullptr;
 }
 
-void clsSysTray::setToolTipText(const QString& text) {
+void TrayIcon::setToolTipText(const QString& text) {
     const QString cut = text.left(TooltipField);
     // Stored as blank, text, blank and terminator: a long text loses its end and its terminator.
     m_tooltip = cut.isEmpty() ? QString(QChar(0))
@@ -72,17 +72,17 @@ void clsSysTray::setToolTipText(const QString& text) {
     update();
 }
 
-QString clsSysTray::toolTipText() const {
+QString TrayIcon::toolTipText() const {
     return m_tooltip;
 }
 
-void clsSysTray::setIcon(const QIcon& icon) {
+void TrayIcon::setIcon(const QIcon& icon) {
     m_icon = icon;
     m_iconSet = !icon.isNull();
     update();
 }
 
-bool clsSysTray::Remove() {
+bool TrayIcon::remove() {
     if (m_shown) {
         if (m_tray)
             m_tray->hide();
@@ -91,11 +91,11 @@ bool clsSysTray::Remove() {
     return true;
 }
 
-bool clsSysTray::desktopHasTray() const {
+bool TrayIcon::desktopHasTray() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-bool clsSysTray::Add() {
+bool TrayIcon::add() {
     if (!m_iconSet) {
         if (m_prompts)
             m_prompts->message(MsgNoIcon, QString(), UserPrompts::Icon::Exclamation);
@@ -106,7 +106,7 @@ bool clsSysTray::Add() {
             m_prompts->message(MsgNoOwner, QString(), UserPrompts::Icon::Exclamation);
         return false;
     }
-    // A second Add while shown simply refreshes the icon: it stays counted as shown, so a later
+    // A second add() while shown simply refreshes the icon: it stays counted as shown, so a later
     // Remove still takes it away.
     m_flags = FlagsAdded;
     if (m_shown) {
@@ -132,43 +132,43 @@ bool clsSysTray::Add() {
     return m_shown;
 }
 
-void clsSysTray::ShowBalloon() {
+void TrayIcon::showBalloon() {
     m_flags = FlagsWithBalloon;
     update();
 }
 
-QString clsSysTray::balloonTitle() const {
+QString TrayIcon::balloonTitle() const {
     return m_balloonTitle;
 }
 
-void clsSysTray::setBalloonTitle(const QString& text) {
+void TrayIcon::setBalloonTitle(const QString& text) {
     m_balloonTitle = fixedField(text, BalloonTitleField, BalloonTitleField);
     update();
 }
 
-void clsSysTray::setBalloonIcon(int icon) {
+void TrayIcon::setBalloonIcon(int icon) {
     m_balloonIcon = icon;
     update();
 }
 
-QString clsSysTray::balloonToolTip() const {
+QString TrayIcon::balloonToolTip() const {
     return m_balloonText;
 }
 
-void clsSysTray::setBalloonToolTip(const QString& text) {
+void TrayIcon::setBalloonToolTip(const QString& text) {
     m_balloonText = fixedField(text, BalloonTextField - 1, BalloonTextField);
     update();
 }
 
-void clsSysTray::notify(const QString& title, const QString& text) {
+void TrayIcon::notify(const QString& title, const QString& text) {
     if (!m_shown || !m_tray)
         return;
     const int icon = m_balloonIcon != 0 ? m_balloonIcon : 1;
     m_tray->showMessage(title, text, messageIcon(icon));
 }
 
-void clsSysTray::update() {
-    // Changes reach the desktop only while the icon is shown; otherwise at the next Add.
+void TrayIcon::update() {
+    // Changes reach the desktop only while the icon is shown; otherwise at the next add().
     if (!m_shown || !m_tray)
         return;
     m_tray->setIcon(m_icon);
@@ -191,16 +191,16 @@ void bringBack(QWidget* window) {
 }
 } // namespace
 
-void hideToTray(clsSysTray*& tray, QWidget* window, QWidget* owner, const QString& tooltip,
+void hideToTray(TrayIcon*& tray, QWidget* window, QWidget* owner, const QString& tooltip,
                 UserPrompts* prompts) {
     if (!window)
         return;
     if (!tray) {
-        tray = new clsSysTray(prompts, window);
+        tray = new TrayIcon(prompts, window);
         // A tray made here restores its window on double-click by itself.
-        clsSysTray* made = tray;
-        QObject::connect(made, &clsSysTray::doubleClicked, window, [made, window] {
-            made->Remove();
+        TrayIcon* made = tray;
+        QObject::connect(made, &TrayIcon::doubleClicked, window, [made, window] {
+            made->remove();
             bringBack(window);
         });
     }
@@ -213,15 +213,15 @@ void hideToTray(clsSysTray*& tray, QWidget* window, QWidget* owner, const QStrin
     tray->setBalloonTitle(QStringLiteral("Messaggio"));
     tray->setBalloonToolTip(QStringLiteral("Questo è il contenuto del messaggio"));
     tray->setBalloonIcon(3);
-    if (tray->Add())
+    if (tray->add())
         window->hide();
     else
         window->showMinimized(); // no notification area: the task bar keeps the window reachable
 }
 
-void restoreFromTray(clsSysTray*& tray, QWidget* window, UserPrompts* prompts) {
+void restoreFromTray(TrayIcon*& tray, QWidget* window, UserPrompts* prompts) {
     if (!tray)
-        tray = new clsSysTray(prompts, window);
-    tray->Remove();
+        tray = new TrayIcon(prompts, window);
+    tray->remove();
     bringBack(window);
 }

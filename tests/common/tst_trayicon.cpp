@@ -1,4 +1,4 @@
-#include "clssystray.h"
+#include "trayicon.h"
 #include "userprompts.h"
 #include "widgetprompts.h"
 
@@ -32,9 +32,9 @@ public:
 };
 
 // Stands in for a desktop with a notification area (the offscreen platform has none).
-class DesktopTray : public clsSysTray {
+class DesktopTray : public TrayIcon {
 public:
-    using clsSysTray::clsSysTray;
+    using TrayIcon::TrayIcon;
     bool desktopHasTray() const override { return true; }
 };
 
@@ -71,7 +71,7 @@ private slots:
         QFETCH(int, maxText);
         QFETCH(int, length);
         QFETCH(QString, expected);
-        QCOMPARE(clsSysTray::fixedField(text, maxText, length), expected);
+        QCOMPARE(TrayIcon::fixedField(text, maxText, length), expected);
     }
 
     void tooltipField_data() {
@@ -92,7 +92,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, expected);
         ScriptedPrompts prompts;
-        clsSysTray tray(&prompts);
+        TrayIcon tray(&prompts);
         tray.setToolTipText(text);
         QCOMPARE(tray.toolTipText(), expected);
         QCOMPARE(tray.toolTipText().size(), expected.size());
@@ -100,7 +100,7 @@ private slots:
 
     void balloonProperties() {
         ScriptedPrompts prompts;
-        clsSysTray tray(&prompts);
+        TrayIcon tray(&prompts);
         tray.setBalloonTitle(QString(65, 't'));
         tray.setBalloonToolTip(QStringLiteral("Questo è il contenuto del messaggio"));
         tray.setBalloonIcon(3);
@@ -115,12 +115,12 @@ private slots:
         ScriptedPrompts prompts;
         QWidget owner;
         DesktopTray tray(&prompts);
-        QVERIFY(!tray.Add());
+        QVERIFY(!tray.add());
         tray.setOwnerControl(&owner);
-        QVERIFY(!tray.Add()); // the icon is checked first
+        QVERIFY(!tray.add()); // the icon is checked first
         DesktopTray noOwner(&prompts);
         noOwner.setIcon(someIcon());
-        QVERIFY(!noOwner.Add());
+        QVERIFY(!noOwner.add());
 
         QCOMPARE(prompts.shown.size(), 3);
         QCOMPARE(prompts.shown[0].text, MsgNoIcon);
@@ -137,7 +137,7 @@ private slots:
         DesktopTray tray(&prompts);
         tray.setIcon(someIcon());
         tray.setOwnerControl(&first);
-        QVERIFY(tray.Add());
+        QVERIFY(tray.add());
         QVERIFY(tray.isShown());
 
         tray.setOwnerControl(&second);
@@ -146,8 +146,8 @@ private slots:
         QCOMPARE(prompts.shown[0].text, MsgOwnerWhileShown);
         QCOMPARE(prompts.shown[0].icon, UserPrompts::Icon::Exclamation);
 
-        QVERIFY(tray.Add()); // a second Add keeps it counted as shown
-        QVERIFY(tray.Remove());
+        QVERIFY(tray.add()); // a second add() keeps it counted as shown
+        QVERIFY(tray.remove());
         QVERIFY(!tray.isShown());
         tray.setOwnerControl(&second);
         QCOMPARE(tray.ownerControl(), &second);
@@ -156,21 +156,21 @@ private slots:
 
     void removeWhenNotShown() {
         ScriptedPrompts prompts;
-        clsSysTray tray(&prompts);
-        QVERIFY(tray.Remove());
-        QVERIFY(tray.Remove());
+        TrayIcon tray(&prompts);
+        QVERIFY(tray.remove());
+        QVERIFY(tray.remove());
         QVERIFY(prompts.shown.isEmpty());
         QVERIFY(!tray.findChild<QSystemTrayIcon*>()); // nothing was asked of the desktop
     }
 
-    void changesWhileHiddenAppearAtNextAdd() {
+    void changesWhileHiddenAppearAtNextShow() {
         ScriptedPrompts prompts;
         QWidget owner;
         DesktopTray tray(&prompts);
         tray.setIcon(someIcon());
         tray.setOwnerControl(&owner);
         tray.setToolTipText(QStringLiteral("prima"));
-        QVERIFY(tray.Add());
+        QVERIFY(tray.add());
         auto* icon = tray.findChild<QSystemTrayIcon*>();
         QVERIFY(icon);
         QCOMPARE(icon->toolTip(), QStringLiteral("prima"));
@@ -178,11 +178,11 @@ private slots:
 
         tray.setToolTipText(QStringLiteral("subito")); // shown: applied at once
         QCOMPARE(icon->toolTip(), QStringLiteral("subito"));
-        QVERIFY(tray.Remove());
+        QVERIFY(tray.remove());
         QVERIFY(!icon->isVisible());
         tray.setToolTipText(QStringLiteral("dopo"));
         QCOMPARE(icon->toolTip(), QStringLiteral("subito"));
-        QVERIFY(tray.Add());
+        QVERIFY(tray.add());
         QCOMPARE(icon->toolTip(), QStringLiteral("dopo"));
     }
 
@@ -202,8 +202,8 @@ private slots:
         DesktopTray tray(&prompts);
         tray.setIcon(someIcon());
         tray.setOwnerControl(&owner);
-        QVERIFY(tray.Add());
-        QSignalSpy spy(&tray, &clsSysTray::doubleClicked);
+        QVERIFY(tray.add());
+        QSignalSpy spy(&tray, &TrayIcon::doubleClicked);
         emit tray.findChild<QSystemTrayIcon*>()->activated(
             QSystemTrayIcon::ActivationReason(reason));
         QCOMPARE(spy.count(), emitted);
@@ -216,7 +216,7 @@ private slots:
         QWidget window;
         window.setWindowIcon(someIcon());
         window.show();
-        clsSysTray* tray = nullptr;
+        TrayIcon* tray = nullptr;
         hideToTray(tray, &window, nullptr, QStringLiteral("Apri il programma (Velarix CL)"),
                    &prompts);
         QVERIFY(tray);
@@ -235,7 +235,7 @@ private slots:
         window.setWindowIcon(someIcon());
         QWidget picture(&window);
         window.show();
-        clsSysTray* tray = new DesktopTray(&prompts, &window);
+        TrayIcon* tray = new DesktopTray(&prompts, &window);
         hideToTray(tray, &window, &picture, QStringLiteral("Apri Programma (Velarix CL)"),
                    &prompts);
         QVERIFY(tray->isShown());
@@ -274,7 +274,7 @@ private slots:
         ScriptedPrompts prompts;
         QWidget window;
         window.show();
-        clsSysTray* tray = new DesktopTray(&prompts, &window);
+        TrayIcon* tray = new DesktopTray(&prompts, &window);
         QApplication::setWindowIcon(QIcon());
         hideToTray(tray, &window, nullptr, QStringLiteral("x"), &prompts);
         if (!window.windowIcon().isNull())
@@ -286,4 +286,4 @@ private slots:
 };
 
 QTEST_MAIN(TestClsSysTray)
-#include "tst_clssystray.moc"
+#include "tst_trayicon.moc"

@@ -11,21 +11,21 @@ class UserPrompts;
 
 // The notification-area icon of a main window. Properties go into the record in both states and
 // reach the desktop only while the icon is shown. Where the desktop has no notification area,
-// Add() fails and the caller minimises its window instead of hiding it (hideToTray below), so the
+// add() fails and the caller minimises its window instead of hiding it (hideToTray below), so the
 // window never becomes unreachable.
 //
-// Add() shows the message box about the missing Icon or OwnerControl through the UserPrompts given
+// add() shows the message box about the missing Icon or OwnerControl through the UserPrompts given
 // and returns false; it also returns false where the desktop has no notification area. Calling
-// Add() while shown keeps the icon counted as shown (a later Remove() still takes it away).
-class clsSysTray : public QObject {
+// add() while shown keeps the icon counted as shown (a later remove() still takes it away).
+class TrayIcon : public QObject {
     Q_OBJECT
 public:
     static constexpr int TooltipField = 128;
     static constexpr int BalloonTitleField = 64;
     static constexpr int BalloonTextField = 256;
 
-    explicit clsSysTray(UserPrompts* prompts, QObject* parent = nullptr);
-    ~clsSysTray() override;
+    explicit TrayIcon(UserPrompts* prompts, QObject* parent = nullptr);
+    ~TrayIcon() override;
 
     void setOwnerControl(QWidget* owner); // refused while shown
     QWidget* ownerControl() const { return m_owner; }
@@ -33,9 +33,9 @@ public:
     QString toolTipText() const; // the field as stored (blank, text, blank, NUL, cut to 128)
     void setIcon(const QIcon& icon);
     QIcon icon() const { return m_icon; }
-    bool Remove();
-    bool Add();
-    void ShowBalloon();
+    bool remove();
+    bool add();
+    void showBalloon();
     QString balloonTitle() const;
     void setBalloonTitle(const QString& text);
     int balloonIcon() const { return m_balloonIcon; }
@@ -76,9 +76,9 @@ private:
 };
 
 // The hiding sequence both main windows use: set icon, owner, tooltip, balloon texts and icon 3,
-// Add, then hide the window; where no notification area exists the window is minimised instead.
+// add(), then hide the window; where no notification area exists the window is minimised instead.
 // When it creates the tray itself, a double-click on the icon restores the window.
-void hideToTray(clsSysTray*& tray, QWidget* window, QWidget* owner, const QString& tooltip,
+void hideToTray(TrayIcon*& tray, QWidget* window, QWidget* owner, const QString& tooltip,
                 UserPrompts* prompts);
 // Restores a window from the tray: Remove the icon and show the window.
-void restoreFromTray(clsSysTray*& tray, QWidget* window, UserPrompts* prompts);
+void restoreFromTray(TrayIcon*& tray, QWidget* window, UserPrompts* prompts);
