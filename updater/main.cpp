@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "updaterwindow.h"
 #include "runtimeenv.h"
 #include "widgetprompts.h"
 
@@ -16,7 +16,7 @@ int main(int argc, char* argv[]) {
     app.setQuitOnLastWindowClosed(true);
 
     UserPrompts& prompts = WidgetPrompts::forProgram();
-    Form1 window(prompts, RuntimeEnv::get().interval(2000));
+    UpdaterWindow window(prompts, RuntimeEnv::get().interval(2000));
     if (!window.load(arguments))
         return 0;
     window.show();

@@ -128,9 +128,9 @@ void DocumentImport::receive(const QString& message, int socketIndex) {
         return;
     }
     m_running = true;
-    Calcolo(request);
+    importDocument(request);
     while (!m_queue.isEmpty())
-        Calcolo(m_queue.takeFirst());
+        importDocument(m_queue.takeFirst());
     m_running = false;
 }
 
@@ -151,7 +151,7 @@ void DocumentImport::closeDocumentsDb() {
         m_documentsDb.close();
 }
 
-void DocumentImport::Calcolo(const Pending& request) {
+void DocumentImport::importDocument(const Pending& request) {
     m_receivedText = request.message;
     m_replySocket = request.socketIndex;
     m_currentPath = request.path; // from now on a second request for it is a duplicate

@@ -22,8 +22,8 @@ struct DocumentImportSettings {
     QString shareRoot; // local folder where \\host\Velarix is reached
 };
 
-// The client's document import (Calcolo): for each "DIR:" message from the server it reads the
-// named print file through the share, replaces the content of Testata, Riga and Totali by that
+// The client's document import: for each "DIR:" message from the server it reads the named print
+// file through the share, replaces the content of Testata, Riga and Totali by that
 // one document, prints it through the report printer and answers "DEL:" + path on the socket the
 // message came from. Progress goes to the host's list and log with the user's texts.
 //
@@ -66,7 +66,7 @@ private:
 
     enum class PagesRead { Nothing, Broken, Print };
 
-    void Calcolo(const Pending& request);
+    void importDocument(const Pending& request);
     PagesRead readPages(const PrintDocument& doc, class DocumentTables& tables);
     void writeAndPrint(const PrintDocument& doc, class DocumentTables& tables, bool inTransaction);
     void reply();

@@ -1,6 +1,6 @@
 #include "clientwindow.h"
 
-#include "ui_velarixcl.h"
+#include "ui_clientwindow.h"
 
 #include "clientconnection.h"
 #include "trayicon.h"

@@ -1,13 +1,12 @@
-// The windows Controllo and Cerca, and the two calls the client's start-up makes.
+// The update-check and server-search windows, and the two calls the client's start-up makes.
 #include "testfiles.h"
-#include "cerca.h"
-#include "controllo.h"
 #include "scriptedprompts.h"
+#include "serversearchdialog.h"
 #include "serversearchrun.h"
+#include "updatecheckdialog.h"
 #include "updatecheckrun.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,26 +29,24 @@ class UpdateWindowsTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void controlloShowsTheUpdate();
+    void checkWindowShowsTheUpdate();
     void outcomes_data();
     void outcomes();
-    void pausaLightsOneLampAtATime();
+    void waitLightsOneLampAtATime();
     void searchWindowRunsTheSearch();
     void searchWindowWithAKnownServer();
 };
 
 void UpdateWindowsTest::initTestCase() {
-    // Controllo's one second becomes 20 ms.
+    // The check window's one second becomes 20 ms.
     qputenv("VELARIX_TIMER_SCALE", "50");
 }
 
-void UpdateWindowsTest::controlloShowsTheUpdate() {
+void UpdateWindowsTest::checkWindowShowsTheUpdate() {
     Workstation ws;
     writeFile(ws.shareRoot() + "/Client/Copie.txt", "x", QDateTime::currentDateTime());
     QDir().mkpath(ws.install());
-    Controllo window(UpdateCheck(Share, ws.shareRoot(), ws.install()), false, 10);
-    QCOMPARE(window.windowTitle(), QStringLiteral("Attendere..."));
-    QCOMPARE(window.labelText(), QStringLiteral("Avvio in corso...."));
+    UpdateCheckDialog window(UpdateCheck(Share, ws.shareRoot(), ws.install()), false, 10);
     QCOMPARE(window.exec(), int(QDialog::Accepted));
     QCOMPARE(window.labelText(), QStringLiteral("Aggiornamento rilevato...."));
     QCOMPARE(window.outcome().status, UpdateCheck::Status::UpdateDue);
@@ -120,27 +117,33 @@ void UpdateWindowsTest::outcomes() {
     QCOMPARE(ws.log, log);
 }
 
-void UpdateWindowsTest::pausaLightsOneLampAtATime() {
-    ScriptedPrompts prompts;
-    Cerca window(QString(), QString(), prompts, {});
-    QCOMPARE(window.windowTitle(), QStringLiteral("Form1"));
-    window.show();
-    QList<int> steps;
-    window.setLampObserver([&](int lit) {
-        int count = 0;
-        for (int i = 0; i < 4; ++i)
-            count += window.lampLit(i) ? 1 : 0;
-        QCOMPARE(count, 1);
-        QVERIFY(window.lampLit(lit));
-        steps.append(lit);
-    });
-    QElapsedTimer clock;
-    clock.start();
-    window.Pausa(2.3);
-    QVERIFY(clock.elapsed() >= 2300);
-    // A step at each whole second that passes: two or three in 2.3 s, lamps 0, 1, 2 in turn.
-    QVERIFY2(steps == (QList<int>{0, 1}) || steps == (QList<int>{0, 1, 2}),
-             qPrintable(QString::number(steps.size())));
+void UpdateWindowsTest::waitLightsOneLampAtATime() {
+    // Each wait starts from half past a whole second on a clock that moves 100 ms at each look.
+    auto wait = [](double seconds, qint64* took) {
+        ScriptedPrompts prompts;
+        ServerSearchDialog window(QString(), QString(), prompts, {});
+        window.show();
+        const qint64 start = 10'500;
+        qint64 now = start;
+        window.setClock([&] { return now; }, [&] { now += 100; });
+        QList<int> steps;
+        window.setLampObserver([&](int lit) {
+            steps.append(lit);
+            for (int i = 0; i < 4; ++i) {
+                if (window.lampLit(i) != (i == lit))
+                    steps.append(-1); // not the one lamp alone
+            }
+        });
+        window.pauseWithLamps(seconds);
+        *took = now - start;
+        return steps;
+    };
+    qint64 took = 0;
+    QCOMPARE(wait(2.3, &took), (QList<int>{0, 1})); // at 11 s and 12 s
+    QCOMPARE(took, qint64(2300));
+    // A longer wait goes round the four lamps and starts again.
+    QCOMPARE(wait(5.0, &took), (QList<int>{0, 1, 2, 3, 0}));
+    QCOMPARE(took, qint64(5000));
 }
 
 void UpdateWindowsTest::searchWindowRunsTheSearch() {

@@ -1,10 +1,10 @@
 #include "serversearchrun.h"
 
-#include "cerca.h"
+#include "serversearchdialog.h"
 
 QString runServerSearch(QWidget* parent, const QString& serverHost, const QString& installFolder,
                         UserPrompts& prompts, const ServerSearch::Hooks& hooks) {
-    Cerca window(serverHost, installFolder, prompts, hooks, parent);
+    ServerSearchDialog window(serverHost, installFolder, prompts, hooks, parent);
     window.exec();
     return window.serverHost();
 }

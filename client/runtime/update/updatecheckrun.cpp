@@ -1,6 +1,6 @@
 #include "updatecheckrun.h"
 
-#include "controllo.h"
+#include "updatecheckdialog.h"
 #include "runtimeenv.h"
 #include "userprompts.h"
 
@@ -9,7 +9,7 @@ UpdateCheckResult runUpdateCheck(QWidget* parent, const QString& sharePath,
                                  UserPrompts& prompts,
                                  const std::function<void(const QString&)>& log, bool afterUpdate) {
     // After an update round every name still out of date is wanted for the log and the message.
-    Controllo window(UpdateCheck(sharePath, shareRoot, installFolder), afterUpdate,
+    UpdateCheckDialog window(UpdateCheck(sharePath, shareRoot, installFolder), afterUpdate,
                      RuntimeEnv::get().interval(1000), parent);
     window.exec();
     const UpdateCheck::Outcome& outcome = window.outcome();

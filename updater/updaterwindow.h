@@ -10,14 +10,14 @@ namespace Ui {
 class Form1;
 }
 
-// The updater's window. load() takes the installation folder and the server's name and arms the
-// one-shot Timer1 (2000 ms); its tick copies the share's Client folder, starts the client again
+// The updater's window (object name Form1). load() takes the installation folder and the server's
+// name and arms the one-shot Timer1 (2000 ms); its tick copies the share's Client folder, starts the client again
 // and closes the window, which ends the program. Closing the window during the wait copies nothing.
-class Form1 : public QWidget {
+class UpdaterWindow : public QWidget {
     Q_OBJECT
 public:
-    Form1(UserPrompts& prompts, int intervalMs, QWidget* parent = nullptr);
-    ~Form1() override;
+    UpdaterWindow(UserPrompts& prompts, int intervalMs, QWidget* parent = nullptr);
+    ~UpdaterWindow() override;
 
     // arguments: the command line after the program name. False when the program must end at once
     // (no installation, no server); the message has been shown.
@@ -29,7 +29,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void Timer1_Timer();
+    void copyAndRestart();
     void setLabel(const QString& text);
 
     std::unique_ptr<Ui::Form1> m_ui;

@@ -1,6 +1,6 @@
-#include "controllo.h"
+#include "updatecheckdialog.h"
 
-#include "ui_controllo.h"
+#include "ui_updatecheckdialog.h"
 
 #include <QPainter>
 #include <QPixmap>
@@ -24,7 +24,8 @@ QPixmap waitPicture() {
 }
 } // namespace
 
-Controllo::Controllo(UpdateCheck check, bool collectAll, int intervalMs, QWidget* parent)
+UpdateCheckDialog::UpdateCheckDialog(UpdateCheck check, bool collectAll, int intervalMs,
+                                     QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Controllo>()), m_timer1(new QTimer(this)),
       m_check(std::move(check)), m_collectAll(collectAll) {
     m_ui->setupUi(this);
@@ -32,22 +33,22 @@ Controllo::Controllo(UpdateCheck check, bool collectAll, int intervalMs, QWidget
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setSingleShot(true);
     m_timer1->setInterval(intervalMs);
-    connect(m_timer1, &QTimer::timeout, this, &Controllo::Timer1_Timer);
+    connect(m_timer1, &QTimer::timeout, this, &UpdateCheckDialog::runCheck);
 }
 
-Controllo::~Controllo() = default;
+UpdateCheckDialog::~UpdateCheckDialog() = default;
 
-QString Controllo::labelText() const {
+QString UpdateCheckDialog::labelText() const {
     return m_ui->Label1->text();
 }
 
-void Controllo::showEvent(QShowEvent* event) {
+void UpdateCheckDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!m_ran && !m_timer1->isActive())
         m_timer1->start();
 }
 
-void Controllo::Timer1_Timer() {
+void UpdateCheckDialog::runCheck() {
     if (m_ran)
         return;
     m_ran = true;

@@ -10,14 +10,15 @@ namespace Ui {
 class Controllo;
 }
 
-// The update-check window: loading it arms the one-shot Timer1, whose tick runs the check once,
-// shows "Aggiornamento rilevato...." when an update is due and closes the window. The outcome is
-// read after exec() returns.
-class Controllo : public QDialog {
+// The update-check window (object name Controllo): showing it arms the one-shot Timer1, whose tick
+// runs the check once, shows "Aggiornamento rilevato...." when an update is due and closes the
+// window. The outcome is read after exec() returns.
+class UpdateCheckDialog : public QDialog {
     Q_OBJECT
 public:
-    Controllo(UpdateCheck check, bool collectAll, int intervalMs, QWidget* parent = nullptr);
-    ~Controllo() override;
+    UpdateCheckDialog(UpdateCheck check, bool collectAll, int intervalMs,
+                      QWidget* parent = nullptr);
+    ~UpdateCheckDialog() override;
 
     const UpdateCheck::Outcome& outcome() const { return m_outcome; }
     QString labelText() const;
@@ -26,7 +27,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void Timer1_Timer();
+    void runCheck();
 
     std::unique_ptr<Ui::Controllo> m_ui;
     QTimer* m_timer1;

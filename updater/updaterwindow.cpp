@@ -1,10 +1,10 @@
-#include "form1.h"
+#include "updaterwindow.h"
 
 #include "clientupdater.h"
 #include "runtimeenv.h"
 #include "userprompts.h"
 
-#include "ui_form1.h"
+#include "ui_updaterwindow.h"
 
 #include <QCloseEvent>
 #include <QPainter>
@@ -28,7 +28,7 @@ QPixmap updatePicture() {
 }
 } // namespace
 
-Form1::Form1(UserPrompts& prompts, int intervalMs, QWidget* parent)
+UpdaterWindow::UpdaterWindow(UserPrompts& prompts, int intervalMs, QWidget* parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::Form1>()), m_timer1(new QTimer(this)),
       m_prompts(prompts) {
     m_ui->setupUi(this);
@@ -36,16 +36,16 @@ Form1::Form1(UserPrompts& prompts, int intervalMs, QWidget* parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setSingleShot(true);
     m_timer1->setInterval(intervalMs);
-    connect(m_timer1, &QTimer::timeout, this, &Form1::Timer1_Timer);
+    connect(m_timer1, &QTimer::timeout, this, &UpdaterWindow::copyAndRestart);
 }
 
-Form1::~Form1() = default;
+UpdaterWindow::~UpdaterWindow() = default;
 
-QString Form1::labelText() const {
+QString UpdaterWindow::labelText() const {
     return m_ui->Label1->text();
 }
 
-bool Form1::load(const QStringList& arguments) {
+bool UpdaterWindow::load(const QStringList& arguments) {
     m_installFolder = ClientUpdater::installFolderFromArguments(arguments);
     if (m_installFolder.isEmpty()) {
         m_installFolder = ClientUpdater::probeInstallFolder(ClientUpdater::standardFolders());
@@ -65,17 +65,17 @@ bool Form1::load(const QStringList& arguments) {
     return true;
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
+void UpdaterWindow::closeEvent(QCloseEvent* event) {
     m_timer1->stop();
     QWidget::closeEvent(event);
 }
 
-void Form1::setLabel(const QString& text) {
+void UpdaterWindow::setLabel(const QString& text) {
     m_ui->Label1->setText(text);
     m_ui->Label1->repaint();
 }
 
-void Form1::Timer1_Timer() {
+void UpdaterWindow::copyAndRestart() {
     m_timer1->stop();
     setLabel(QStringLiteral("Attendere prego..."));
     // The share is mounted where the client has it.

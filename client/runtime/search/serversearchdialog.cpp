@@ -1,6 +1,6 @@
-#include "cerca.h"
+#include "serversearchdialog.h"
 
-#include "ui_cerca.h"
+#include "ui_serversearchdialog.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -38,17 +38,17 @@ QPixmap searchPicture() {
     painter.drawLine(QPointF(10, 40), QPointF(38, 40));
     return picture;
 }
-
-double clockSeconds() {
-    return QDateTime::currentMSecsSinceEpoch() / 1000.0;
-}
 } // namespace
 
-Cerca::Cerca(QString serverHost, QString installFolder, UserPrompts& prompts,
-             ServerSearch::Hooks hooks, QWidget* parent)
+ServerSearchDialog::ServerSearchDialog(QString serverHost, QString installFolder,
+                                       UserPrompts& prompts, ServerSearch::Hooks hooks,
+                                       QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Cerca>()), m_timer1(new QTimer(this)),
       m_serverHost(std::move(serverHost)), m_installFolder(std::move(installFolder)),
-      m_prompts(prompts), m_hooks(std::move(hooks)) {
+      m_prompts(prompts), m_hooks(std::move(hooks)),
+      m_now([] { return QDateTime::currentMSecsSinceEpoch(); }),
+      // A short sleep keeps the wait from burning a core; no events are let through.
+      m_idle([] { QThread::msleep(20); }) {
     m_ui->setupUi(this);
     m_ui->Imga_0->setPixmap(lampPicture(true));
     m_ui->Imga_1->setPixmap(lampPicture(false));
@@ -62,61 +62,60 @@ Cerca::Cerca(QString serverHost, QString installFolder, UserPrompts& prompts,
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setSingleShot(true);
     m_timer1->setInterval(10);
-    connect(m_timer1, &QTimer::timeout, this, &Cerca::Timer1_Timer);
+    connect(m_timer1, &QTimer::timeout, this, &ServerSearchDialog::runSearch);
 }
 
-Cerca::~Cerca() = default;
+ServerSearchDialog::~ServerSearchDialog() = default;
 
-QLabel* Cerca::Img(int index) const {
+QLabel* ServerSearchDialog::lamp(int index) const {
     QLabel* const lamps[4] = {m_ui->Img_0, m_ui->Img_1, m_ui->Img_2, m_ui->Img_3};
     return lamps[index];
 }
 
-void Cerca::setLamp(int index, bool lit) {
+void ServerSearchDialog::setLamp(int index, bool lit) {
     m_lit[index] = lit;
-    Img(index)->setPixmap(lit ? m_ui->Imga_0->pixmap() : m_ui->Imga_1->pixmap());
-    Img(index)->repaint();
+    lamp(index)->setPixmap(lit ? m_ui->Imga_0->pixmap() : m_ui->Imga_1->pixmap());
+    lamp(index)->repaint();
 }
 
-bool Cerca::lampLit(int index) const {
+bool ServerSearchDialog::lampLit(int index) const {
     return index >= 0 && index < 4 && m_lit[index];
 }
 
-void Cerca::showEvent(QShowEvent* event) {
+void ServerSearchDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (!m_ran && !m_timer1->isActive())
         m_timer1->start();
 }
 
-void Cerca::Pausa(double Tempo) {
+void ServerSearchDialog::pauseWithLamps(double seconds) {
     // Four decimals count, as the wait is given in seconds with a fixed point.
-    const double wait = std::round(Tempo * 10000.0) / 10000.0;
-    const double start = clockSeconds();
-    double step = start;
+    const qint64 wait = std::llround(seconds * 10000.0) / 10;
+    const qint64 start = m_now();
+    qint64 step = start;
     int lit = 0;
     int previous = 0;
-    for (double now = start; now - start < wait; now = clockSeconds()) {
-        if (std::floor(now) != std::floor(step)) {
+    for (qint64 now = start; now - start < wait; now = m_now()) {
+        if (now / 1000 != step / 1000) {
             setLamp(previous, false);
             setLamp(lit, true);
             if (m_lampObserver)
                 m_lampObserver(lit);
             previous = lit;
             lit = (lit + 1) % 4;
-            step += 1.0;
+            step += 1000;
         }
-        // A short sleep keeps the wait from burning a core; no events are let through.
-        QThread::msleep(20);
+        m_idle();
     }
 }
 
-void Cerca::Timer1_Timer() {
+void ServerSearchDialog::runSearch() {
     if (m_ran)
         return;
     m_ran = true;
     ServerSearch::Hooks hooks = m_hooks;
     if (!hooks.pause)
-        hooks.pause = [this](double seconds) { Pausa(seconds); };
+        hooks.pause = [this](double seconds) { pauseWithLamps(seconds); };
     hooks.afterPause = [this, outer = m_hooks.afterPause] {
         setLamp(3, false);
         if (outer)
