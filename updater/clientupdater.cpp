@@ -37,10 +37,6 @@ QString ClientUpdater::installFolderFromArguments(const QStringList& arguments) 
     return folder;
 }
 
-QStringList ClientUpdater::standardFolders() {
-    return {QStringLiteral("/opt/velarix/"), QStringLiteral("/usr/local/velarix/")};
-}
-
 QString ClientUpdater::probeInstallFolder(const QStringList& folders) {
     for (const QString& folder : folders) {
         QFile probe(folder + QStringLiteral("IPHost.set"));

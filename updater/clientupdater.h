@@ -24,9 +24,8 @@ public:
     // Everything after the program name, joined by single blanks and trimmed: the folder is passed
     // unquoted and may hold blanks. A trailing separator is added when missing.
     static QString installFolderFromArguments(const QStringList& arguments);
-    // The standard installation folders probed when there is no argument, in order.
-    static QStringList standardFolders();
-    // The first folder whose IPHost.set can be opened; empty when none.
+    // The first folder whose IPHost.set can be opened; empty when none. Without an argument the
+    // platform's install folders are probed.
     static QString probeInstallFolder(const QStringList& folders);
     // The server's name from InstallFolder + "IPHost.set"; empty when missing or blank.
     static QString readServerHost(const QString& installFolder);

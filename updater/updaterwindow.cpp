@@ -1,6 +1,7 @@
 #include "updaterwindow.h"
 
 #include "clientupdater.h"
+#include "platform/platform.h"
 #include "runtimeenv.h"
 #include "userprompts.h"
 
@@ -48,7 +49,7 @@ QString UpdaterWindow::labelText() const {
 bool UpdaterWindow::load(const QStringList& arguments) {
     m_installFolder = ClientUpdater::installFolderFromArguments(arguments);
     if (m_installFolder.isEmpty()) {
-        m_installFolder = ClientUpdater::probeInstallFolder(ClientUpdater::standardFolders());
+        m_installFolder = ClientUpdater::probeInstallFolder(Platform::current().installFolders());
         if (m_installFolder.isEmpty()) {
             m_prompts.message(QStringLiteral("Procedura Velarix non Installata"));
             return false;

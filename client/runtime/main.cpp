@@ -2,7 +2,7 @@
 #include "preview.h"
 #include "quitonsignal.h"
 #include "runtimeenv.h"
-#include "singleinstance.h"
+#include "platform/singleinstance.h"
 #include "textcodec.h"
 #include "widgetprompts.h"
 

@@ -1,5 +1,5 @@
 // Linux: start at log-on through an XDG autostart entry, the desktop's counterpart of the Run key.
-#include "autostart.h"
+#include "posixplatform.h"
 
 #include <QDir>
 #include <QFile>
@@ -46,18 +46,19 @@ QString stringValue(const QString& text) {
 }
 } // namespace
 
-QString autostartFolder() {
+QString PosixPlatform::autostartLocation() const {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (base.isEmpty() || !QDir::isAbsolutePath(base))
         base = QDir::homePath() + QStringLiteral("/.config");
     return base + QStringLiteral("/autostart");
 }
 
-bool SetAutostart(const QString& name, const QString& command, bool enable) {
+bool PosixPlatform::setAutostart(const QString& name, const QString& command,
+                                 bool enable) const {
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".") ||
         name == QLatin1String(".."))
         return false;
-    const QString folder = autostartFolder();
+    const QString folder = autostartLocation();
     const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".desktop");
 
     if (!enable) {

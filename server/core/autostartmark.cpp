@@ -1,6 +1,6 @@
 #include "autostartmark.h"
 
-#include "autostart.h"
+#include "platform/platform.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,7 +22,7 @@ bool AutostartMark::registerIfFirstStart() const {
         return false;
     // Value data: program folder + separator + the program's name, no extension, no quotes.
     const QString command = QDir::toNativeSeparators(QDir(m_folder).filePath(m_name));
-    if (!SetAutostart(m_name, command, true))
+    if (!Platform::current().setAutostart(m_name, command, true))
         return false;
     QSaveFile marker(markerPath());
     if (marker.open(QIODevice::WriteOnly)) {

@@ -12,7 +12,7 @@ public:
 
     QString markerPath() const;
     bool isFirstStart() const;
-    // Registers (SetAutostart) on the first start; true when a registration was written now.
+    // Registers for start at log-on on the first start; true when a registration was written now.
     bool registerIfFirstStart() const;
 
 private:

@@ -2,7 +2,7 @@
 // notification area and the timers and socket events drive everything.
 
 #include "serverwindow.h"
-#include "singleinstance.h"
+#include "platform/singleinstance.h"
 #include "widgetprompts.h"
 
 #include <QApplication>

@@ -4,11 +4,11 @@
 #include "copiesfile.h"
 #include "database.h"
 #include "pausa.h"
+#include "platform/platform.h"
 #include "portpool.h"
 #include "runtimeenv.h"
 #include "serverconsole.h"
 #include "servericon.h"
-#include "sharecommand.h"
 #include "socketarray.h"
 #include "ui_velarixsrv.h"
 #include "userprompts.h"
@@ -112,7 +112,7 @@ void ServerWindow::startUp() {
     AutostartMark(m_programFolder, ProgramName).registerIfFirstStart();
     setWindowTitle(windowTitle() + QStringLiteral(" - ") + QString::number(PortCount) +
                    QStringLiteral(" porte"));
-    ShareCommand::forFolder(m_programFolder).start();
+    Platform::current().publishShare(m_programFolder);
     // Let the share come up before anything else happens; no events are handled meanwhile.
     Pausa(
         2, [this](const QString& t) { spy(t); },

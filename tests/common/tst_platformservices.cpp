@@ -1,14 +1,17 @@
-// Autostart registration, single instance, detached start, unattended prompts and the
+// The platform's services (autostart registration, the share command, the server search's work
+// scripts, printer queues, single instance), detached start, unattended prompts and the
 // environment overrides.
-#include "autostart.h"
+#include "platform/platform.h"
+#include "platform/singleinstance.h"
 #include "processstart.h"
 #include "runtimeenv.h"
-#include "singleinstance.h"
+#include "testfiles.h"
 #include "userprompts.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
@@ -17,11 +20,6 @@
 #include <unistd.h>
 
 namespace {
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // Captures what is written to standard error while it lives.
 class StderrCapture {
 public:
@@ -35,13 +33,36 @@ public:
         std::fflush(stderr);
         dup2(m_saved, 2);
         close(m_saved);
-        return readAll(m_file.fileName());
+        return readFile(m_file.fileName());
     }
 
 private:
     QTemporaryFile m_file;
     int m_saved = -1;
 };
+
+// Runs a platform work script in `folder`, with stand-in programs from folder/bin first on the
+// PATH; true when it ran to its end.
+bool runScript(const QString& folder, const QString& name, const QByteArray& body) {
+    writeFile(QDir(folder).filePath(name), body);
+    const Platform::Command command =
+        Platform::current().scriptCommand(QDir(folder).filePath(name));
+    QProcess shell;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), QDir(folder).filePath(QStringLiteral("bin")) +
+                                           QLatin1Char(':') + env.value(QStringLiteral("PATH")));
+    shell.setProcessEnvironment(env);
+    shell.setWorkingDirectory(folder);
+    shell.start(command.program, command.arguments);
+    return shell.waitForFinished(10000) && shell.exitStatus() == QProcess::NormalExit;
+}
+
+// A stand-in for a system program: a shell script in folder/bin.
+void writeStandIn(const QString& folder, const QString& name, const QByteArray& script) {
+    const QString path = QDir(folder).filePath(QStringLiteral("bin/") + name);
+    writeFile(path, "#!/bin/sh\n" + script);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
+}
 } // namespace
 
 class TestPlatformServices : public QObject {
@@ -63,11 +84,11 @@ private slots:
         QFETCH(QString, exec);
         QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-        QCOMPARE(autostartFolder(), config.filePath(QStringLiteral("autostart")));
+        QCOMPARE(Platform::current().autostartLocation(), config.filePath(QStringLiteral("autostart")));
 
-        QVERIFY(SetAutostart(QStringLiteral("VelarixCL"), command, true));
+        QVERIFY(Platform::current().setAutostart(QStringLiteral("VelarixCL"), command, true));
         const QString file = config.filePath(QStringLiteral("autostart/VelarixCL.desktop"));
-        const QByteArray first = readAll(file);
+        const QByteArray first = readFile(file);
         const QList<QByteArray> lines = first.split('\n');
         QVERIFY(lines.contains("[Desktop Entry]"));
         QVERIFY(lines.contains("Type=Application"));
@@ -75,12 +96,12 @@ private slots:
         QVERIFY2(lines.contains(exec.toUtf8()), first.constData());
 
         // Twice: still one file, same content.
-        QVERIFY(SetAutostart(QStringLiteral("VelarixCL"), command, true));
-        QCOMPARE(QDir(autostartFolder()).entryList(QDir::Files),
+        QVERIFY(Platform::current().setAutostart(QStringLiteral("VelarixCL"), command, true));
+        QCOMPARE(QDir(Platform::current().autostartLocation()).entryList(QDir::Files),
                  QStringList{QStringLiteral("VelarixCL.desktop")});
-        QCOMPARE(readAll(file), first);
+        QCOMPARE(readFile(file), first);
 
-        QVERIFY(!SetAutostart(QStringLiteral("VelarixCL"), command, false));
+        QVERIFY(!Platform::current().setAutostart(QStringLiteral("VelarixCL"), command, false));
         QVERIFY(!QFile::exists(file));
         qunsetenv("XDG_CONFIG_HOME");
     }
@@ -90,8 +111,8 @@ private slots:
         const QByteArray oldHome = qgetenv("HOME");
         qputenv("HOME", home.path().toLocal8Bit());
         qunsetenv("XDG_CONFIG_HOME");
-        QCOMPARE(autostartFolder(), home.path() + QStringLiteral("/.config/autostart"));
-        QVERIFY(SetAutostart(QStringLiteral("VelarixSrv"), QStringLiteral("/x/VelarixSrv"), true));
+        QCOMPARE(Platform::current().autostartLocation(), home.path() + QStringLiteral("/.config/autostart"));
+        QVERIFY(Platform::current().setAutostart(QStringLiteral("VelarixSrv"), QStringLiteral("/x/VelarixSrv"), true));
         QVERIFY(
             QFile::exists(home.path() + QStringLiteral("/.config/autostart/VelarixSrv.desktop")));
         qputenv("HOME", oldHome);
@@ -100,11 +121,89 @@ private slots:
     void autostartRefusesNamesThatAreNotFiles() {
         QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-        QVERIFY(!SetAutostart(QStringLiteral("../evil"), QStringLiteral("/x"), true));
-        QVERIFY(!SetAutostart(QString(), QStringLiteral("/x"), true));
+        QVERIFY(!Platform::current().setAutostart(QStringLiteral("../evil"), QStringLiteral("/x"), true));
+        QVERIFY(!Platform::current().setAutostart(QString(), QStringLiteral("/x"), true));
         QVERIFY(!QDir(config.filePath(QStringLiteral("autostart"))).exists() ||
                 QDir(config.filePath(QStringLiteral("autostart"))).isEmpty());
         qunsetenv("XDG_CONFIG_HOME");
+    }
+
+    void shareCommandPassesTheFolderAsOneArgument() {
+        const Platform::Command cmd =
+            Platform::current().shareCommand(QStringLiteral("/opt/Velarix Server"));
+        QCOMPARE(cmd.program, QStringLiteral("net"));
+        const QStringList expected{QStringLiteral("usershare"),
+                                   QStringLiteral("add"),
+                                   QStringLiteral("Velarix"),
+                                   QStringLiteral("/opt/Velarix Server"),
+                                   QString(),
+                                   QStringLiteral("S-1-1-0:F"),
+                                   QStringLiteral("guest_ok=y")};
+        QCOMPARE(cmd.arguments, expected);
+    }
+
+    void serverListScriptShapesTheBrowseList() {
+        // The real script, with a stand-in smbtree printing what Samba's prints: a computer with
+        // a remark, its share line, and a bare computer.
+        QTemporaryDir root;
+        writeStandIn(root.path(), QStringLiteral("smbtree"),
+                     "printf 'WORKGROUP\\n\\t\\\\\\\\ALFA          \\tSamba 4.17\\n"
+                     "\\t\\t\\\\\\\\ALFA\\\\Velarix    \\tDisk\\n\\t\\\\\\\\BETA\\n'\n");
+        QVERIFY(runScript(root.path(), QStringLiteral("TESTSRV.BAT"),
+                          Platform::current().serverListScript()));
+        const QList<QByteArray> lines =
+            readFile(root.filePath(QStringLiteral("SERVER.TXT")), "<missing>").split('\n');
+        QCOMPARE(lines.size(), 5); // heading, rule, two computers, end of the last line
+        QVERIFY(lines[1].startsWith('-'));
+        QCOMPARE(lines.mid(2), (QList<QByteArray>{"\\\\ALFA", "\\\\BETA", ""}));
+        QVERIFY(!QFile::exists(root.filePath(QStringLiteral("SERVER.TXT.tmp"))));
+    }
+
+    void addressScriptQuotesTheName() {
+        // A name from the network reaches the lookup as one word and is never run as a command.
+        QTemporaryDir root;
+        const QString name = QStringLiteral("BETA'; touch pwned; echo '$(touch pwned2)");
+        writeStandIn(root.path(), QStringLiteral("getent"),
+                     "printf '%s\\n' \"$2\" > asked.txt\necho '192.168.9.9  STREAM x'\n");
+        QVERIFY(runScript(root.path(), QStringLiteral("TESTIP.BAT"),
+                          Platform::current().addressScript(name)));
+        QCOMPARE(readFile(root.filePath(QStringLiteral("asked.txt"))), name.toUtf8() + '\n');
+        QVERIFY(!QFile::exists(root.filePath(QStringLiteral("pwned"))));
+        QVERIFY(!QFile::exists(root.filePath(QStringLiteral("pwned2"))));
+        QVERIFY(readFile(root.filePath(QStringLiteral("IP.TXT"))).contains("[192.168.9.9]"));
+
+        // A name that does not resolve leaves no brackets for the reader to take.
+        writeStandIn(root.path(), QStringLiteral("getent"), "exit 2\n");
+        writeStandIn(root.path(), QStringLiteral("nmblookup"), "exit 1\n");
+        QVERIFY(runScript(root.path(), QStringLiteral("TESTIP.BAT"),
+                          Platform::current().addressScript(QStringLiteral("GAMMA"))));
+        const QByteArray unresolved = readFile(root.filePath(QStringLiteral("IP.TXT")));
+        QVERIFY2(unresolved.contains("GAMMA") && !unresolved.contains('['), unresolved.constData());
+    }
+
+    void printerQueueRefusingJobs_data() {
+        QTest::addColumn<QByteArray>("lpstatOutput");
+        QTest::addColumn<bool>("accepts");
+        QTest::newRow("accepting") << QByteArray("ufficio accepting requests since Mon\n") << true;
+        QTest::newRow("refusing") << QByteArray("ufficio not accepting requests since Mon -\n")
+                                  << false;
+        QTest::newRow("another queue refusing")
+            << QByteArray("ufficio2 not accepting requests since Mon -\n") << true;
+        QTest::newRow("no answer") << QByteArray() << true;
+    }
+    void printerQueueRefusingJobs() {
+        QFETCH(QByteArray, lpstatOutput);
+        QFETCH(bool, accepts);
+        QTemporaryDir root;
+        writeFile(root.filePath(QStringLiteral("answer")), lpstatOutput);
+        writeStandIn(root.path(), QStringLiteral("lpstat"),
+                     "[ \"$1\" = -a ] && cat '" + root.filePath(QStringLiteral("answer")).toUtf8() +
+                         "'\n");
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", root.filePath(QStringLiteral("bin")).toUtf8() + ':' + oldPath);
+        const bool result = Platform::current().printerAcceptsJobs(QStringLiteral("ufficio"));
+        qputenv("PATH", oldPath);
+        QCOMPARE(result, accepts);
     }
 
     void singleInstancePerFolder() {
@@ -145,7 +244,7 @@ private slots:
         QVERIFY(startDetached(QStringLiteral("/bin/sh"),
                               {QStringLiteral("-c"), QStringLiteral("pwd > started")}, dir.path()));
         QTRY_VERIFY(QFile::exists(marker) && QFileInfo(marker).size() > 0);
-        QCOMPARE(readAll(marker).trimmed(), QDir(dir.path()).canonicalPath().toUtf8());
+        QCOMPARE(readFile(marker).trimmed(), QDir(dir.path()).canonicalPath().toUtf8());
         QVERIFY(!startDetached(dir.filePath(QStringLiteral("no-such-program")), {}));
         QVERIFY(!startDetached(QString(), {}));
     }

@@ -1,10 +1,9 @@
-// Pieces of the server start-up: the share command, the first-start autostart registration and
-// the pause that handles no events.
+// Pieces of the server start-up: the first-start autostart registration and the pause that
+// handles no events.
 
-#include "autostart.h"
 #include "autostartmark.h"
 #include "pausa.h"
-#include "sharecommand.h"
+#include "platform/platform.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,19 +16,6 @@ class TestStartupParts : public QObject {
     Q_OBJECT
 
 private slots:
-    void shareCommandPassesTheFolderAsOneArgument() {
-        const ShareCommand cmd = ShareCommand::forFolder(QStringLiteral("/opt/Velarix Server"));
-        QCOMPARE(cmd.program, QStringLiteral("net"));
-        const QStringList expected{QStringLiteral("usershare"),
-                                   QStringLiteral("add"),
-                                   QStringLiteral("Velarix"),
-                                   QStringLiteral("/opt/Velarix Server"),
-                                   QString(),
-                                   QStringLiteral("S-1-1-0:F"),
-                                   QStringLiteral("guest_ok=y")};
-        QCOMPARE(cmd.arguments, expected);
-    }
-
     void autostartOnlyOnTheFirstStart() {
         QTemporaryDir config;
         QTemporaryDir program;
@@ -41,7 +27,7 @@ private slots:
         QVERIFY(QFile::exists(mark.markerPath()));
 
         const QString desktop =
-            QDir(autostartFolder()).filePath(QStringLiteral("VelarixSrv.desktop"));
+            QDir(Platform::current().autostartLocation()).filePath(QStringLiteral("VelarixSrv.desktop"));
         QVERIFY2(QFile::exists(desktop), qPrintable(desktop));
         QFile f(desktop);
         QVERIFY(f.open(QIODevice::ReadOnly));

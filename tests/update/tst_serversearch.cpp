@@ -1,12 +1,11 @@
-// The server search without its window: the browse list and echo test readers, the work scripts,
-// and the whole run with scripted commands, answers and shares.
+// The server search without its window: the browse list and echo test readers, and the whole
+// run with scripted commands, answers and shares.
 #include "testfiles.h"
 #include "scriptedprompts.h"
 #include "serversearch.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,8 +74,6 @@ private slots:
     void knownServerIsLeftAlone();
     void staleOutputIsNeverRead();
     void onlyComputersOfTheNetworkCount();
-    void listScriptShapesTheBrowseList();
-    void addressScriptQuotesTheName();
 };
 
 void ServerSearchTest::candidates_data() {
@@ -252,54 +249,6 @@ void ServerSearchTest::onlyComputersOfTheNetworkCount() {
     QVERIFY(!search.hasServerProgram(QStringLiteral("Comando completato.")));
     QVERIFY(!search.hasServerProgram(QStringLiteral("\\\\")));
     QVERIFY(!search.hasServerProgram(network.root.filePath(QStringLiteral("BETA"))));
-}
-
-void ServerSearchTest::listScriptShapesTheBrowseList() {
-    // The real script, with a stand-in smbtree printing what Samba's prints.
-    QTemporaryDir root;
-    writeFile(root.filePath(QStringLiteral("bin/smbtree")),
-              "#!/bin/sh\nprintf 'WORKGROUP\\n\\t\\\\\\\\ALFA          \\tSamba 4.17\\n"
-              "\\t\\t\\\\\\\\ALFA\\\\Velarix    \\tDisk\\n\\t\\\\\\\\BETA\\n'\n");
-    QFile::setPermissions(root.filePath(QStringLiteral("bin/smbtree")),
-                          QFile::ReadOwner | QFile::ExeOwner);
-    writeFile(root.filePath(QStringLiteral("TESTSRV.BAT")), ServerSearch::listScript());
-
-    QProcess shell;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PATH"),
-               root.filePath(QStringLiteral("bin")) + ':' + env.value(QStringLiteral("PATH")));
-    shell.setProcessEnvironment(env);
-    shell.setWorkingDirectory(root.path());
-    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("TESTSRV.BAT")});
-    QVERIFY(shell.waitForFinished(10000));
-    const QByteArray list = readFileOrMissing(root.filePath(QStringLiteral("SERVER.TXT")));
-    QCOMPARE(ServerSearch::candidates(list), (QStringList{"\\\\ALFA", "\\\\BETA"}));
-    QVERIFY(!QFile::exists(root.filePath(QStringLiteral("SERVER.TXT.tmp"))));
-}
-
-void ServerSearchTest::addressScriptQuotesTheName() {
-    // A name from the network reaches the lookup as one word and is never run as a command.
-    QTemporaryDir root;
-    const QString name = QStringLiteral("BETA'; touch pwned; echo '$(touch pwned2)");
-    writeFile(root.filePath(QStringLiteral("bin/getent")),
-              "#!/bin/sh\nprintf '%s\\n' \"$2\" > asked.txt\necho '192.168.9.9  STREAM x'\n");
-    QFile::setPermissions(root.filePath(QStringLiteral("bin/getent")),
-                          QFile::ReadOwner | QFile::ExeOwner);
-    writeFile(root.filePath(QStringLiteral("TESTIP.BAT")), ServerSearch::addressScript(name));
-
-    QProcess shell;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PATH"),
-               root.filePath(QStringLiteral("bin")) + ':' + env.value(QStringLiteral("PATH")));
-    shell.setProcessEnvironment(env);
-    shell.setWorkingDirectory(root.path());
-    shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("TESTIP.BAT")});
-    QVERIFY(shell.waitForFinished(10000));
-    QCOMPARE(readFileOrMissing(root.filePath(QStringLiteral("asked.txt"))), name.toUtf8() + '\n');
-    QVERIFY(!QFile::exists(root.filePath(QStringLiteral("pwned"))));
-    QVERIFY(!QFile::exists(root.filePath(QStringLiteral("pwned2"))));
-    QCOMPARE(ServerSearch::address(readFileOrMissing(root.filePath(QStringLiteral("IP.TXT")))),
-             QStringLiteral("192.168.9.9"));
 }
 
 QTEST_GUILESS_MAIN(ServerSearchTest)

@@ -1,6 +1,6 @@
 #include "reportoutput.h"
 
-#include "printerqueue.h"
+#include "platform/platform.h"
 #include "reporterrors.h"
 #include "reportrenderer.h"
 
@@ -43,7 +43,7 @@ Failure printOnDefaultPrinter(const ReportRenderer& renderer, const QString& job
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull())
         return {ReportError::NoPrinter, QStringLiteral("Nessuna stampante predefinita")};
-    if (!PrinterQueue::acceptsJobs(info.printerName()))
+    if (!Platform::current().printerAcceptsJobs(info.printerName()))
         return {ReportError::PrintRefused,
                 QStringLiteral("La stampante %1 non accetta lavori").arg(info.printerName())};
     QPrinter printer(info, QPrinter::HighResolution);

@@ -1,7 +1,6 @@
 #include "serversearch.h"
 
-#include "autostart.h"
-#include "processstart.h"
+#include "platform/platform.h"
 #include "runtimeenv.h"
 #include "settingsvalues.h"
 #include "sharepath.h"
@@ -19,14 +18,6 @@ const QString ListScriptName = QStringLiteral("TESTSRV.BAT");
 const QString ListOutputName = QStringLiteral("SERVER.TXT");
 const QString AddressScriptName = QStringLiteral("TESTIP.BAT");
 const QString AddressOutputName = QStringLiteral("IP.TXT");
-
-// A text as one shell word: everything between single quotes is literal, a quote is closed,
-// escaped and reopened. Computer names come from the network and are never trusted.
-QByteArray shellQuoted(const QString& text) {
-    QByteArray quoted = text.toUtf8();
-    quoted.replace('\'', "'\\''");
-    return '\'' + quoted + '\'';
-}
 } // namespace
 
 ServerSearch::ServerSearch(QString installFolder, QString workFolder, UserPrompts& prompts,
@@ -37,7 +28,7 @@ ServerSearch::ServerSearch(QString installFolder, QString workFolder, UserPrompt
         m_workFolder = QDir::currentPath();
     if (!m_hooks.runScript) {
         m_hooks.runScript = [folder = m_workFolder](const QString& script) {
-            return startDetached(QStringLiteral("/bin/sh"), {script}, folder);
+            return Platform::current().startScript(script, folder);
         };
     }
     if (!m_hooks.resolve) {
@@ -65,15 +56,15 @@ QString ServerSearch::run(const QString& serverHost) {
 
     writeHostFile(host);
     if (!host.isEmpty()) {
-        SetAutostart(QStringLiteral("VelarixCL"), m_installFolder + QStringLiteral("VelarixCL"),
-                     true);
+        Platform::current().setAutostart(QStringLiteral("VelarixCL"),
+                                         m_installFolder + QStringLiteral("VelarixCL"), true);
     }
     return host;
 }
 
 QString ServerSearch::searchNetwork() {
     QFile::remove(QDir(m_workFolder).filePath(ListOutputName));
-    if (writeScript(ListScriptName, listScript()))
+    if (writeScript(ListScriptName, Platform::current().serverListScript()))
         m_hooks.runScript(QDir(m_workFolder).filePath(ListScriptName));
     if (m_hooks.status)
         m_hooks.status(QStringLiteral("Ricerca Nome Server..."));
@@ -91,7 +82,7 @@ QString ServerSearch::searchNetwork() {
         return QString();
 
     QFile::remove(QDir(m_workFolder).filePath(AddressOutputName));
-    if (writeScript(AddressScriptName, addressScript(server.mid(2))))
+    if (writeScript(AddressScriptName, Platform::current().addressScript(server.mid(2))))
         m_hooks.runScript(QDir(m_workFolder).filePath(AddressScriptName));
     if (m_hooks.status)
         m_hooks.status(QStringLiteral("Ricerca Indirizzo IP..."));
@@ -137,41 +128,6 @@ QString ServerSearch::address(const QByteArray& echoOutput) {
         return close > open ? value.mid(open + 1, close - open - 1).trimmed() : QString();
     }
     return QString();
-}
-
-QByteArray ServerSearch::listScript() {
-    // smbtree prints "\t\\NAME\t\tremark" under each workgroup (and "\\NAME\share" lines
-    // when asked for shares); only the bare computer names are kept, once each, so a computer
-    // with a remark is still a candidate.
-    return QByteArrayLiteral(R"(#!/bin/sh
-# Browse list of the network in the shape the client reads: heading, dashed rule,
-# then one \\NAME line per computer.
-{
-  echo 'Nome server            Commento'
-  echo '-------------------------------------------------------------------------------'
-  smbtree -N -S 2>/dev/null | awk '$1 ~ /^\\\\[^\\]+$/ && !seen[$1]++ { print $1 }'
-} > ./SERVER.TXT.tmp && mv -f ./SERVER.TXT.tmp ./SERVER.TXT
-)");
-}
-
-QByteArray ServerSearch::addressScript(const QString& computerName) {
-    const QByteArray name = shellQuoted(computerName);
-    // getent covers DNS and /etc/hosts; nmblookup the NetBIOS names of the browse list.
-    return QByteArrayLiteral("#!/bin/sh\n"
-                             "# IPv4 address of a computer, written between [ and ].\n"
-                             "NAME=") +
-           name +
-           QByteArrayLiteral(
-               "\n"
-               "ADDR=$(getent ahostsv4 \"$NAME\" 2>/dev/null | awk 'NR == 1 { print $1 }')\n"
-               "if [ -z \"$ADDR\" ]; then\n"
-               "  ADDR=$(nmblookup \"$NAME\" 2>/dev/null | awk '/<00>/ { print $1; exit }')\n"
-               "fi\n"
-               "if [ -n \"$ADDR\" ]; then\n"
-               "  echo \"Esito per $NAME [$ADDR]\"\n"
-               "else\n"
-               "  echo \"Host $NAME non trovato.\"\n"
-               "fi > ./IP.TXT.tmp && mv -f ./IP.TXT.tmp ./IP.TXT\n");
 }
 
 bool ServerSearch::hasServerProgram(const QString& candidate) const {

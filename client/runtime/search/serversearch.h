@@ -14,20 +14,17 @@ class UserPrompts;
 // whole, even when empty) and, when not empty, the client is registered to start at log-on.
 //
 // The work files live in the work folder (the current directory) and are left in place. The two
-// ".BAT" files are POSIX shell scripts that write their output in the text shape of the Windows
-// commands they stand in for: SERVER.TXT holds a heading, a dashed rule and one "\\NAME" line per
-// computer; IP.TXT holds the address between "[" and "]". Each writes its output to a temporary
-// name and renames it into place, so the reader never sees half a file; an old output file is
-// removed before its command starts, so a stale one is never read. A work file that is missing or
-// cannot be opened when the wait is over reads as empty: no candidate, or no address, and the user
-// is asked for the address.
+// ".BAT" scripts come from the platform (platform/platform.h says what they write); an old output
+// file is removed before its script starts, so a stale one is never read. A work file that is
+// missing or cannot be opened when the wait is over reads as empty: no candidate, or no address,
+// and the user is asked for the address.
 //
 // No widgets here: the window (Cerca) supplies the status label, the wait with its lamps, and the
 // prompts; tests supply scripted commands and a wait that returns at once.
 class ServerSearch {
 public:
     struct Hooks {
-        // Starts a work script, not waited for. Default: /bin/sh script, detached.
+        // Starts a work script, not waited for. Default: the platform's way, detached.
         std::function<bool(const QString& scriptPath)> runScript;
         // The fixed wait after a command (seconds). Default: returns at once.
         std::function<void(double seconds)> pause;
@@ -51,9 +48,6 @@ public:
     static QStringList candidates(const QByteArray& serverList);
     // IP.TXT: the text between the first "[" and "]" of the first value holding both.
     static QString address(const QByteArray& echoOutput);
-    // The script bodies (shell), the computer name safely quoted.
-    static QByteArray listScript();
-    static QByteArray addressScript(const QString& computerName);
 
     // candidate + "\Velarix\VelarixSrv" exists and is longer than 0 bytes.
     bool hasServerProgram(const QString& candidate) const;

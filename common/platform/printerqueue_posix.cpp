@@ -1,12 +1,11 @@
-#include "printerqueue.h"
+// Linux: the printer queues are CUPS's, asked through lpstat.
+#include "posixplatform.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 
-namespace PrinterQueue {
-
-bool acceptsJobs(const QString& printerName) {
+bool PosixPlatform::printerAcceptsJobs(const QString& printerName) const {
     const QString lpstat = QStandardPaths::findExecutable(QStringLiteral("lpstat"));
     if (lpstat.isEmpty() || printerName.isEmpty())
         return true;
@@ -28,5 +27,3 @@ bool acceptsJobs(const QString& printerName) {
             return false;
     return true;
 }
-
-} // namespace PrinterQueue

@@ -7,7 +7,8 @@ class QLockFile;
 
 // One running instance per program folder: a lock file in the program folder, so two
 // installations on one machine do not refuse each other. A lock left by a crashed process is
-// taken over.
+// taken over. QLockFile behaves the same on every system Qt runs on, so a port supplies nothing
+// here.
 class SingleInstance {
 public:
     SingleInstance(const QString& programFolder, const QString& programName);

@@ -1,0 +1,26 @@
+#include "platform.h"
+
+#include "processstart.h"
+
+// The one place that picks the system's implementation.
+#if defined(Q_OS_UNIX)
+#include "posixplatform.h"
+using PlatformImpl = PosixPlatform;
+#else
+#error "No port for this system yet; platform.h lists what one supplies"
+#endif
+
+const Platform& Platform::current() {
+    static const PlatformImpl platform;
+    return platform;
+}
+
+bool Platform::publishShare(const QString& programFolder) const {
+    const Command command = shareCommand(programFolder);
+    return startDetached(command.program, command.arguments);
+}
+
+bool Platform::startScript(const QString& scriptPath, const QString& workFolder) const {
+    const Command command = scriptCommand(scriptPath);
+    return startDetached(command.program, command.arguments, workFolder);
+}

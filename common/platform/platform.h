@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// What the programs need from the operating system beyond Qt, in one interface. Each system has
+// one implementation, picked in platform.cpp and nowhere else; the rest of the code asks
+// Platform::current() and never tests which system it runs on. Only the POSIX port (Linux) is
+// built today: posixplatform.h with one *_posix.cpp file per concern.
+//
+// A Windows port supplies WindowsPlatform in windowsplatform.h and one *_win.cpp file per concern,
+// names them in common/CMakeLists.txt and platform.cpp, and answers each group below as the
+// Windows programs did:
+//   start at log-on   the value `name` = `command` under the machine-wide Run key,
+//                     HKEY_LOCAL_MACHINE "SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
+//                     (RegCreateKeyA; RegSetValueExA with the size of the text without its NUL;
+//                     RegDeleteValueA to remove; return codes ignored)
+//   share             "net share Velarix=<folder> /UNLIMITED"
+//   server discovery  TESTSRV.BAT "NET VIEW > .\SERVER.TXT" and TESTIP.BAT "PING <name> >
+//                     .\IP.TXT", run through "cmd /c" in a minimised window
+//   install folders   "C:\Programmi\Velarix\", then "C:\Program Files\Velarix\"
+//   printer queues    true: the spooler keeps a job for a paused or offline printer
+//   single instance   nothing: SingleInstance (singleinstance.h) uses QLockFile, which works there
+//
+// Nothing here shows anything to the user; a failure is a false result or an empty answer, and
+// the caller decides what the office sees.
+class Platform {
+public:
+    // A program and its arguments, each argument passed as one word (no shell in between).
+    struct Command {
+        QString program;
+        QStringList arguments;
+    };
+
+    virtual ~Platform() = default;
+
+    // The implementation for the system this build runs on.
+    static const Platform& current();
+
+    // -- Start at log-on
+    // Registers `command` (a program file, no arguments; it may hold blanks) to start at log-on
+    // under `name`, or removes the registration. True after writing; false after removing or when
+    // something failed on the way. Writing twice leaves one registration.
+    virtual bool setAutostart(const QString& name, const QString& command, bool enable) const = 0;
+    // Where registrations go (a folder or a registry key), for messages and tests.
+    virtual QString autostartLocation() const = 0;
+
+    // -- Publishing the share
+    // The command that publishes `programFolder` as the network share "Velarix". It is started,
+    // not waited for, and its result is not looked at: a share that already exists makes it fail,
+    // which is harmless.
+    virtual Command shareCommand(const QString& programFolder) const = 0;
+    // Starts shareCommand(); false when it did not start.
+    bool publishShare(const QString& programFolder) const;
+
+    // -- Finding servers on the network
+    // The body of the work script that writes SERVER.TXT into its current folder: a heading, a
+    // line beginning with "-", then one "\\NAME" line per computer of the network.
+    virtual QByteArray serverListScript() const = 0;
+    // The body of the work script that writes IP.TXT: the IPv4 address of `computerName` between
+    // "[" and "]", or no brackets at all when the name does not resolve. The name comes from the
+    // network and must never be run as a command.
+    virtual QByteArray addressScript(const QString& computerName) const = 0;
+    // How a work script is run.
+    virtual Command scriptCommand(const QString& scriptPath) const = 0;
+    // Starts a work script in `workFolder`, not waited for; false when it did not start.
+    bool startScript(const QString& scriptPath, const QString& workFolder) const;
+
+    // -- Install folders
+    // The folders where a workstation's client is usually installed, in the order they are
+    // probed; each ends with a separator.
+    virtual QStringList installFolders() const = 0;
+
+    // -- Printer queues
+    // False only when the queue is known to refuse new jobs; true when it accepts them or when
+    // that cannot be found out. Qt hands a job over without saying whether the queue took it, so
+    // a refusing queue must be asked beforehand.
+    virtual bool printerAcceptsJobs(const QString& printerName) const = 0;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform.h"
+
+// Linux and other POSIX systems: XDG autostart entries, a Samba user share, smbtree and getent for
+// the network, CUPS for the printer queues. Each concern lives in its own *_posix.cpp file.
+class PosixPlatform final : public Platform {
+public:
+    bool setAutostart(const QString& name, const QString& command, bool enable) const override;
+    QString autostartLocation() const override;
+
+    Command shareCommand(const QString& programFolder) const override;
+
+    QByteArray serverListScript() const override;
+    QByteArray addressScript(const QString& computerName) const override;
+    Command scriptCommand(const QString& scriptPath) const override;
+
+    QStringList installFolders() const override;
+
+    bool printerAcceptsJobs(const QString& printerName) const override;
+};
