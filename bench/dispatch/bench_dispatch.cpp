@@ -1,5 +1,5 @@
-// Cost of the new-file scan (one Timer1 tick) and of a periodic pass with 5,000 pending files in
-// the print folder.
+// Cost of the new-file scan (one tick of the scan timer) and of a periodic pass with 5,000 pending
+// files in the print folder.
 #include "companycodes.h"
 #include "printfolderwatcher.h"
 #include "watcherhost.h"
@@ -18,13 +18,13 @@ public:
     QString registryName(int slot) const override {
         return slot == 1 ? QStringLiteral("PC1") : QString();
     }
-    bool sendOnSlot(int, const QString&) override { return true; }
-    void spy(const QString& trace) override {
+    Failure sendOnSlot(int, const QString&) override { return {}; }
+    void trace(const QString& label) override {
         if (traceOn)
-            traces.append(QStringLiteral("SpY:") + trace);
+            traces.append(QStringLiteral("SpY:") + label);
     }
     void log(const QString&) override {}
-    void messageList(const QString&) override {}
+    void message(const QString&) override {}
     void setStatusLabel(const QString&) override {}
     void setScanTimerEnabled(bool) override {}
 };
@@ -73,7 +73,7 @@ void periodicPassWithPending(benchmark::State& state) {
     watcher.setPrintFolder(folder.local + QLatin1Char('/'), QString());
     watcher.setReofferInterval(0); // every pass offers a file, as with failing prints
     for (auto _ : state)
-        watcher.PRN(2, QString());
+        watcher.dispatchPass(PassKind::Periodic, QString());
 }
 BENCHMARK(periodicPassWithPending)
     ->Arg(5000)

@@ -24,13 +24,13 @@ public:
     QString registryName(int slot) const override {
         return slot == 1 ? QStringLiteral("PC1") : QString();
     }
-    bool sendOnSlot(int, const QString& text) override {
+    Failure sendOnSlot(int, const QString& text) override {
         sentAt.insert(text.mid(4).chopped(1), clock->elapsed());
-        return true;
+        return {};
     }
-    void spy(const QString&) override {}
+    void trace(const QString&) override {}
     void log(const QString&) override {}
-    void messageList(const QString&) override {}
+    void message(const QString&) override {}
     void setStatusLabel(const QString&) override {}
     void setScanTimerEnabled(bool) override {}
 };

@@ -1,8 +1,10 @@
 // VelarixSrv: the print server. One instance per program folder; the window lives in the
 // notification area and the timers and socket events drive everything.
 
-#include "serverwindow.h"
 #include "platform/singleinstance.h"
+#include "printserver.h"
+#include "runtimeenv.h"
+#include "serverwindow.h"
 #include "widgetprompts.h"
 
 #include <QApplication>
@@ -22,16 +24,16 @@ void onTerminationSignal(int) {
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
-// SIGTERM and SIGINT close the window the normal way, so the shutdown lines reach the log.
-void watchTerminationSignals(ServerWindow& window) {
+// SIGTERM and SIGINT shut the server down the normal way, so the shutdown lines reach the log.
+void watchTerminationSignals(PrintServer& server) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &server);
+    QObject::connect(notifier, &QSocketNotifier::activated, &server, [&server, notifier] {
         char byte = 0;
         [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
         notifier->setEnabled(false);
-        window.shutDown();
+        server.shutDown();
         QCoreApplication::quit();
     });
     struct sigaction action {};
@@ -45,7 +47,7 @@ void watchTerminationSignals(ServerWindow& window) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(ServerWindow::ProgramName);
+    QApplication::setApplicationName(PrintServer::ProgramName);
     // The window hides in the notification area and settings windows come and go: only closing
     // the main window ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -53,26 +55,27 @@ int main(int argc, char* argv[]) {
     const QString programFolder = QCoreApplication::applicationDirPath();
     UserPrompts& prompts = WidgetPrompts::forProgram();
 
-    SingleInstance instance(programFolder, ServerWindow::ProgramName);
+    SingleInstance instance(programFolder, PrintServer::ProgramName);
     if (!instance.acquire()) {
         prompts.message(QStringLiteral("Programma già in esecuzione!"));
         return 0;
     }
 
-    ServerWindow window(programFolder, prompts);
-    watchTerminationSignals(window);
-    window.startUp();
-    if (window.hasShutDown()) {
+    PrintServer server(programFolder, prompts, RuntimeEnv::get().basePort);
+    ServerWindow window(server, prompts);
+    watchTerminationSignals(server);
+    server.startUp();
+    if (server.hasShutDown()) {
         // Told to stop while the start-up still waited on the copies window.
-        window.terminate();
+        server.terminate();
         return 0;
     }
     window.show();
     // Offscreen and some desktops never activate the window: open the ports all the same.
-    QTimer::singleShot(0, &window, &ServerWindow::firstActivation);
+    QTimer::singleShot(0, &server, &PrintServer::openPorts);
 
     const int result = QApplication::exec();
-    window.shutDown();
-    window.terminate();
-    return result;
+    server.shutDown();
+    server.terminate();
+    return result; // the window removes its notification-area icon as it goes
 }

@@ -22,10 +22,10 @@ PortPool::PortPool(PoolHost& host, int basePort, int revision, QObject* parent)
       m_sockets(new SocketArray(this)) {
     // Slot 0 exists from the start and never listens (the local address is read from it).
     m_sockets->create(0);
-    connect(m_sockets, &SocketArray::connectionRequest, this, &PortPool::WSCK_ConnectionRequest);
+    connect(m_sockets, &SocketArray::connectionRequest, this, &PortPool::onConnectionRequest);
     connect(m_sockets, &SocketArray::dataArrival, this,
-            [this](int slot, qint64) { WSCK_DataArrival(slot); });
-    connect(m_sockets, &SocketArray::closed, this, &PortPool::WSCK_Close);
+            [this](int slot, qint64) { onDataArrival(slot); });
+    connect(m_sockets, &SocketArray::closed, this, &PortPool::onClosed);
     connect(m_sockets, &SocketArray::error, this, &PortPool::onError);
 }
 
@@ -61,10 +61,11 @@ QString PortPool::registryName(int slot) const {
     return validSlot(slot) ? m_registry[size_t(slot)] : QString();
 }
 
-bool PortPool::sendOnSlot(int slot, const QString& text) {
+Failure PortPool::sendOnSlot(int slot, const QString& text) {
     if (!validSlot(slot) || !m_sockets->exists(slot))
-        return false;
-    return m_sockets->send(slot, text).ok();
+        return {SocketArray::ErrorNoSuchElement,
+                QStringLiteral("nessuna connessione sullo slot ") + QString::number(slot)};
+    return m_sockets->send(slot, text);
 }
 
 QString PortPool::timeOfDay() {
@@ -108,7 +109,7 @@ void PortPool::openSlot(int slot) {
     m_sockets->setLocalPort(slot, port(slot));
     const Failure failure = m_sockets->listen(slot);
     if (failure) {
-        // The port stays closed; refresh() tries it again. One log line, not one per retry.
+        // The port stays closed; the refresh tries it again. One log line, not one per retry.
         qCWarning(lcPool) << "port" << port(slot) << failure.description;
         if (!m_openFailureLogged[size_t(slot)]) {
             m_openFailureLogged[size_t(slot)] = true;
@@ -120,8 +121,8 @@ void PortPool::openSlot(int slot) {
     }
 }
 
-void PortPool::ListenPorts() {
-    m_host.spy(QStringLiteral("Listen"));
+void PortPool::listenPorts() {
+    m_host.trace(QStringLiteral("Listen"));
     m_closing = false;
     m_lines.clear();
     for (int slot = 1; slot <= Slots; ++slot) {
@@ -133,8 +134,8 @@ void PortPool::ListenPorts() {
     m_host.portListReplaced(m_lines);
 }
 
-void PortPool::ListenPorts(int slot) {
-    m_host.spy(QStringLiteral("Listen"));
+void PortPool::reopenPort(int slot) {
+    m_host.trace(QStringLiteral("Listen"));
     if (!validSlot(slot))
         return;
     if (!m_sockets->exists(slot))
@@ -143,11 +144,11 @@ void PortPool::ListenPorts(int slot) {
     setLine(slot, shortLine(slot));
 }
 
-void PortPool::WSCK_ConnectionRequest(int slot, qintptr requestId) {
+void PortPool::onConnectionRequest(int slot, qintptr requestId) {
     if (!validSlot(slot) || m_closing)
         return;
-    m_host.spy(QStringLiteral("WSCK_ConnectionRequest(") + QString::number(slot) +
-               QLatin1Char(')'));
+    m_host.trace(QStringLiteral("WSCK_ConnectionRequest(") + QString::number(slot) +
+                 QLatin1Char(')'));
     m_registry[size_t(slot)].clear();
     m_framers[size_t(slot)].clear();
     m_sockets->close(slot);
@@ -155,7 +156,7 @@ void PortPool::WSCK_ConnectionRequest(int slot, qintptr requestId) {
     if (failure) {
         // The request went away before it could be taken: listen again straight away.
         qCWarning(lcPool) << "accept on slot" << slot << failure.description;
-        ListenPorts(slot);
+        reopenPort(slot);
         return;
     }
     logAndList(QStringLiteral("Connessione sulla porta ") + QString::number(port(slot)) +
@@ -163,10 +164,10 @@ void PortPool::WSCK_ConnectionRequest(int slot, qintptr requestId) {
     setLine(slot, connectedLine(slot));
 }
 
-void PortPool::WSCK_DataArrival(int slot) {
+void PortPool::onDataArrival(int slot) {
     if (!validSlot(slot) || m_closing || !m_sockets->exists(slot))
         return;
-    m_host.spy(QStringLiteral("WSCK_DataArrival(") + QString::number(slot) + QLatin1Char(')'));
+    m_host.trace(QStringLiteral("WSCK_DataArrival(") + QString::number(slot) + QLatin1Char(')'));
     MessageFramer& framer = m_framers[size_t(slot)];
     const QList<QString> messages = framer.feed(m_sockets->readAllBytes(slot));
     if (framer.takeOverflow())
@@ -187,7 +188,7 @@ void PortPool::handleMessage(int slot, const QString& text) {
                QString::number(port(slot)));
 
     if (Wire::isRegistration(text)) {
-        m_host.spy(QStringLiteral("W.DA.0"));
+        m_host.trace(QStringLiteral("W.DA.0"));
         const QString name = Wire::serverPayload(text, 3);
         m_registry[size_t(slot)] = name;
         setLine(slot, registeredLine(slot));
@@ -199,7 +200,7 @@ void PortPool::handleMessage(int slot, const QString& text) {
         m_host.log(sent);
         m_host.workstationRegistered(slot, name);
     } else if (Wire::isCompletion(text)) {
-        m_host.spy(QStringLiteral("W.DA.1"));
+        m_host.trace(QStringLiteral("W.DA.1"));
         const QString path = Wire::serverPayload(text, 4);
         const PrintFileRemoval removal(m_printFolder, m_shareRoot);
         if (removal.remove(path) == PrintFileRemoval::Outcome::Refused)
@@ -212,16 +213,16 @@ void PortPool::handleMessage(int slot, const QString& text) {
     }
 }
 
-void PortPool::WSCK_Close(int slot) {
+void PortPool::onClosed(int slot) {
     if (!validSlot(slot) || m_closing)
         return;
-    m_host.spy(QStringLiteral("WSCK_Close(") + QString::number(slot) + QLatin1Char(')'));
+    m_host.trace(QStringLiteral("WSCK_Close(") + QString::number(slot) + QLatin1Char(')'));
     m_registry[size_t(slot)].clear();
     // A clean socket with no leftover state, then the same port again.
     m_sockets->close(slot);
     m_sockets->destroy(slot);
     m_sockets->create(slot);
-    ListenPorts(slot);
+    reopenPort(slot);
     logAndList(QStringLiteral("Connessione sulla porta ") + QString::number(port(slot)) +
                QStringLiteral(" chiusa alle ") + timeOfDay());
 }
@@ -242,14 +243,14 @@ void PortPool::recover(int slot) {
     const int before = state(slot);
     m_sockets->destroy(slot);
     m_sockets->create(slot);
-    ListenPorts(slot);
+    reopenPort(slot);
     if (before == SocketArray::Error)
         m_host.log(QStringLiteral("Porta ") + QString::number(port(slot)) +
                    QStringLiteral(" in errore: riaperta alle ") + timeOfDay());
 }
 
-void PortPool::refresh() {
-    m_host.spy(QStringLiteral("Timer4"));
+void PortPool::refreshPortList() {
+    m_host.trace(QStringLiteral("Timer4"));
     if (!m_opened)
         return; // before the first activation there are no slots to show
     for (int slot = 1; slot <= Slots; ++slot) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "failure.h"
 #include "wiremessages.h"
 
 #include <QObject>
@@ -18,7 +19,7 @@ class SocketArray;
 // Received bytes are split into messages at each carriage return; every complete message is
 // logged and acted on in order, an unfinished one waits for the rest. Failures of sockets are
 // never reported to the user: a slot that ends in the error state, or whose port could not be
-// opened, is rebuilt and listens again at the latest on the next refresh().
+// opened, is rebuilt and listens again at the latest on the next refreshPortList().
 class PortPool : public QObject {
     Q_OBJECT
 public:
@@ -35,19 +36,19 @@ public:
     quint16 port(int slot) const { return quint16(m_basePort + slot - 1); }
     int state(int slot) const;
 
-    // ListenPorts without a slot: creates slots 1 to 25 and opens every port.
-    void ListenPorts();
-    // ListenPorts with a slot: reopens the port of that existing slot.
-    void ListenPorts(int slot);
+    // Creates slots 1 to 25 and opens every port.
+    void listenPorts();
+    // Reopens the port of one existing slot (after its connection closed).
+    void reopenPort(int slot);
     bool isOpened() const { return m_opened; }
 
-    // Timer4: recovers broken slots, then rebuilds the 25 port-list lines.
-    void refresh();
+    // The periodic refresh: recovers broken slots, then rebuilds the 25 port-list lines.
+    void refreshPortList();
     // Shutdown: clears, closes and destroys slots 1 to 25, letting pending events run after each.
     void closeAll();
 
     QString registryName(int slot) const;
-    bool sendOnSlot(int slot, const QString& text);
+    Failure sendOnSlot(int slot, const QString& text);
 
     // Where "DEL:" may delete: the print folder (as stored) and the local folder that stands for
     // the server's own share (its program folder).
@@ -61,9 +62,9 @@ public:
     void handleMessage(int slot, const QString& text);
 
 private:
-    void WSCK_ConnectionRequest(int slot, qintptr requestId);
-    void WSCK_DataArrival(int slot);
-    void WSCK_Close(int slot);
+    void onConnectionRequest(int slot, qintptr requestId);
+    void onDataArrival(int slot);
+    void onClosed(int slot);
     void onError(int slot, int number, const QString& description);
 
     void openSlot(int slot);

@@ -3,13 +3,13 @@
 ServerConsole::ServerConsole(const QString& logFileName, QObject* parent)
     : QObject(parent), m_log(logFileName) {}
 
-void ServerConsole::LogFile(const QString& text) const {
+void ServerConsole::log(const QString& text) const {
     m_log.write(text);
 }
 
-void ServerConsole::SpY(const QString& trace) const {
+void ServerConsole::trace(const QString& label) const {
     if (m_traceOn)
-        m_log.write(QStringLiteral("SpY:") + trace);
+        m_log.write(QStringLiteral("SpY:") + label);
 }
 
 void ServerConsole::addMessage(const QString& line, bool select) {

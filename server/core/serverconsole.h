@@ -6,10 +6,10 @@
 #include <QString>
 #include <QStringList>
 
-// The server's user-facing record: the activity log (always written), the trace routine SpY
-// (written only while TraceON is ticked) and the message list Lst_Msg (filled only while OPT1 is
-// ticked). The list keeps the newest MaxMessages lines, so a busy or hostile client can never
-// make it grow without bound. The window mirrors it through the signals.
+// The server's user-facing record: the activity log (always written), the trace points (written
+// as "SpY:" + label only while TraceON is ticked) and the message list Lst_Msg (filled only while
+// OPT1 is ticked). The list keeps the newest MaxMessages lines, so a busy or hostile client can
+// never make it grow without bound. The window mirrors it through the signals.
 class ServerConsole : public QObject {
     Q_OBJECT
 public:
@@ -17,8 +17,8 @@ public:
 
     explicit ServerConsole(const QString& logFileName, QObject* parent = nullptr);
 
-    void LogFile(const QString& text) const;
-    void SpY(const QString& trace) const;
+    void log(const QString& text) const;
+    void trace(const QString& label) const;
     // Adds the line while message display is on; select: it becomes the selected (newest) line.
     void addMessage(const QString& line, bool select);
 

@@ -7,12 +7,12 @@
 class PrintFolderWatcher;
 
 // Brings the new-file scan forward when the print folder changes, so that a new file is taken as
-// soon as it has rested instead of at the next whole tick of Timer1. Timer1 stays the fallback:
-// a folder on a network drive may send no notifications, and notifications can be lost. A scan
-// run early follows the same rules as a tick (a file still being written waits).
+// soon as it has rested instead of at the next whole tick of the scan timer. That timer stays the
+// fallback: a folder on a network drive may send no notifications, and notifications can be
+// lost. A scan run early follows the same rules as a tick (a file still being written waits).
 //
-// The window connects scanWanted() to its Timer1 handler, runs it only while Timer1 is on (the
-// scan is off during a pass and while a settings window is open), and calls scanDone() after
+// The print server connects scanWanted() to its scan, runs it only while the scan timer is on
+// (it is off during a pass and while a settings window is open), and calls scanDone() after
 // every scan, early or not, so the next early scan is timed for the youngest waiting file.
 class EarlyScan : public QObject {
     Q_OBJECT
@@ -23,6 +23,8 @@ public:
     void setFolder(const QString& localFolder);
     QString folder() const { return m_folder; }
     void scanDone();
+    // The wait the next early scan was timed with, in milliseconds; -1 when none is due.
+    int scheduledWait() const { return m_timer.isActive() ? m_timer.interval() : -1; }
 
 signals:
     void scanWanted();

@@ -87,10 +87,10 @@ int PrintFolderWatcher::announce(const QString& path, const QString& workstation
         return 0;
     // A send that fails means nobody is listening on that slot any more: the file stays
     // pending as for an absent workstation instead of counting as delivered.
-    if (!m_host.sendOnSlot(slot, Wire::printRequest(path)))
+    if (m_host.sendOnSlot(slot, Wire::printRequest(path)))
         return 0;
-    m_host.messageList(QStringLiteral("Inviato: ") + path + QStringLiteral(" al pc:") +
-                       trimBlanks(m_host.registryName(slot)));
+    m_host.message(QStringLiteral("Inviato: ") + path + QStringLiteral(" al pc:") +
+                   trimBlanks(m_host.registryName(slot)));
     return slot;
 }
 
@@ -147,17 +147,17 @@ qint64 PrintFolderWatcher::msUntilNextReady() const {
 }
 
 void PrintFolderWatcher::newFileScan() {
-    m_host.spy(QStringLiteral("Timer1"));
+    m_host.trace(QStringLiteral("Timer1"));
     const QDateTime now = m_clock();
     const quint64 scan = ++m_scanNumber;
     m_lastScan = now;
     const QStringList names = listEntries();
     for (const QString& name : names) {
-        m_host.spy(QStringLiteral("1.") + name);
+        m_host.trace(QStringLiteral("1.") + name);
         if (name == QLatin1String(".") || name == QLatin1String("..") || isPending(name) ||
             isSetAside(name))
             continue;
-        m_host.spy(QStringLiteral("1.0"));
+        m_host.trace(QStringLiteral("1.0"));
         m_currentName.clear();
         bool match = false;
         const double value = endingValue(name);
@@ -167,17 +167,17 @@ void PrintFolderWatcher::newFileScan() {
                 break;
             }
         }
-        m_host.spy(QStringLiteral("1.1"));
+        m_host.trace(QStringLiteral("1.1"));
         const QString local = localPath(name);
         if (!match) {
             // Until the company codes could be read (database missing or locked) an unmatched
             // ending tells nothing: the file waits for the codes instead of being deleted.
             if (m_codes.isKnown())
                 QFile::remove(local);
-            m_host.spy(QStringLiteral("1.2"));
+            m_host.trace(QStringLiteral("1.2"));
             continue;
         }
-        m_host.spy(QStringLiteral("1.3"));
+        m_host.trace(QStringLiteral("1.3"));
 
         // A file still being written is left until it has rested: unchanged since the previous
         // scan and not modified within the last scan interval.
@@ -207,15 +207,15 @@ void PrintFolderWatcher::newFileScan() {
         if (line.status == WorkstationLine::Status::Unreadable)
             continue; // locked or a folder: the next tick tries again
         m_currentName = line.name;
-        m_host.spy(QStringLiteral("1.4"));
+        m_host.trace(QStringLiteral("1.4"));
         m_host.setStatusLabel(Waiting);
         if (line.status == WorkstationLine::Status::NoLine) {
             QFile::rename(local, asideName(local));
-            m_host.spy(QStringLiteral("1.5"));
+            m_host.trace(QStringLiteral("1.5"));
             continue;
         }
 
-        m_host.spy(QStringLiteral("1.6"));
+        m_host.trace(QStringLiteral("1.6"));
         const QString pendingName = name + PrnSuffix;
         const QString pendingLocal = localPath(pendingName);
         bool renamed = QFile::rename(local, pendingLocal);
@@ -239,9 +239,9 @@ void PrintFolderWatcher::newFileScan() {
         if (stamp.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
             stamp.setFileTime(now.toLocalTime(), QFileDevice::FileModificationTime);
         const QString path = m_folder + pendingName;
-        m_host.spy(QStringLiteral("1.7"));
+        m_host.trace(QStringLiteral("1.7"));
         const int slot = announce(path, m_currentName);
-        m_host.spy(QStringLiteral("1.8"));
+        m_host.trace(QStringLiteral("1.8"));
         if (slot > 0) {
             record.announcedAt = now;
             record.announcedSlot = slot;
@@ -250,7 +250,7 @@ void PrintFolderWatcher::newFileScan() {
             // Its workstation is away: the file waits for it (hold time) instead of being lost.
             if (!record.absentSince.isValid())
                 record.absentSince = now;
-            m_host.spy(QStringLiteral("1.9"));
+            m_host.trace(QStringLiteral("1.9"));
         }
     }
     for (auto it = m_waiting.begin(); it != m_waiting.end();) {
@@ -259,17 +259,17 @@ void PrintFolderWatcher::newFileScan() {
         else
             ++it;
     }
-    m_host.spy(QStringLiteral("1.10"));
+    m_host.trace(QStringLiteral("1.10"));
 }
 
-void PrintFolderWatcher::PRN(int nTimer, const QString& ricPc) {
-    const QString n = QString::number(nTimer);
+void PrintFolderWatcher::dispatchPass(PassKind kind, const QString& workstation) {
+    const QString n = QString::number(int(kind));
     const QString prefix = QStringLiteral("PRN-") + n;
-    m_host.spy(QStringLiteral("PRN-Timer") + n);
+    m_host.trace(QStringLiteral("PRN-Timer") + n);
     m_host.setScanTimerEnabled(false);
 
     const QDateTime now = m_clock();
-    const QString wanted = comparable(ricPc);
+    const QString wanted = comparable(workstation);
     const bool allWorkstations = wanted.isEmpty();
 
     QStringList names = listEntries();
@@ -304,10 +304,10 @@ void PrintFolderWatcher::PRN(int nTimer, const QString& ricPc) {
     const qsizetype count = names.size();
     for (qsizetype k = 0; k < count; ++k) {
         const QString& name = names[(start + k) % count];
-        m_host.spy(prefix + QLatin1Char('.') + name);
+        m_host.trace(prefix + QLatin1Char('.') + name);
         if (name == QLatin1String(".") || name == QLatin1String(".."))
             continue;
-        m_host.spy(prefix + QStringLiteral(".0"));
+        m_host.trace(prefix + QStringLiteral(".0"));
         m_currentName.clear();
         const QString local = localPath(name);
 
@@ -327,16 +327,16 @@ void PrintFolderWatcher::PRN(int nTimer, const QString& ricPc) {
         }
         if (line.status == WorkstationLine::Status::Unreadable)
             continue;
-        m_host.spy(prefix + QStringLiteral(".1"));
+        m_host.trace(prefix + QStringLiteral(".1"));
         const bool hasLine = line.status == WorkstationLine::Status::Found;
         m_currentName = line.name;
         const bool forThisPass = allWorkstations || comparable(m_currentName) == wanted;
-        m_host.spy(prefix + QStringLiteral(".2"));
+        m_host.trace(prefix + QStringLiteral(".2"));
         m_host.setStatusLabel(Waiting);
 
         if (!hasLine) {
             setAside(name, QStringLiteral("manca la riga PC:"));
-            m_host.spy(prefix + QStringLiteral(".3"));
+            m_host.trace(prefix + QStringLiteral(".3"));
             continue;
         }
         if (!forThisPass)
@@ -354,10 +354,10 @@ void PrintFolderWatcher::PRN(int nTimer, const QString& ricPc) {
             continue;
         }
 
-        m_host.spy(prefix + QStringLiteral(".4"));
+        m_host.trace(prefix + QStringLiteral(".4"));
         const QString path = m_folder + name;
         const int slot = announce(path, m_currentName);
-        m_host.spy(prefix + QStringLiteral(".5"));
+        m_host.trace(prefix + QStringLiteral(".5"));
         if (slot > 0) {
             record.announcedAt = now;
             record.announcedSlot = slot;
@@ -378,7 +378,7 @@ void PrintFolderWatcher::PRN(int nTimer, const QString& ricPc) {
         sweepExpired(names, now);
 
     m_host.setScanTimerEnabled(true);
-    m_host.spy(prefix + QStringLiteral(".6"));
+    m_host.trace(prefix + QStringLiteral(".6"));
 }
 
 void PrintFolderWatcher::sweepExpired(const QStringList& names, const QDateTime& now) {

@@ -11,10 +11,15 @@
 class CompanyCodes;
 class WatcherHost;
 
-// The print-folder watcher: the new-file scan (Timer1) accepts fresh print files by renaming them
-// to ".PRN" and announces each to its workstation; the dispatch pass PRN (Timer2 for all
-// workstations, Timer5 for the one that just finished) offers one pending file again. The window
-// owns the timers and the follow-up name and calls in here; everything runs on its thread.
+// Which dispatch pass runs: the periodic one (once a minute, all workstations) or the follow-up
+// one (a second after a workstation finished a job, that workstation only). The trace labels
+// carry the number of the timer each one had: "PRN-Timer2", "PRN-Timer5".
+enum class PassKind { Periodic = 2, FollowUp = 5 };
+
+// The print-folder watcher: the new-file scan (every second) accepts fresh print files by renaming
+// them to ".PRN" and announces each to its workstation; a dispatch pass offers one pending file
+// again. The print server owns the timers and the follow-up name and calls in here; everything
+// runs on its thread.
 //
 // What it keeps beyond the folder itself (lost on restart, rebuilt from the files):
 // - new files seen but not yet rested, so a file still being written is never read;
@@ -39,17 +44,17 @@ public:
     QString printFolder() const { return m_folder; }
     QString localFolder() const { return m_localFolder; } // "" when the folder cannot be reached
 
-    // One tick of Timer1.
+    // One tick of the scan timer.
     void newFileScan();
-    // One dispatch pass; nTimer only labels the trace points, a blank ricPc means all
-    // workstations (the periodic pass, which takes the pending files in turn).
-    void PRN(int nTimer, const QString& ricPc);
+    // One dispatch pass; a blank workstation means all workstations (the periodic pass, which
+    // takes the pending files in turn).
+    void dispatchPass(PassKind kind, const QString& workstation);
 
     // A workstation announced itself ("PC:"). Forgets what was announced to its earlier
     // connection and answers whether a follow-up pass for this name should run (files may wait
-    // for it); the window then sets the follow-up name and starts Timer5 as after "DEL:".
+    // for it); the server then runs the follow-up pass for it as after "DEL:".
     bool workstationRegistered(const QString& name);
-    // "DEL:" arrived for this path (the window deletes the file first). The file is never
+    // "DEL:" arrived for this path (the pool deletes the file first). The file is never
     // announced again; if it could not be deleted, later passes retry the delete.
     void completed(const QString& path);
 

@@ -1,19 +1,21 @@
 #pragma once
 
+#include "failure.h"
+
 #include <QString>
 
-// What the print-folder watcher needs of the server window: the workstation registry of socket
-// slots 1 to 25, sending on a slot, the trace routine SpY, the activity log, the message list
-// (only while "Visualizza Messaggi" is ticked), the status label and the new-file scan timer.
+// What the print-folder watcher needs of the print server: the workstation registry of socket
+// slots 1 to 25, sending on a slot, the trace points, the activity log, the message list (only
+// while "Visualizza Messaggi" is ticked), the status label and the new-file scan timer.
 class WatcherHost {
 public:
     static constexpr int Slots = 25;
     virtual ~WatcherHost() = default;
     virtual QString registryName(int slot) const = 0; // "" when no workstation announced itself
-    virtual bool sendOnSlot(int slot, const QString& text) = 0;
-    virtual void spy(const QString& trace) = 0;
+    virtual Failure sendOnSlot(int slot, const QString& text) = 0;
+    virtual void trace(const QString& label) = 0;
     virtual void log(const QString& text) = 0;
-    virtual void messageList(const QString& line) = 0; // the host checks OPT1
+    virtual void message(const QString& line) = 0; // the host checks OPT1
     virtual void setStatusLabel(const QString& text) = 0;
-    virtual void setScanTimerEnabled(bool on) = 0; // Timer1; switching on restarts its interval
+    virtual void setScanTimerEnabled(bool on) = 0; // switching on restarts its interval
 };

@@ -1,10 +1,10 @@
 // admin-screenshots OUTPUT_FOLDER: shows the windows Copie and Dati Ditta with sample data and
 // saves a picture of each, for a look at the layout. Run it under a real X server, for example
 //   xvfb-run -a env QT_QPA_PLATFORM=xcb build/bin/admin-screenshots /tmp/shots
-#include "copiewindow.h"
-#include "dittawindow.h"
+#include "copieswindow.h"
 #include "documentschema.h"
 #include "fakeadminhost.h"
+#include "letterheadwindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -21,7 +21,7 @@ bool snap(QWidget* window, const QString& path) {
     window->show();
     if (!QTest::qWaitForWindowExposed(window))
         return false;
-    QTest::qWait(200);
+    // grab() paints the widget itself; nothing to wait for once it is laid out and shown.
     return window->grab().save(path);
 }
 } // namespace
@@ -48,11 +48,11 @@ int main(int argc, char** argv) {
 
     bool ok = true;
     {
-        CopieWindow window(host, nullptr);
+        CopiesWindow window(host, nullptr);
         ok &= snap(&window, out.filePath(QStringLiteral("copie.png")));
     }
     {
-        DittaWindow window(host, nullptr);
+        LetterheadWindow window(host, nullptr);
         ok &= snap(&window, out.filePath(QStringLiteral("ditta-codice.png")));
         window.findChild<QLineEdit*>(QStringLiteral("Text2"))->setText(QStringLiteral("5"));
         window.findChild<QPushButton*>(QStringLiteral("Command2"))->click();

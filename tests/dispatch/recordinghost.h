@@ -8,7 +8,7 @@
 #include <array>
 #include <functional>
 
-// A server window stand-in that records everything the watcher does. A slot accepts a send while
+// A print server stand-in that records everything the watcher does. A slot accepts a send while
 // it is "connected" (by default: while a workstation name is registered on it).
 class RecordingHost : public WatcherHost {
 public:
@@ -23,19 +23,19 @@ public:
     std::function<void(const QString&)> onTrace;
 
     QString registryName(int slot) const override { return names.at(slot); }
-    bool sendOnSlot(int slot, const QString& text) override {
+    Failure sendOnSlot(int slot, const QString& text) override {
         if (names.at(slot).isEmpty() || refuseSend.at(slot))
-            return false;
+            return {10053, QStringLiteral("connessione interrotta")};
         sent.append({slot, text});
-        return true;
+        return {};
     }
-    void spy(const QString& trace) override {
-        traces.append(trace);
+    void trace(const QString& label) override {
+        traces.append(label);
         if (onTrace)
-            onTrace(trace);
+            onTrace(label);
     }
     void log(const QString& text) override { logs.append(text); }
-    void messageList(const QString& line) override { messages.append(line); }
+    void message(const QString& line) override { messages.append(line); }
     void setStatusLabel(const QString& text) override { labels.append(text); }
     void setScanTimerEnabled(bool on) override { scanTimer.append(on); }
 

@@ -47,8 +47,10 @@ void TestEarlyScan::newFileTakenWithoutTick() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("@^01\r\n");
     file.flush();
-    QTest::qWait(400);
-    QVERIFY(scans.isEmpty()); // nothing is scanned before the file could have rested
+    // The notification times a scan, and not before the file could have rested.
+    QTRY_VERIFY(early.scheduledWait() >= 0);
+    QVERIFY(early.scheduledWait() >= 1500);
+    QVERIFY(scans.isEmpty());
     file.write("PC:PC1\r\n");
     file.close();
     const qint64 finalSize = QFileInfo(path).size();
@@ -75,12 +77,15 @@ void TestEarlyScan::stopsWatchingOnEmptyFolder() {
     EarlyScan early(watcher);
     early.setFolder(dir.path());
     early.setFolder(QString());
-    QSignalSpy wanted(&early, &EarlyScan::scanWanted);
+    // A watcher of our own tells when the change has been reported.
+    QFileSystemWatcher control({dir.path()});
+    QSignalSpy reported(&control, &QFileSystemWatcher::directoryChanged);
     QFile file(dir.filePath(QStringLiteral("Y.000")));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
-    QTest::qWait(200);
-    QCOMPARE(wanted.count(), 0);
+    QTRY_COMPARE(reported.count(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(early.scheduledWait(), -1);
 }
 
 QTEST_GUILESS_MAIN(TestEarlyScan)

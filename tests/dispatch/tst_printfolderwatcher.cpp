@@ -120,7 +120,7 @@ void TestPrintFolderWatcher::emptyFolder() {
     QVERIFY(m_host.labels.isEmpty());
 
     m_host.clear();
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(m_host.traces, QStringList({"PRN-Timer2", "PRN-2.6"}));
     QCOMPARE(m_host.scanTimer, QList<bool>({false, true}));
     QVERIFY(m_host.sent.isEmpty());
@@ -218,7 +218,7 @@ void TestPrintFolderWatcher::fileWithoutWorkstationLine() {
     QVERIFY(m_host.sent.isEmpty());
     m_host.clear();
     m_watcher->newFileScan();
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(), QStringList({"X.001.ERR"}));
 }
 
@@ -336,7 +336,7 @@ void TestPrintFolderWatcher::renameClashKeepsNewFile() {
     QVERIFY(m_host.sent.isEmpty()); // the waiting file never goes to the new file's workstation
 
     // The pass offers the waiting file to its own workstation.
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(m_host.sent.size(), 1);
     QCOMPARE(m_host.sent.at(0).first, 1);
     QCOMPARE(m_host.sent.at(0).second, "DIR:" + Folder + "X.001.PRN\r");
@@ -362,9 +362,9 @@ void TestPrintFolderWatcher::setAsideNameTakenAlready() {
 
     write(QStringLiteral("Y.001.PRN.ERR"), "PC:VIA\r\n");
     write(QStringLiteral("Y.001.PRN"), "PC:VIA\r\n");
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     advance(11 * 60 * 1000);
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(),
              QStringList({"X.001.2.ERR", "X.001.ERR", "Y.001.PRN.2.ERR", "Y.001.PRN.ERR"}));
     QCOMPARE(m_host.logs.size(), 1);
@@ -378,7 +378,7 @@ void TestPrintFolderWatcher::passWithWantedWorkstation() {
     write(QStringLiteral("B.001.PRN"), "nessuna riga\r\n");
     write(QStringLiteral("C.001.PRN"), "PC:VOLUTO\r\n");
     write(QStringLiteral("D.001.PRN"), "PC:VOLUTO\r\n");
-    m_watcher->PRN(5, QStringLiteral(" Voluto "));
+    m_watcher->dispatchPass(PassKind::FollowUp, QStringLiteral(" Voluto "));
     QCOMPARE(m_host.traces, QStringList({"PRN-Timer5", "PRN-5.A.001.PRN", "PRN-5.0", "PRN-5.1",
                                          "PRN-5.2", "PRN-5.B.001.PRN", "PRN-5.0", "PRN-5.1",
                                          "PRN-5.2", "PRN-5.3", "PRN-5.C.001.PRN", "PRN-5.0",
@@ -397,7 +397,7 @@ void TestPrintFolderWatcher::periodicPassAnnouncesOneFile() {
     write(QStringLiteral("A.001.PRN"), "PC:ASSENTE\r\n");
     write(QStringLiteral("B.001.PRN"), "PC:PC2\r\n");
     write(QStringLiteral("C.001.PRN"), "PC:PC2\r\n");
-    m_watcher->PRN(2, QStringLiteral("   "));
+    m_watcher->dispatchPass(PassKind::Periodic, QStringLiteral("   "));
     QCOMPARE(m_host.sent.size(), 1);
     QCOMPARE(m_host.sent.at(0).second, "DIR:" + Folder + "B.001.PRN\r");
     // The file of the absent workstation is kept (held), the one after the announced file is
@@ -415,7 +415,7 @@ void TestPrintFolderWatcher::vanishedFileEndsPass() {
         if (trace == QLatin1String("PRN-2.0"))
             QFile::remove(local(QStringLiteral("A.001.PRN")));
     };
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QVERIFY(m_host.sent.isEmpty());
     QVERIFY(!m_host.traces.contains(QStringLiteral("PRN-2.B.001.PRN")));
     QCOMPARE(m_host.scanTimer, QList<bool>({false, true}));
@@ -429,14 +429,14 @@ void TestPrintFolderWatcher::heldFileDeliveredAfterRegistration() {
     QVERIFY(m_host.sent.isEmpty());
 
     advance(5 * 60 * 1000);
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(), QStringList({"X.001.PRN"}));
     QVERIFY(m_host.logs.isEmpty());
 
     m_host.names[7] = QStringLiteral("portatile");
     QVERIFY(m_watcher->workstationRegistered(QStringLiteral("portatile")));
     QVERIFY(!m_watcher->workstationRegistered(QStringLiteral("nessuno")));
-    m_watcher->PRN(5, QStringLiteral("portatile"));
+    m_watcher->dispatchPass(PassKind::FollowUp, QStringLiteral("portatile"));
     QCOMPARE(m_host.sent.size(), 1);
     QCOMPARE(m_host.sent.at(0), qMakePair(7, "DIR:" + Folder + "X.001.PRN\r"));
 
@@ -444,13 +444,13 @@ void TestPrintFolderWatcher::heldFileDeliveredAfterRegistration() {
     // moment a pass finds it away, not from acceptance.
     m_host.names[7].clear();
     advance(6 * 60 * 1000);
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(), QStringList({"X.001.PRN"}));
     advance(9 * 60 * 1000);
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(), QStringList({"X.001.PRN"}));
     advance(2 * 60 * 1000);
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(), QStringList({"X.001.PRN.ERR"}));
     QCOMPARE(m_host.logs.size(), 1);
 }
@@ -463,13 +463,13 @@ void TestPrintFolderWatcher::holdExpirySetsAside() {
     QCOMPARE(m_host.sent.size(), 1); // Y for ALTRO
 
     advance(9 * 60 * 1000);
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QVERIFY(files().contains(QStringLiteral("X.001.PRN")));
 
     // Past the hold time: set aside even though the pass stops at Y, which it offers again.
     advance(61 * 1000);
     m_host.clear();
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(), QStringList({"X.001.PRN.ERR", "Y.001.PRN"}));
     QCOMPARE(m_host.logs.size(), 1);
     QVERIFY(m_host.logs.at(0).contains(Folder + QStringLiteral("X.001.PRN.ERR")));
@@ -487,7 +487,7 @@ void TestPrintFolderWatcher::fairnessAcrossFailingFiles() {
     QStringList offered;
     for (int pass = 0; pass < 6; ++pass) {
         m_host.sent.clear();
-        m_watcher->PRN(2, QString());
+        m_watcher->dispatchPass(PassKind::Periodic, QString());
         QCOMPARE(m_host.sent.size(), 1);
         offered.append(m_host.sent.at(0).second.mid(Folder.size() + 4).chopped(1));
         advance(60 * 1000);
@@ -503,12 +503,12 @@ void TestPrintFolderWatcher::expiryAfterAcceptance() {
     QCOMPARE(files(), QStringList({"X.001.PRN"}));
 
     advance(qint64(23) * 3600 * 1000);
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(), QStringList({"X.001.PRN"}));
     QCOMPARE(m_host.sent.size(), 2);
 
     advance(qint64(3600) * 1000);
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(), QStringList({"X.001.PRN.ERR"}));
     QCOMPARE(m_host.sent.size(), 2);
     QCOMPARE(m_host.logs.size(), 1);
@@ -534,13 +534,13 @@ void TestPrintFolderWatcher::expirySurvivesRestart() {
 
     advance(qint64(24) * 3600 * 1000 - 1000);
     m_watcher = makeWatcher();
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(), QStringList({"A.001.PRN", "Z.001.PRN"}));
 
     advance(2000);
     m_watcher = makeWatcher();
     m_host.clear();
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(), QStringList({"A.001.PRN.ERR", "Z.001.PRN.ERR"}));
     QCOMPARE(m_host.logs.size(), 2);
     QVERIFY(m_host.logs.join(QLatin1Char('\n')).contains(QStringLiteral("LONTANO")));
@@ -555,19 +555,19 @@ void TestPrintFolderWatcher::noDoubleAnnouncement() {
 
     // A follow-up pass and a periodic pass right after: both files are still with the client.
     advance(1000);
-    m_watcher->PRN(5, QStringLiteral("PC2"));
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::FollowUp, QStringLiteral("PC2"));
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(m_host.sent.size(), 2);
 
     // A reconnected client holds nothing: the follow-up pass for its registration offers again.
     QVERIFY(m_watcher->workstationRegistered(QStringLiteral("pc2")));
-    m_watcher->PRN(5, QStringLiteral("pc2"));
+    m_watcher->dispatchPass(PassKind::FollowUp, QStringLiteral("pc2"));
     QCOMPARE(m_host.sent.size(), 3);
     QCOMPARE(m_host.sent.last().second, "DIR:" + Folder + "A.001.PRN\r");
 
     // Without completion, the periodic pass offers again after the re-offer interval.
     advance(60 * 1000);
-    m_watcher->PRN(2, QString());
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(m_host.sent.size(), 4);
 }
 
@@ -583,7 +583,7 @@ void TestPrintFolderWatcher::completedFileNeverAnnouncedAgain() {
     advance(120 * 1000);
     QVERIFY(m_watcher->workstationRegistered(QStringLiteral("PC2")));
     m_host.sent.clear();
-    m_watcher->PRN(5, QStringLiteral("PC2"));
+    m_watcher->dispatchPass(PassKind::FollowUp, QStringLiteral("PC2"));
     QCOMPARE(m_host.sent.size(), 1);
     QCOMPARE(m_host.sent.at(0).second, "DIR:" + Folder + "B.001.PRN\r");
     // The pass cleared the printed file away.

@@ -33,8 +33,8 @@ public:
             lines.append(QString());
         lines[row] = line;
     }
-    void log(const QString& text) override { console.LogFile(text); }
-    void spy(const QString& trace) override { console.SpY(trace); }
+    void log(const QString& text) override { console.log(text); }
+    void trace(const QString& label) override { console.trace(label); }
     void message(const QString& line, bool select) override {
         console.addMessage(line, select);
         if (select && console.messageDisplay())
@@ -87,8 +87,8 @@ private:
         auto client = std::make_unique<Client>();
         if (!client->connectTo(quint16(m_base + slot - 1)))
             return nullptr;
-        for (int i = 0; i < 300 && m_pool->state(slot) != SocketArray::Connected; ++i)
-            QTest::qWait(10);
+        if (!QTest::qWaitFor([&] { return m_pool->state(slot) == SocketArray::Connected; }))
+            return nullptr;
         return client;
     }
     QString printFolder() const { return m_dir->filePath(QStringLiteral("Stampe")) + "/"; }
@@ -103,18 +103,25 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         QVERIFY(m_dir->isValid());
         QDir(m_dir->path()).mkpath(QStringLiteral("Stampe"));
-        m_base = ServerTest::freePortBlock(PortPool::Slots);
-        QVERIFY(m_base != 0);
         m_host = std::make_unique<Host>(m_dir->filePath(QStringLiteral("VXreg.txt")));
         m_host->console.setMessageDisplay(true);
-        m_pool = std::make_unique<PortPool>(*m_host, m_base, VELARIX_REVISION);
-        m_pool->setPrintFolder(printFolder());
-        m_pool->setShareRoot(m_dir->path());
-        m_pool->ListenPorts();
+        m_base = ServerTest::openOnFreePorts(PortPool::Slots, [this](quint16 base) {
+            m_pool = std::make_unique<PortPool>(*m_host, base, VELARIX_REVISION);
+            m_pool->setPrintFolder(printFolder());
+            m_pool->setShareRoot(m_dir->path());
+            m_pool->listenPorts();
+            for (int slot = 1; slot <= PortPool::Slots; ++slot) {
+                if (m_pool->state(slot) != SocketArray::Listening)
+                    return false;
+            }
+            return true;
+        });
+        QVERIFY(m_base != 0);
     }
 
     void cleanup() {
-        m_pool->closeAll();
+        if (m_pool)
+            m_pool->closeAll();
         m_pool.reset();
         m_host.reset();
         m_dir.reset();
@@ -264,7 +271,7 @@ private slots:
         client->send("PC:UFFICIO3\r");
         QTRY_COMPARE(m_pool->registryName(3), QStringLiteral("UFFICIO3"));
         const int before = m_host->replacements;
-        m_pool->refresh();
+        m_pool->refreshPortList();
         QCOMPARE(m_host->replacements, before + 1);
         QCOMPARE(m_host->lines.size(), 25);
         QCOMPARE(line(3), connectedForm(3) + Tab + QStringLiteral(" Pc: UFFICIO3"));
@@ -362,7 +369,7 @@ private slots:
         m_host->console.setTraceOn(true);
         client->send("PC:B\r");
         QTRY_VERIFY(logText().contains(QStringLiteral(" al pc:B")));
-        m_pool->refresh();
+        m_pool->refreshPortList();
         client->send(QByteArray("DEL:") + printFolder().toLatin1() + "NONE.PRN\r");
         QTRY_COMPARE(m_host->followUps, 1);
         client->disconnect();
@@ -399,9 +406,11 @@ private slots:
     void splitMessageWaitsForItsCarriageReturn() {
         auto client = connectClient(11);
         QVERIFY(client);
+        m_host->console.setTraceOn(true);
         client->send("PC:UFF");
-        QTest::qWait(100);
+        QTRY_VERIFY(logText().contains(QStringLiteral("SpY:WSCK_DataArrival(11)")));
         QCOMPARE(m_pool->registryName(11), QString());
+        QVERIFY(!logText().contains(QStringLiteral("Ricevuto il messaggio [PC:UFF")));
         client->send("ICIO11\r");
         QTRY_COMPARE(m_pool->registryName(11), QStringLiteral("UFFICIO11"));
     }
@@ -435,14 +444,14 @@ private slots:
         m_pool->closeAll();
         QTcpServer squatter;
         QVERIFY(squatter.listen(QHostAddress::Any, quint16(m_base + 1)));
-        m_pool->ListenPorts();
+        m_pool->listenPorts();
         QCOMPARE(m_pool->state(2), int(SocketArray::Closed));
         QCOMPARE(line(2), QStringLiteral("Porta ") + QString::number(m_base + 1) + Tab +
                               QStringLiteral("Chiusa"));
         QVERIFY(logText().contains(QStringLiteral("Impossibile aprire la porta ") +
                                    QString::number(m_base + 1)));
         squatter.close();
-        m_pool->refresh();
+        m_pool->refreshPortList();
         QCOMPARE(m_pool->state(2), int(SocketArray::Listening));
         QCOMPARE(line(2), listening(2));
         auto client = connectClient(2);

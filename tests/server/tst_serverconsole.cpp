@@ -23,12 +23,12 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("VXreg.txt"));
         ServerConsole console(path);
-        console.SpY(QStringLiteral("Timer4"));
+        console.trace(QStringLiteral("Timer4"));
         console.setTraceOn(true);
-        console.SpY(QStringLiteral("Listen"));
+        console.trace(QStringLiteral("Listen"));
         console.setTraceOn(false);
-        console.SpY(QStringLiteral("Timer1"));
-        console.LogFile(QStringLiteral("****Apertura Programma****"));
+        console.trace(QStringLiteral("Timer1"));
+        console.log(QStringLiteral("****Apertura Programma****"));
         const QStringList lines = logLines(path);
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[0].endsWith(QStringLiteral(" SpY:Listen")));

@@ -40,9 +40,8 @@ private:
             if (!c->connectTo(quint16(m_base + i), 1000))
                 continue;
             c->send("PC:" + name + "\r");
-            for (int t = 0; t < 200 && c->received().isEmpty(); ++t)
-                QTest::qWait(10);
-            if (QString::fromLatin1(c->received()) == reply()) {
+            const bool answered = QTest::qWaitFor([&] { return !c->received().isEmpty(); }, 2000);
+            if (answered && QString::fromLatin1(c->received()) == reply()) {
                 c->clearReceived();
                 return c;
             }
@@ -76,28 +75,38 @@ private slots:
         QFile::setPermissions(bin + QStringLiteral("/net"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-        m_base = ServerTest::freePortBlock(25);
-        QVERIFY(m_base != 0);
         m_env = QProcessEnvironment::systemEnvironment();
         m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
-        m_env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(m_base));
         m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("10"));
         m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
         m_env.insert(QStringLiteral("PATH"), bin + QLatin1Char(':') + m_env.value("PATH"));
-        m_server.setProcessEnvironment(m_env);
         m_server.setWorkingDirectory(m_dir.path());
-        m_server.start(binary(), {});
-        QVERIFY(m_server.waitForStarted());
-        // The ports open once the window has been activated. Every probe takes the slot for a
-        // moment, so each attempt is made exactly once.
-        bool up = false;
-        for (int i = 0; i < 300 && !up; ++i) {
-            up = Client().connectTo(quint16(m_base + 24), 200);
-            if (!up)
-                QTest::qWait(50);
-        }
-        QVERIFY(up);
+        // The ports open once the window has been activated; a block another program took
+        // meanwhile is given up for the next one.
+        m_base = ServerTest::openOnFreePorts(25, [this](quint16 base) {
+            m_env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(base));
+            m_server.setProcessEnvironment(m_env);
+            m_server.start(binary(), {});
+            if (!m_server.waitForStarted())
+                return false;
+            const bool listening = QTest::qWaitFor(
+                [&] {
+                    return ServerTest::listeningPorts(m_server.processId()).size() == 25 ||
+                           logText().contains(QStringLiteral("Impossibile aprire la porta"));
+                },
+                30000);
+            if (listening && !logText().contains(QStringLiteral("Impossibile aprire la porta")))
+                return true;
+            m_server.kill();
+            m_server.waitForFinished();
+            QFile::remove(m_dir.filePath(QStringLiteral("VXreg.txt")));
+            return false;
+        });
+        QVERIFY(m_base != 0);
+        const QSet<quint16> ports = ServerTest::listeningPorts(m_server.processId());
+        for (int i = 0; i < 25; ++i)
+            QVERIFY(ports.contains(quint16(m_base + i)));
     }
 
     void startUpDidItsWork() {
@@ -156,12 +165,13 @@ private slots:
         // The storm's last connections are still being closed and their ports reopened, so a
         // pass over the ports may find them all busy; a client then tries again a little later.
         std::unique_ptr<Client> after;
-        for (int pass = 0; pass < 20 && !after; ++pass) {
-            after = registered("DOPO");
-            if (!after)
-                QTest::qWait(100);
-        }
-        QVERIFY2(after, m_server.readAllStandardError().right(3000).constData());
+        const bool served = QTest::qWaitFor(
+            [&] {
+                after = registered("DOPO");
+                return after != nullptr;
+            },
+            10000);
+        QVERIFY2(served, m_server.readAllStandardError().right(3000).constData());
     }
 
     void terminationClosesEverything() {

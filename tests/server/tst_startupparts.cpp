@@ -2,7 +2,7 @@
 // handles no events.
 
 #include "autostartmark.h"
-#include "pausa.h"
+#include "blockingpause.h"
 #include "platform/platform.h"
 
 #include <QDir>
@@ -49,7 +49,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         // 0.25 s asked, scaled to the same here.
-        Pausa(
+        pauseWithoutEvents(
             0.25, [&](const QString& t) { traces << t; }, [](int ms) { return ms; });
         const qint64 waited = clock.elapsed();
         QVERIFY2(waited >= 245, qPrintable(QString::number(waited)));
@@ -60,7 +60,7 @@ private slots:
 
     void pauseKeepsFourDecimals() {
         int asked = -1;
-        Pausa(1.23456, {}, [&](int ms) {
+        pauseWithoutEvents(1.23456, {}, [&](int ms) {
             asked = ms;
             return 0;
         });

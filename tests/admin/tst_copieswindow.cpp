@@ -1,6 +1,6 @@
 // The window Copie on screen: what it shows, what "Salva" and "Annulla" store and refuse, and
 // that the watcher is paused while it is open and resumed however it closes.
-#include "copiewindow.h"
+#include "copieswindow.h"
 #include "fakeadminhost.h"
 
 #include <QApplication>
@@ -19,7 +19,7 @@ const QString BadFolder = QStringLiteral("Cartella non valida");
 const QString NotEmpty = QStringLiteral("Attenzione!! La cartella non \u00e8 vuota, Continuare?");
 } // namespace
 
-class TestCopieWindow : public QObject {
+class TestCopiesWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -63,10 +63,10 @@ private:
     QDir m_root;
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<FakeAdminHost> m_host;
-    std::unique_ptr<CopieWindow> m_window;
+    std::unique_ptr<CopiesWindow> m_window;
 };
 
-void TestCopieWindow::init() {
+void TestCopiesWindow::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_root = QDir(m_dir->path());
@@ -75,30 +75,30 @@ void TestCopieWindow::init() {
     m_host = std::make_unique<FakeAdminHost>(clientFolder() + QLatin1Char('/'));
 }
 
-void TestCopieWindow::cleanup() {
+void TestCopiesWindow::cleanup() {
     m_window.reset();
     m_host.reset();
     m_dir.reset();
 }
 
-void TestCopieWindow::storeCopies(const QByteArray& bytes) {
+void TestCopiesWindow::storeCopies(const QByteArray& bytes) {
     QFile file(copiesPath());
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-QByteArray TestCopieWindow::storedCopies() const {
+QByteArray TestCopiesWindow::storedCopies() const {
     QFile file(copiesPath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-void TestCopieWindow::openWindow() {
-    m_window = std::make_unique<CopieWindow>(*m_host, nullptr);
+void TestCopiesWindow::openWindow() {
+    m_window = std::make_unique<CopiesWindow>(*m_host, nullptr);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
-void TestCopieWindow::controlsAndCaption() {
+void TestCopiesWindow::controlsAndCaption() {
     openWindow();
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Copie"));
     const QList<QPair<const char*, QString>> labels = {
@@ -141,7 +141,7 @@ void TestCopieWindow::controlsAndCaption() {
     QVERIFY(child<QLineEdit>("Text2")->y() > child<QLabel>("Label6")->y());
 }
 
-void TestCopieWindow::openingPausesWatcherAndShowsFile_data() {
+void TestCopiesWindow::openingPausesWatcherAndShowsFile_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QStringList>("boxes");
@@ -172,7 +172,7 @@ void TestCopieWindow::openingPausesWatcherAndShowsFile_data() {
         << QStringLiteral("C:\\P\\") << ones << true << false;
 }
 
-void TestCopieWindow::openingPausesWatcherAndShowsFile() {
+void TestCopiesWindow::openingPausesWatcherAndShowsFile() {
     QFETCH(QByteArray, content);
     QFETCH(QString, folder);
     QFETCH(QStringList, boxes);
@@ -189,7 +189,7 @@ void TestCopieWindow::openingPausesWatcherAndShowsFile() {
     QCOMPARE(child<QCheckBox>("Check2")->isChecked(), check2);
 }
 
-void TestCopieWindow::saveWritesExactBytes() {
+void TestCopiesWindow::saveWritesExactBytes() {
     openWindow();
     const QString folder = shareFolder(QStringLiteral("Stampe"));
     child<QLineEdit>("Text2")->setText(folder);
@@ -215,7 +215,7 @@ void TestCopieWindow::saveWritesExactBytes() {
     QCOMPARE(m_window->result(), int(QDialog::Accepted));
 }
 
-void TestCopieWindow::saveKeepsTrailingBlanks() {
+void TestCopiesWindow::saveKeepsTrailingBlanks() {
     openWindow();
     const QString folder = m_root.filePath(QStringLiteral("Stampe")) + QStringLiteral("/  ");
     child<QLineEdit>("Text2")->setText(folder);
@@ -226,7 +226,7 @@ void TestCopieWindow::saveKeepsTrailingBlanks() {
     QVERIFY(!m_window->isVisible());
 }
 
-void TestCopieWindow::saveRefusesBlankFolder() {
+void TestCopiesWindow::saveRefusesBlankFolder() {
     storeCopies("\\\\h\\Velarix\\Stampe\\\r\n");
     openWindow();
     child<QLineEdit>("Text2")->setText(QStringLiteral("   "));
@@ -238,7 +238,7 @@ void TestCopieWindow::saveRefusesBlankFolder() {
     QVERIFY(m_host->printFolders.isEmpty());
 }
 
-void TestCopieWindow::saveRefusesUnlistableFolder_data() {
+void TestCopiesWindow::saveRefusesUnlistableFolder_data() {
     QTest::addColumn<QString>("folder");
     QTest::newRow("missing folder") << shareFolder(QStringLiteral("Nessuna"));
     QTest::newRow("missing local folder") << QStringLiteral("/nonexistent/velarix/print/");
@@ -248,7 +248,7 @@ void TestCopieWindow::saveRefusesUnlistableFolder_data() {
     QTest::newRow("another computer's share") << QStringLiteral("\\\\10.1.1.1\\Stampe\\");
 }
 
-void TestCopieWindow::saveRefusesUnlistableFolder() {
+void TestCopiesWindow::saveRefusesUnlistableFolder() {
     QFETCH(QString, folder);
     storeCopies("\\\\h\\Velarix\\Stampe\\\r\n");
     openWindow();
@@ -262,7 +262,7 @@ void TestCopieWindow::saveRefusesUnlistableFolder() {
     QCOMPARE(m_host->watcherCalls, QList<bool>{false});
 }
 
-void TestCopieWindow::nonEmptyFolderAsks_data() {
+void TestCopiesWindow::nonEmptyFolderAsks_data() {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<bool>("isFolder");
     QTest::addColumn<bool>("answer");
@@ -273,7 +273,7 @@ void TestCopieWindow::nonEmptyFolderAsks_data() {
     QTest::newRow("a print file, Yes") << QStringLiteral("X.001") << false << true;
 }
 
-void TestCopieWindow::nonEmptyFolderAsks() {
+void TestCopiesWindow::nonEmptyFolderAsks() {
     QFETCH(QString, entry);
     QFETCH(bool, isFolder);
     QFETCH(bool, answer);
@@ -295,7 +295,7 @@ void TestCopieWindow::nonEmptyFolderAsks() {
     QCOMPARE(m_host->watcherRunning, answer);
 }
 
-void TestCopieWindow::failedWriteIsReportedAndWindowStays() {
+void TestCopiesWindow::failedWriteIsReportedAndWindowStays() {
     // A folder where Copie.txt should be: the file cannot be replaced.
     QVERIFY(QDir(clientFolder()).mkdir(QStringLiteral("Copie.txt")));
     openWindow();
@@ -310,7 +310,7 @@ void TestCopieWindow::failedWriteIsReportedAndWindowStays() {
     QCOMPARE(m_host->logged, m_host->scripted.messages);
 }
 
-void TestCopieWindow::refusedSaveThenCancelRestoresStoredFolder() {
+void TestCopiesWindow::refusedSaveThenCancelRestoresStoredFolder() {
     const QString stored = shareFolder(QStringLiteral("Stampe"));
     storeCopies(stored.toLatin1() + "\r\n2\r\n2\r\n2\r\n2\r\n2\r\n2\r\n1\r\n1\r\n");
     openWindow();
@@ -330,7 +330,7 @@ void TestCopieWindow::refusedSaveThenCancelRestoresStoredFolder() {
     QVERIFY(storedCopies().contains("\r\n2\r\n2\r\n"));
 }
 
-void TestCopieWindow::cancelWithoutStoredFolderStays() {
+void TestCopiesWindow::cancelWithoutStoredFolderStays() {
     openWindow();
     click("Cmd_Esci");
     QCOMPARE(m_host->scripted.messages, QStringList{NoFolder});
@@ -349,7 +349,7 @@ void TestCopieWindow::cancelWithoutStoredFolderStays() {
     QCOMPARE(m_host->watcherCalls, (QList<bool>{false, true}));
 }
 
-void TestCopieWindow::everyWayOfClosingResumesWatcher_data() {
+void TestCopiesWindow::everyWayOfClosingResumesWatcher_data() {
     QTest::addColumn<QString>("how");
     QTest::newRow("Annulla") << QStringLiteral("button");
     QTest::newRow("close box") << QStringLiteral("close");
@@ -357,7 +357,7 @@ void TestCopieWindow::everyWayOfClosingResumesWatcher_data() {
     QTest::newRow("window destroyed") << QStringLiteral("destroy");
 }
 
-void TestCopieWindow::everyWayOfClosingResumesWatcher() {
+void TestCopiesWindow::everyWayOfClosingResumesWatcher() {
     QFETCH(QString, how);
     const QString stored = shareFolder(QStringLiteral("Stampe"));
     storeCopies(stored.toLatin1() + "\r\n");
@@ -382,5 +382,5 @@ void TestCopieWindow::everyWayOfClosingResumesWatcher() {
     QCOMPARE(m_host->watcherCalls, (QList<bool>{false, true}));
 }
 
-QTEST_MAIN(TestCopieWindow)
-#include "tst_copiewindow.moc"
+QTEST_MAIN(TestCopiesWindow)
+#include "tst_copieswindow.moc"

@@ -1,12 +1,12 @@
-#include "copiewindow.h"
+#include "copieswindow.h"
 
 #include "copiescontroller.h"
 #include "copiesfile.h"
-#include "ui_copiewindow.h"
+#include "ui_copieswindow.h"
 
 #include <QMouseEvent>
 
-CopieWindow::CopieWindow(AdminHost& host, QWidget* parent)
+CopiesWindow::CopiesWindow(AdminHost& host, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Copie>()),
       m_controller(std::make_unique<CopiesController>(host)) {
     m_ui->setupUi(this);
@@ -16,18 +16,18 @@ CopieWindow::CopieWindow(AdminHost& host, QWidget* parent)
     // The switch captions are separate labels: clicking one toggles its switch.
     m_ui->Label11->installEventFilter(this);
     m_ui->Label3->installEventFilter(this);
-    connect(m_ui->Cmd_Salva, &QPushButton::clicked, this, &CopieWindow::onSave);
-    connect(m_ui->Cmd_Esci, &QPushButton::clicked, this, &CopieWindow::reject);
+    connect(m_ui->Cmd_Salva, &QPushButton::clicked, this, &CopiesWindow::onSave);
+    connect(m_ui->Cmd_Esci, &QPushButton::clicked, this, &CopiesWindow::reject);
     showSettings(m_controller->open());
 }
 
-CopieWindow::~CopieWindow() = default;
+CopiesWindow::~CopiesWindow() = default;
 
-QLineEdit* CopieWindow::copyBox(int index) const {
+QLineEdit* CopiesWindow::copyBox(int index) const {
     return m_copyBoxes.value(index);
 }
 
-void CopieWindow::showSettings(const CopiesSettings& settings) {
+void CopiesWindow::showSettings(const CopiesSettings& settings) {
     m_ui->Text2->setText(settings.printFolder);
     for (int i = 0; i < m_copyBoxes.size(); ++i)
         m_copyBoxes.at(i)->setText(settings.copies.value(i, QStringLiteral("1")));
@@ -35,7 +35,7 @@ void CopieWindow::showSettings(const CopiesSettings& settings) {
     m_ui->Check2->setChecked(settings.perBranch);
 }
 
-CopiesSettings CopieWindow::settings() const {
+CopiesSettings CopiesWindow::settings() const {
     CopiesSettings settings;
     settings.printFolder = m_ui->Text2->text();
     for (int i = 0; i < m_copyBoxes.size(); ++i)
@@ -45,17 +45,17 @@ CopiesSettings CopieWindow::settings() const {
     return settings;
 }
 
-void CopieWindow::onSave() {
+void CopiesWindow::onSave() {
     if (m_controller->save(settings()))
         accept();
 }
 
-void CopieWindow::reject() {
+void CopiesWindow::reject() {
     if (m_controller->cancel())
         QDialog::reject();
 }
 
-bool CopieWindow::eventFilter(QObject* watched, QEvent* event) {
+bool CopiesWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (watched == m_ui->Label11)

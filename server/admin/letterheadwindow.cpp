@@ -1,13 +1,13 @@
-#include "dittawindow.h"
+#include "letterheadwindow.h"
 
 #include "letterheadcontroller.h"
 #include "letterheadstore.h"
-#include "ui_dittawindow.h"
+#include "ui_letterheadwindow.h"
 
 #include <QApplication>
 #include <QFontDatabase>
 
-DittaWindow::DittaWindow(AdminHost& host, QWidget* parent)
+LetterheadWindow::LetterheadWindow(AdminHost& host, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Ditta>()),
       m_controller(std::make_unique<LetterheadController>(host)) {
     m_ui->setupUi(this);
@@ -37,11 +37,11 @@ DittaWindow::DittaWindow(AdminHost& host, QWidget* parent)
     for (QPushButton* button : {m_ui->Command1, m_ui->Cmd_Esci, m_ui->Cmd_Salva, m_ui->Command3})
         button->setAutoDefault(false);
 
-    connect(m_ui->Command2, &QPushButton::clicked, this, &DittaWindow::onCodeOk);
-    connect(m_ui->Command3, &QPushButton::clicked, this, &DittaWindow::reject);
-    connect(m_ui->Command1, &QPushButton::clicked, this, &DittaWindow::onNextLine);
-    connect(m_ui->Cmd_Esci, &QPushButton::clicked, this, &DittaWindow::reject);
-    connect(m_ui->Cmd_Salva, &QPushButton::clicked, this, &DittaWindow::onSave);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &LetterheadWindow::onCodeOk);
+    connect(m_ui->Command3, &QPushButton::clicked, this, &LetterheadWindow::reject);
+    connect(m_ui->Command1, &QPushButton::clicked, this, &LetterheadWindow::onNextLine);
+    connect(m_ui->Cmd_Esci, &QPushButton::clicked, this, &LetterheadWindow::reject);
+    connect(m_ui->Cmd_Salva, &QPushButton::clicked, this, &LetterheadWindow::onSave);
 
     m_ui->Frame1->setGeometry(rect());
     m_ui->Frame1->raise();
@@ -49,18 +49,18 @@ DittaWindow::DittaWindow(AdminHost& host, QWidget* parent)
     m_controller->open();
 }
 
-DittaWindow::~DittaWindow() = default;
+LetterheadWindow::~LetterheadWindow() = default;
 
-QLineEdit* DittaWindow::lineBox(int index) const {
+QLineEdit* LetterheadWindow::lineBox(int index) const {
     return m_lineBoxes.value(index);
 }
 
-void DittaWindow::resizeEvent(QResizeEvent* event) {
+void LetterheadWindow::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     m_ui->Frame1->setGeometry(rect());
 }
 
-void DittaWindow::onCodeOk() {
+void LetterheadWindow::onCodeOk() {
     QStringList lines;
     for (const QLineEdit* box : m_lineBoxes)
         lines.append(box->text());
@@ -75,13 +75,13 @@ void DittaWindow::onCodeOk() {
     m_lineBoxes.first()->setFocus();
 }
 
-void DittaWindow::onNextLine() {
+void LetterheadWindow::onNextLine() {
     const int next = m_currentLine >= int(m_lineBoxes.size()) - 1 ? 0 : m_currentLine + 1;
     m_currentLine = next;
     m_lineBoxes.at(next)->setFocus();
 }
 
-void DittaWindow::onSave() {
+void LetterheadWindow::onSave() {
     if (!m_ui->Frame1->isHidden())
         return; // no code chosen yet
     QStringList lines;
@@ -94,12 +94,12 @@ void DittaWindow::onSave() {
         accept();
 }
 
-void DittaWindow::reject() {
+void LetterheadWindow::reject() {
     m_controller->cancel();
     QDialog::reject();
 }
 
-bool DittaWindow::eventFilter(QObject* watched, QEvent* event) {
+bool LetterheadWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn) {
         const int index = m_lineBoxes.indexOf(static_cast<QLineEdit*>(watched));
         if (index >= 0)

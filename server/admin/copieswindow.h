@@ -15,11 +15,11 @@ class Copie;
 // The window Copie: the copies per document kind, the two report switches and the print folder.
 // Opening it pauses the watcher; "Salva", "Annulla", Escape and the close box all go through
 // CopiesController, which resumes the watcher whenever the window closes.
-class CopieWindow : public QDialog {
+class CopiesWindow : public QDialog {
     Q_OBJECT
 public:
-    CopieWindow(AdminHost& host, QWidget* parent = nullptr);
-    ~CopieWindow() override;
+    CopiesWindow(AdminHost& host, QWidget* parent = nullptr);
+    ~CopiesWindow() override;
 
     // The control array Text1, boxes 0 to 5.
     QLineEdit* copyBox(int index) const;

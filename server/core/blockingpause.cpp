@@ -1,16 +1,16 @@
-#include "pausa.h"
+#include "blockingpause.h"
 
 #include <QDeadlineTimer>
 #include <QString>
 #include <QThread>
 #include <cmath>
 
-void Pausa(double tempo, const std::function<void(const QString&)>& spy,
-           const std::function<int(int)>& milliseconds) {
-    if (spy)
-        spy(QStringLiteral("Pausa"));
+void pauseWithoutEvents(double seconds, const std::function<void(const QString&)>& trace,
+                        const std::function<int(int)>& milliseconds) {
+    if (trace)
+        trace(QStringLiteral("Pausa"));
     // Fixed point with four decimal places, as the time is given.
-    const qint64 tenThousandths = std::llround(tempo * 10000.0);
+    const qint64 tenThousandths = std::llround(seconds * 10000.0);
     int wanted = int((tenThousandths + 5) / 10); // whole milliseconds
     if (milliseconds)
         wanted = milliseconds(wanted);

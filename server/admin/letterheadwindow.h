@@ -13,11 +13,11 @@ class Ditta;
 
 // The window "Dati Ditta": first the code panel (Frame1, over the whole window), then the editor
 // of the eight letterhead lines. Opening it pauses the watcher; every way of closing it resumes it.
-class DittaWindow : public QDialog {
+class LetterheadWindow : public QDialog {
     Q_OBJECT
 public:
-    DittaWindow(AdminHost& host, QWidget* parent = nullptr);
-    ~DittaWindow() override;
+    LetterheadWindow(AdminHost& host, QWidget* parent = nullptr);
+    ~LetterheadWindow() override;
 
     // The control array Text1, lines 0 to 7.
     QLineEdit* lineBox(int index) const;

@@ -1,8 +1,8 @@
 // The window "Dati Ditta" on screen against a real Documenti.mdb: the code panel, the line
 // editor, the save as one transaction, the company codes and Aggiorna.txt after a save.
-#include "dittawindow.h"
 #include "documentschema.h"
 #include "fakeadminhost.h"
+#include "letterheadwindow.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -49,7 +49,7 @@ const QStringList ShownLines = {
 };
 } // namespace
 
-class TestDittaWindow : public QObject {
+class TestLetterheadWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -91,11 +91,11 @@ private:
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<FakeAdminHost> m_host;
-    std::unique_ptr<DittaWindow> m_window;
+    std::unique_ptr<LetterheadWindow> m_window;
     bool m_immutable = false;
 };
 
-void TestDittaWindow::init() {
+void TestLetterheadWindow::init() {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("Client")));
@@ -109,7 +109,7 @@ void TestDittaWindow::init() {
     m_host = std::make_unique<FakeAdminHost>(clientFolder() + QLatin1Char('/'));
 }
 
-void TestDittaWindow::cleanup() {
+void TestLetterheadWindow::cleanup() {
     if (m_immutable)
         QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), databasePath()});
     m_immutable = false;
@@ -120,7 +120,7 @@ void TestDittaWindow::cleanup() {
     m_dir.reset();
 }
 
-void TestDittaWindow::insertRow(int code, const QStringList& lines) {
+void TestLetterheadWindow::insertRow(int code, const QStringList& lines) {
     QSqlQuery query(probe());
     QVERIFY(query.prepare(QStringLiteral(
         "INSERT INTO Ditta (Codice, Intestazione1, Intestazione2, Intestazione3, Intestazione4, "
@@ -132,7 +132,7 @@ void TestDittaWindow::insertRow(int code, const QStringList& lines) {
     QVERIFY2(query.exec(), qPrintable(query.lastError().text()));
 }
 
-QList<QVariantList> TestDittaWindow::rows(int code) const {
+QList<QVariantList> TestLetterheadWindow::rows(int code) const {
     QList<QVariantList> result;
     QSqlQuery query(probe());
     if (!query.exec(QStringLiteral("SELECT * FROM Ditta WHERE Codice = %1").arg(code)))
@@ -146,13 +146,13 @@ QList<QVariantList> TestDittaWindow::rows(int code) const {
     return result;
 }
 
-void TestDittaWindow::openWindow() {
-    m_window = std::make_unique<DittaWindow>(*m_host, nullptr);
+void TestLetterheadWindow::openWindow() {
+    m_window = std::make_unique<LetterheadWindow>(*m_host, nullptr);
     m_window->show();
     QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
 }
 
-void TestDittaWindow::enterCode(const QString& code, bool byEnterKey) {
+void TestLetterheadWindow::enterCode(const QString& code, bool byEnterKey) {
     QLineEdit* text2 = child<QLineEdit>("Text2");
     text2->clear();
     QTest::keyClicks(text2, code);
@@ -162,7 +162,7 @@ void TestDittaWindow::enterCode(const QString& code, bool byEnterKey) {
         click("Command2");
 }
 
-void TestDittaWindow::controlsAndCaption() {
+void TestLetterheadWindow::controlsAndCaption() {
     openWindow();
     QCOMPARE(m_window->windowTitle(), QStringLiteral("Dati Ditta"));
     QCOMPARE(child<QLabel>("Label1")->text(), QStringLiteral("IMPOSTAZIONE DATI DITTA"));
@@ -188,13 +188,13 @@ void TestDittaWindow::controlsAndCaption() {
     QCOMPARE(panel->geometry(), m_window->rect());
 }
 
-void TestDittaWindow::openingPausesWatcherAndFocusesCode() {
+void TestLetterheadWindow::openingPausesWatcherAndFocusesCode() {
     openWindow();
     QCOMPARE(m_host->watcherCalls, QList<bool>{false});
     QTRY_COMPARE(QApplication::focusWidget(), child<QLineEdit>("Text2"));
 }
 
-void TestDittaWindow::refusedCodes_data() {
+void TestLetterheadWindow::refusedCodes_data() {
     QTest::addColumn<QString>("code");
     QTest::newRow("empty") << QString();
     QTest::newRow("blanks") << QStringLiteral("   ");
@@ -206,7 +206,7 @@ void TestDittaWindow::refusedCodes_data() {
     QTest::newRow("four digits") << QStringLiteral("1000");
 }
 
-void TestDittaWindow::refusedCodes() {
+void TestLetterheadWindow::refusedCodes() {
     QFETCH(QString, code);
     openWindow();
     enterCode(code);
@@ -218,7 +218,7 @@ void TestDittaWindow::refusedCodes() {
     QVERIFY(m_window->isVisible());
 }
 
-void TestDittaWindow::existingCompanyShownCutAndTrimmed() {
+void TestLetterheadWindow::existingCompanyShownCutAndTrimmed() {
     openWindow();
     enterCode(QStringLiteral(" 5 "), true);
     QVERIFY(m_host->scripted.messages.isEmpty());
@@ -229,7 +229,7 @@ void TestDittaWindow::existingCompanyShownCutAndTrimmed() {
     QCOMPARE(m_window->currentLine(), 0);
 }
 
-void TestDittaWindow::newCompanyStartsEmpty() {
+void TestLetterheadWindow::newCompanyStartsEmpty() {
     openWindow();
     enterCode(QStringLiteral("7"));
     QVERIFY(m_host->scripted.messages.isEmpty());
@@ -238,7 +238,7 @@ void TestDittaWindow::newCompanyStartsEmpty() {
     QVERIFY(rows(7).isEmpty());
 }
 
-void TestDittaWindow::unreadableDatabaseKeepsPanel() {
+void TestLetterheadWindow::unreadableDatabaseKeepsPanel() {
     QSqlDatabase::database(QLatin1String(Probe)).close();
     QVERIFY(QFile::remove(databasePath()));
     openWindow();
@@ -252,7 +252,7 @@ void TestDittaWindow::unreadableDatabaseKeepsPanel() {
     QVERIFY(!QFile::exists(databasePath()));
 }
 
-void TestDittaWindow::okMovesToNextLineAndWraps() {
+void TestLetterheadWindow::okMovesToNextLineAndWraps() {
     openWindow();
     enterCode(QStringLiteral("5"));
     QTRY_COMPARE(QApplication::focusWidget(), m_window->lineBox(0));
@@ -277,7 +277,7 @@ void TestDittaWindow::okMovesToNextLineAndWraps() {
     QTRY_COMPARE(QApplication::focusWidget(), m_window->lineBox(5));
 }
 
-void TestDittaWindow::saveWithEmptyLineKeepsOneRow() {
+void TestLetterheadWindow::saveWithEmptyLineKeepsOneRow() {
     openWindow();
     enterCode(QStringLiteral("5"));
     m_window->lineBox(2)->clear();
@@ -307,7 +307,7 @@ void TestDittaWindow::saveWithEmptyLineKeepsOneRow() {
     QCOMPARE(QApplication::overrideCursor(), nullptr);
 }
 
-void TestDittaWindow::saveNewCompanyReachesWatcherAndClients() {
+void TestLetterheadWindow::saveNewCompanyReachesWatcherAndClients() {
     // An older flag that the save must replace with a newer one.
     {
         QFile old(flagPath());
@@ -333,7 +333,7 @@ void TestDittaWindow::saveNewCompanyReachesWatcherAndClients() {
     QCOMPARE(flag.readAll(), QByteArray("SI\r\n"));
 }
 
-void TestDittaWindow::saveAgainstLockedDatabaseKeepsOldRow() {
+void TestLetterheadWindow::saveAgainstLockedDatabaseKeepsOldRow() {
     openWindow();
     enterCode(QStringLiteral("5"));
     m_window->lineBox(0)->setText(QStringLiteral("Cambiata"));
@@ -363,7 +363,7 @@ void TestDittaWindow::saveAgainstLockedDatabaseKeepsOldRow() {
     QVERIFY(m_host->watcherRunning);
 }
 
-void TestDittaWindow::failureAfterDeleteRollsBack() {
+void TestLetterheadWindow::failureAfterDeleteRollsBack() {
     // The delete succeeds, the insert is refused: the old row must come back.
     QSqlQuery trigger(probe());
     QVERIFY(trigger.exec(QStringLiteral(
@@ -383,7 +383,7 @@ void TestDittaWindow::failureAfterDeleteRollsBack() {
 }
 
 // Permissions do not stop root; the immutable attribute does, where the file system has it.
-bool TestDittaWindow::makeDatabaseReadOnly() {
+bool TestLetterheadWindow::makeDatabaseReadOnly() {
     if (geteuid() != 0)
         return QFile::setPermissions(databasePath(),
                                      QFileDevice::ReadOwner | QFileDevice::ReadGroup);
@@ -392,7 +392,7 @@ bool TestDittaWindow::makeDatabaseReadOnly() {
     return m_immutable;
 }
 
-void TestDittaWindow::saveAgainstReadOnlyDatabaseKeepsOldRow() {
+void TestLetterheadWindow::saveAgainstReadOnlyDatabaseKeepsOldRow() {
     openWindow();
     enterCode(QStringLiteral("5"));
     m_window->lineBox(0)->setText(QStringLiteral("Cambiata"));
@@ -410,7 +410,7 @@ void TestDittaWindow::saveAgainstReadOnlyDatabaseKeepsOldRow() {
     QCOMPARE(stored.first().at(0).toString(), StoredLines.at(0));
 }
 
-void TestDittaWindow::everyWayOfClosingResumesWatcher_data() {
+void TestLetterheadWindow::everyWayOfClosingResumesWatcher_data() {
     QTest::addColumn<QString>("how");
     QTest::newRow("panel Annulla") << QStringLiteral("Command3");
     QTest::newRow("editor Annulla") << QStringLiteral("Cmd_Esci");
@@ -420,7 +420,7 @@ void TestDittaWindow::everyWayOfClosingResumesWatcher_data() {
     QTest::newRow("window destroyed") << QStringLiteral("destroy");
 }
 
-void TestDittaWindow::everyWayOfClosingResumesWatcher() {
+void TestLetterheadWindow::everyWayOfClosingResumesWatcher() {
     QFETCH(QString, how);
     openWindow();
     if (how == QLatin1String("Cmd_Esci") || how == QLatin1String("editor-close")) {
@@ -446,5 +446,5 @@ void TestDittaWindow::everyWayOfClosingResumesWatcher() {
     QVERIFY(!QFile::exists(flagPath()));
 }
 
-QTEST_MAIN(TestDittaWindow)
-#include "tst_dittawindow.moc"
+QTEST_MAIN(TestLetterheadWindow)
+#include "tst_letterheadwindow.moc"

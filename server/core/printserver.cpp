@@ -1,0 +1,260 @@
+#include "printserver.h"
+
+#include "autostartmark.h"
+#include "blockingpause.h"
+#include "copiesfile.h"
+#include "database.h"
+#include "earlyscan.h"
+#include "platform/platform.h"
+#include "portpool.h"
+#include "printfolderwatcher.h"
+#include "printserverhost.h"
+#include "runtimeenv.h"
+#include "serverconsole.h"
+#include "socketarray.h"
+#include "userprompts.h"
+#include "version.h"
+#include "wiremessages.h"
+
+#include <QDir>
+#include <QTimer>
+
+const QString PrintServer::ProgramName = QStringLiteral("VelarixSrv");
+const QString PrintServer::LogFileName = QStringLiteral("VXreg.txt");
+
+PrintServer::PrintServer(const QString& programFolder, UserPrompts& prompts, int basePort,
+                         QObject* parent)
+    : QObject(parent), m_programFolder(QDir(programFolder).absolutePath()), m_prompts(prompts),
+      m_console(new ServerConsole(LogFileName, this)),
+      m_pool(new PortPool(*this, basePort, VELARIX_REVISION, this)),
+      m_scanTimer(makeTimer(1000, false)), m_periodicTimer(makeTimer(60000, false)),
+      m_portRefreshTimer(makeTimer(10000, false)), m_followUpTimer(makeTimer(1000, true)),
+      m_caption(QStringLiteral("Velarix (Server)")) {
+    m_pool->setShareRoot(m_programFolder);
+    connect(m_scanTimer, &QTimer::timeout, this, &PrintServer::onScanTick);
+    connect(m_periodicTimer, &QTimer::timeout, this, &PrintServer::onPeriodicPassTick);
+    connect(m_portRefreshTimer, &QTimer::timeout, m_pool, &PortPool::refreshPortList);
+    connect(m_followUpTimer, &QTimer::timeout, this, &PrintServer::onFollowUpTick);
+    m_portRefreshTimer->start();
+
+    m_watcher = std::make_unique<PrintFolderWatcher>(*this, m_codes);
+    // Folder notifications bring the scan forward; the scan timer stays the fallback and the
+    // scan never runs while that timer is off (during a pass or a settings window).
+    m_earlyScan = new EarlyScan(*m_watcher, this);
+    connect(m_earlyScan, &EarlyScan::scanWanted, this, [this] {
+        if (m_scanTimer->isActive())
+            onScanTick();
+    });
+}
+
+PrintServer::~PrintServer() {
+    shutDown();
+    terminate();
+}
+
+QTimer* PrintServer::makeTimer(int milliseconds, bool singleShot) {
+    auto* timer = new QTimer(this);
+    timer->setInterval(RuntimeEnv::get().interval(milliseconds));
+    timer->setSingleShot(singleShot);
+    return timer;
+}
+
+QString PrintServer::clientFolder() const {
+    return m_programFolder + QStringLiteral("/Client/");
+}
+
+QStringList PrintServer::portLines() const {
+    return m_pool->portLines();
+}
+
+bool PrintServer::isWatcherRunning() const {
+    return m_scanTimer->isActive() && m_periodicTimer->isActive();
+}
+
+void PrintServer::startUp() {
+    log(QStringLiteral("****Apertura Programma****"));
+    // From here on a failing step is skipped and the sequence goes on.
+    AutostartMark(m_programFolder, ProgramName).registerIfFirstStart();
+    m_caption += QStringLiteral(" - ") + QString::number(PortCount) + QStringLiteral(" porte");
+    emit captionChanged(m_caption);
+    Platform::current().publishShare(m_programFolder);
+    // Let the share come up before anything else happens; no events are handled meanwhile.
+    pauseWithoutEvents(
+        2, [this](const QString& label) { trace(label); },
+        [](int ms) { return RuntimeEnv::get().interval(ms); });
+    m_localIp = SocketArray::localIp();
+    emit localIpChanged(m_localIp);
+    readPrintFolder();
+
+    // A database that cannot be read leaves every slot at 0; the start-up goes on, and the
+    // periodic pass reads the codes again until it succeeds.
+    m_codes = CompanyCodes();
+    if (Failure failure = loadCompanyCodes())
+        log(QStringLiteral("Lettura codici ditta non riuscita: ") + failure.description);
+
+    setWatcherRunning(true);
+}
+
+void PrintServer::readPrintFolder() {
+    setPrintFolder(CopiesFile::readPrintFolder(clientFolder() + QStringLiteral("Copie.txt")));
+    if (!m_printFolder.trimmed().isEmpty())
+        return;
+    m_prompts.message(QStringLiteral("Impostare percorso file Stampa"));
+    if (m_host)
+        m_host->askForPrintFolder();
+}
+
+Failure PrintServer::loadCompanyCodes() {
+    return m_codes.load(Database::connectionText(clientFolder() + QStringLiteral("Documenti.mdb")),
+                        true);
+}
+
+void PrintServer::openPorts() {
+    if (m_portsOpened || m_shutDown)
+        return;
+    m_portsOpened = true;
+    m_pool->listenPorts();
+}
+
+void PrintServer::shutDown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    // No scan, pass or refresh may run while the slots go away.
+    for (QTimer* timer : {m_scanTimer, m_periodicTimer, m_portRefreshTimer, m_followUpTimer})
+        timer->stop();
+    log(QStringLiteral("Chiusura Porte collegate"));
+    m_pool->closeAll();
+}
+
+void PrintServer::terminate() {
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    log(QStringLiteral("****Chiusura Programma****"));
+}
+
+void PrintServer::setTraceOn(bool on) {
+    m_console->setTraceOn(on);
+}
+
+void PrintServer::setMessageDisplay(bool on) {
+    m_console->setMessageDisplay(on);
+}
+
+// --- timers -------------------------------------------------------------------------------------
+
+void PrintServer::onScanTick() {
+    m_watcher->newFileScan();
+    m_earlyScan->scanDone();
+}
+
+void PrintServer::onPeriodicPassTick() {
+    trace(QStringLiteral("Timer2"));
+    if (!m_codes.isKnown())
+        loadCompanyCodes();
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
+}
+
+void PrintServer::onFollowUpTick() {
+    trace(QStringLiteral("Timer5"));
+    m_followUpTimer->stop();
+    m_periodicTimer->stop();
+    const QString name = m_followUpName;
+    m_watcher->dispatchPass(PassKind::FollowUp, name);
+    m_followUpName.clear();
+    // Restarts the periodic pass's full minute, and ends a pause of a settings window.
+    m_periodicTimer->start();
+}
+
+void PrintServer::startFollowUp(const QString& name) {
+    m_followUpName = name;
+    m_followUpTimer->start();
+}
+
+// --- PoolHost -----------------------------------------------------------------------------------
+
+void PrintServer::portListReplaced(const QStringList& lines) {
+    emit portListChanged(lines);
+}
+
+void PrintServer::portLineChanged(int row, const QString& line) {
+    emit portRowChanged(row, line);
+}
+
+void PrintServer::log(const QString& text) {
+    m_console->log(text);
+}
+
+void PrintServer::trace(const QString& label) {
+    m_console->trace(label);
+}
+
+void PrintServer::message(const QString& line, bool select) {
+    m_console->addMessage(line, select);
+}
+
+void PrintServer::printFileCompleted(const QString& path) {
+    m_watcher->completed(path);
+}
+
+void PrintServer::followUpRequested(const QString& name) {
+    startFollowUp(name);
+}
+
+void PrintServer::workstationRegistered(int, const QString& name) {
+    // A workstation that (re)connects gets its waiting files without waiting for the minute.
+    const QString trimmed = Wire::trimBlanks(name);
+    if (!trimmed.isEmpty() && m_watcher->workstationRegistered(trimmed))
+        startFollowUp(trimmed);
+}
+
+// --- WatcherHost --------------------------------------------------------------------------------
+
+QString PrintServer::registryName(int slot) const {
+    return m_pool->registryName(slot);
+}
+
+Failure PrintServer::sendOnSlot(int slot, const QString& text) {
+    return m_pool->sendOnSlot(slot, text);
+}
+
+void PrintServer::message(const QString& line) {
+    m_console->addMessage(line, false);
+}
+
+void PrintServer::setStatusLabel(const QString& text) {
+    if (text == m_status)
+        return;
+    m_status = text;
+    emit statusChanged(text);
+}
+
+void PrintServer::setScanTimerEnabled(bool on) {
+    if (m_shutDown)
+        return;
+    if (on)
+        m_scanTimer->start();
+    else
+        m_scanTimer->stop();
+}
+
+// --- AdminHost ----------------------------------------------------------------------------------
+
+void PrintServer::setWatcherRunning(bool on) {
+    if (m_shutDown)
+        return;
+    for (QTimer* timer : {m_scanTimer, m_periodicTimer}) {
+        if (on)
+            timer->start();
+        else
+            timer->stop();
+    }
+}
+
+void PrintServer::setPrintFolder(const QString& folder) {
+    m_printFolder = folder;
+    m_pool->setPrintFolder(folder);
+    m_watcher->setPrintFolder(folder, m_programFolder);
+    m_earlyScan->setFolder(m_watcher->localFolder());
+}

@@ -1,0 +1,296 @@
+// The print server's core without a window: the start-up sequence in a temporary program folder,
+// the ports, the follow-up pass after a registration and a completion, the trace and message
+// switches, and the shutdown.
+
+#include "companycodes.h"
+#include "database.h"
+#include "documentschema.h"
+#include "poolfixture.h"
+#include "portpool.h"
+#include "printserver.h"
+#include "printserverhost.h"
+#include "runtimeenv.h"
+#include "serverconsole.h"
+#include "socketarray.h"
+#include "testfiles.h"
+#include "userprompts.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+class RecordingPrompts : public UserPrompts {
+public:
+    void message(const QString& text, const QString&, Icon) override { messages << text; }
+    bool question(const QString&, const QString&) override { return false; }
+    QString input(const QString&, const QString&) override { return {}; }
+    QStringList messages;
+};
+
+// The window's part in the start-up: sets the print folder it was given, as the copies window
+// would after "Salva".
+class FolderHost : public PrintServerHost {
+public:
+    explicit FolderHost(PrintServer& server) : m_server(server) {}
+    void askForPrintFolder() override {
+        ++asked;
+        m_server.setPrintFolder(folder);
+    }
+    QString folder;
+    int asked = 0;
+
+private:
+    PrintServer& m_server;
+};
+} // namespace
+
+class TestPrintServer : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_program; // program folder, with a blank in its name
+    QString m_print;
+    QString m_netArgs;
+    RecordingPrompts m_prompts;
+
+    QString logText() const {
+        return QString::fromUtf8(readFile(m_dir->filePath(QStringLiteral("VXreg.txt"))));
+    }
+
+    void writeCompanies(const QList<int>& codes) {
+        const QString db = m_program + QStringLiteral("/Client/Documenti.mdb");
+        QVERIFY(DocumentSchema::create(db).ok());
+        Database database;
+        QVERIFY(database.open(Database::connectionText(db)).ok());
+        for (int code : codes)
+            QVERIFY(database
+                        .execute(QStringLiteral("INSERT INTO Ditta (Codice, Intestazione1) "
+                                                "VALUES (%1, 'Ditta %1')")
+                                     .arg(code))
+                        .ok());
+        database.close();
+    }
+
+    // A started server whose 25 ports all listen; base receives the first port.
+    std::unique_ptr<PrintServer> startedServer(quint16* base) {
+        std::unique_ptr<PrintServer> server;
+        *base = ServerTest::openOnFreePorts(PortPool::Slots, [&](quint16 first) {
+            server = std::make_unique<PrintServer>(m_program, m_prompts, first);
+            server->startUp();
+            server->openPorts();
+            for (int slot = 1; slot <= PortPool::Slots; ++slot) {
+                if (server->pool().state(slot) != SocketArray::Listening)
+                    return false;
+            }
+            return true;
+        });
+        return *base != 0 ? std::move(server) : nullptr;
+    }
+
+    // A workstation connected on `port` and registered under `name`.
+    static std::unique_ptr<ServerTest::Client> registered(quint16 port, const QByteArray& name) {
+        auto client = std::make_unique<ServerTest::Client>();
+        if (!client->connectTo(port))
+            return nullptr;
+        client->send("PC:" + name + "\r");
+        if (!QTest::qWaitFor([&] { return client->received().endsWith('\r'); }))
+            return nullptr;
+        client->clearReceived();
+        return client;
+    }
+
+private slots:
+    void initTestCase() {
+        // Short timers (a periodic pass a second), before anything reads the environment.
+        qputenv("VELARIX_TIMER_SCALE", "60");
+        QCOMPARE(RuntimeEnv::get().timerScale, 60.0);
+    }
+
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(QDir::setCurrent(m_dir->path())); // the log lies in the current directory
+        m_program = m_dir->filePath(QStringLiteral("Velarix Srv"));
+        m_print = m_dir->filePath(QStringLiteral("Stampe")) + QLatin1Char('/');
+        QDir().mkpath(m_program + QStringLiteral("/Client"));
+        QDir().mkpath(m_print);
+        writeFile(m_program + QStringLiteral("/Client/Copie.txt"),
+                  "\"" + m_print.toUtf8() + "\"\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
+        // A stand-in for Samba's net that records its arguments, one per line.
+        const QString bin = m_dir->filePath(QStringLiteral("bin"));
+        QDir().mkpath(bin);
+        m_netArgs = m_dir->filePath(QStringLiteral("net-args.txt"));
+        writeFile(bin + QStringLiteral("/net"),
+                  "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
+                      m_netArgs.toUtf8() + ".tmp' && mv '" + m_netArgs.toUtf8() + ".tmp' '" +
+                      m_netArgs.toUtf8() + "'\n");
+        QFile::setPermissions(bin + QStringLiteral("/net"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("PATH", bin.toUtf8() + ":" + qgetenv("PATH"));
+        qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
+        m_prompts.messages.clear();
+    }
+
+    void cleanup() {
+        QDir::setCurrent(QDir::tempPath());
+        m_dir.reset();
+    }
+
+    void startUpSequence() {
+        writeCompanies({7, 3, 5});
+        PrintServer server(m_program, m_prompts, TestPorts::freeRange(PortPool::Slots));
+        QSignalSpy captions(&server, &PrintServer::captionChanged);
+        QSignalSpy ports(&server, &PrintServer::portListChanged);
+        server.startUp();
+        QCOMPARE(captions.count(), 1);
+        QCOMPARE(server.caption(), QStringLiteral("Velarix (Server) - 25 porte"));
+        QVERIFY(logText().contains(QStringLiteral("****Apertura Programma****")));
+        QVERIFY(!server.localIp().isEmpty());
+        QCOMPARE(server.printFolder(), m_print);
+        QCOMPARE(server.pool().printFolder(), m_print);
+        QCOMPARE(server.codes().at(0), 3);
+        QCOMPARE(server.codes().at(2), 7);
+        QVERIFY(server.isWatcherRunning());
+        QVERIFY(m_prompts.messages.isEmpty());
+
+        // The share command got the program folder, blank included, as one argument.
+        QTRY_VERIFY(QFile::exists(m_netArgs));
+        QCOMPARE(QString::fromUtf8(readFile(m_netArgs)).split(QLatin1Char('\n')),
+                 (QStringList{"usershare", "add", "Velarix", m_program, "", "S-1-1-0:F",
+                              "guest_ok=y", ""}));
+        // First start on this machine: registered to start at log-on, marker left behind.
+        QVERIFY(
+            QFile::exists(m_dir->filePath(QStringLiteral("config/autostart/VelarixSrv.desktop"))));
+        QVERIFY(QFile::exists(m_program + QStringLiteral("/VelarixSrv.autostart")));
+
+        // Nothing listens before the ports are opened, and only the first opening counts.
+        QVERIFY(!server.portsOpened());
+        QCOMPARE(ports.count(), 0);
+        server.setTraceOn(true);
+        server.openPorts();
+        server.openPorts();
+        QCOMPARE(ports.count(), 1);
+        QCOMPARE(server.portLines().size(), 25);
+        QCOMPARE(logText().count(QStringLiteral("SpY:Listen")), 1);
+    }
+
+    void unreadableCodesKeepFilesUntilRead() {
+        PrintServer server(m_program, m_prompts, 1500);
+        server.startUp();
+        for (int slot = 0; slot < CompanyCodes::Slots; ++slot)
+            QCOMPARE(server.codes().at(slot), 0);
+        QVERIFY(server.isWatcherRunning());
+        QVERIFY(logText().contains(QStringLiteral("Lettura codici ditta non riuscita: ")));
+
+        // A company's print file is not deleted while the codes are unknown: two scans judge it
+        // and leave it.
+        server.setTraceOn(true);
+        const QString file = m_print + QStringLiteral("A.004");
+        writeFile(file, "PC:UFFICIO1\r\n");
+        QTRY_VERIFY(logText().count(QStringLiteral("SpY:1.A.004")) >= 2);
+        QVERIFY(QFile::exists(file));
+
+        // The periodic pass reads the codes once the database is there; then the file is judged.
+        writeCompanies({4});
+        QTRY_COMPARE(server.codes().at(0), 4);
+        QVERIFY(server.codes().isKnown());
+        QTRY_VERIFY(QFile::exists(file + QStringLiteral(".PRN")));
+    }
+
+    void blankPrintFolderIsAskedFor() {
+        QVERIFY(QFile::remove(m_program + QStringLiteral("/Client/Copie.txt")));
+        writeCompanies({1});
+        PrintServer server(m_program, m_prompts, 1500);
+        FolderHost host(server);
+        host.folder = m_print;
+        server.setHost(&host);
+        server.startUp();
+        QCOMPARE(m_prompts.messages, QStringList{QStringLiteral("Impostare percorso file Stampa")});
+        QCOMPARE(host.asked, 1);
+        QCOMPARE(server.caption(), QStringLiteral("Velarix (Server) - 25 porte"));
+        // The start-up goes on with the folder the host set: its files are taken.
+        QVERIFY(server.isWatcherRunning());
+        writeFile(m_print + QStringLiteral("A.001"), "PC:ASSENTE\r\n");
+        QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("A.001.PRN")));
+    }
+
+    void registrationAndCompletionBringTheNextFile() {
+        writeCompanies({1});
+        quint16 base = 0;
+        auto server = startedServer(&base);
+        QVERIFY(server);
+        // Two jobs wait for a workstation that is not connected yet.
+        writeFile(m_print + QStringLiteral("A.001.PRN"), "PC:UFFICIO3\r\n");
+        writeFile(m_print + QStringLiteral("B.001.PRN"), "PC:UFFICIO3\r\n");
+
+        // Its registration brings the first one without waiting for the periodic pass.
+        auto client = registered(quint16(base + 2), " UFFICIO3 ");
+        QVERIFY(client);
+        const QByteArray first = "DIR:" + m_print.toUtf8() + "A.001.PRN\r";
+        QTRY_COMPARE(client->received(), first);
+        QCOMPARE(server->followUpName(), QString());
+
+        // Its completion deletes the file and, a tick later, brings the next one.
+        client->clearReceived();
+        client->send("DEL:" + m_print.toUtf8() + "A.001.PRN\r");
+        QTRY_VERIFY(!QFile::exists(m_print + QStringLiteral("A.001.PRN")));
+        QTRY_COMPARE(client->received(), "DIR:" + m_print.toUtf8() + "B.001.PRN\r");
+        QCOMPARE(server->followUpName(), QString());
+        QVERIFY(server->isWatcherRunning());
+    }
+
+    void traceAndMessageSwitches() {
+        quint16 base = 0;
+        auto server = startedServer(&base);
+        QVERIFY(server);
+        const ServerConsole& console = server->console();
+
+        ServerTest::Client a;
+        QVERIFY(a.connectTo(base));
+        QTRY_VERIFY(logText().contains(QStringLiteral(" aperta alle ")));
+        QVERIFY(console.messages().isEmpty());
+        QVERIFY(!logText().contains(QStringLiteral("SpY:")));
+
+        server->setMessageDisplay(true);
+        server->setTraceOn(true);
+        ServerTest::Client b;
+        QVERIFY(b.connectTo(quint16(base + 1)));
+        QTRY_COMPARE(console.messages().size(), 1);
+        QVERIFY(console.messages().at(0).startsWith(
+            QStringLiteral("Connessione sulla porta %1 aperta alle ").arg(base + 1)));
+        QVERIFY(logText().contains(QStringLiteral("SpY:WSCK_ConnectionRequest(2)")));
+
+        server->setTraceOn(false);
+        const qsizetype traces = logText().count(QStringLiteral("SpY:"));
+        b.send("PC:B\r");
+        QTRY_VERIFY(logText().contains(QStringLiteral(" al pc:B")));
+        QCOMPARE(logText().count(QStringLiteral("SpY:")), traces);
+        QCOMPARE(console.messages().size(), 3); // received, reply
+    }
+
+    void shutdownClosesEverySlot() {
+        quint16 base = 0;
+        auto server = startedServer(&base);
+        QVERIFY(server);
+        ServerTest::Client client;
+        QVERIFY(client.connectTo(quint16(base + 24)));
+        QTRY_COMPARE(server->pool().state(25), int(SocketArray::Connected));
+        server->shutDown();
+        QVERIFY(!server->isWatcherRunning());
+        QTRY_VERIFY(!client.isConnected());
+        server->terminate();
+        server.reset(); // the destructor adds nothing: both steps ran
+        const QString log = logText();
+        QVERIFY(log.indexOf(QStringLiteral("Chiusura Porte collegate")) <
+                log.indexOf(QStringLiteral("****Chiusura Programma****")));
+        QCOMPARE(log.count(QStringLiteral("Chiusura Porte collegate")), 1);
+        QCOMPARE(log.count(QStringLiteral("****Chiusura Programma****")), 1);
+        ServerTest::Client late;
+        QVERIFY(!late.connectTo(base, 500));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPrintServer)
+#include "tst_printserver.moc"
