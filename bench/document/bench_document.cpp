@@ -50,6 +50,7 @@ BENCHMARK(readOdl10000Pages)->Unit(benchmark::kMillisecond);
 class SilentHost : public ImportHost {
 public:
     int replies = 0;
+    void requestStarting(const QString&) override {}
     void listAdd(const QString&) override {}
     void listRedraw() override {}
     void log(const QString&) override {}

@@ -156,6 +156,7 @@ void DocumentImport::importDocument(const Pending& request) {
     m_replySocket = request.socketIndex;
     m_currentPath = request.path; // from now on a second request for it is a duplicate
 
+    m_host.requestStarting(request.message);
     m_host.log(QStringLiteral("Calcolo"));
     m_host.processEvents();
     m_host.log(m_receivedText);

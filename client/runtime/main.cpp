@@ -1,6 +1,8 @@
+#include "clientsession.h"
 #include "clientwindow.h"
 #include "preview.h"
 #include "quitonsignal.h"
+#include "report/reportengine.h"
 #include "runtimeenv.h"
 #include "platform/singleinstance.h"
 #include "textcodec.h"
@@ -9,6 +11,17 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+
+namespace {
+// The real printer (or PDF files with VELARIX_PDF_DIR), reporting through the session.
+std::unique_ptr<ReportPrinter> makeReportEngine(const QString& installFolder, ImportHost& host) {
+    return std::make_unique<ReportEngine>(
+        installFolder, RuntimeEnv::get().pdfDir,
+        ReportEngineHooks{[&host](const QString& line) { host.listAdd(line); },
+                          [&host] { host.listRedraw(); },
+                          [&host](const QString& text) { host.log(text); }});
+}
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -50,9 +63,10 @@ int main(int argc, char* argv[])
         return 0;
     }
 
-    ClientWindow::Options options;
+    ClientSession::Options options;
     options.afterUpdate = parser.isSet(afterUpdate);
-    ClientWindow window(prompts, options);
+    ClientSession session(prompts, options, makeReportEngine);
+    ClientWindow window(session, prompts);
     installQuitOnSignal([&window] { window.close(); });
     if (!window.startUp())
         return 0;

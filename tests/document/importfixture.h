@@ -16,7 +16,7 @@
 #include <functional>
 #include <stdexcept>
 
-// Every call as one line: "list <text>", "redraw", "log <text>", "events",
+// Every call as one line: "request <message>", "list <text>", "redraw", "log <text>", "events",
 // "reply <socket> <text>", "notify <text>".
 class RecordingHost : public ImportHost {
 public:
@@ -24,6 +24,9 @@ public:
     std::function<void()> onEvents; // runs inside processEvents (a message arriving meanwhile)
     Failure replyFailure;
 
+    void requestStarting(const QString& message) override {
+        calls << QStringLiteral("request ") + message;
+    }
     void listAdd(const QString& line) override { calls << QStringLiteral("list ") + line; }
     void listRedraw() override { calls << QStringLiteral("redraw"); }
     void log(const QString& text) override { calls << QStringLiteral("log ") + text; }

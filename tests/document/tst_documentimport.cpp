@@ -28,8 +28,8 @@ QStringList saidError(const QString& text) {
 }
 
 QStringList start(const QString& message) {
-    return {QStringLiteral("log Calcolo"), QStringLiteral("events"),
-            QStringLiteral("log ") + message};
+    return {QStringLiteral("request ") + message, QStringLiteral("log Calcolo"),
+            QStringLiteral("events"), QStringLiteral("log ") + message};
 }
 
 QStringList page(int n, bool broken = false) {
@@ -193,7 +193,7 @@ void TestDocumentImport::notAPrintRequest() {
     import.receive(message, 1);
     QCOMPARE(m_host.calls, start(message));
     import.receive(QStringLiteral("dir:x\r"), 1); // the keyword is case-sensitive
-    QCOMPARE(m_host.calls.size(), 6);
+    QCOMPARE(m_host.calls.size(), 8);
     QVERIFY(m_printer.calls.isEmpty());
 }
 
@@ -294,13 +294,13 @@ void TestDocumentImport::databaseUnavailable() {
     const QString message = QStringLiteral("DIR:") + path + u'\r';
     import.receive(message, 1);
 
-    QCOMPARE(m_host.calls.mid(0, 3), start(message));
-    QCOMPARE(m_host.calls[3].left(24), QStringLiteral("list Open DB:Err. 3024 I"));
-    QCOMPARE(m_host.calls[4], QStringLiteral("redraw"));
-    QCOMPARE(m_host.calls[5], QStringLiteral("log ") + m_host.calls[3].mid(5));
+    QCOMPARE(m_host.calls.mid(0, 4), start(message));
+    QCOMPARE(m_host.calls[4].left(24), QStringLiteral("list Open DB:Err. 3024 I"));
+    QCOMPARE(m_host.calls[5], QStringLiteral("redraw"));
+    QCOMPARE(m_host.calls[6], QStringLiteral("log ") + m_host.calls[4].mid(5));
     QStringList rest = said(QStringLiteral("Preparo: ODL"));
     rest += page(1); // the first line record that cannot be saved ends the run
-    QCOMPARE(m_host.calls.mid(6), rest);
+    QCOMPARE(m_host.calls.mid(7), rest);
     QVERIFY(m_printer.calls.isEmpty());
     QVERIFY(m_host.replies().isEmpty());
 }
@@ -442,7 +442,7 @@ void TestDocumentImport::messageDuringRunIsQueued() {
                                             QStringLiteral("reply 1 DEL:") + second + u'\r'}));
     // The second run starts after the first one answered.
     const qsizetype firstReply = m_host.calls.indexOf(m_host.replies().first());
-    QCOMPARE(m_host.calls.lastIndexOf(QStringLiteral("log Calcolo")), firstReply + 5);
+    QCOMPARE(m_host.calls.indexOf(QStringLiteral("request ") + m2), firstReply + 5);
     QCOMPARE(m_host.calls.count(QStringLiteral("log Richiesta doppia ignorata: ") + first), 1);
     QCOMPARE(m_host.calls.count(QStringLiteral("log Richiesta doppia ignorata: ") + second), 1);
     QVERIFY(!import.isRunning());
@@ -467,7 +467,6 @@ void TestDocumentImport::completedFileNotPrintedTwice() {
     QCOMPARE(m_printer.calls.size(), 1);
 
     // A new file under the same name is a new document.
-    QTest::qWait(20);
     writeFile(QStringLiteral("A.001.PRN"), makePrintFile("01", 2));
     import.receive(message, 1);
     QCOMPARE(m_printer.calls.size(), 2);

@@ -1,8 +1,9 @@
 // The real VelarixCL, headless and unattended, in a temporary program folder against a fake
-// server on loopback: start-up and shutdown lines, the single-instance refusal, and one print
-// request from "DIR:" to PDF and "DEL:".
+// server on loopback: start-up and shutdown lines, the single-instance refusal, one print request
+// from "DIR:" to PDF and "DEL:", and a request the server repeats during a long import.
 #include "clientfolder.h"
 #include "fakeserver.h"
+#include "testfiles.h"
 #include "testports.h"
 
 #include <QDir>
@@ -37,6 +38,18 @@ int find(const QStringList& lines, const QString& text, int from = 0)
     return -1;
 }
 
+// A work order of the given number of pages, each with a full body and three totals lines.
+QByteArray longWorkOrder(int pages)
+{
+    QByteArray b = "@VELARIX^01 ORDINE DI LAVORO\r\n^FL:  1 PC:UFFICIO1\r\n\r\n";
+    for (int p = 1; p <= pages; ++p) {
+        for (int i = 1; i <= 14 + 40 + 3; ++i)
+            b += "Pagina " + QByteArray::number(p) + " riga " + QByteArray::number(i) + "\r\n";
+        b += "\f\r\n";
+    }
+    return b;
+}
+
 bool copyInto(const QString& file, const QString& folder)
 {
     const QString target = folder + QLatin1Char('/') + QFileInfo(file).fileName();
@@ -55,7 +68,8 @@ class TestClientProgram : public QObject {
     FakeServer m_server;
     quint16 m_base = 0;
 
-    QProcess* start(const QStringList& args = {})
+    // Timers run twenty times faster unless a test needs the real ones.
+    QProcess* start(const QStringList& args = {}, const QString& timerScale = QStringLiteral("20"))
     {
         auto* p = new QProcess(this);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -65,6 +79,7 @@ class TestClientProgram : public QObject {
         env.insert(QStringLiteral("VELARIX_SHARE_ROOT"), m_share);
         env.insert(QStringLiteral("VELARIX_PC_NAME"), QStringLiteral("UFFICIO1"));
         env.insert(QStringLiteral("VELARIX_PDF_DIR"), m_pdf);
+        env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), timerScale);
         p->setProcessEnvironment(env);
         p->setWorkingDirectory(m_program);
         p->start(m_program + QStringLiteral("/VelarixCL"), args);
@@ -90,11 +105,10 @@ private slots:
         for (const QString& dir : {m_program, client, m_share + QStringLiteral("/Stampe"), m_pdf})
             QVERIFY(QDir().mkpath(dir));
 
-        // The share's Client folder first, the workstation's copies after: nothing is newer on
-        // the share, so no update is due.
+        // The share's Client folder first, the workstation's copies after: copies are never
+        // older than their originals, so no update is due.
         QVERIFY(ClientFolder::layOut(client, QStringLiteral("\\\\srv\\Velarix\\Stampe\\"),
                                      {{1, QStringLiteral("Autofficina Rossi & Figli S.r.l.")}}));
-        QTest::qWait(1100); // the copies below are at least as new as the share's
         for (const QString& f : QDir(client).entryList(QDir::Files))
             QVERIFY(copyInto(client + QLatin1Char('/') + f, m_program));
         QVERIFY(copyInto(QStringLiteral(VELARIX_BIN_DIR "/VelarixCL"), m_program));
@@ -212,13 +226,46 @@ private slots:
         QVERIFY(!QFile::exists(pdf));
     }
 
+    void requestRepeatedDuringALongImportIsAnsweredOnce()
+    {
+        // No copies of work orders: the import's reading is what takes the time.
+        const QString copies = m_program + QStringLiteral("/Copie.txt");
+        const QByteArray oneOfEach = readFile(copies);
+        writeFile(copies, "\\\\srv\\Velarix\\Stampe\\\r\n0\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
+        auto restore = qScopeGuard([&] { writeFile(copies, oneOfEach); });
+        const QString stampe = m_share + QStringLiteral("/Stampe/");
+        writeFile(stampe + QStringLiteral("LUNGO.001.PRN"), longWorkOrder(150));
+        writeFile(stampe + QStringLiteral("BREVE.001.PRN"), longWorkOrder(1));
+        const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
+        QFile::remove(logPath);
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QSignalSpy completed(&m_server, &FakeServer::completionReceived);
+        QProcess* client = start();
+        auto end = qScopeGuard([&] { stop(client); });
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+
+        const QString longOne = QStringLiteral("\\\\srv\\Velarix\\Stampe\\LUNGO.001.PRN");
+        QVERIFY(m_server.sendPrintRequest(longOne));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            find(logLines(logPath), QStringLiteral("Preparo: Testata Pagina 1")) >= 0, 15000);
+        QVERIFY(m_server.sendPrintRequest(longOne));
+        QTRY_VERIFY_WITH_TIMEOUT(completed.size() == 1, 30000);
+        // Had the repeat been kept, its answer would come before the next document's.
+        const QString shortOne = QStringLiteral("\\\\srv\\Velarix\\Stampe\\BREVE.001.PRN");
+        QVERIFY(m_server.sendPrintRequest(shortOne));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 2, 15000);
+        QCOMPARE(completed.at(1).at(0).toString(), shortOne);
+        QVERIFY(find(logLines(logPath), QStringLiteral("Richiesta doppia ignorata: ") + longOne) >=
+                0);
+    }
+
     void endsOnSignalDuringTheUpdateCheck()
     {
         // The stop arrives while the update-check window waits for its timer: the client must
         // end there instead of carrying on with the start-up and staying resident.
         const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
         QFile::remove(logPath);
-        QProcess* client = start();
+        QProcess* client = start({}, QStringLiteral("1")); // the check's window waits a second
         QVERIFY(client->waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(
             find(logLines(logPath), QStringLiteral("Controllo Aggiornamenti")) >= 0, 10000);

@@ -1,5 +1,7 @@
-// The comparison of the share's Client folder with the program folder.
+// The comparison of the share's Client folder with the program folder, and what start-up does
+// with its outcome.
 #include "updatecheck.h"
+#include "updatedecision.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,6 +38,8 @@ private slots:
     void unreachableShare();
     void unreadableShareEntryIsAFailure();
     void timeStampIgnoresSeconds();
+    void decision_data();
+    void decision();
 };
 
 void UpdateCheckTest::compare_data() {
@@ -167,6 +171,54 @@ void UpdateCheckTest::unreadableShareEntryIsAFailure() {
 void UpdateCheckTest::timeStampIgnoresSeconds() {
     QCOMPARE(UpdateCheck::timeStamp(at(QStringLiteral("2026-03-02 09:05:59"))),
              Q_INT64_C(202603020905));
+}
+
+void UpdateCheckTest::decision_data() {
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("afterUpdate");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("logLine");
+    QTest::addColumn<QString>("message");
+
+    using S = UpdateCheck::Status;
+    using A = UpdateDecision::Action;
+    const QString unreachable =
+        QStringLiteral("Errore di Connessione al Server! Controllare collegamento all'indirizzo: ") +
+        Share;
+    QTest::newRow("up to date") << int(S::UpToDate) << false << int(A::GoOn) << "" << "";
+    QTest::newRow("update due")
+        << int(S::UpdateDue) << false << int(A::HandOver) << "Aggiornamento rilevato" << "";
+    QTest::newRow("still due after an update round")
+        << int(S::UpdateDue) << true << int(A::GoOn)
+        << "Aggiornamento incompleto, file non aggiornati: Copie.txt, Modelli/ODL.rpt"
+        << "Aggiornamento non completato. File non aggiornati: Copie.txt, Modelli/ODL.rpt";
+    QTest::newRow("complete after an update round")
+        << int(S::UpToDate) << true << int(A::GoOn) << "Aggiornamento completato" << "";
+    QTest::newRow("share unreachable")
+        << int(S::ShareUnreachable) << false << int(A::EndProgram) << "" << unreachable;
+    QTest::newRow("share unreachable after an update round")
+        << int(S::ShareUnreachable) << true << int(A::EndProgram) << "" << unreachable;
+    QTest::newRow("other failure after an update round")
+        << int(S::Failed) << true << int(A::EndProgram) << "" << "53 - File non trovato: x";
+}
+
+void UpdateCheckTest::decision() {
+    QFETCH(int, status);
+    QFETCH(bool, afterUpdate);
+    QFETCH(int, action);
+    QFETCH(QString, logLine);
+    QFETCH(QString, message);
+
+    UpdateCheck::Outcome outcome;
+    outcome.status = UpdateCheck::Status(status);
+    if (outcome.status == UpdateCheck::Status::UpdateDue)
+        outcome.outOfDate = {QStringLiteral("Copie.txt"), QStringLiteral("Modelli/ODL.rpt")};
+    if (outcome.status == UpdateCheck::Status::Failed)
+        outcome.failure = {53, QStringLiteral("File non trovato: x")};
+    const UpdateDecision decision = decideAfterUpdateCheck(outcome, Share, afterUpdate);
+    QCOMPARE(int(decision.action), action);
+    QCOMPARE(decision.logLine, logLine);
+    QCOMPARE(decision.message, message);
 }
 
 QTEST_GUILESS_MAIN(UpdateCheckTest)

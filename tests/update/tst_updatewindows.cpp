@@ -1,10 +1,8 @@
-// The update-check and server-search windows, and the two calls the client's start-up makes.
+// The update-check and server-search windows as the client's start-up shows them.
 #include "testfiles.h"
 #include "scriptedprompts.h"
 #include "serversearchdialog.h"
-#include "serversearchrun.h"
 #include "updatecheckdialog.h"
-#include "updatecheckrun.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,10 +16,6 @@ struct Workstation {
     QTemporaryDir root;
     QString shareRoot() const { return root.filePath(QStringLiteral("share")); }
     QString install() const { return root.filePath(QStringLiteral("cl")) + '/'; }
-    QStringList log;
-    std::function<void(const QString&)> logger() {
-        return [this](const QString& text) { log.append(text); };
-    }
 };
 } // namespace
 
@@ -30,8 +24,6 @@ class UpdateWindowsTest : public QObject {
 private slots:
     void initTestCase();
     void checkWindowShowsTheUpdate();
-    void outcomes_data();
-    void outcomes();
     void waitLightsOneLampAtATime();
     void searchWindowRunsTheSearch();
     void searchWindowWithAKnownServer();
@@ -50,71 +42,6 @@ void UpdateWindowsTest::checkWindowShowsTheUpdate() {
     QCOMPARE(window.exec(), int(QDialog::Accepted));
     QCOMPARE(window.labelText(), QStringLiteral("Aggiornamento rilevato...."));
     QCOMPARE(window.outcome().status, UpdateCheck::Status::UpdateDue);
-}
-
-void UpdateWindowsTest::outcomes_data() {
-    QTest::addColumn<QString>("setup");
-    QTest::addColumn<bool>("afterUpdate");
-    QTest::addColumn<int>("outcome");
-    QTest::addColumn<QStringList>("messages");
-    QTest::addColumn<QStringList>("log");
-
-    using O = UpdateCheckResult::Outcome;
-    const QString unreachable =
-        QStringLiteral("|Errore di Connessione al Server! Controllare collegamento all'indirizzo: "
-                       "\\\\srv\\Velarix\\");
-    QTest::newRow("up to date") << "current" << false << int(O::UpToDate) << QStringList{}
-                                << QStringList{};
-    QTest::newRow("update found") << "due" << false << int(O::UpdateFound) << QStringList{}
-                                  << QStringList{};
-    QTest::newRow("still due after an update round")
-        << "due" << true << int(O::UpToDate)
-        << QStringList{"|Aggiornamento non completato. File non aggiornati: Copie.txt, "
-                       "Modelli/ODL.rpt"}
-        << QStringList{"Aggiornamento incompleto, file non aggiornati: Copie.txt, "
-                       "Modelli/ODL.rpt"};
-    QTest::newRow("complete after an update round")
-        << "current" << true << int(O::UpToDate) << QStringList{}
-        << QStringList{"Aggiornamento completato"};
-    QTest::newRow("share unreachable")
-        << "no share" << false << int(O::EndProgram) << QStringList{unreachable} << QStringList{};
-    QTest::newRow("share unreachable after an update round")
-        << "no share" << true << int(O::EndProgram) << QStringList{unreachable} << QStringList{};
-    QTest::newRow("other failure")
-        << "broken link" << false << int(O::EndProgram)
-        << QStringList{"|53 - File non trovato: SHARE/Client/Aggiorna.txt"} << QStringList{};
-}
-
-void UpdateWindowsTest::outcomes() {
-    QFETCH(QString, setup);
-    QFETCH(bool, afterUpdate);
-    QFETCH(int, outcome);
-    QFETCH(QStringList, messages);
-    QFETCH(QStringList, log);
-
-    Workstation ws;
-    const QDateTime now = QDateTime::currentDateTime();
-    QDir().mkpath(ws.install());
-    if (setup != QLatin1String("no share")) {
-        writeFile(ws.shareRoot() + "/Client/Copie.txt", "new", now);
-        writeFile(ws.shareRoot() + "/Client/Modelli/ODL.rpt", "odl", now);
-        writeFile(ws.install() + "Modelli/ODL.rpt", "odl", now);
-        if (setup == QLatin1String("due"))
-            writeFile(ws.install() + "Modelli/ODL.rpt", "odl", now.addSecs(-3600));
-        else
-            writeFile(ws.install() + "Copie.txt", "new", now);
-    }
-    if (setup == QLatin1String("broken link"))
-        QVERIFY(QFile::link(ws.shareRoot() + "/nothing", ws.shareRoot() + "/Client/Aggiorna.txt"));
-
-    ScriptedPrompts prompts;
-    const UpdateCheckResult result = runUpdateCheck(nullptr, Share, ws.shareRoot(), ws.install(),
-                                                    prompts, ws.logger(), afterUpdate);
-    QCOMPARE(int(result.outcome), outcome);
-    for (QString& message : messages)
-        message.replace(QStringLiteral("SHARE"), ws.shareRoot());
-    QCOMPARE(prompts.messages, messages);
-    QCOMPARE(ws.log, log);
 }
 
 void UpdateWindowsTest::waitLightsOneLampAtATime() {
@@ -164,10 +91,11 @@ void UpdateWindowsTest::searchWindowRunsTheSearch() {
 
     const QString previous = QDir::currentPath();
     QDir::setCurrent(root.path()); // the work files go into the current directory
-    const QString host = runServerSearch(nullptr, QString(), install, prompts, hooks);
+    ServerSearchDialog window(QString(), install, prompts, hooks);
+    window.exec();
     QDir::setCurrent(previous);
 
-    QCOMPARE(host, QStringLiteral("10.1.1.1"));
+    QCOMPARE(window.serverHost(), QStringLiteral("10.1.1.1"));
     QCOMPARE(scripts, QStringList{"TESTSRV.BAT"});
     QCOMPARE(status, QStringList{"Ricerca Nome Server..."});
     QVERIFY(QFile::exists(root.filePath(QStringLiteral("TESTSRV.BAT"))));
@@ -180,8 +108,9 @@ void UpdateWindowsTest::searchWindowRunsTheSearch() {
 void UpdateWindowsTest::searchWindowWithAKnownServer() {
     QTemporaryDir root;
     ScriptedPrompts prompts;
-    QCOMPARE(runServerSearch(nullptr, QStringLiteral("srv"), root.path() + '/', prompts),
-             QStringLiteral("srv"));
+    ServerSearchDialog window(QStringLiteral("srv"), root.path() + '/', prompts, {});
+    window.exec();
+    QCOMPARE(window.serverHost(), QStringLiteral("srv"));
     QVERIFY(prompts.questions.isEmpty());
     QVERIFY(!QFile::exists(root.filePath(QStringLiteral("IPHost.set"))));
 }

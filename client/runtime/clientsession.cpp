@@ -1,0 +1,202 @@
+#include "clientsession.h"
+
+#include "clientconnection.h"
+#include "database.h"
+#include "documentimport.h"
+#include "processstart.h"
+#include "reportprinter.h"
+#include "socketarray.h"
+#include "startupdialogs.h"
+#include "updatedecision.h"
+#include "userprompts.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+ClientSession::ClientSession(UserPrompts& prompts, Options options, PrinterFactory makePrinter,
+                             QObject* parent)
+    : QObject(parent), m_prompts(prompts), m_options(std::move(options)),
+      m_makePrinter(std::move(makePrinter)), m_log(m_options.logFile),
+      m_sockets(new SocketArray(this)),
+      m_connection(new ClientConnection(
+          *m_sockets, [this](const QString& t) { log(t); }, this)) {
+    const RuntimeEnv& env = m_options.env;
+    m_connection->setBasePort(env.basePort);
+    m_connection->setTimerInterval(env.interval(1000));
+    m_connection->setWorkstationName(env.pcName.isEmpty() ? SocketArray::localHostName()
+                                                          : env.pcName);
+    connect(m_connection, &ClientConnection::statusChanged, this, &ClientSession::statusChanged);
+    connect(m_connection, &ClientConnection::callButtonEnabled, this,
+            &ClientSession::callButtonEnabled);
+    connect(m_connection, &ClientConnection::closeButtonEnabled, this,
+            &ClientSession::closeButtonEnabled);
+    connect(m_connection, &ClientConnection::portShown, this, &ClientSession::portShown);
+    connect(m_connection, &ClientConnection::listAdd, this, &ClientSession::listAdded);
+    connect(m_connection, &ClientConnection::messageReceived, this, &ClientSession::onMessage);
+}
+
+ClientSession::~ClientSession() = default;
+
+ClientSession::Startup ClientSession::startUp(StartupDialogs& dialogs) {
+    log(QStringLiteral("****Apertura Programma****"));
+    readServerHost();
+    if (m_settings.serverHost.trimmed().isEmpty()) {
+        m_settings.serverHost =
+            dialogs.searchServer(m_settings.serverHost, m_settings.installFolder);
+        if (m_ended)
+            return Startup::Ended;
+    }
+    useServerHost();
+    if (!passUpdateCheck(dialogs)) {
+        shutdown();
+        return Startup::Ended;
+    }
+    startImport();
+    m_connection->arm();
+    return Startup::Resident;
+}
+
+void ClientSession::readServerHost() {
+    QString folder = m_options.installFolder;
+    if (folder.isEmpty())
+        folder = QDir(QCoreApplication::applicationDirPath()).absolutePath();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    m_settings.installFolder = folder;
+    m_settings.shareRoot = m_options.env.shareRoot;
+    m_settings.serverHost = ClientSettings::readServerHost(folder);
+}
+
+// Whatever the host now holds, even blank: the update check then reports the share unreachable.
+void ClientSession::useServerHost() {
+    m_settings.documentsConnection =
+        Database::connectionText(m_settings.installFolder + QStringLiteral("Documenti.mdb"));
+    m_settings.sharePath = ClientSettings::sharePathFor(m_settings.serverHost);
+    emit hostShown(m_settings.serverHost);
+    m_connection->setHost(m_settings.serverHost);
+    m_sockets->create(ClientConnection::Element);
+}
+
+// False when the program must end: handed over to the updater, the share failed, or shut down
+// while the check's window was up.
+bool ClientSession::passUpdateCheck(StartupDialogs& dialogs) {
+    m_settings.updateFound = false;
+    log(QStringLiteral("Controllo Aggiornamenti"));
+    const UpdateCheck check(m_settings.sharePath, m_settings.shareRoot, m_settings.installFolder);
+    // After an update round every name still out of date is wanted for the log and the message.
+    const UpdateCheck::Outcome outcome = dialogs.checkForUpdate(check, m_options.afterUpdate);
+    if (m_ended)
+        return false;
+    const UpdateDecision decision =
+        decideAfterUpdateCheck(outcome, m_settings.sharePath, m_options.afterUpdate);
+    if (!decision.logLine.isEmpty())
+        log(decision.logLine);
+    if (!decision.message.isEmpty())
+        m_prompts.message(decision.message, QString(), decision.icon);
+    if (decision.action == UpdateDecision::Action::HandOver) {
+        m_settings.updateFound = true;
+        startUpdater();
+    }
+    return decision.action == UpdateDecision::Action::GoOn;
+}
+
+void ClientSession::startUpdater() {
+    // The updater runs from the server's share and gets our folder, blanks and all, as its only
+    // argument.
+    const QString updater = m_settings.onShare(QStringLiteral("VelarixUpd"));
+    if (updater.isEmpty() ||
+        !startDetached(updater, {m_settings.installFolder}, QDir::currentPath())) {
+        const QString text = QStringLiteral("Impossibile avviare l'aggiornamento: ") +
+                             m_settings.sharePath + QStringLiteral("VelarixUpd");
+        log(text);
+        m_prompts.message(text);
+    }
+}
+
+void ClientSession::startImport() {
+    m_settings.copies =
+        CopiesFile::readForClient(m_settings.installFolder + QStringLiteral("Copie.txt"));
+    ImportHost& host = *this;
+    m_printer = m_makePrinter(m_settings.installFolder, host);
+    DocumentImportSettings settings;
+    settings.installFolder = m_settings.installFolder;
+    settings.documentsConnection = m_settings.documentsConnection;
+    settings.copiesTable = m_settings.copies.copies;
+    settings.perCompanyReports = m_settings.copies.perCompany;
+    settings.perBranchReports = m_settings.copies.perBranch;
+    settings.shareRoot = m_settings.shareRoot;
+    m_import = std::make_unique<DocumentImport>(host, *m_printer, settings);
+}
+
+void ClientSession::shutdown() {
+    if (m_ended)
+        return;
+    m_ended = true;
+    log(QStringLiteral("Chiusura Porta"));
+    m_connection->shutdown();
+    log(QStringLiteral("****Chiusura Programma****"));
+}
+
+void ClientSession::connectToServer() {
+    m_connection->connectAction();
+}
+
+void ClientSession::disconnectFromServer() {
+    m_connection->disconnectAction();
+}
+
+void ClientSession::setHost(const QString& host) {
+    m_connection->setHost(host);
+}
+
+bool ClientSession::isConnected() const {
+    return m_connection->isConnected();
+}
+
+void ClientSession::sendByHand() {
+    log(QStringLiteral("Tasto Invia"));
+    if (!m_connection->isConnected()) {
+        m_prompts.message(QStringLiteral("Connessione non stabilita"));
+        return;
+    }
+    const QString text = m_prompts.input(QStringLiteral("Messaggio da inviare"));
+    m_connection->sendText(text);
+    emit listAdded(QStringLiteral("Inviato: ") + text);
+}
+
+void ClientSession::onMessage(const QString& text, int element) {
+    log(QStringLiteral("Ricevuto: ") + text);
+    if (m_import)
+        m_import->receive(text, element);
+}
+
+void ClientSession::log(const QString& text) {
+    m_log.write(text);
+}
+
+// The list shows one request at a time: what was received, then the import's progress.
+void ClientSession::requestStarting(const QString& message) {
+    emit listCleared();
+    emit listAdded(QStringLiteral("Ricevuto: ") + message);
+    emit listRedrawn();
+}
+
+void ClientSession::listAdd(const QString& line) {
+    emit listAdded(line);
+}
+
+void ClientSession::listRedraw() {
+    emit listRedrawn();
+}
+
+void ClientSession::processEvents() {
+    QCoreApplication::processEvents();
+}
+
+Failure ClientSession::sendReply(int socketIndex, const QString& text) {
+    return m_sockets->send(socketIndex, text);
+}
+
+void ClientSession::notifyPrintError(const QString& text) {
+    emit printFailed(text);
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "clientsettings.h"
+#include "importhost.h"
+#include "logfile.h"
+#include "runtimeenv.h"
+
+#include <QObject>
+#include <functional>
+#include <memory>
+
+class ClientConnection;
+class DocumentImport;
+class ReportPrinter;
+class SocketArray;
+class StartupDialogs;
+class UserPrompts;
+
+// The workstation client without its window: the start-up sequence (settings, server search,
+// update check and hand-over to the updater, copies settings), the connection to the server, the
+// document import and the activity log. Knows no widgets: the window shows what the signals say
+// and forwards the user's commands; modal questions go through UserPrompts and StartupDialogs.
+//
+// Every received message goes straight to the one document import, whose queue is the only one:
+// a message that arrives while a document is imported waits there, and a repeated "DIR:" for a
+// path queued or in print is dropped.
+class ClientSession : public QObject, private ImportHost {
+    Q_OBJECT
+public:
+    struct Options {
+        QString installFolder;    // with its trailing separator; empty: the program's folder
+        bool afterUpdate = false; // started again by the updater: never hand over a second time
+        QString logFile = QStringLiteral("VXCreg.txt");
+        RuntimeEnv env = RuntimeEnv::get();
+    };
+    // Makes the report printer once start-up has read the settings; it reports through host.
+    using PrinterFactory = std::function<std::unique_ptr<ReportPrinter>(
+        const QString& installFolder, ImportHost& host)>;
+
+    enum class Startup { Resident, Ended };
+
+    ClientSession(UserPrompts& prompts, Options options, PrinterFactory makePrinter,
+                  QObject* parent = nullptr);
+    ~ClientSession() override;
+
+    // Ended: the program must end (handed over to the updater, the share unreachable, or shut
+    // down meanwhile); the closing lines are already logged. Resident: the first call is armed.
+    Startup startUp(StartupDialogs& dialogs);
+    // Timer off, socket closed, closing lines logged. Only the first call does anything.
+    void shutdown();
+    bool hasEnded() const { return m_ended; }
+
+    void connectToServer();      // "Connetti": the call starts one timer interval later
+    void disconnectFromServer(); // "Disconnetti": no calls until connectToServer()
+    void sendByHand();           // "Invia": asks for a text and sends it with a carriage return
+    void setHost(const QString& host);
+    bool isConnected() const;
+
+    void log(const QString& text) override;
+    const ClientSettings& settings() const { return m_settings; }
+
+signals:
+    void statusChanged(const QString& text);
+    void callButtonEnabled(bool on);
+    void closeButtonEnabled(bool on);
+    void portShown(const QString& port);
+    void hostShown(const QString& host);
+    void listCleared();
+    void listAdded(const QString& line);
+    void listRedrawn();
+    // A document did not come out; the text says which and why.
+    void printFailed(const QString& text);
+
+private:
+    void readServerHost();
+    void useServerHost();
+    bool passUpdateCheck(StartupDialogs& dialogs);
+    void startUpdater();
+    void startImport();
+    void onMessage(const QString& text, int element);
+
+    // ImportHost
+    void requestStarting(const QString& message) override;
+    void listAdd(const QString& line) override;
+    void listRedraw() override;
+    void processEvents() override;
+    Failure sendReply(int socketIndex, const QString& text) override;
+    void notifyPrintError(const QString& text) override;
+
+    UserPrompts& m_prompts;
+    Options m_options;
+    PrinterFactory m_makePrinter;
+    LogFile m_log;
+    ClientSettings m_settings;
+    SocketArray* m_sockets;
+    ClientConnection* m_connection;
+    std::unique_ptr<ReportPrinter> m_printer;
+    std::unique_ptr<DocumentImport> m_import;
+    bool m_ended = false;
+};
