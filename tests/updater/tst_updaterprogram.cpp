@@ -8,10 +8,11 @@
 #include <QTest>
 
 namespace {
-// A client that only writes its arguments next to itself.
+// A client that only notes its arguments next to itself, one line per start, after the name of
+// the updater run that started it.
 void writeStandInClient(const QString& install) {
     writeFile(install + "VelarixCL",
-              "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/started.txt\"\n");
+              "#!/bin/sh\necho \"$RUN $@\" >> \"$(dirname \"$0\")/started.txt\"\n");
     QFile::setPermissions(install + "VelarixCL",
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -21,13 +22,15 @@ struct Result {
     QString errors;
 };
 
-Result runUpdater(const QStringList& arguments, const QString& shareRoot) {
+Result runUpdater(const QStringList& arguments, const QString& shareRoot,
+                  const QString& run = QString()) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
     env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("20"));
     env.insert(QStringLiteral("VELARIX_SHARE_ROOT"), shareRoot);
+    env.insert(QStringLiteral("RUN"), run);
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(VELARIX_BIN_DIR "/VelarixUpd"), arguments);
     Result result;
@@ -46,8 +49,7 @@ class UpdaterProgramTest : public QObject {
     Q_OBJECT
 private slots:
     void noArgumentAndNoInstallation();
-    void blankHostFileStartsNoClient();
-    void copiesAndStartsTheClientAgain();
+    void copiesAndStartsTheClientOnlyWithAServer();
 };
 
 void UpdaterProgramTest::noArgumentAndNoInstallation() {
@@ -61,43 +63,39 @@ void UpdaterProgramTest::noArgumentAndNoInstallation() {
              qPrintable(result.errors));
 }
 
-void UpdaterProgramTest::blankHostFileStartsNoClient() {
-    QTemporaryDir root;
-    const QString install = root.filePath(QStringLiteral("Program Files/Velarix")) + '/';
-    writeFile(install + "IPHost.set", "   \r\n");
-    writeStandInClient(install);
-
-    // The folder arrives split at its blank, unquoted, as the client passes it.
-    const Result result = runUpdater(
-        {root.filePath(QStringLiteral("Program")), QStringLiteral("Files/Velarix/")}, root.path());
-    QCOMPARE(result.exitCode, 0);
-    QVERIFY2(
-        result.errors.contains(install + "IPHost.set non trovato o non configurato nel client!"),
-        qPrintable(result.errors));
-    QTest::qWait(300);
-    QVERIFY(!QFile::exists(install + "started.txt"));
-}
-
-void UpdaterProgramTest::copiesAndStartsTheClientAgain() {
+void UpdaterProgramTest::copiesAndStartsTheClientOnlyWithAServer() {
     QTemporaryDir root;
     const QString share = root.filePath(QStringLiteral("share"));
-    const QString install = root.filePath(QStringLiteral("cl dir")) + '/';
-    writeFile(install + "IPHost.set", "server1\r\n");
+    const QString install = root.filePath(QStringLiteral("Program Files/Velarix")) + '/';
+    writeFile(install + "IPHost.set", "   \r\n");
     writeStandInClient(install);
     writeFile(share + "/Client/Copie.txt", "C:\\STAMPE\\,2\r\n");
     writeFile(share + "/Client/Modelli/ODL.rpt", "odl");
     writeFile(share + "/Client/Documenti.mdb", "db");
     writeFile(install + "Documenti.mdb/in-the-way", "x");
+    // The folder arrives split at its blank, unquoted, as the client passes it.
+    const QStringList arguments{root.filePath(QStringLiteral("Program")),
+                                QStringLiteral("Files/Velarix/")};
 
-    const Result result = runUpdater({install}, share);
+    // No server in IPHost.set: nothing is copied and no client is started.
+    Result result = runUpdater(arguments, share, QStringLiteral("first"));
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY2(
+        result.errors.contains(install + "IPHost.set non trovato o non configurato nel client!"),
+        qPrintable(result.errors));
+    QVERIFY(!QFile::exists(install + "Copie.txt"));
+
+    writeFile(install + "IPHost.set", "server1\r\n");
+    result = runUpdater(arguments, share, QStringLiteral("second"));
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.errors.count(QStringLiteral("Errore copia: ")), 1);
     QVERIFY2(result.errors.contains("Errore copia: \\\\server1\\Velarix\\Client\\Documenti.mdb"),
              qPrintable(result.errors));
     QCOMPARE(readFile(install + "Copie.txt"), QByteArray("C:\\STAMPE\\,2\r\n"));
     QCOMPARE(readFile(install + "Modelli/ODL.rpt"), QByteArray("odl"));
-    QTRY_COMPARE_WITH_TIMEOUT(readFile(install + "started.txt"), QByteArray("--after-update\n"),
-                              10000);
+    // A client started by the first run would have noted itself before this run began.
+    QTRY_COMPARE_WITH_TIMEOUT(readFile(install + "started.txt"),
+                              QByteArray("second --after-update\n"), 10000);
 }
 
 QTEST_GUILESS_MAIN(UpdaterProgramTest)
