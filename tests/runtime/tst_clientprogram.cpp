@@ -127,11 +127,19 @@ private slots:
         QFile::remove(m_program + QStringLiteral("/VXCreg.txt"));
         QSignalSpy registered(&m_server, &FakeServer::registered);
         QProcess* client = start();
+        auto end = qScopeGuard([&] { stop(client); });
         QVERIFY(client->waitForStarted());
         QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
         QCOMPARE(m_server.workstation(), QStringLiteral("UFFICIO1"));
 
+        // Once the version reply has been through the import the client logs nothing more.
         const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
+        const auto replyImported = [&] {
+            const QStringList lines = logLines(logPath);
+            const int at = find(lines, QStringLiteral("Calcolo"));
+            return at >= 0 && lines.size() > at + 1;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(replyImported(), 10000);
         const qint64 before = QFileInfo(logPath).size();
         QProcess* second = start();
         QVERIFY(second->waitForFinished(10000));
@@ -140,6 +148,7 @@ private slots:
         QCOMPARE(QFileInfo(logPath).size(), before);
         QCOMPARE(client->state(), QProcess::Running);
 
+        end.dismiss();
         stop(client);
         const QStringList lines = logLines(logPath);
         int at = 0;
@@ -161,6 +170,7 @@ private slots:
         QSignalSpy registered(&m_server, &FakeServer::registered);
         QSignalSpy completed(&m_server, &FakeServer::completionReceived);
         QProcess* client = start();
+        auto end = qScopeGuard([&] { stop(client); });
         QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
 
         const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name;
@@ -178,7 +188,6 @@ private slots:
         QVERIFY(content.contains(QStringLiteral("Olio motore 5W30")));
         QVERIFY(content.contains(QStringLiteral("Autofficina Rossi & Figli")));
         QVERIFY(content.contains(QStringLiteral("€")));
-        stop(client);
     }
 
     void hostNameWithTrailingBlanks()
