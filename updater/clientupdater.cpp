@@ -1,7 +1,7 @@
 #include "clientupdater.h"
 
 #include "processstart.h"
-#include "settingsvalues.h"
+#include "serverhostfile.h"
 #include "sharepath.h"
 
 #include <QDateTime>
@@ -48,12 +48,26 @@ QString ClientUpdater::probeInstallFolder(const QStringList& folders) {
     return QString();
 }
 
-QString ClientUpdater::readServerHost(const QString& installFolder) {
-    return readFirstSettingsValue(installFolder + QStringLiteral("IPHost.set")).trimmed();
-}
-
-QString ClientUpdater::sharePath(const QString& serverHost) {
-    return QStringLiteral("\\\\") + serverHost + QStringLiteral("\\Velarix\\");
+ClientUpdater::Target ClientUpdater::locate(const QStringList& arguments,
+                                            const QStringList& standardFolders) {
+    Target target;
+    target.installFolder = installFolderFromArguments(arguments);
+    if (target.installFolder.isEmpty())
+        target.installFolder = probeInstallFolder(standardFolders);
+    if (target.installFolder.isEmpty()) {
+        target.failure = {ErrorNumber::PathNotFound,
+                          QStringLiteral("Procedura Velarix non Installata")};
+        return target;
+    }
+    const QString serverHost = ServerHostFile::read(target.installFolder);
+    if (serverHost.isEmpty()) {
+        target.failure = {ErrorNumber::FileNotFound,
+                          target.installFolder +
+                              QStringLiteral("IPHost.set non trovato o non configurato nel client!")};
+        return target;
+    }
+    target.sharePath = ServerHostFile::sharePath(serverHost);
+    return target;
 }
 
 ClientUpdater::ClientUpdater(QString sharePath, QString shareRoot, QString installFolder)

@@ -24,13 +24,19 @@ public:
     // Everything after the program name, joined by single blanks and trimmed: the folder is passed
     // unquoted and may hold blanks. A trailing separator is added when missing.
     static QString installFolderFromArguments(const QStringList& arguments);
-    // The first folder whose IPHost.set can be opened; empty when none. Without an argument the
-    // platform's install folders are probed.
+    // The first folder whose IPHost.set can be opened; empty when none.
     static QString probeInstallFolder(const QStringList& folders);
-    // The server's name from InstallFolder + "IPHost.set"; empty when missing or blank.
-    static QString readServerHost(const QString& installFolder);
-    // "\\" + serverHost + "\Velarix\".
-    static QString sharePath(const QString& serverHost);
+
+    // Where the client is and which server it uses: the folder from the arguments or, without
+    // one, the first of standardFolders holding an IPHost.set, and the share path of the server
+    // that file names. The failure's description is the message for the user: "Procedura Velarix
+    // non Installata", or the folder + "IPHost.set non trovato o non configurato nel client!".
+    struct Target {
+        QString installFolder;
+        QString sharePath;
+        Failure failure;
+    };
+    static Target locate(const QStringList& arguments, const QStringList& standardFolders);
 
     ClientUpdater(QString sharePath, QString shareRoot, QString installFolder);
 

@@ -42,26 +42,15 @@ UpdaterWindow::UpdaterWindow(UserPrompts& prompts, int intervalMs, QWidget* pare
 
 UpdaterWindow::~UpdaterWindow() = default;
 
-QString UpdaterWindow::labelText() const {
-    return m_ui->Label1->text();
-}
-
 bool UpdaterWindow::load(const QStringList& arguments) {
-    m_installFolder = ClientUpdater::installFolderFromArguments(arguments);
-    if (m_installFolder.isEmpty()) {
-        m_installFolder = ClientUpdater::probeInstallFolder(Platform::current().installFolders());
-        if (m_installFolder.isEmpty()) {
-            m_prompts.message(QStringLiteral("Procedura Velarix non Installata"));
-            return false;
-        }
-    }
-    const QString serverHost = ClientUpdater::readServerHost(m_installFolder);
-    if (serverHost.isEmpty()) {
-        m_prompts.message(m_installFolder +
-                          QStringLiteral("IPHost.set non trovato o non configurato nel client!"));
+    const ClientUpdater::Target target =
+        ClientUpdater::locate(arguments, Platform::current().installFolders());
+    if (target.failure) {
+        m_prompts.message(target.failure.description);
         return false;
     }
-    m_sharePath = ClientUpdater::sharePath(serverHost);
+    m_installFolder = target.installFolder;
+    m_sharePath = target.sharePath;
     m_timer1->start();
     return true;
 }

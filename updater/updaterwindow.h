@@ -10,9 +10,10 @@ namespace Ui {
 class Form1;
 }
 
-// The updater's window (object name Form1). load() takes the installation folder and the server's
-// name and arms the one-shot Timer1 (2000 ms); its tick copies the share's Client folder, starts the client again
-// and closes the window, which ends the program. Closing the window during the wait copies nothing.
+// The updater's window (object name Form1) shows the work of ClientUpdater. load() finds the
+// installation and its server and arms the one-shot Timer1 (2000 ms); its tick copies the share's
+// Client folder, starts the client again and closes the window, which ends the program. Closing
+// the window during the wait copies nothing.
 class UpdaterWindow : public QWidget {
     Q_OBJECT
 public:
@@ -22,8 +23,6 @@ public:
     // arguments: the command line after the program name. False when the program must end at once
     // (no installation, no server); the message has been shown.
     bool load(const QStringList& arguments);
-
-    QString labelText() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -5,6 +5,7 @@
 #include "documentimport.h"
 #include "processstart.h"
 #include "reportprinter.h"
+#include "serverhostfile.h"
 #include "socketarray.h"
 #include "startupdialogs.h"
 #include "updatedecision.h"
@@ -64,14 +65,14 @@ void ClientSession::readServerHost() {
         folder += QLatin1Char('/');
     m_settings.installFolder = folder;
     m_settings.shareRoot = m_options.env.shareRoot;
-    m_settings.serverHost = ClientSettings::readServerHost(folder);
+    m_settings.serverHost = ServerHostFile::read(folder);
 }
 
 // Whatever the host now holds, even blank: the update check then reports the share unreachable.
 void ClientSession::useServerHost() {
     m_settings.documentsConnection =
         Database::connectionText(m_settings.installFolder + QStringLiteral("Documenti.mdb"));
-    m_settings.sharePath = ClientSettings::sharePathFor(m_settings.serverHost);
+    m_settings.sharePath = ServerHostFile::sharePath(m_settings.serverHost);
     emit hostShown(m_settings.serverHost);
     m_connection->setHost(m_settings.serverHost);
     m_sockets->create(ClientConnection::Element);

@@ -5,7 +5,7 @@
 #include <QString>
 
 // The client's program-wide values, set during start-up and read by the connection, the import
-// and the update check. IPHost.set holds the server's host name or address as its first value.
+// and the update check.
 struct ClientSettings {
     QString serverHost;
     QString installFolder; // always ends with a separator
@@ -15,8 +15,6 @@ struct ClientSettings {
     bool updateFound = false;
     CopiesSettings copies;
 
-    static QString readServerHost(const QString& installFolder);
-    static QString sharePathFor(const QString& serverHost);
     // Local path of a file on the server's share (empty when the share cannot be resolved).
     QString onShare(const QString& relative) const;
 };

@@ -210,6 +210,18 @@ void ServerSearchTest::manualAddressSkipsTheSearch() {
     QCOMPARE(again.run(QString()), QString());
     QCOMPARE(readFileOrMissing(cancelled.install() + "IPHost.set"), QByteArray("\r\n"));
     QVERIFY(!QFile::exists(cancelled.autostartFile()));
+    QVERIFY(prompts.messages.isEmpty());
+
+    // An IPHost.set that cannot be written (a folder stands in its place): the user is told.
+    Network blocked;
+    QVERIFY(QDir().mkpath(blocked.install() + "IPHost.set"));
+    prompts.inputAnswer = QStringLiteral("192.168.0.40");
+    ServerSearch third(blocked.install(), blocked.work(), prompts, blocked.hooks());
+    QCOMPARE(third.run(QString()), QStringLiteral("192.168.0.40"));
+    QCOMPARE(prompts.messages.size(), 1);
+    QVERIFY2(prompts.messages.first().startsWith("|Impossibile scrivere " + blocked.install() +
+                                                 "IPHost.set: "),
+             qPrintable(prompts.messages.first()));
 }
 
 void ServerSearchTest::knownServerIsLeftAlone() {

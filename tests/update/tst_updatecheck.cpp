@@ -1,5 +1,6 @@
-// The comparison of the share's Client folder with the program folder, and what start-up does
-// with its outcome.
+// The comparison of the share's Client folder with the program folder, what start-up does with
+// its outcome, and IPHost.set, which names the share.
+#include "serverhostfile.h"
 #include "updatecheck.h"
 #include "updatedecision.h"
 
@@ -40,6 +41,8 @@ private slots:
     void timeStampIgnoresSeconds();
     void decision_data();
     void decision();
+    void serverHostFile_data();
+    void serverHostFile();
 };
 
 void UpdateCheckTest::compare_data() {
@@ -219,6 +222,30 @@ void UpdateCheckTest::decision() {
     QCOMPARE(int(decision.action), action);
     QCOMPARE(decision.logLine, logLine);
     QCOMPARE(decision.message, message);
+}
+
+void UpdateCheckTest::serverHostFile_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("host");
+    QTest::newRow("name") << QByteArray("server1\r\n") << "server1";
+    QTest::newRow("blank") << QByteArray("   \r\n") << QString();
+    QTest::newRow("empty") << QByteArray("") << QString();
+    QTest::newRow("remark after a comma") << QByteArray("10.0.0.2, ufficio\r\n") << "10.0.0.2";
+    QTest::newRow("blanks after a name typed by hand") << QByteArray("server1   \r\n") << "server1";
+}
+
+void UpdateCheckTest::serverHostFile() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, host);
+    QTemporaryDir root;
+    const QString folder = root.path() + QLatin1Char('/');
+    makeFile(folder + QStringLiteral("IPHost.set"), QDateTime::currentDateTime(), content);
+    QCOMPARE(ServerHostFile::read(folder), host);
+    QCOMPARE(ServerHostFile::read(folder + QStringLiteral("missing/")), QString());
+    // What the search writes reads back as the same host.
+    QVERIFY(ServerHostFile::write(folder, host).ok());
+    QCOMPARE(ServerHostFile::read(folder), host);
+    QCOMPARE(ServerHostFile::sharePath(host), QStringLiteral("\\\\") + host + "\\Velarix\\");
 }
 
 QTEST_GUILESS_MAIN(UpdateCheckTest)

@@ -52,8 +52,8 @@ private slots:
     void installFolderFromArguments_data();
     void installFolderFromArguments();
     void probe();
-    void serverHost_data();
-    void serverHost();
+    void locate_data();
+    void locate();
     void threeFiles();
     void subfolderIsCopied();
     void readOnlyTargetIsReplacedAndMadeWritable();
@@ -93,22 +93,47 @@ void ClientUpdaterTest::probe() {
     QCOMPARE(ClientUpdater::probeInstallFolder({first, second}), first);
 }
 
-void ClientUpdaterTest::serverHost_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<QString>("host");
-    QTest::newRow("name") << QByteArray("server1\r\n") << "server1";
-    QTest::newRow("blank") << QByteArray("   \r\n") << QString();
-    QTest::newRow("empty") << QByteArray("") << QString();
-    QTest::newRow("remark after a comma") << QByteArray("10.0.0.2, ufficio\r\n") << "10.0.0.2";
+void ClientUpdaterTest::locate_data() {
+    QTest::addColumn<bool>("argument");
+    QTest::addColumn<QByteArray>("hostFile"); // in the folder named by the argument
+    QTest::addColumn<QByteArray>("standardHostFile");
+    QTest::addColumn<QString>("found"); // "argument", "standard" or empty
+    QTest::addColumn<QString>("sharePath");
+    QTest::addColumn<QString>("message"); // FOLDER stands for the folder found
+    QTest::newRow("argument, standard folder not probed")
+        << true << QByteArray("srv1\r\n") << QByteArray("srv2\r\n") << "argument"
+        << "\\\\srv1\\Velarix\\" << "";
+    QTest::newRow("no argument: the standard folder")
+        << false << QByteArray() << QByteArray("srv2\r\n") << "standard"
+        << "\\\\srv2\\Velarix\\" << "";
+    QTest::newRow("no argument, nothing installed")
+        << false << QByteArray() << QByteArray() << "" << "" << "Procedura Velarix non Installata";
+    QTest::newRow("no server in IPHost.set")
+        << true << QByteArray("  , remark\r\n") << QByteArray("srv2\r\n") << "argument" << ""
+        << "FOLDERIPHost.set non trovato o non configurato nel client!";
 }
 
-void ClientUpdaterTest::serverHost() {
-    QFETCH(QByteArray, content);
-    QFETCH(QString, host);
+void ClientUpdaterTest::locate() {
+    QFETCH(bool, argument);
+    QFETCH(QByteArray, hostFile);
+    QFETCH(QByteArray, standardHostFile);
+    QFETCH(QString, found);
+    QFETCH(QString, sharePath);
+    QFETCH(QString, message);
     QTemporaryDir root;
-    writeFile(root.filePath(QStringLiteral("IPHost.set")), content);
-    QCOMPARE(ClientUpdater::readServerHost(root.path() + '/'), host);
-    QCOMPARE(ClientUpdater::readServerHost(root.path() + "/missing/"), QString());
+    const QString given = root.filePath(QStringLiteral("Velarix CL")) + '/';
+    const QString standard = root.filePath(QStringLiteral("opt")) + '/';
+    if (!hostFile.isNull())
+        writeFile(given + QStringLiteral("IPHost.set"), hostFile);
+    if (!standardHostFile.isNull())
+        writeFile(standard + QStringLiteral("IPHost.set"), standardHostFile);
+
+    const ClientUpdater::Target target = ClientUpdater::locate(
+        argument ? given.split(u' ') : QStringList(), {root.filePath("none/"), standard});
+    const QString folder = found == "argument" ? given : found == "standard" ? standard : QString();
+    QCOMPARE(target.installFolder, folder);
+    QCOMPARE(target.sharePath, sharePath);
+    QCOMPARE(target.failure.description, message.replace(QStringLiteral("FOLDER"), folder));
 }
 
 void ClientUpdaterTest::threeFiles() {

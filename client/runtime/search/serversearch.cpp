@@ -2,9 +2,9 @@
 
 #include "platform/platform.h"
 #include "runtimeenv.h"
+#include "serverhostfile.h"
 #include "settingsvalues.h"
 #include "sharepath.h"
-#include "textcodec.h"
 #include "userprompts.h"
 
 #include <QDir>
@@ -54,7 +54,11 @@ QString ServerSearch::run(const QString& serverHost) {
                 m_prompts.input(QStringLiteral("Inserire Indirizzo IP del Server:"), SearchTitle);
     }
 
-    writeHostFile(host);
+    if (Failure f = ServerHostFile::write(m_installFolder, host)) {
+        // Unsaid, the search would come back at every start with no clue why.
+        m_prompts.message(QStringLiteral("Impossibile scrivere ") + m_installFolder +
+                          QStringLiteral("IPHost.set: ") + f.description);
+    }
     if (!host.isEmpty()) {
         Platform::current().setAutostart(QStringLiteral("VelarixCL"),
                                          m_installFolder + QStringLiteral("VelarixCL"), true);
@@ -64,7 +68,7 @@ QString ServerSearch::run(const QString& serverHost) {
 
 QString ServerSearch::searchNetwork() {
     QFile::remove(QDir(m_workFolder).filePath(ListOutputName));
-    if (writeScript(ListScriptName, Platform::current().serverListScript()))
+    if (writeScript(ListScriptName, Platform::current().serverListScript()).ok())
         m_hooks.runScript(QDir(m_workFolder).filePath(ListScriptName));
     if (m_hooks.status)
         m_hooks.status(QStringLiteral("Ricerca Nome Server..."));
@@ -82,7 +86,7 @@ QString ServerSearch::searchNetwork() {
         return QString();
 
     QFile::remove(QDir(m_workFolder).filePath(AddressOutputName));
-    if (writeScript(AddressScriptName, Platform::current().addressScript(server.mid(2))))
+    if (writeScript(AddressScriptName, Platform::current().addressScript(server.mid(2))).ok())
         m_hooks.runScript(QDir(m_workFolder).filePath(AddressScriptName));
     if (m_hooks.status)
         m_hooks.status(QStringLiteral("Ricerca Indirizzo IP..."));
@@ -143,20 +147,14 @@ bool ServerSearch::hasServerProgram(const QString& candidate) const {
     return program.isFile() && program.size() > 0;
 }
 
-bool ServerSearch::writeHostFile(const QString& serverHost) const {
-    QSaveFile file(m_installFolder + QStringLiteral("IPHost.set"));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(TextCodec::encode(serverHost) + "\r\n");
-    return file.commit();
-}
-
-bool ServerSearch::writeScript(const QString& name, const QByteArray& body) const {
+Failure ServerSearch::writeScript(const QString& name, const QByteArray& body) const {
     QSaveFile file(QDir(m_workFolder).filePath(name));
     if (!file.open(QIODevice::WriteOnly))
-        return false;
+        return {ErrorNumber::PathFileAccess, file.errorString()};
     file.write(body);
-    return file.commit();
+    if (!file.commit())
+        return {ErrorNumber::DeviceIO, file.errorString()};
+    return Failure::none();
 }
 
 QByteArray ServerSearch::readWorkFile(const QString& name) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "failure.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -11,7 +13,8 @@ class UserPrompts;
 // otherwise lists the computers of the network (TESTSRV.BAT -> SERVER.TXT), takes the first one
 // whose share holds the server program, turns its name into an address (TESTIP.BAT -> IP.TXT),
 // and asks for the address when nothing was found. The result goes into IPHost.set (rewritten
-// whole, even when empty) and, when not empty, the client is registered to start at log-on.
+// whole, even when empty; a file that cannot be written is said in a message) and, when not
+// empty, the client is registered to start at log-on.
 //
 // The work files live in the work folder (the current directory) and are left in place. The two
 // ".BAT" scripts come from the platform (platform/platform.h says what they write); an old output
@@ -51,12 +54,10 @@ public:
 
     // candidate + "\Velarix\VelarixSrv" exists and is longer than 0 bytes.
     bool hasServerProgram(const QString& candidate) const;
-    // Writes IPHost.set (one line, CR LF); false when it could not be written.
-    bool writeHostFile(const QString& serverHost) const;
 
 private:
     QString searchNetwork();
-    bool writeScript(const QString& name, const QByteArray& body) const;
+    Failure writeScript(const QString& name, const QByteArray& body) const;
     QByteArray readWorkFile(const QString& name) const;
     void waitForCommand();
 
