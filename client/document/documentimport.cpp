@@ -160,30 +160,27 @@ void DocumentImport::importDocument(const Pending& request) {
     m_host.log(QStringLiteral("Calcolo"));
     m_host.processEvents();
     m_host.log(m_receivedText);
-    if (!m_receivedText.startsWith(DirKeyword))
-        return;
+    if (m_receivedText.startsWith(DirKeyword))
+        importPrintFile();
+    m_currentPath.clear();
+}
 
+void DocumentImport::importPrintFile() {
     closeDocumentsDb();
-    Failure indicator;
-
     bool cut = false;
     m_receivedText = printPath(m_receivedText, &cut);
-    if (!cut)
-        indicator = fileFailure(5); // a request without its carriage return is incomplete
-    m_currentPath = m_receivedText;
-
+    // A request without its carriage return is incomplete.
+    Failure indicator = cut ? Failure::none() : fileFailure(5);
     if (indicator.ok() && alreadyCompleted(m_receivedText)) {
         m_host.log(QStringLiteral("Documento già stampato, conferma inviata di nuovo: ") +
                    m_receivedText);
         reply();
-        m_currentPath.clear();
         return;
     }
 
     m_companyCode = PrintFile::companyCodeFromPath(m_receivedText);
     m_reportName.clear();
     m_stampValid = false;
-
     QByteArray bytes;
     Failure readFailure;
     QFileInfo info;
@@ -195,62 +192,60 @@ void DocumentImport::importDocument(const Pending& request) {
         indicator.number == ErrorNumber::FileAlreadyOpen) {
         // Missing or busy: the tables keep their content and the server offers the file again.
         sayError(errorText(indicator));
-        m_currentPath.clear();
         return;
     }
-    const bool fileRead = indicator.ok();
-    if (!fileRead) {
+    if (indicator) {
+        // Not read: the tables are emptied but nothing is printed nor answered, so the server
+        // keeps the file and offers it again instead of deleting a document nobody printed.
         sayError(errorText(indicator));
-        bytes.clear();
-    } else {
-        m_stamp = {m_receivedText, info.size(), info.lastModified()};
-        m_stampValid = true;
+        DocumentTables tables(m_documentsDb);
+        endTables(tables, startTables(tables));
+        return;
     }
+    m_stamp = {m_receivedText, info.size(), info.lastModified()};
+    m_stampValid = true;
+    const PrintDocument doc = PrintFile::read(bytes, readFailure);
+    bytes = QByteArray();
+    importIntoTables(doc);
+}
 
+bool DocumentImport::startTables(DocumentTables& tables) {
     if (Failure f = m_documentsDb.open(m_settings.documentsConnection)) {
         sayError(QStringLiteral("Open DB:Err. ") + QString::number(f.number) + QLatin1Char(' ') +
                  f.description);
     }
-    DocumentTables tables(m_documentsDb);
     // One transaction for the whole document: the deletions and every record are flushed once.
     const bool inTransaction = tables.begin().ok();
     tables.clear();
+    return inTransaction;
+}
 
-    auto finish = [&] {
-        if (inTransaction)
-            tables.commit();
-        closeDocumentsDb();
-        m_currentPath.clear();
-    };
+void DocumentImport::endTables(DocumentTables& tables, bool inTransaction) {
+    if (inTransaction)
+        tables.commit();
+    closeDocumentsDb();
+}
 
-    if (!fileRead) {
-        // The file was not read: nothing is printed and it is not answered, so the server keeps
-        // it and offers it again instead of deleting a document nobody printed.
-        finish();
-        return;
-    }
-
-    const PrintDocument doc = PrintFile::read(bytes, readFailure);
-    bytes = QByteArray();
-
+void DocumentImport::importIntoTables(const PrintDocument& doc) {
+    DocumentTables tables(m_documentsDb);
+    const bool inTransaction = startTables(tables);
     const PagesRead pages = readPages(doc, tables);
     if (pages != PagesRead::Broken && doc.readFailure) {
         // The file could not be read to its end: printing part of it and letting the server
         // delete the rest would lose it.
         say(errorText(doc.readFailure));
-        finish();
+        endTables(tables, inTransaction);
         return;
     }
     switch (pages) {
     case PagesRead::Broken:
-        finish(); // broken off: neither printed nor answered
+        endTables(tables, inTransaction); // broken off: neither printed nor answered
         return;
     case PagesRead::Print:
         writeAndPrint(doc, tables, inTransaction);
-        m_currentPath.clear();
         return;
     case PagesRead::Nothing:
-        finish();
+        endTables(tables, inTransaction);
         reply();
         return;
     }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+class DocumentTables;
 class ImportHost;
 class ReportPrinter;
 struct PrintDocument;
@@ -67,8 +68,14 @@ private:
     enum class PagesRead { Nothing, Broken, Print };
 
     void importDocument(const Pending& request);
-    PagesRead readPages(const PrintDocument& doc, class DocumentTables& tables);
-    void writeAndPrint(const PrintDocument& doc, class DocumentTables& tables, bool inTransaction);
+    void importPrintFile();
+    void importIntoTables(const PrintDocument& doc);
+    // Opens Documenti.mdb (a failure is shown and the run goes on), begins the document's one
+    // transaction and empties the three tables; true when the transaction is open.
+    bool startTables(DocumentTables& tables);
+    void endTables(DocumentTables& tables, bool inTransaction);
+    PagesRead readPages(const PrintDocument& doc, DocumentTables& tables);
+    void writeAndPrint(const PrintDocument& doc, DocumentTables& tables, bool inTransaction);
     void reply();
     void say(const QString& text);      // list, log, redraw
     void sayError(const QString& text); // list, redraw, log (the open failures)

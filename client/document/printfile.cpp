@@ -122,6 +122,9 @@ public:
 private:
     void documentStart();
     bool importPage(); // false when the page was broken off
+    bool readHeader(PrintPage& page);
+    bool readBody(PrintPage& page);
+    bool readTotals(PrintPage& page);
     void broken(PrintPage& page, PrintPage::Break where);
     QString text(const Line& line, qsizetype skip = 0, qsizetype limit = -1);
 
@@ -222,7 +225,13 @@ bool Reader::importPage() {
     PrintPage page;
     page.number = m_pageNumber;
     page.firstBody = int(m_doc.body.size());
+    if (!readHeader(page) || !readBody(page) || !readTotals(page))
+        return false;
+    m_doc.pages.append(page);
+    return true;
+}
 
+bool Reader::readHeader(PrintPage& page) {
     for (int i = 1; i <= m_doc.headerLineCount; ++i) {
         if (!m_headerStored) {
             const qsizetype skip = m_cursor.first(m_hand) == VerticalTab ? 1 : 0;
@@ -236,7 +245,10 @@ bool Reader::importPage() {
         }
     }
     m_headerStored = true;
+    return true;
+}
 
+bool Reader::readBody(PrintPage& page) {
     static const QString filler(PrintFile::BodyWidth, QLatin1Char(' '));
     int i = 1;
     for (; i <= m_doc.bodyLineCount; ++i) {
@@ -259,21 +271,24 @@ bool Reader::importPage() {
     }
     m_lineBase += i - 1;
     page.bodyCount = int(m_doc.body.size()) - page.firstBody;
+    return true;
+}
 
+bool Reader::readTotals(PrintPage& page) {
     int j = 1;
     while (!m_cursor.atEnd()) {
         if (m_cursor.first(m_hand) == FormFeed) {
             ++m_pageNumber;
             const Line rest{m_hand.start + 1, m_hand.size - 1};
-            if (isBlankBytes(m_cursor.at(rest.start), rest.size)) {
-                if (!m_cursor.next(m_hand)) {
-                    broken(page, PrintPage::Break::Totals);
-                    return false;
-                }
-            } else {
+            if (!isBlankBytes(m_cursor.at(rest.start), rest.size)) {
                 m_hand = rest;
+                return true;
             }
-            break;
+            if (!m_cursor.next(m_hand)) {
+                broken(page, PrintPage::Break::Totals);
+                return false;
+            }
+            return true;
         }
         const char c = m_cursor.first(m_hand);
         if (j <= PrintFile::TotalsLines && c != '@' && c != '^')
@@ -285,7 +300,6 @@ bool Reader::importPage() {
         }
         ++j;
     }
-    m_doc.pages.append(page);
     return true;
 }
 

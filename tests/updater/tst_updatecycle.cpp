@@ -40,6 +40,58 @@ bool processAlive(qint64 pid) {
 }
 } // namespace
 
+// The server's share (its Client folder, the updater and a print file) and a workstation that
+// has only the client program and its IPHost.set.
+struct Workstation {
+    QTemporaryDir root;
+    QString share = root.filePath(QStringLiteral("share"));
+    QString client = share + QStringLiteral("/Client");
+    QString program = root.filePath(QStringLiteral("Velarix CL"));
+    QString pdf = root.filePath(QStringLiteral("pdf"));
+    QString errors = root.filePath(QStringLiteral("stderr.txt"));
+
+    void layOut(bool blockedEntry) {
+        for (const QString& dir : {client, program, pdf, share + QStringLiteral("/Stampe")})
+            QVERIFY(QDir().mkpath(dir));
+        // Database with a letterhead, copies, templates, and a subfolder.
+        QVERIFY(ClientFolder::layOut(client, QStringLiteral("\\\\srv\\Velarix\\Stampe\\"),
+                                     {{1, QStringLiteral("Autofficina Rossi & Figli S.r.l.")}}));
+        writeFile(client + QStringLiteral("/Modelli/Nota.txt"), "nota");
+        if (blockedEntry) {
+            writeFile(client + QStringLiteral("/Bloccato.txt"), "new");
+            // A folder of that name stands in the way on the workstation.
+            writeFile(program + QStringLiteral("/Bloccato.txt/dentro"), "old");
+        }
+        QVERIFY(copyProgram(QStringLiteral("VelarixUpd"), share));
+        QVERIFY(copyProgram(QStringLiteral("VelarixCL"), program));
+        writeFile(program + QStringLiteral("/IPHost.set"), "127.0.0.1\r\n");
+        QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
+                            share + QStringLiteral("/Stampe/ODL00412.001.PRN")));
+    }
+
+    // The updater and the second client inherit the environment and the output files.
+    void start(QProcess& client, quint16 basePort) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
+        env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(basePort));
+        env.insert(QStringLiteral("VELARIX_SHARE_ROOT"), share);
+        env.insert(QStringLiteral("VELARIX_PC_NAME"), QStringLiteral("UFFICIO1"));
+        env.insert(QStringLiteral("VELARIX_PDF_DIR"), pdf);
+        env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("20"));
+        client.setProcessEnvironment(env);
+        client.setWorkingDirectory(program);
+        client.setStandardErrorFile(errors);
+        client.setStandardOutputFile(root.filePath(QStringLiteral("stdout.txt")));
+        client.start(program + QStringLiteral("/VelarixCL"), {});
+    }
+
+    qint64 runningClient() const { return lockOwner(program + QStringLiteral("/VelarixCL.lock")); }
+    QString log() const {
+        return QString::fromUtf8(readFile(program + QStringLiteral("/VXCreg.txt")));
+    }
+};
+
 class UpdateCycleTest : public QObject {
     Q_OBJECT
 private slots:
@@ -55,98 +107,52 @@ void UpdateCycleTest::cycle_data() {
 
 void UpdateCycleTest::cycle() {
     QFETCH(bool, blockedEntry);
-
-    QTemporaryDir root;
-    const QString share = root.filePath(QStringLiteral("share"));
-    const QString client = share + QStringLiteral("/Client");
-    const QString program = root.filePath(QStringLiteral("Velarix CL"));
-    const QString pdf = root.filePath(QStringLiteral("pdf"));
-    for (const QString& dir : {client, program, pdf, share + QStringLiteral("/Stampe")})
-        QVERIFY(QDir().mkpath(dir));
-
-    // The server's Client folder: database with a letterhead, copies, templates, a subfolder.
-    QVERIFY(ClientFolder::layOut(client, QStringLiteral("\\\\srv\\Velarix\\Stampe\\"),
-                                 {{1, QStringLiteral("Autofficina Rossi & Figli S.r.l.")}}));
-    writeFile(client + QStringLiteral("/Modelli/Nota.txt"), "nota");
-    if (blockedEntry) {
-        writeFile(client + QStringLiteral("/Bloccato.txt"), "new");
-        // A folder of that name stands in the way on the workstation.
-        writeFile(program + QStringLiteral("/Bloccato.txt/dentro"), "old");
-    }
-    QVERIFY(copyProgram(QStringLiteral("VelarixUpd"), share));
-
-    // The workstation: the client program and its server, nothing else.
-    QVERIFY(copyProgram(QStringLiteral("VelarixCL"), program));
-    writeFile(program + QStringLiteral("/IPHost.set"), "127.0.0.1\r\n");
-    const QString printFile = QStringLiteral("ODL00412.001.PRN");
-    QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
-                        share + QStringLiteral("/Stampe/") + printFile));
-
+    Workstation ws;
+    ws.layOut(blockedEntry);
+    if (QTest::currentTestFailed())
+        return;
     FakeServer server;
-    const quint16 base = TestPorts::freeRange(25);
-    QVERIFY(base != 0);
-    QVERIFY(server.listen(base));
+    QVERIFY(server.listen(TestPorts::freeRange(25)));
     QSignalSpy registered(&server, &FakeServer::registered);
     QSignalSpy completed(&server, &FakeServer::completionReceived);
 
     QProcess first;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
-    env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(base));
-    env.insert(QStringLiteral("VELARIX_SHARE_ROOT"), share);
-    env.insert(QStringLiteral("VELARIX_PC_NAME"), QStringLiteral("UFFICIO1"));
-    env.insert(QStringLiteral("VELARIX_PDF_DIR"), pdf);
-    env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("20"));
-    first.setProcessEnvironment(env);
-    first.setWorkingDirectory(program);
-    // The updater and the second client inherit these, and outlive the first client.
-    const QString errors = root.filePath(QStringLiteral("stderr.txt"));
-    first.setStandardErrorFile(errors);
-    first.setStandardOutputFile(root.filePath(QStringLiteral("stdout.txt")));
-    first.start(program + QStringLiteral("/VelarixCL"), {});
+    ws.start(first, server.port());
     QVERIFY(first.waitForStarted());
     // The client the updater starts is not our child: whatever the outcome, it must not outlive
     // the test.
     const auto reap = qScopeGuard([&] {
-        const qint64 pid = lockOwner(program + QStringLiteral("/VelarixCL.lock"));
+        const qint64 pid = ws.runningClient();
         if (pid > 0 && pid != first.processId() && processAlive(pid))
             ::kill(pid_t(pid), SIGTERM);
     });
     QVERIFY(first.waitForFinished(20000)); // it hands over to the updater and ends
-
     QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 30000);
-    const qint64 second = lockOwner(program + QStringLiteral("/VelarixCL.lock"));
+    const qint64 second = ws.runningClient();
     QVERIFY(processAlive(second));
     QVERIFY(second != first.processId());
 
-    const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + printFile;
+    const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\ODL00412.001.PRN");
     QVERIFY(server.sendPrintRequest(path));
-    QTRY_VERIFY2_WITH_TIMEOUT(completed.size() == 1,
-                              readFile(program + QStringLiteral("/VXCreg.txt")).constData(), 60000);
+    QTRY_VERIFY2_WITH_TIMEOUT(completed.size() == 1, qPrintable(ws.log()), 60000);
     QCOMPARE(completed.at(0).at(0).toString(), path);
-    QCOMPARE(QDir(pdf).entryList({QStringLiteral("*.pdf")}).size(), 1);
+    QCOMPARE(QDir(ws.pdf).entryList({QStringLiteral("*.pdf")}).size(), 1);
+    QCOMPARE(readFile(ws.program + QStringLiteral("/Modelli/Nota.txt")), QByteArray("nota"));
+    QCOMPARE(readFile(ws.program + QStringLiteral("/Copie.txt")),
+             readFile(ws.client + QStringLiteral("/Copie.txt")));
 
     // One round only: the second client has passed its update check (it connected), so a third
     // start could only have come from it handing over again, which it logged before connecting.
-    const QString log = QString::fromUtf8(readFile(program + QStringLiteral("/VXCreg.txt")));
+    const QString log = ws.log();
     QCOMPARE(log.count(QStringLiteral("****Apertura Programma****")), 2);
     QCOMPARE(log.count(QStringLiteral("Aggiornamento rilevato")), 1);
-    QCOMPARE(readFile(program + QStringLiteral("/Modelli/Nota.txt")), QByteArray("nota"));
-    QCOMPARE(readFile(program + QStringLiteral("/Copie.txt")),
-             readFile(client + QStringLiteral("/Copie.txt")));
-    const QString stderrText = QString::fromUtf8(readFile(errors));
-    if (blockedEntry) {
-        QVERIFY2(log.contains(QStringLiteral("Aggiornamento incompleto, file non aggiornati: "
-                                             "Bloccato.txt\r\n")),
-                 qPrintable(log));
-        QCOMPARE(stderrText.count(QStringLiteral("Errore copia: ")), 1);
-        QCOMPARE(stderrText.count(QStringLiteral("Aggiornamento non completato")), 1);
-    } else {
-        QVERIFY2(!log.contains(QStringLiteral("Aggiornamento incompleto")), qPrintable(log));
-        QCOMPARE(log.count(QStringLiteral("Aggiornamento completato")), 1);
-        QVERIFY2(!stderrText.contains(QStringLiteral("Errore copia: ")), qPrintable(stderrText));
-    }
+    const QString errors = QString::fromUtf8(readFile(ws.errors));
+    QCOMPARE(errors.count(QStringLiteral("Errore copia: ")), blockedEntry ? 1 : 0);
+    QCOMPARE(errors.count(QStringLiteral("Aggiornamento non completato")), blockedEntry ? 1 : 0);
+    QCOMPARE(log.count(QStringLiteral("Aggiornamento incompleto, file non aggiornati: "
+                                      "Bloccato.txt\r\n")),
+             blockedEntry ? 1 : 0);
+    QCOMPARE(log.count(QStringLiteral("Aggiornamento completato")), blockedEntry ? 0 : 1);
 
     ::kill(pid_t(second), SIGTERM);
     QTRY_VERIFY_WITH_TIMEOUT(!processAlive(second), 10000);
