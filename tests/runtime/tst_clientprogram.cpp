@@ -1,6 +1,7 @@
 // The real VelarixCL, headless and unattended, in a temporary program folder against a fake
 // server on loopback: start-up and shutdown lines, the single-instance refusal, one print request
 // from "DIR:" to PDF and "DEL:", and a request the server repeats during a long import.
+#include "clientenvironment.h"
 #include "clientfolder.h"
 #include "fakeserver.h"
 #include "testfiles.h"
@@ -72,15 +73,7 @@ class TestClientProgram : public QObject {
     QProcess* start(const QStringList& args = {}, const QString& timerScale = QStringLiteral("20"))
     {
         auto* p = new QProcess(this);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
-        env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(m_base));
-        env.insert(QStringLiteral("VELARIX_SHARE_ROOT"), m_share);
-        env.insert(QStringLiteral("VELARIX_PC_NAME"), QStringLiteral("UFFICIO1"));
-        env.insert(QStringLiteral("VELARIX_PDF_DIR"), m_pdf);
-        env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), timerScale);
-        p->setProcessEnvironment(env);
+        p->setProcessEnvironment(clientEnvironment(m_base, m_share, m_pdf, timerScale));
         p->setWorkingDirectory(m_program);
         p->start(m_program + QStringLiteral("/VelarixCL"), args);
         return p;

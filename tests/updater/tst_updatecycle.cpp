@@ -3,6 +3,7 @@
 // client again; that client never hands over a second time, even when an entry could not be
 // brought over, and it connects to the server and prints.
 #include "testfiles.h"
+#include "clientenvironment.h"
 #include "clientfolder.h"
 #include "fakeserver.h"
 #include "testports.h"
@@ -71,15 +72,8 @@ struct Workstation {
 
     // The updater and the second client inherit the environment and the output files.
     void start(QProcess& client, quint16 basePort) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
-        env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(basePort));
-        env.insert(QStringLiteral("VELARIX_SHARE_ROOT"), share);
-        env.insert(QStringLiteral("VELARIX_PC_NAME"), QStringLiteral("UFFICIO1"));
-        env.insert(QStringLiteral("VELARIX_PDF_DIR"), pdf);
-        env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("20"));
-        client.setProcessEnvironment(env);
+        client.setProcessEnvironment(
+            clientEnvironment(basePort, share, pdf, QStringLiteral("20")));
         client.setWorkingDirectory(program);
         client.setStandardErrorFile(errors);
         client.setStandardOutputFile(root.filePath(QStringLiteral("stdout.txt")));
