@@ -43,7 +43,7 @@ private slots:
     void findings();
     void generated_data();
     void generated();
-    void fiftyMegabytes();
+    void tenMegabytes();
 };
 
 void TestPrintFileBadInput::findings_data() {
@@ -125,11 +125,13 @@ void TestPrintFileBadInput::generated() {
         QCOMPARE(doc.body.size(), bodyLines);
 }
 
-void TestPrintFileBadInput::fiftyMegabytes() {
-    // About 50 MB of well-formed pages: every body line arrives, numbered on.
-    const int pages = 50 * 1024 * 1024 / int(odlPages(1).size() - 30);
+void TestPrintFileBadInput::tenMegabytes() {
+    // About 10 MB of well-formed pages: every body line arrives, numbered on past what 16 bits
+    // hold. (Reading speed on larger files is measured in bench/document.)
+    const int pages = 10 * 1024 * 1024 / int(odlPages(1).size() - 30);
     const QByteArray bytes = odlPages(pages);
-    QVERIFY(bytes.size() >= 50 * 1000 * 1000);
+    QVERIFY(bytes.size() >= 10 * 1000 * 1000);
+    QVERIFY(pages * 40 > 65535);
     const PrintDocument doc = PrintFile::read(bytes);
     QCOMPARE(doc.outcome, PrintDocument::Outcome::Complete);
     QCOMPARE(doc.pageCount(), pages);
