@@ -147,6 +147,7 @@ void PrintServer::setMessageDisplay(bool on) {
 void PrintServer::onScanTick() {
     m_watcher->newFileScan();
     m_earlyScan->scanDone();
+    noticeQueueChange();
 }
 
 void PrintServer::onPeriodicPassTick() {
@@ -154,6 +155,7 @@ void PrintServer::onPeriodicPassTick() {
     if (!m_codes.isKnown())
         loadCompanyCodes();
     m_watcher->dispatchPass(PassKind::Periodic, QString());
+    noticeQueueChange();
 }
 
 void PrintServer::onFollowUpTick() {
@@ -163,6 +165,7 @@ void PrintServer::onFollowUpTick() {
     const QString name = m_followUpName;
     m_watcher->dispatchPass(PassKind::FollowUp, name);
     m_followUpName.clear();
+    noticeQueueChange();
     // Restarts the periodic pass's full minute, and ends a pause of a settings window.
     m_periodicTimer->start();
 }
@@ -196,6 +199,7 @@ void PrintServer::message(const QString& line, bool select) {
 
 void PrintServer::printFileCompleted(const QString& path) {
     m_watcher->completed(path);
+    noticeQueueChange();
 }
 
 void PrintServer::followUpRequested(const QString& name) {
@@ -207,6 +211,7 @@ void PrintServer::workstationRegistered(int, const QString& name) {
     const QString trimmed = Wire::trimBlanks(name);
     if (!trimmed.isEmpty() && m_watcher->workstationRegistered(trimmed))
         startFollowUp(trimmed);
+    noticeQueueChange();
 }
 
 // --- WatcherHost --------------------------------------------------------------------------------
@@ -257,4 +262,25 @@ void PrintServer::setPrintFolder(const QString& folder) {
     m_pool->setPrintFolder(folder);
     m_watcher->setPrintFolder(folder, m_programFolder);
     m_earlyScan->setFolder(m_watcher->localFolder());
+    noticeQueueChange();
+}
+
+// --- the queue ----------------------------------------------------------------------------------
+
+QList<QueueEntry> PrintServer::queue() const {
+    return m_watcher->queue();
+}
+
+Failure PrintServer::putBack(const QString& fileName) {
+    const Failure failure = m_watcher->putBack(fileName);
+    noticeQueueChange();
+    return failure;
+}
+
+void PrintServer::noticeQueueChange() {
+    const quint64 revision = m_watcher->queueRevision();
+    if (revision == m_queueRevision)
+        return;
+    m_queueRevision = revision;
+    emit queueChanged();
 }

@@ -3,8 +3,10 @@
 #include "adminhost.h"
 #include "companycodes.h"
 #include "poolhost.h"
+#include "printjob.h"
 #include "watcherhost.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -60,6 +62,12 @@ public:
     QString programFolder() const { return m_programFolder; }
     const CompanyCodes& codes() const { return m_codes; }
 
+    // The print folder's files and their states, as the watcher last saw them; queueChanged()
+    // tells when to look again.
+    QList<QueueEntry> queue() const;
+    // Puts a set-aside file back in the queue as a pending one (see PrintFolderWatcher).
+    Failure putBack(const QString& fileName);
+
     ServerConsole& console() { return *m_console; }
     PortPool& pool() { return *m_pool; }
     PrintFolderWatcher& watcher() { return *m_watcher; }
@@ -100,6 +108,7 @@ signals:
     // The whole port list, or one line of it (row = slot - 1), as the list Lst_Port shows it.
     void portListChanged(const QStringList& lines);
     void portRowChanged(int row, const QString& line);
+    void queueChanged();
 
 private:
     QTimer* makeTimer(int milliseconds, bool singleShot);
@@ -109,6 +118,7 @@ private:
     void onPeriodicPassTick();
     void onFollowUpTick();
     void startFollowUp(const QString& name);
+    void noticeQueueChange();
 
     QString m_programFolder;
     UserPrompts& m_prompts;
@@ -127,6 +137,7 @@ private:
     QString m_status;
     QString m_printFolder;
     QString m_followUpName;
+    quint64 m_queueRevision = 0;
     bool m_portsOpened = false;
     bool m_shutDown = false;
     bool m_terminated = false;

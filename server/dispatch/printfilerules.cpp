@@ -83,6 +83,10 @@ QString comparable(const QString& name) {
     return trimBlanks(name).toUpper();
 }
 
+bool sameWorkstation(const QString& a, const QString& b) {
+    return comparable(a) == comparable(b);
+}
+
 QString workstationName(const QString& line) {
     const qsizetype p = line.indexOf(QLatin1String("PC:"));
     if (p < 0)

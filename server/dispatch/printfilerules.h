@@ -24,6 +24,8 @@ QString workstationName(const QString& line);
 QString trimBlanks(const QString& text);
 // Registry compare: blanks trimmed, upper case.
 QString comparable(const QString& name);
+// True when two workstation names are the same for the registry (comparable() of both).
+bool sameWorkstation(const QString& a, const QString& b);
 
 // Reads a print file up to its first line containing "PC:". A line ends at a carriage return or
 // a line feed.

@@ -18,9 +18,16 @@ namespace {
 const QString Waiting = QStringLiteral("Attesa....");
 const QString ErrSuffix = QStringLiteral(".ERR");
 const QString PrnSuffix = QStringLiteral(".PRN");
+const QString NoWorkstationLine = QStringLiteral("manca la riga PC:");
 
 QString number(double value) {
     return QString::number(value, 'g', 6);
+}
+
+// Name order, ignoring case, as the office's file server lists them.
+bool inFolderOrder(const QString& a, const QString& b) {
+    const int c = QString::compare(a, b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
 }
 
 // The name a file is set aside under: its name + ".ERR", or, when a file set aside earlier holds
@@ -31,6 +38,24 @@ QString asideName(const QString& local) {
         aside = local + QLatin1Char('.') + QString::number(n) + ErrSuffix;
     return aside;
 }
+
+// The pending name a set-aside file goes back to: without ".ERR" (and the ".2" ... of a name
+// that was taken), ending in ".PRN".
+QString pendingNameOf(const QString& asideFile) {
+    QString name = asideFile.chopped(ErrSuffix.size());
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    bool numbered = false;
+    const int n = dot > 0 ? name.mid(dot + 1).toInt(&numbered) : 0;
+    if (numbered && n >= 2 && isPending(name.left(dot)))
+        name.truncate(dot);
+    return isPending(name) ? name : name + PrnSuffix;
+}
+
+void stampModified(const QString& local, const QDateTime& when) {
+    QFile stamp(local);
+    if (stamp.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        stamp.setFileTime(when.toLocalTime(), QFileDevice::FileModificationTime);
+}
 } // namespace
 
 PrintFolderWatcher::PrintFolderWatcher(WatcherHost& host, CompanyCodes& codes)
@@ -39,8 +64,9 @@ PrintFolderWatcher::PrintFolderWatcher(WatcherHost& host, CompanyCodes& codes)
 
 void PrintFolderWatcher::setPrintFolder(const QString& folder, const QString& shareRoot) {
     if (folder != m_folder) {
-        m_waiting.clear();
-        m_pending.clear();
+        if (!m_jobs.isEmpty())
+            ++m_revision;
+        m_jobs.clear();
         m_lastPeriodic.clear();
     }
     m_folder = folder;
@@ -56,26 +82,91 @@ QStringList PrintFolderWatcher::listEntries() const {
     if (m_localFolder.isEmpty())
         return {};
     // Files and folders, "." and ".." as the listing gives them; hidden and special files are
-    // left out. Name order, ignoring case, as the office's file server lists them. Iterating and
-    // sorting the names ourselves costs half of a sorted QDir listing, which matters once per
-    // second with thousands of pending files.
+    // left out. Iterating and sorting the names ourselves costs half of a sorted QDir listing,
+    // which matters once per second with thousands of pending files.
     QStringList names;
     QDirIterator it(m_localFolder, QDir::Files | QDir::Dirs);
     while (it.hasNext()) {
         it.next();
         names.append(it.fileName());
     }
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int c = QString::compare(a, b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : a < b;
-    });
+    std::sort(names.begin(), names.end(), inFolderOrder);
     return names;
 }
 
+// --- records ------------------------------------------------------------------------------------
+
+bool PrintFolderWatcher::isPendingState(JobState state) {
+    return state == JobState::Pending || state == JobState::Announced || state == JobState::Held ||
+           state == JobState::Completed;
+}
+
+PrintJob& PrintFolderWatcher::record(const QString& name, JobState state, const QDateTime& since) {
+    auto it = m_jobs.find(name);
+    if (it == m_jobs.end()) {
+        PrintJob job;
+        job.state = state;
+        job.since = since;
+        job.listedIn = m_listing;
+        it = m_jobs.insert(name, job);
+        ++m_revision;
+    }
+    return *it;
+}
+
+PrintJob& PrintFolderWatcher::pendingRecord(const QString& name) {
+    PrintJob& job = record(name, JobState::Pending, QDateTime());
+    // Accepting a file stamps its modification time, so this survives a restart.
+    if (!job.since.isValid())
+        job.since = acceptedAt(name);
+    return job;
+}
+
+void PrintFolderWatcher::moveTo(PrintJob& job, JobState state, const QString& reason) {
+    if (job.state != state || job.reason != reason)
+        ++m_revision;
+    job.state = state;
+    job.reason = reason;
+    if (state != JobState::Announced) {
+        job.announcedAt = QDateTime();
+        job.announcedSlot = 0;
+    }
+    if (state != JobState::Held)
+        job.absentSince = QDateTime();
+}
+
+void PrintFolderWatcher::markAnnounced(PrintJob& job, int slot, const QDateTime& now) {
+    moveTo(job, JobState::Announced);
+    job.announcedAt = now;
+    job.announcedSlot = slot;
+    job.announcedTo = comparable(job.workstation);
+}
+
+void PrintFolderWatcher::hold(PrintJob& job, const QDateTime& now) {
+    // The hold counts from the moment a scan or pass finds the workstation away.
+    const QDateTime since = job.state == JobState::Held ? job.absentSince : now;
+    moveTo(job, JobState::Held,
+           QStringLiteral("pc:") + job.workstation + QStringLiteral(" non collegato"));
+    job.absentSince = since;
+}
+
+void PrintFolderWatcher::forget(const QString& name) {
+    if (m_jobs.remove(name) > 0)
+        ++m_revision;
+}
+
+QDateTime PrintFolderWatcher::acceptedAt(const QString& name) const {
+    const auto it = m_jobs.constFind(name);
+    if (it != m_jobs.constEnd() && it->since.isValid() && isPendingState(it->state))
+        return it->since;
+    return QFileInfo(localPath(name)).lastModified().toUTC();
+}
+
+// --- announcing ---------------------------------------------------------------------------------
+
 int PrintFolderWatcher::slotOf(const QString& workstation) const {
-    const QString wanted = workstation.toUpper();
     for (int slot = 1; slot <= WatcherHost::Slots; ++slot) {
-        if (comparable(m_host.registryName(slot)) == wanted)
+        if (sameWorkstation(m_host.registryName(slot), workstation))
             return slot;
     }
     return 0;
@@ -94,24 +185,31 @@ int PrintFolderWatcher::announce(const QString& path, const QString& workstation
     return slot;
 }
 
-bool PrintFolderWatcher::inFlight(const Pending& pending, const QDateTime& now) const {
-    if (!pending.announcedAt.isValid() || pending.announcedSlot == 0)
+bool PrintFolderWatcher::inFlight(const PrintJob& job, const QDateTime& now) const {
+    if (job.state != JobState::Announced || job.announcedSlot == 0)
         return false;
-    if (pending.announcedAt.msecsTo(now) >= m_settings.reofferMs)
+    if (job.announcedAt.msecsTo(now) >= m_settings.reofferMs)
         return false;
     // Still the same registration on that slot: its client holds the file.
-    return comparable(m_host.registryName(pending.announcedSlot)) == pending.announcedTo;
+    return comparable(m_host.registryName(job.announcedSlot)) == job.announcedTo;
 }
 
-bool PrintFolderWatcher::setAside(const QString& name, const QString& why) {
+Failure PrintFolderWatcher::setAside(const QString& name, const QString& why) {
     const QString from = localPath(name);
     const QString to = asideName(from);
-    if (!QFile::rename(from, to))
-        return false; // kept as it is; tried again next time
-    m_pending.remove(name);
-    m_host.log(QStringLiteral("Stampa messa da parte: ") + m_folder + QFileInfo(to).fileName() +
-               QStringLiteral(" (") + why + QStringLiteral(")"));
-    return true;
+    QFile file(from);
+    if (!file.rename(to))
+        return {ErrorNumber::PathFileAccess, file.errorString()}; // tried again next time
+    const PrintJob before = m_jobs.value(name);
+    forget(name);
+    const QString aside = QFileInfo(to).fileName();
+    PrintJob& job = record(aside, JobState::SetAside, m_clock());
+    job.workstation = before.workstation;
+    job.workstationKnown = before.workstationKnown;
+    moveTo(job, JobState::SetAside, why);
+    m_host.log(QStringLiteral("Stampa messa da parte: ") + m_folder + aside + QStringLiteral(" (") +
+               why + QStringLiteral(")"));
+    return {};
 }
 
 QString PrintFolderWatcher::holdText(const QString& workstation) const {
@@ -124,143 +222,205 @@ QString PrintFolderWatcher::expiryText(const QString& workstation) const {
            number(m_settings.expiryMs / 3600000.0) + QStringLiteral(" ore");
 }
 
-QDateTime PrintFolderWatcher::acceptedAt(const QString& name) {
-    const auto it = m_pending.constFind(name);
-    if (it != m_pending.constEnd() && it->acceptedAt.isValid())
-        return it->acceptedAt;
-    // Accepting a file stamps its modification time, so this survives a restart.
-    return QFileInfo(localPath(name)).lastModified().toUTC();
-}
-
 qint64 PrintFolderWatcher::msUntilNextReady() const {
-    if (m_waiting.isEmpty())
-        return -1;
     const QDateTime now = m_clock();
     qint64 best = -1;
-    for (const Seen& seen : m_waiting) {
-        const qint64 age = seen.modified.msecsTo(now);
-        const qint64 left = qMax<qint64>(0, m_settings.scanIntervalMs - age);
+    for (const PrintJob& job : m_jobs) {
+        if (job.state != JobState::Arriving || job.restingIn == 0)
+            continue;
+        const qint64 left = qMax<qint64>(0, m_settings.scanIntervalMs - job.modified.msecsTo(now));
         if (best < 0 || left < best)
             best = left;
     }
     return best;
 }
 
+// --- the new-file scan --------------------------------------------------------------------------
+
 void PrintFolderWatcher::newFileScan() {
     m_host.trace(QStringLiteral("Timer1"));
     const QDateTime now = m_clock();
-    const quint64 scan = ++m_scanNumber;
-    m_lastScan = now;
+    ++m_listing;
     const QStringList names = listEntries();
     for (const QString& name : names) {
         m_host.trace(QStringLiteral("1.") + name);
-        if (name == QLatin1String(".") || name == QLatin1String("..") || isPending(name) ||
-            isSetAside(name))
+        if (name == QLatin1String(".") || name == QLatin1String(".."))
             continue;
-        m_host.trace(QStringLiteral("1.0"));
-        m_currentName.clear();
-        bool match = false;
-        const double value = endingValue(name);
-        for (int slot = 0; slot < CompanyCodes::Slots; ++slot) {
-            if (double(m_codes.at(slot)) == value) {
-                match = true;
-                break;
-            }
-        }
-        m_host.trace(QStringLiteral("1.1"));
-        const QString local = localPath(name);
-        if (!match) {
-            // Until the company codes could be read (database missing or locked) an unmatched
-            // ending tells nothing: the file waits for the codes instead of being deleted.
-            if (m_codes.isKnown())
-                QFile::remove(local);
-            m_host.trace(QStringLiteral("1.2"));
+        if (isPending(name) || isSetAside(name)) {
+            noteListed(name, now);
             continue;
         }
-        m_host.trace(QStringLiteral("1.3"));
-
-        // A file still being written is left until it has rested: unchanged since the previous
-        // scan and not modified within the last scan interval.
-        const QFileInfo info(local);
-        if (!info.exists())
+        if (takeNewFile(name, now) == Step::End)
             return; // gone since the listing: the scan ends here
-        if (!info.isDir()) {
-            const qint64 size = info.size();
-            const QDateTime modified = info.lastModified().toUTC();
-            const auto seen = m_waiting.constFind(name);
-            const bool known = seen != m_waiting.constEnd();
-            const bool changed = known && (seen->size != size || seen->modified != modified);
-            const qint64 age = modified.msecsTo(now);
-            // A time stamp ahead of our clock cannot tell the age: unchanged since the previous
-            // scan is then enough.
-            const bool young = age >= 0 ? age < m_settings.scanIntervalMs : !known;
-            if (changed || young) {
-                m_waiting.insert(name, Seen{size, modified, scan});
-                continue;
-            }
-        }
-        m_waiting.remove(name);
-
-        const WorkstationLine line = readWorkstationLine(local);
-        if (line.status == WorkstationLine::Status::NotFound)
-            return;
-        if (line.status == WorkstationLine::Status::Unreadable)
-            continue; // locked or a folder: the next tick tries again
-        m_currentName = line.name;
-        m_host.trace(QStringLiteral("1.4"));
-        m_host.setStatusLabel(Waiting);
-        if (line.status == WorkstationLine::Status::NoLine) {
-            QFile::rename(local, asideName(local));
-            m_host.trace(QStringLiteral("1.5"));
-            continue;
-        }
-
-        m_host.trace(QStringLiteral("1.6"));
-        const QString pendingName = name + PrnSuffix;
-        const QString pendingLocal = localPath(pendingName);
-        bool renamed = QFile::rename(local, pendingLocal);
-        if (!renamed && m_pending.value(pendingName).completed && QFile::remove(pendingLocal)) {
-            // The waiting file of that name was printed already, only its delete had failed.
-            m_pending.remove(pendingName);
-            renamed = QFile::rename(local, pendingLocal);
-        }
-        if (!renamed) {
-            // Still held by its writer, or a pending file of the same name is still waiting: the
-            // new file stays as it is and is taken once that name is free. The waiting file is
-            // left to the passes, which offer it to its own workstation (not this file's).
-            continue;
-        }
-        Pending& record = m_pending[pendingName];
-        record = Pending();
-        record.workstation = m_currentName;
-        record.workstationKnown = true;
-        record.acceptedAt = now;
-        QFile stamp(pendingLocal);
-        if (stamp.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-            stamp.setFileTime(now.toLocalTime(), QFileDevice::FileModificationTime);
-        const QString path = m_folder + pendingName;
-        m_host.trace(QStringLiteral("1.7"));
-        const int slot = announce(path, m_currentName);
-        m_host.trace(QStringLiteral("1.8"));
-        if (slot > 0) {
-            record.announcedAt = now;
-            record.announcedSlot = slot;
-            record.announcedTo = comparable(m_currentName);
-        } else {
-            // Its workstation is away: the file waits for it (hold time) instead of being lost.
-            if (!record.absentSince.isValid())
-                record.absentSince = now;
-            m_host.trace(QStringLiteral("1.9"));
-        }
     }
-    for (auto it = m_waiting.begin(); it != m_waiting.end();) {
-        if (it->scan != scan)
-            it = m_waiting.erase(it);
-        else
-            ++it;
-    }
+    // A folder that could not be listed (not even "." and "..") forgets nothing.
+    if (!names.isEmpty())
+        endScan();
     m_host.trace(QStringLiteral("1.10"));
 }
+
+void PrintFolderWatcher::noteListed(const QString& name, const QDateTime& now) {
+    const auto it = m_jobs.find(name);
+    if (it != m_jobs.end()) {
+        it->listedIn = m_listing;
+        return;
+    }
+    // A file accepted or set aside before this run: its time stamp tells since when.
+    const QDateTime since = QFileInfo(localPath(name)).lastModified().toUTC();
+    record(name, isPending(name) ? JobState::Pending : JobState::SetAside,
+           since.isValid() ? since : now);
+}
+
+void PrintFolderWatcher::endScan() {
+    // Files gone from the folder are forgotten; a new file that this scan did not see changing
+    // starts its rest afresh next time.
+    for (auto it = m_jobs.begin(); it != m_jobs.end();) {
+        if (it->listedIn != m_listing) {
+            it = m_jobs.erase(it);
+            ++m_revision;
+            continue;
+        }
+        if (it->restingIn != m_listing)
+            it->restingIn = 0;
+        ++it;
+    }
+}
+
+bool PrintFolderWatcher::matchesCompany(const QString& name) const {
+    const double value = endingValue(name);
+    for (int slot = 0; slot < CompanyCodes::Slots; ++slot) {
+        if (double(m_codes.at(slot)) == value)
+            return true;
+    }
+    return false;
+}
+
+PrintFolderWatcher::Step PrintFolderWatcher::takeNewFile(const QString& name,
+                                                         const QDateTime& now) {
+    m_host.trace(QStringLiteral("1.0"));
+    m_currentName.clear();
+    const bool match = matchesCompany(name);
+    m_host.trace(QStringLiteral("1.1"));
+    const QString local = localPath(name);
+    if (!match) {
+        // Until the company codes could be read (database missing or locked) an unmatched
+        // ending tells nothing: the file waits for the codes instead of being deleted.
+        if (m_codes.isKnown() && QFile::remove(local)) {
+            forget(name);
+        } else {
+            PrintJob& job = record(name, JobState::Arriving, now);
+            job.listedIn = m_listing;
+            moveTo(job, JobState::Arriving,
+                   m_codes.isKnown() ? QStringLiteral("codice ditta sconosciuto")
+                                     : QStringLiteral("codici ditta non ancora letti"));
+        }
+        m_host.trace(QStringLiteral("1.2"));
+        return Step::Next;
+    }
+    m_host.trace(QStringLiteral("1.3"));
+
+    const QFileInfo info(local);
+    if (!info.exists())
+        return Step::End;
+    if (!hasRested(name, info, now))
+        return Step::Next;
+    return accept(name, now);
+}
+
+bool PrintFolderWatcher::hasRested(const QString& name, const QFileInfo& info,
+                                   const QDateTime& now) {
+    PrintJob& job = record(name, JobState::Arriving, now);
+    job.listedIn = m_listing;
+    if (info.isDir())
+        return true; // cannot be read; the reading below says so
+    // A file still being written is left until it has rested: unchanged since the previous scan
+    // and not modified within the last scan interval.
+    const qint64 size = info.size();
+    const QDateTime modified = info.lastModified().toUTC();
+    const bool known = job.restingIn != 0;
+    const bool changed = known && (job.size != size || job.modified != modified);
+    const qint64 age = modified.msecsTo(now);
+    // A time stamp ahead of our clock cannot tell the age: unchanged since the previous scan is
+    // then enough.
+    const bool young = age >= 0 ? age < m_settings.scanIntervalMs : !known;
+    if (changed || young) {
+        moveTo(job, JobState::Arriving);
+        job.size = size;
+        job.modified = modified;
+        job.restingIn = m_listing;
+        return false;
+    }
+    job.restingIn = 0;
+    return true;
+}
+
+PrintFolderWatcher::Step PrintFolderWatcher::accept(const QString& name, const QDateTime& now) {
+    const QString local = localPath(name);
+    const WorkstationLine line = readWorkstationLine(local);
+    if (line.status == WorkstationLine::Status::NotFound)
+        return Step::End;
+    if (line.status == WorkstationLine::Status::Unreadable) {
+        moveTo(m_jobs[name], JobState::Arriving, QStringLiteral("non leggibile"));
+        return Step::Next; // locked or a folder: the next tick tries again
+    }
+    m_currentName = line.name;
+    m_host.trace(QStringLiteral("1.4"));
+    m_host.setStatusLabel(Waiting);
+    if (line.status == WorkstationLine::Status::NoLine) {
+        const QString aside = asideName(local);
+        if (QFile::rename(local, aside)) {
+            forget(name);
+            moveTo(record(QFileInfo(aside).fileName(), JobState::SetAside, now), JobState::SetAside,
+                   NoWorkstationLine);
+        }
+        m_host.trace(QStringLiteral("1.5"));
+        return Step::Next;
+    }
+
+    m_host.trace(QStringLiteral("1.6"));
+    const QString pendingName = name + PrnSuffix;
+    if (!renameToPending(name, pendingName)) {
+        // Still held by its writer, or a pending file of the same name is still waiting: the
+        // new file stays as it is and is taken once that name is free. The waiting file is left
+        // to the passes, which offer it to its own workstation (not this file's).
+        moveTo(m_jobs[name], JobState::Arriving,
+               QStringLiteral("nome ") + pendingName + QStringLiteral(" ancora in uso"));
+        return Step::Next;
+    }
+    forget(name);
+    forget(pendingName);
+    PrintJob& job = record(pendingName, JobState::Pending, now);
+    job.workstation = m_currentName;
+    job.workstationKnown = true;
+    stampModified(localPath(pendingName), now);
+    const QString path = m_folder + pendingName;
+    m_host.trace(QStringLiteral("1.7"));
+    const int slot = announce(path, m_currentName);
+    m_host.trace(QStringLiteral("1.8"));
+    if (slot > 0) {
+        markAnnounced(job, slot, now);
+        return Step::Announced;
+    }
+    // Its workstation is away: the file waits for it (hold time) instead of being lost.
+    hold(job, now);
+    m_host.trace(QStringLiteral("1.9"));
+    return Step::Next;
+}
+
+bool PrintFolderWatcher::renameToPending(const QString& name, const QString& pendingName) {
+    const QString pendingLocal = localPath(pendingName);
+    if (QFile::rename(localPath(name), pendingLocal))
+        return true;
+    const auto waiting = m_jobs.constFind(pendingName);
+    if (waiting == m_jobs.constEnd() || waiting->state != JobState::Completed ||
+        !QFile::remove(pendingLocal))
+        return false;
+    // The waiting file of that name was printed already, only its delete had failed.
+    forget(pendingName);
+    return QFile::rename(localPath(name), pendingLocal);
+}
+
+// --- the dispatch passes ------------------------------------------------------------------------
 
 void PrintFolderWatcher::dispatchPass(PassKind kind, const QString& workstation) {
     const QString n = QString::number(int(kind));
@@ -271,109 +431,25 @@ void PrintFolderWatcher::dispatchPass(PassKind kind, const QString& workstation)
     const QDateTime now = m_clock();
     const QString wanted = comparable(workstation);
     const bool allWorkstations = wanted.isEmpty();
-
-    QStringList names = listEntries();
-    names.erase(std::remove_if(names.begin(), names.end(),
-                               [](const QString& name) { return !isPending(name); }),
-                names.end());
-    // Forget what no longer lies in the folder.
-    {
-        QHash<QString, Pending> kept;
-        for (const QString& name : names) {
-            const auto it = m_pending.constFind(name);
-            if (it != m_pending.constEnd())
-                kept.insert(name, *it);
-        }
-        m_pending.swap(kept);
-    }
-
+    const QStringList names = pendingEntries();
     // The periodic pass starts after the file it announced last time, so a file that keeps
     // failing cannot hold back the others.
-    qsizetype start = 0;
-    if (allWorkstations && !m_lastPeriodic.isEmpty()) {
-        const auto after = std::upper_bound(
-            names.cbegin(), names.cend(), m_lastPeriodic, [](const QString& a, const QString& b) {
-                const int c = QString::compare(a, b, Qt::CaseInsensitive);
-                return c != 0 ? c < 0 : a < b;
-            });
-        start = after - names.cbegin();
-        if (start >= names.size())
-            start = 0;
-    }
-
+    const qsizetype start = allWorkstations ? periodicStart(names) : 0;
     const qsizetype count = names.size();
     for (qsizetype k = 0; k < count; ++k) {
         const QString& name = names[(start + k) % count];
-        m_host.trace(prefix + QLatin1Char('.') + name);
-        if (name == QLatin1String(".") || name == QLatin1String(".."))
-            continue;
-        m_host.trace(prefix + QStringLiteral(".0"));
-        m_currentName.clear();
-        const QString local = localPath(name);
-
-        const auto done = m_pending.constFind(name);
-        if (done != m_pending.constEnd() && done->completed) {
-            // Printed already; only its delete had failed.
-            if (QFile::remove(local))
-                m_pending.remove(name);
-            continue;
-        }
-
-        const WorkstationLine line = readWorkstationLine(local);
-        if (line.status == WorkstationLine::Status::NotFound) {
+        const Step step = offer(name, prefix, wanted, now);
+        if (step == Step::End) {
             // Gone since the listing: the pass ends here, but the scan must not stay off.
             m_host.setScanTimerEnabled(true);
             return;
         }
-        if (line.status == WorkstationLine::Status::Unreadable)
-            continue;
-        m_host.trace(prefix + QStringLiteral(".1"));
-        const bool hasLine = line.status == WorkstationLine::Status::Found;
-        m_currentName = line.name;
-        const bool forThisPass = allWorkstations || comparable(m_currentName) == wanted;
-        m_host.trace(prefix + QStringLiteral(".2"));
-        m_host.setStatusLabel(Waiting);
-
-        if (!hasLine) {
-            setAside(name, QStringLiteral("manca la riga PC:"));
-            m_host.trace(prefix + QStringLiteral(".3"));
-            continue;
-        }
-        if (!forThisPass)
-            continue;
-
-        Pending& record = m_pending[name];
-        record.workstation = m_currentName;
-        record.workstationKnown = true;
-        if (!record.acceptedAt.isValid())
-            record.acceptedAt = acceptedAt(name);
-        if (inFlight(record, now))
-            continue; // its client still has it
-        if (record.acceptedAt.msecsTo(now) >= m_settings.expiryMs) {
-            setAside(name, expiryText(m_currentName));
-            continue;
-        }
-
-        m_host.trace(prefix + QStringLiteral(".4"));
-        const QString path = m_folder + name;
-        const int slot = announce(path, m_currentName);
-        m_host.trace(prefix + QStringLiteral(".5"));
-        if (slot > 0) {
-            record.announcedAt = now;
-            record.announcedSlot = slot;
-            record.announcedTo = comparable(m_currentName);
-            record.absentSince = QDateTime();
+        if (step == Step::Announced) {
             if (allWorkstations)
                 m_lastPeriodic = name;
             break;
         }
-        // Its workstation is away: kept for the hold time, then set aside.
-        if (!record.absentSince.isValid())
-            record.absentSince = now;
-        if (record.absentSince.msecsTo(now) >= m_settings.holdMs)
-            setAside(name, holdText(m_currentName));
     }
-
     if (allWorkstations)
         sweepExpired(names, now);
 
@@ -381,56 +457,141 @@ void PrintFolderWatcher::dispatchPass(PassKind kind, const QString& workstation)
     m_host.trace(prefix + QStringLiteral(".6"));
 }
 
+QStringList PrintFolderWatcher::pendingEntries() {
+    QStringList names = listEntries();
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString& name) { return !isPending(name); }),
+                names.end());
+    // Forget the pending files that no longer lie in the folder.
+    const quint64 listing = ++m_listing;
+    for (const QString& name : std::as_const(names)) {
+        const auto it = m_jobs.find(name);
+        if (it != m_jobs.end())
+            it->listedIn = listing;
+    }
+    for (auto it = m_jobs.begin(); it != m_jobs.end();) {
+        if (isPendingState(it->state) && it->listedIn != listing) {
+            it = m_jobs.erase(it);
+            ++m_revision;
+        } else {
+            ++it;
+        }
+    }
+    return names;
+}
+
+qsizetype PrintFolderWatcher::periodicStart(const QStringList& names) const {
+    if (m_lastPeriodic.isEmpty())
+        return 0;
+    const auto after =
+        std::upper_bound(names.cbegin(), names.cend(), m_lastPeriodic, inFolderOrder);
+    const qsizetype start = after - names.cbegin();
+    return start < names.size() ? start : 0;
+}
+
+PrintFolderWatcher::Step PrintFolderWatcher::offer(const QString& name, const QString& prefix,
+                                                   const QString& wanted, const QDateTime& now) {
+    m_host.trace(prefix + QLatin1Char('.') + name);
+    m_host.trace(prefix + QStringLiteral(".0"));
+    m_currentName.clear();
+    const QString local = localPath(name);
+    const auto known = m_jobs.constFind(name);
+    if (known != m_jobs.constEnd() && known->state == JobState::Completed) {
+        // Printed already; only its delete had failed.
+        if (QFile::remove(local))
+            forget(name);
+        return Step::Next;
+    }
+
+    const WorkstationLine line = readWorkstationLine(local);
+    if (line.status == WorkstationLine::Status::NotFound)
+        return Step::End;
+    if (line.status == WorkstationLine::Status::Unreadable)
+        return Step::Next;
+    m_host.trace(prefix + QStringLiteral(".1"));
+    m_currentName = line.name;
+    const bool forThisPass = wanted.isEmpty() || comparable(m_currentName) == wanted;
+    m_host.trace(prefix + QStringLiteral(".2"));
+    m_host.setStatusLabel(Waiting);
+    if (line.status == WorkstationLine::Status::NoLine) {
+        setAside(name, NoWorkstationLine);
+        m_host.trace(prefix + QStringLiteral(".3"));
+        return Step::Next;
+    }
+    if (!forThisPass)
+        return Step::Next;
+
+    PrintJob& job = pendingRecord(name);
+    job.workstation = m_currentName;
+    job.workstationKnown = true;
+    if (inFlight(job, now))
+        return Step::Next; // its client still has it
+    if (job.since.msecsTo(now) >= m_settings.expiryMs) {
+        setAside(name, expiryText(m_currentName));
+        return Step::Next;
+    }
+    m_host.trace(prefix + QStringLiteral(".4"));
+    const int slot = announce(m_folder + name, m_currentName);
+    m_host.trace(prefix + QStringLiteral(".5"));
+    if (slot > 0) {
+        markAnnounced(job, slot, now);
+        return Step::Announced;
+    }
+    // Its workstation is away: kept for the hold time, then set aside.
+    hold(job, now);
+    if (job.absentSince.msecsTo(now) >= m_settings.holdMs)
+        setAside(name, holdText(m_currentName));
+    return Step::Next;
+}
+
 void PrintFolderWatcher::sweepExpired(const QStringList& names, const QDateTime& now) {
     // Files the pass did not reach still age: held files past their hold time and files past the
     // expiry are set aside even when the pass stopped before them.
-    for (const QString& name : names) {
-        const auto it = m_pending.constFind(name);
-        const bool known = it != m_pending.constEnd();
-        if (known && (it->completed || inFlight(*it, now)))
-            continue;
-        const QDateTime accepted = acceptedAt(name);
-        if (!accepted.isValid())
-            continue; // gone meanwhile
-        if (!known)
-            m_pending[name].acceptedAt = accepted; // one look at the file is enough
-        QString workstation;
-        bool haveWorkstation = known && it->workstationKnown;
-        if (haveWorkstation)
-            workstation = it->workstation;
-        if (accepted.msecsTo(now) >= m_settings.expiryMs) {
-            if (!haveWorkstation) {
-                const WorkstationLine line = readWorkstationLine(localPath(name));
-                if (line.status != WorkstationLine::Status::Found &&
-                    line.status != WorkstationLine::Status::NoLine)
-                    continue;
-                workstation = line.name;
-            }
-            setAside(name, expiryText(workstation));
-            continue;
-        }
-        if (known && it->absentSince.isValid() && haveWorkstation) {
-            if (slotOf(comparable(workstation)) != 0) {
-                m_pending[name].absentSince = QDateTime(); // back again: the passes deliver it
-                continue;
-            }
-            if (it->absentSince.msecsTo(now) >= m_settings.holdMs)
-                setAside(name, holdText(workstation));
-        }
-    }
+    for (const QString& name : names)
+        sweepOne(name, now);
 }
 
-bool PrintFolderWatcher::workstationRegistered(const QString& name) {
-    const QString key = comparable(name);
-    bool waiting = false;
-    for (Pending& pending : m_pending) {
-        // A new registration is a new client: what the old connection held is gone with it.
-        if (pending.announcedTo == key) {
-            pending.announcedAt = QDateTime();
-            pending.announcedSlot = 0;
+void PrintFolderWatcher::sweepOne(const QString& name, const QDateTime& now) {
+    const auto known = m_jobs.find(name);
+    if (known != m_jobs.end() && (known->state == JobState::Completed || inFlight(*known, now)))
+        return;
+    if (known == m_jobs.end() || !known->since.isValid()) {
+        if (!acceptedAt(name).isValid())
+            return; // gone meanwhile
+    }
+    PrintJob& job = known != m_jobs.end() ? *known : pendingRecord(name);
+    if (!job.since.isValid())
+        job.since = acceptedAt(name); // one look at the file is enough
+    if (job.since.msecsTo(now) >= m_settings.expiryMs) {
+        QString workstation = job.workstation;
+        if (!job.workstationKnown) {
+            const WorkstationLine line = readWorkstationLine(localPath(name));
+            if (line.status != WorkstationLine::Status::Found &&
+                line.status != WorkstationLine::Status::NoLine)
+                return;
+            workstation = line.name;
         }
-        if (!pending.completed && pending.workstationKnown &&
-            comparable(pending.workstation) == key)
+        setAside(name, expiryText(workstation));
+        return;
+    }
+    if (job.state != JobState::Held || !job.workstationKnown)
+        return;
+    if (slotOf(job.workstation) != 0)
+        moveTo(job, JobState::Pending); // back again: the passes deliver it
+    else if (job.absentSince.msecsTo(now) >= m_settings.holdMs)
+        setAside(name, holdText(job.workstation));
+}
+
+// --- the workstations' messages -----------------------------------------------------------------
+
+bool PrintFolderWatcher::workstationRegistered(const QString& name) {
+    bool waiting = false;
+    for (PrintJob& job : m_jobs) {
+        // A new registration is a new client: what the old connection held is gone with it.
+        if (job.state == JobState::Announced && job.announcedTo == comparable(name))
+            moveTo(job, JobState::Pending);
+        if (isPendingState(job.state) && job.state != JobState::Completed && job.workstationKnown &&
+            sameWorkstation(job.workstation, name))
             waiting = true;
     }
     if (waiting)
@@ -438,7 +599,7 @@ bool PrintFolderWatcher::workstationRegistered(const QString& name) {
     // Files accepted before a restart are not known yet: any of them may be for this name.
     const QStringList names = listEntries();
     for (const QString& entry : names) {
-        if (isPending(entry) && !m_pending.value(entry).workstationKnown)
+        if (isPending(entry) && !m_jobs.value(entry).workstationKnown)
             return true;
     }
     return false;
@@ -451,10 +612,49 @@ void PrintFolderWatcher::completed(const QString& path) {
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
         return;
     if (!QFileInfo::exists(localPath(name))) {
-        m_pending.remove(name);
+        forget(name);
         return;
     }
-    Pending& record = m_pending[name];
-    record.completed = true;
-    record.announcedAt = QDateTime();
+    moveTo(pendingRecord(name), JobState::Completed);
+}
+
+// --- the queue view -----------------------------------------------------------------------------
+
+QList<QueueEntry> PrintFolderWatcher::queue() const {
+    const QDateTime now = m_clock();
+    QList<QueueEntry> entries;
+    entries.reserve(m_jobs.size());
+    for (auto it = m_jobs.cbegin(); it != m_jobs.cend(); ++it) {
+        QueueEntry entry;
+        entry.fileName = it.key();
+        entry.state = it->state;
+        entry.workstation = it->workstationKnown ? it->workstation : QString();
+        entry.ageMs = it->since.isValid() ? qMax<qint64>(0, it->since.msecsTo(now)) : 0;
+        entry.reason = it->reason;
+        entries.append(entry);
+    }
+    std::sort(entries.begin(), entries.end(), [](const QueueEntry& a, const QueueEntry& b) {
+        return inFolderOrder(a.fileName, b.fileName);
+    });
+    return entries;
+}
+
+Failure PrintFolderWatcher::putBack(const QString& fileName) {
+    if (!isSetAside(fileName) || fileName.contains(QLatin1Char('/')) ||
+        fileName.contains(QLatin1Char('\\')) || !QFileInfo(localPath(fileName)).isFile())
+        return {ErrorNumber::FileNotFound,
+                QStringLiteral("nessuna stampa messa da parte con nome ") + fileName};
+    const QString pendingName = pendingNameOf(fileName);
+    if (QFileInfo::exists(localPath(pendingName)) || QFileInfo(localPath(pendingName)).isSymLink())
+        return {ErrorNumber::PathFileAccess, pendingName + QStringLiteral(" esiste già")};
+    QFile file(localPath(fileName));
+    if (!file.rename(localPath(pendingName)))
+        return {ErrorNumber::PathFileAccess, file.errorString()};
+    // Accepted anew: hold and expiry count from now, also after a restart.
+    const QDateTime now = m_clock();
+    stampModified(localPath(pendingName), now);
+    forget(fileName);
+    record(pendingName, JobState::Pending, now);
+    m_host.log(QStringLiteral("Stampa rimessa in coda: ") + m_folder + pendingName);
+    return {};
 }

@@ -1,14 +1,18 @@
 #pragma once
 
+#include "failure.h"
+#include "printjob.h"
 #include "watchersettings.h"
 
 #include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 class CompanyCodes;
+class QFileInfo;
 class WatcherHost;
 
 // Which dispatch pass runs: the periodic one (once a minute, all workstations) or the follow-up
@@ -21,12 +25,11 @@ enum class PassKind { Periodic = 2, FollowUp = 5 };
 // again. The print server owns the timers and the follow-up name and calls in here; everything
 // runs on its thread.
 //
-// What it keeps beyond the folder itself (lost on restart, rebuilt from the files):
-// - new files seen but not yet rested, so a file still being written is never read;
-// - for each pending file: its workstation, when it was accepted, since when its workstation
-//   has been away, and where and when it was last announced, so a file still with its client is
-//   not offered to the same connection again within the re-offer interval;
-// - the file the periodic pass announced last, where the next periodic pass starts.
+// It keeps one record per file of the folder (PrintJob, lost on restart and rebuilt from the
+// files by the next scan): its state, its workstation, when it arrived or was accepted, since
+// when its workstation has been away, and where and when it was last announced, so a file still
+// with its client is not offered to the same connection again within the re-offer interval.
+// Besides, it remembers the file the periodic pass announced last, where the next one starts.
 //
 // Apart from a file whose ending names no company, nothing here deletes a print file that nobody
 // printed: a file whose workstation stays away past the hold time, whose printing never completes
@@ -58,6 +61,15 @@ public:
     // announced again; if it could not be deleted, later passes retry the delete.
     void completed(const QString& path);
 
+    // The files of the folder as the last scan and passes left them, in folder order.
+    QList<QueueEntry> queue() const;
+    // Changes whenever an entry of queue() is added, removed or changes state or reason.
+    quint64 queueRevision() const { return m_revision; }
+    // Puts a set-aside file (".ERR") back as a pending one (".PRN", accepted now), so the passes
+    // offer it again; logged. Fails when it is not a set-aside file of the folder or its pending
+    // name is taken.
+    Failure putBack(const QString& fileName);
+
     const WatcherSettings& settings() const { return m_settings; }
     void setSettings(const WatcherSettings& settings) { m_settings = settings; }
     void setScanInterval(qint64 ms) { m_settings.scanIntervalMs = ms; }
@@ -72,35 +84,47 @@ public:
     qint64 msUntilNextReady() const;
 
 private:
-    struct Seen {
-        qint64 size = -1;
-        QDateTime modified;
-        quint64 scan = 0;
-    };
-    struct Pending {
-        QString workstation; // as read from the file
-        bool workstationKnown = false;
-        QDateTime acceptedAt;
-        QDateTime absentSince; // invalid while its workstation is connected
-        QDateTime announcedAt; // invalid when not announced on a live connection
-        int announcedSlot = 0;
-        QString announcedTo; // registry name compared form
-        bool completed = false;
-    };
+    enum class Step { Next, Announced, End };
 
     QStringList listEntries() const;
     QString localPath(const QString& name) const;
+
+    // The new-file scan, one entry at a time.
+    Step takeNewFile(const QString& name, const QDateTime& now);
+    bool matchesCompany(const QString& name) const;
+    bool hasRested(const QString& name, const QFileInfo& info, const QDateTime& now);
+    Step accept(const QString& name, const QDateTime& now);
+    bool renameToPending(const QString& name, const QString& pendingName);
+    void noteListed(const QString& name, const QDateTime& now);
+    void endScan();
+
+    // The dispatch passes.
+    QStringList pendingEntries();
+    qsizetype periodicStart(const QStringList& names) const;
+    Step offer(const QString& name, const QString& prefix, const QString& wanted,
+               const QDateTime& now);
+    void sweepExpired(const QStringList& names, const QDateTime& now);
+    void sweepOne(const QString& name, const QDateTime& now);
+
     // Lowest registry slot of the workstation, 0 when none.
     int slotOf(const QString& workstation) const;
     // Sends the print request on the lowest matching slot; the slot, or 0 when no slot matched
     // or the send failed.
     int announce(const QString& path, const QString& workstation);
-    bool inFlight(const Pending& pending, const QDateTime& now) const;
-    bool setAside(const QString& name, const QString& why);
+    bool inFlight(const PrintJob& job, const QDateTime& now) const;
+    Failure setAside(const QString& name, const QString& why);
     QString holdText(const QString& workstation) const;
     QString expiryText(const QString& workstation) const;
-    QDateTime acceptedAt(const QString& name);
-    void sweepExpired(const QStringList& names, const QDateTime& now);
+    QDateTime acceptedAt(const QString& name) const;
+
+    // The records: every change of state goes through these.
+    PrintJob& record(const QString& name, JobState state, const QDateTime& since);
+    PrintJob& pendingRecord(const QString& name);
+    void moveTo(PrintJob& job, JobState state, const QString& reason = QString());
+    void markAnnounced(PrintJob& job, int slot, const QDateTime& now);
+    void hold(PrintJob& job, const QDateTime& now);
+    void forget(const QString& name);
+    static bool isPendingState(JobState state);
 
     WatcherHost& m_host;
     CompanyCodes& m_codes;
@@ -109,9 +133,8 @@ private:
     QString m_folder;
     QString m_localFolder;
     QString m_currentName; // workstation of the file being handled
-    QHash<QString, Seen> m_waiting;
-    QHash<QString, Pending> m_pending;
+    QHash<QString, PrintJob> m_jobs;
     QString m_lastPeriodic;
-    quint64 m_scanNumber = 0;
-    QDateTime m_lastScan;
+    quint64 m_listing = 0;
+    quint64 m_revision = 0;
 };

@@ -46,6 +46,8 @@ private slots:
     void noDoubleAnnouncement();
     void completedFileNeverAnnouncedAgain();
     void settingsFromEnvironment();
+    void queueShowsEachFilesState();
+    void setAsideFilePutBack();
 
 private:
     QString local(const QString& name) const { return m_localFolder + QLatin1Char('/') + name; }
@@ -53,6 +55,8 @@ private:
     void write(const QString& name, const QByteArray& content, bool rested = true);
     QStringList files() const;
     QStringList tracesFrom(const QString& first) const;
+    // "name state workstation reason" per queue entry, states by number.
+    QStringList queueLines() const;
     void advance(qint64 ms) { m_now = m_now.addMSecs(ms); }
     std::unique_ptr<PrintFolderWatcher> makeWatcher();
 
@@ -107,6 +111,17 @@ void TestPrintFolderWatcher::write(const QString& name, const QByteArray& conten
 QStringList TestPrintFolderWatcher::files() const {
     return QDir(m_localFolder)
         .entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QStringList TestPrintFolderWatcher::queueLines() const {
+    QStringList lines;
+    for (const QueueEntry& e : m_watcher->queue())
+        lines << QStringLiteral("%1 %2 %3 %4")
+                     .arg(e.fileName)
+                     .arg(int(e.state))
+                     .arg(e.workstation, e.reason)
+                     .trimmed();
+    return lines;
 }
 
 QStringList TestPrintFolderWatcher::tracesFrom(const QString& first) const {
@@ -609,6 +624,68 @@ void TestPrintFolderWatcher::settingsFromEnvironment() {
     QCOMPARE(s.expiryMs, qint64(24) * 3600 * 1000);
     qunsetenv("VELARIX_HOLD_MINUTES");
     qunsetenv("VELARIX_EXPIRY_HOURS");
+}
+
+void TestPrintFolderWatcher::queueShowsEachFilesState() {
+    m_host.names[1] = QStringLiteral("PC1");
+    write(QStringLiteral("A.001"), "PC:PC1\r\n");
+    write(QStringLiteral("B.001"), "PC:VIA\r\n");
+    write(QStringLiteral("C.001"), "nessuna riga\r\n");
+    write(QStringLiteral("D.001"), "PC:PC1\r\n", false);
+    write(QStringLiteral("OLD.001.PRN.ERR"), "PC:PC1\r\n"); // from an earlier run
+    m_watcher->newFileScan();
+    QCOMPARE(queueLines(),
+             QStringList({"A.001.PRN 2 PC1", "B.001.PRN 3 VIA pc:VIA non collegato",
+                          "C.001.ERR 4  manca la riga PC:", "D.001 0", "OLD.001.PRN.ERR 4"}));
+    // Nothing changed, nothing to look at again.
+    advance(100);
+    const quint64 revision = m_watcher->queueRevision();
+    m_watcher->newFileScan();
+    QCOMPARE(m_watcher->queueRevision(), revision);
+
+    // Printed; the held file is set aside after its hold time; a file that vanished goes.
+    m_watcher->completed(Folder + QStringLiteral("A.001.PRN"));
+    QVERIFY(QFile::remove(local(QStringLiteral("A.001.PRN"))));
+    QVERIFY(QFile::remove(local(QStringLiteral("D.001"))));
+    advance(11 * 60 * 1000);
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
+    m_watcher->newFileScan();
+    QVERIFY(m_watcher->queueRevision() != revision);
+    QCOMPARE(queueLines(), QStringList({"B.001.PRN.ERR 4 VIA pc:VIA non collegato da 10 minuti",
+                                        "C.001.ERR 4  manca la riga PC:", "OLD.001.PRN.ERR 4"}));
+
+    // After a restart the folder alone tells the states.
+    m_watcher = makeWatcher();
+    m_watcher->newFileScan();
+    QCOMPARE(queueLines(), QStringList({"B.001.PRN.ERR 4", "C.001.ERR 4", "OLD.001.PRN.ERR 4"}));
+}
+
+void TestPrintFolderWatcher::setAsideFilePutBack() {
+    write(QStringLiteral("X.001"), "PC:PORTATILE\r\n");
+    m_watcher->newFileScan();
+    advance(qint64(25) * 3600 * 1000);
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
+    QCOMPARE(files(), QStringList({"X.001.PRN.ERR"}));
+    write(QStringLiteral("X.001.PRN"), "PC:ALTRO\r\n"); // the name was reused meanwhile
+
+    QCOMPARE(m_watcher->putBack(QStringLiteral("X.001.PRN.ERR")).number,
+             int(ErrorNumber::PathFileAccess));
+    QVERIFY(QFile::remove(local(QStringLiteral("X.001.PRN"))));
+    for (const char* bad : {"X.001.PRN", "../X.001.PRN.ERR", "NESSUNO.ERR"})
+        QCOMPARE(m_watcher->putBack(QString::fromLatin1(bad)).number,
+                 int(ErrorNumber::FileNotFound));
+    QCOMPARE(files(), QStringList({"X.001.PRN.ERR"}));
+
+    // Back as a freshly accepted file: not expired at once, offered when its workstation comes.
+    m_host.logs.clear();
+    QVERIFY(m_watcher->putBack(QStringLiteral("X.001.PRN.ERR")).ok());
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+    QCOMPARE(m_host.logs, QStringList({"Stampa rimessa in coda: " + Folder + "X.001.PRN"}));
+    m_host.names[2] = QStringLiteral("PORTATILE");
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
+    QCOMPARE(m_host.sent.size(), 1);
+    QCOMPARE(m_host.sent.at(0), qMakePair(2, "DIR:" + Folder + "X.001.PRN\r"));
+    QCOMPARE(queueLines(), QStringList({"X.001.PRN 2 PORTATILE"}));
 }
 
 QTEST_GUILESS_MAIN(TestPrintFolderWatcher)

@@ -210,10 +210,15 @@ private slots:
         QCOMPARE(m_prompts.messages, QStringList{QStringLiteral("Impostare percorso file Stampa")});
         QCOMPARE(host.asked, 1);
         QCOMPARE(server.caption(), QStringLiteral("Velarix (Server) - 25 porte"));
-        // The start-up goes on with the folder the host set: its files are taken.
+        // The start-up goes on with the folder the host set: its files are taken, and the queue
+        // tells who is watching it.
         QVERIFY(server.isWatcherRunning());
+        QSignalSpy queueChanged(&server, &PrintServer::queueChanged);
         writeFile(m_print + QStringLiteral("A.001"), "PC:ASSENTE\r\n");
         QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("A.001.PRN")));
+        QVERIFY(queueChanged.count() > 0);
+        QCOMPARE(server.queue().size(), 1);
+        QCOMPARE(server.queue().at(0).state, JobState::Held);
     }
 
     void registrationAndCompletionBringTheNextFile() {

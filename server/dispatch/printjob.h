@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// Where a print file stands in the print folder. The watcher keeps one state per file; its
+// decisions, its log lines and the queue view all read it.
+enum class JobState {
+    Arriving,  // a new file: still being written, not yet rested, or not takeable yet
+    Pending,   // accepted (".PRN"), waiting for its next offer
+    Announced, // offered on its workstation's connection, whose client holds it now
+    Held,      // its workstation is not connected; kept for the hold time
+    SetAside,  // renamed to ".ERR" for someone to look at; never offered again
+    Completed, // its client reported it printed; only its delete has still to succeed
+};
+
+// One line of the queue view: a copy taken at one moment, for windows and commands to show.
+struct QueueEntry {
+    QString fileName; // as it lies in the print folder now
+    JobState state = JobState::Arriving;
+    QString workstation; // "" while the file has not been read
+    qint64 ageMs = 0;    // since it arrived, was accepted or was set aside
+    QString reason;      // why it waits or was set aside; "" when nothing is wrong
+};
+
+// The watcher's record of one file of the print folder. Beyond the state, each field matters
+// only in the states its comment names.
+struct PrintJob {
+    JobState state = JobState::Arriving;
+    QString workstation; // as read from the file, once workstationKnown
+    bool workstationKnown = false;
+    QDateTime since;      // arrival, acceptance (Pending on) or setting aside; UTC
+    QString reason;       // Arriving, Held, SetAside: as QueueEntry::reason
+    quint64 listedIn = 0; // the last listing of the folder (scan or pass) that found the file
+
+    // Arriving: the size and time stamp a scan saw while the file had not rested yet, and that
+    // scan's listing (0 when the file is not waiting to rest).
+    qint64 size = -1;
+    QDateTime modified;
+    quint64 restingIn = 0;
+
+    // Announced: when, on which slot and to which registered name (comparable form).
+    QDateTime announcedAt;
+    int announcedSlot = 0;
+    QString announcedTo;
+
+    // Held: since when its workstation has been away.
+    QDateTime absentSince;
+};
