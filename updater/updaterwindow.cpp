@@ -30,14 +30,14 @@ QPixmap updatePicture() {
 } // namespace
 
 UpdaterWindow::UpdaterWindow(UserPrompts& prompts, int intervalMs, QWidget* parent)
-    : QWidget(parent), m_ui(std::make_unique<Ui::Form1>()), m_timer1(new QTimer(this)),
+    : QWidget(parent), m_ui(std::make_unique<Ui::Form1>()), m_timer(new QTimer(this)),
       m_prompts(prompts) {
     m_ui->setupUi(this);
     m_ui->Image1->setPixmap(updatePicture());
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setSingleShot(true);
-    m_timer1->setInterval(intervalMs);
-    connect(m_timer1, &QTimer::timeout, this, &UpdaterWindow::copyAndRestart);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(intervalMs);
+    connect(m_timer, &QTimer::timeout, this, &UpdaterWindow::copyAndRestart);
 }
 
 UpdaterWindow::~UpdaterWindow() = default;
@@ -51,12 +51,12 @@ bool UpdaterWindow::load(const QStringList& arguments) {
     }
     m_installFolder = target.installFolder;
     m_sharePath = target.sharePath;
-    m_timer1->start();
+    m_timer->start();
     return true;
 }
 
 void UpdaterWindow::closeEvent(QCloseEvent* event) {
-    m_timer1->stop();
+    m_timer->stop();
     QWidget::closeEvent(event);
 }
 
@@ -66,7 +66,7 @@ void UpdaterWindow::setLabel(const QString& text) {
 }
 
 void UpdaterWindow::copyAndRestart() {
-    m_timer1->stop();
+    m_timer->stop();
     setLabel(QStringLiteral("Attendere prego..."));
     // The share is mounted where the client has it.
     ClientUpdater updater(m_sharePath, RuntimeEnv::get().shareRoot, m_installFolder);

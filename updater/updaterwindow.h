@@ -32,7 +32,7 @@ private:
     void setLabel(const QString& text);
 
     std::unique_ptr<Ui::Form1> m_ui;
-    QTimer* m_timer1;
+    QTimer* m_timer;
     UserPrompts& m_prompts;
     QString m_installFolder;
     QString m_sharePath;

@@ -58,7 +58,7 @@ void ClientConnection::onConnected(int index)
     emit portShown(QString::number(m_callPort));
     m_sockets.send(index, Wire::registration(m_workstation));
     const QString line = QStringLiteral("Inviato: PC:") + m_workstation;
-    emit listAdd(line);
+    emit listAdded(line);
     m_log(line);
 }
 
@@ -77,18 +77,18 @@ void ClientConnection::onClosed(int index)
     if (index != Element)
         return;
     m_log(QStringLiteral("WSCK_Close"));
-    disconnectAction();
-    connectAction();
+    disconnectFromServer();
+    connectToServer();
 }
 
-void ClientConnection::connectAction()
+void ClientConnection::connectToServer()
 {
     m_log(QStringLiteral("Tasto Connetti"));
     m_timer.start();
     emit closeButtonEnabled(true);
 }
 
-void ClientConnection::disconnectAction()
+void ClientConnection::disconnectFromServer()
 {
     m_log(QStringLiteral("Tasto Disconnetti"));
     m_timer.stop();

@@ -31,9 +31,9 @@ public:
     // Start-up step that arms the first call, one timer interval later.
     void arm() { m_timer.start(); }
     // "Connetti": arm the timer, enable "Disconnetti"; the call starts at the next tick.
-    void connectAction();
-    // "Disconnetti": no further calls until connectAction().
-    void disconnectAction();
+    void connectToServer();
+    // "Disconnetti": no further calls until connectToServer().
+    void disconnectFromServer();
     // Shutdown: timer off, element closed.
     void shutdown();
 
@@ -48,7 +48,7 @@ signals:
     void callButtonEnabled(bool on);
     void closeButtonEnabled(bool on);
     void portShown(const QString& port);
-    void listAdd(const QString& line);
+    void listAdded(const QString& line);
     // One complete message (with its trailing CR) received on a socket element.
     void messageReceived(const QString& text, int element);
 

@@ -32,7 +32,7 @@ ClientSession::ClientSession(UserPrompts& prompts, Options options, PrinterFacto
     connect(m_connection, &ClientConnection::closeButtonEnabled, this,
             &ClientSession::closeButtonEnabled);
     connect(m_connection, &ClientConnection::portShown, this, &ClientSession::portShown);
-    connect(m_connection, &ClientConnection::listAdd, this, &ClientSession::listAdded);
+    connect(m_connection, &ClientConnection::listAdded, this, &ClientSession::listAdded);
     connect(m_connection, &ClientConnection::messageReceived, this, &ClientSession::onMessage);
 }
 
@@ -139,11 +139,11 @@ void ClientSession::shutdown() {
 }
 
 void ClientSession::connectToServer() {
-    m_connection->connectAction();
+    m_connection->connectToServer();
 }
 
 void ClientSession::disconnectFromServer() {
-    m_connection->disconnectAction();
+    m_connection->disconnectFromServer();
 }
 
 void ClientSession::setHost(const QString& host) {

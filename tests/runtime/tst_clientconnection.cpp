@@ -83,7 +83,7 @@ private slots:
         QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base + 3)));
         Rig rig(base);
         QSignalSpy port(&rig.connection, &ClientConnection::portShown);
-        QSignalSpy listed(&rig.connection, &ClientConnection::listAdd);
+        QSignalSpy listed(&rig.connection, &ClientConnection::listAdded);
         rig.connection.arm();
         QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
         QTcpSocket* peer = server.nextPendingConnection();
@@ -104,13 +104,13 @@ private slots:
         Rig rig(base);
         rig.connection.arm();
         QTRY_VERIFY_WITH_TIMEOUT(!rig.statuses.isEmpty(), 5000);
-        rig.connection.disconnectAction();
+        rig.connection.disconnectFromServer();
         QCOMPARE(rig.statuses.last(), QStringLiteral("Operazione terminata"));
         QVERIFY(!rig.connection.timerActive()); // no tick can start a call
 
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base)));
-        rig.connection.connectAction();
+        rig.connection.connectToServer();
         QVERIFY(rig.connection.timerActive());
         QTRY_VERIFY_WITH_TIMEOUT(rig.connection.isConnected(), 5000);
         QCOMPARE(rig.connection.callPort(), base);

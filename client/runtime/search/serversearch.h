@@ -22,8 +22,8 @@ class UserPrompts;
 // missing or cannot be opened when the wait is over reads as empty: no candidate, or no address,
 // and the user is asked for the address.
 //
-// No widgets here: the window (Cerca) supplies the status label, the wait with its lamps, and the
-// prompts; tests supply scripted commands and a wait that returns at once.
+// No widgets here: the window (ServerSearchDialog) supplies the status label, the wait with its
+// lamps, and the prompts; tests supply scripted commands and a wait that returns at once.
 class ServerSearch {
 public:
     struct Hooks {

@@ -43,7 +43,7 @@ QPixmap searchPicture() {
 ServerSearchDialog::ServerSearchDialog(QString serverHost, QString installFolder,
                                        UserPrompts& prompts, ServerSearch::Hooks hooks,
                                        QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::Cerca>()), m_timer1(new QTimer(this)),
+    : QDialog(parent), m_ui(std::make_unique<Ui::Cerca>()), m_timer(new QTimer(this)),
       m_serverHost(std::move(serverHost)), m_installFolder(std::move(installFolder)),
       m_prompts(prompts), m_hooks(std::move(hooks)),
       m_now([] { return QDateTime::currentMSecsSinceEpoch(); }),
@@ -59,10 +59,10 @@ ServerSearchDialog::ServerSearchDialog(QString serverHost, QString installFolder
     for (int i = 0; i < 4; ++i)
         setLamp(i, false);
 
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setSingleShot(true);
-    m_timer1->setInterval(10);
-    connect(m_timer1, &QTimer::timeout, this, &ServerSearchDialog::runSearch);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(10);
+    connect(m_timer, &QTimer::timeout, this, &ServerSearchDialog::runSearch);
 }
 
 ServerSearchDialog::~ServerSearchDialog() = default;
@@ -84,8 +84,8 @@ bool ServerSearchDialog::lampLit(int index) const {
 
 void ServerSearchDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!m_ran && !m_timer1->isActive())
-        m_timer1->start();
+    if (!m_ran && !m_timer->isActive())
+        m_timer->start();
 }
 
 void ServerSearchDialog::pauseWithLamps(double seconds) {

@@ -52,7 +52,7 @@ private:
     void setLamp(int index, bool lit);
 
     std::unique_ptr<Ui::Cerca> m_ui;
-    QTimer* m_timer1;
+    QTimer* m_timer;
     QString m_serverHost;
     QString m_installFolder;
     UserPrompts& m_prompts;

@@ -26,14 +26,14 @@ QPixmap waitPicture() {
 
 UpdateCheckDialog::UpdateCheckDialog(UpdateCheck check, bool collectAll, int intervalMs,
                                      QWidget* parent)
-    : QDialog(parent), m_ui(std::make_unique<Ui::Controllo>()), m_timer1(new QTimer(this)),
+    : QDialog(parent), m_ui(std::make_unique<Ui::Controllo>()), m_timer(new QTimer(this)),
       m_check(std::move(check)), m_collectAll(collectAll) {
     m_ui->setupUi(this);
     m_ui->Image1->setPixmap(waitPicture());
-    m_timer1->setObjectName(QStringLiteral("Timer1"));
-    m_timer1->setSingleShot(true);
-    m_timer1->setInterval(intervalMs);
-    connect(m_timer1, &QTimer::timeout, this, &UpdateCheckDialog::runCheck);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(intervalMs);
+    connect(m_timer, &QTimer::timeout, this, &UpdateCheckDialog::runCheck);
 }
 
 UpdateCheckDialog::~UpdateCheckDialog() = default;
@@ -44,8 +44,8 @@ QString UpdateCheckDialog::labelText() const {
 
 void UpdateCheckDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (!m_ran && !m_timer1->isActive())
-        m_timer1->start();
+    if (!m_ran && !m_timer->isActive())
+        m_timer->start();
 }
 
 void UpdateCheckDialog::runCheck() {

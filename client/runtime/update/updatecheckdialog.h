@@ -30,7 +30,7 @@ private:
     void runCheck();
 
     std::unique_ptr<Ui::Controllo> m_ui;
-    QTimer* m_timer1;
+    QTimer* m_timer;
     UpdateCheck m_check;
     bool m_collectAll;
     bool m_ran = false;
