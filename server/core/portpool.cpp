@@ -202,11 +202,15 @@ void PortPool::handleMessage(int slot, const QString& text) {
     } else if (Wire::isCompletion(text)) {
         m_host.trace(QStringLiteral("W.DA.1"));
         const QString path = Wire::serverPayload(text, 4);
-        const PrintFileRemoval removal(m_printFolder, m_shareRoot);
-        if (removal.remove(path) == PrintFileRemoval::Outcome::Refused)
+        const Failure removal = PrintFileRemoval(m_printFolder, m_shareRoot).remove(path);
+        if (removal.number == ErrorNumber::PermissionDenied) {
             m_host.log(QStringLiteral("Cancellazione rifiutata: ") + path);
-        else
+        } else {
+            // A delete that failed is retried by the passes; the job itself is done.
+            if (removal)
+                qCDebug(lcPool) << "delete of" << path << removal.description;
             m_host.printFileCompleted(path);
+        }
         const QString name = Wire::trimBlanks(m_registry[size_t(slot)]);
         m_host.message(QStringLiteral("Ricerca PC: [") + name + QLatin1Char(']'), false);
         m_host.followUpRequested(name);

@@ -57,12 +57,16 @@ bool PrintFileRemoval::isAllowed(const QString& path) const {
     return canonicalFolder(file.absolutePath()) == folder;
 }
 
-PrintFileRemoval::Outcome PrintFileRemoval::remove(const QString& path) const {
+Failure PrintFileRemoval::remove(const QString& path) const {
     if (!isAllowed(path))
-        return Outcome::Refused;
+        return {ErrorNumber::PermissionDenied,
+                QStringLiteral("non è una stampa della cartella di stampa")};
     const QString local = QDir::cleanPath(localPath(path));
     const QFileInfo info(local);
     if (!info.exists() && !info.isSymLink())
-        return Outcome::Missing;
-    return QFile::remove(local) ? Outcome::Deleted : Outcome::Failed;
+        return {};
+    QFile file(local);
+    if (!file.remove())
+        return {ErrorNumber::PathFileAccess, file.errorString()};
+    return {};
 }

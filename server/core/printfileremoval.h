@@ -1,5 +1,7 @@
 #pragma once
 
+#include "failure.h"
+
 #include <QString>
 
 // Deletion asked for by a workstation's "DEL:" message. Only a file that lies directly in the
@@ -9,15 +11,16 @@
 // server's program folder, the folder the share publishes.
 class PrintFileRemoval {
 public:
-    enum class Outcome { Deleted, Missing, Refused, Failed };
-
     PrintFileRemoval(QString printFolder, QString shareRoot);
 
     // The local path a message path stands for ("" when it cannot be resolved).
     QString localPath(const QString& path) const;
     // True when the path names a ".PRN" file directly inside the print folder.
     bool isAllowed(const QString& path) const;
-    Outcome remove(const QString& path) const;
+    // Deletes the named file; one already gone counts as deleted. Fails with PermissionDenied
+    // when isAllowed() refuses the path, with PathFileAccess and the system's reason when the
+    // delete itself fails.
+    Failure remove(const QString& path) const;
 
 private:
     QString localFolder() const;
