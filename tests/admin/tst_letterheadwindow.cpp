@@ -56,7 +56,7 @@ private slots:
     void init();
     void cleanup();
 
-    void controlsAndCaption();
+    void linesAndPanelAsShown();
     void openingPausesWatcherAndFocusesCode();
     void refusedCodes_data();
     void refusedCodes();
@@ -162,18 +162,10 @@ void TestLetterheadWindow::enterCode(const QString& code, bool byEnterKey) {
         click("Command2");
 }
 
-void TestLetterheadWindow::controlsAndCaption() {
+void TestLetterheadWindow::linesAndPanelAsShown() {
+    // Lines top to bottom in letterhead order, in a fixed-pitch font as the reports print them;
+    // at opening only the code can be typed.
     openWindow();
-    QCOMPARE(m_window->windowTitle(), QStringLiteral("Dati Ditta"));
-    QCOMPARE(child<QLabel>("Label1")->text(), QStringLiteral("IMPOSTAZIONE DATI DITTA"));
-    QCOMPARE(child<QLabel>("Label2")->text(), QStringLiteral("Cod. Ditta"));
-    QCOMPARE(child<QPushButton>("Command1")->text(), QStringLiteral("OK"));
-    QCOMPARE(child<QPushButton>("Command2")->text(), QStringLiteral("OK"));
-    QCOMPARE(child<QPushButton>("Command3")->text(), QStringLiteral("Annulla"));
-    QCOMPARE(child<QPushButton>("Cmd_Esci")->text(), QStringLiteral("Annulla"));
-    QCOMPARE(child<QPushButton>("Cmd_Salva")->text(), QStringLiteral("Salva"));
-    QVERIFY(child<QPushButton>("Command1")->x() < child<QPushButton>("Cmd_Esci")->x());
-    QVERIFY(child<QPushButton>("Cmd_Esci")->x() < child<QPushButton>("Cmd_Salva")->x());
     for (int i = 0; i < 8; ++i) {
         QLineEdit* box = child<QLineEdit>(qPrintable(QStringLiteral("Text1_%1").arg(i)));
         QCOMPARE(m_window->lineBox(i), box);
