@@ -5,11 +5,11 @@
 class CompanyCodes;
 class UserPrompts;
 
-// What the settings windows need of the server window.
+// What the settings windows need of the print server.
 class AdminHost {
 public:
     virtual ~AdminHost() = default;
-    // The new-file scan (Timer1) and the periodic pass (Timer2) together.
+    // The new-file scan and the periodic pass together.
     virtual void setWatcherRunning(bool on) = 0;
     // The print folder used as it is typed; the watcher derives its search patterns from it.
     virtual void setPrintFolder(const QString& folder) = 0;

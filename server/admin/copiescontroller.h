@@ -4,7 +4,7 @@
 
 class AdminHost;
 
-// What the window Copie does, without widgets: it pauses the watcher while it is open, reads
+// What the copies window does, without widgets: it pauses the watcher while it is open, reads
 // Copie.txt from the server's Client folder and decides, for "Salva" and "Annulla", whether the
 // window may close. Every refusal is told to the user through the host's prompts.
 class CopiesController {

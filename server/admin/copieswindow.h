@@ -12,9 +12,9 @@ namespace Ui {
 class Copie;
 }
 
-// The window Copie: the copies per document kind, the two report switches and the print folder.
-// Opening it pauses the watcher; "Salva", "Annulla", Escape and the close box all go through
-// CopiesController, which resumes the watcher whenever the window closes.
+// The copies window (Copie): the copies per document kind, the two report switches and the print
+// folder. Opening it pauses the watcher; "Salva", "Annulla", Escape and the close box all go
+// through CopiesController, which resumes the watcher whenever the window closes.
 class CopiesWindow : public QDialog {
     Q_OBJECT
 public:

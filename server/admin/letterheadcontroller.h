@@ -6,7 +6,7 @@
 
 class AdminHost;
 
-// What the window Ditta does, without widgets: it pauses the watcher while the window is open,
+// What the letterhead window does, without widgets: it pauses the watcher while the window is open,
 // takes the company code, loads and saves the eight letterhead lines, then refreshes the
 // watcher's company codes and rewrites Aggiorna.txt so the workstations fetch the new database.
 class LetterheadController {
