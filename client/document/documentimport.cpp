@@ -322,14 +322,8 @@ void DocumentImport::writeAndPrint(const PrintDocument& doc, DocumentTables& tab
     closeDocumentsDb();
 
     say(QStringLiteral("Invio alla Stampante"));
-    int status = 0;
-    try {
-        status = m_printer.Stampa(m_companyCode, m_reportName, m_copyCount);
-    } catch (...) {
-        status = -1; // a printer that fails without a number still failed
-    }
-    if (status != 0) {
-        const QString text = QStringLiteral("Errore stampante: ") + QString::number(status);
+    if (const Failure printed = m_printer.printDocument(m_companyCode, m_reportName, m_copyCount)) {
+        const QString text = QStringLiteral("Errore stampante: ") + QString::number(printed.number);
         say(text);
         m_host.notifyPrintError(text + QStringLiteral(" - ") + m_reportName +
                                 QStringLiteral(" - ") + m_receivedText);

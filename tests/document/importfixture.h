@@ -14,7 +14,6 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
-#include <stdexcept>
 
 // Every call as one line: "request <message>", "list <text>", "redraw", "log <text>", "events",
 // "reply <socket> <text>", "notify <text>".
@@ -56,11 +55,9 @@ public:
     }
 };
 
-// Answers Stampa with the next scripted status (0 when the script is used up); a status of
-// ThrowStatus throws instead.
+// Answers printDocument with the next scripted error number (none when the script is used up).
 class ScriptedPrinter : public ReportPrinter {
 public:
-    static constexpr int ThrowStatus = 999999;
     struct Call {
         int company;
         QString report;
@@ -69,12 +66,10 @@ public:
     QList<int> statuses;
     QList<Call> calls;
 
-    int Stampa(int companyCode, const QString& reportName, int copyCount) override {
+    Failure printDocument(int companyCode, const QString& reportName, int copyCount) override {
         calls.append({companyCode, reportName, copyCount});
         const int status = statuses.isEmpty() ? 0 : statuses.takeFirst();
-        if (status == ThrowStatus)
-            throw std::runtime_error("printer gone");
-        return status;
+        return {status, status ? QStringLiteral("stampante occupata") : QString()};
     }
 };
 

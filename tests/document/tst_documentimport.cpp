@@ -357,7 +357,7 @@ void TestDocumentImport::printerError_data() {
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("shown");
     QTest::newRow("error number") << 20 << "20";
-    QTest::newRow("failure raised") << int(ScriptedPrinter::ThrowStatus) << "-1";
+    QTest::newRow("report error number") << 20505 << "20505";
 }
 
 void TestDocumentImport::printerError() {

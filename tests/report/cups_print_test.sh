@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Prints a two-page document twice through a real CUPS queue (cups-pdf as the default printer)
-# with Stampa on the default printer, and checks the two jobs that land in $HOME/PDF by page count
+# through the report engine on the default printer, and checks the two jobs that land in $HOME/PDF by page count
 # (cups-pdf re-encodes the fonts, so the text is not compared here). Then the queue rejects jobs:
-# Stampa must answer 20505, not 0.
+# the print must fail with 20505, not succeed.
 # Usage: cups_print_test.sh REPORTTOOL TEMPLATES_FOLDER
 # Exit 77 (skipped) when CUPS, cups-pdf or poppler-utils are missing or cupsd cannot be started.
 set -u
@@ -34,10 +34,10 @@ cp "$templates"/logo.png "$folder/"
 outdir="$HOME/PDF"
 rm -f "$outdir/${report}"_-_Copia_*.pdf 2>/dev/null
 
-output=$("$tool" stampa "$folder" "$report" 1 2 2>&1)
+output=$("$tool" print "$folder" "$report" 1 2 2>&1)
 status=$?
 echo "$output"
-[ $status -eq 0 ] || { echo "FAIL: Stampa did not return 0"; exit 1; }
+[ $status -eq 0 ] || { echo "FAIL: the print did not succeed"; exit 1; }
 for k in 1 2; do
     echo "$output" | grep -qx "list: Stampa ${folder}${report}.rpt - Copia $k" ||
         { echo "FAIL: list line of copy $k missing"; exit 1; }
@@ -63,7 +63,7 @@ echo "OK: two jobs of two pages printed through CUPS"
 
 command -v cupsreject >/dev/null || skip "cupsreject not installed"
 cupsreject PDF
-output=$("$tool" stampa "$folder" "$report" 1 1 2>&1)
+output=$("$tool" print "$folder" "$report" 1 1 2>&1)
 status=$?
 cupsaccept PDF
 echo "$output"

@@ -3,9 +3,9 @@
 //   reporttool bodyonly KIND PAGES DATABASE [TEXT]    body-only pages, company 1; TEXT gets
 //                                                     the same rows as Latin-1 text lines (for
 //                                                     text-to-PDF peers)
-//   reporttool stampa FOLDER REPORT COMPANY COPIES [PDFDIR]
-//                                                     Stampa as the client calls it; prints the
-//                                                     list and log lines and "status N"
+//   reporttool print FOLDER REPORT COMPANY COPIES [PDFDIR]
+//                                                     printDocument as the client calls it;
+//                                                     prints the list and log lines and "status N"
 //   reporttool pdf TEMPLATE DATABASE COMPANY OUT.pdf  the preview
 #include "reportengine.h"
 #include "reportpreview.h"
@@ -52,12 +52,12 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    if (cmd == u"stampa" && (a.size() == 6 || a.size() == 7)) {
+    if (cmd == u"print" && (a.size() == 6 || a.size() == 7)) {
         ReportEngineHooks hooks;
         hooks.listAdd = [&](const QString& t) { out << "list: " << t << Qt::endl; };
         hooks.log = [&](const QString& t) { out << "log: " << t << Qt::endl; };
         ReportEngine engine(a.at(2), a.value(6), hooks);
-        const int status = engine.Stampa(a.at(4).toInt(), a.at(3), a.at(5).toInt());
+        const int status = engine.printDocument(a.at(4).toInt(), a.at(3), a.at(5).toInt()).number;
         out << "status " << status << Qt::endl;
         return status == 0 ? 0 : 1;
     }
@@ -69,6 +69,6 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    err << "usage: reporttool sample|bodyonly|stampa|pdf ..." << Qt::endl;
+    err << "usage: reporttool sample|bodyonly|print|pdf ..." << Qt::endl;
     return 2;
 }

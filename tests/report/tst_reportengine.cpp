@@ -1,5 +1,5 @@
-// Stampa and what it prints: the selection formula, one job and one list line per copy, the
-// status of failures, and the text of the PDF it writes (pdftotext), company by company.
+// Printing a document and what it prints: the selection formula, one job and one list line per
+// copy, the status of failures, and the text of the PDF it writes (pdftotext), company by company.
 #include "reportdata.h"
 #include "reportengine.h"
 #include "reporterrors.h"
@@ -185,7 +185,7 @@ void TestReportEngine::copies() {
     Recorder rec;
     ReportEngine engine(folder.path, folder.pdf, rec.hooks());
 
-    QCOMPARE(engine.Stampa(1, "ODL", copies), 0);
+    QCOMPARE(engine.printDocument(1, "ODL", copies).number, 0);
 
     QStringList expected{"log:Stampa"};
     for (int k = 1; k <= copies; ++k)
@@ -222,7 +222,7 @@ void TestReportEngine::printerResults() {
     Recorder rec;
     ScriptedEngine engine(folder.path, QString(), rec.hooks());
     engine.results = results;
-    QCOMPARE(engine.Stampa(3, "FVV", static_cast<int>(results.size())), status);
+    QCOMPARE(engine.printDocument(3, "FVV", static_cast<int>(results.size())).number, status);
     QCOMPARE(engine.jobs, results.size()); // every copy attempted
     QCOMPARE(rec.list.size(), results.size());
     QCOMPARE(rec.list.constLast(),
@@ -296,7 +296,8 @@ void TestReportEngine::setupFailures() {
 
     Recorder rec;
     ReportEngine engine(folder.path, folder.pdf, rec.hooks());
-    QCOMPARE(engine.Stampa(2, report, 3), status);
+    const Failure printed = engine.printDocument(2, report, 3);
+    QCOMPARE(printed.number, status);
     // Nothing was printed: no list line, no PDF, and the log says why.
     QVERIFY(rec.list.isEmpty());
     QVERIFY(folder.pdfs().isEmpty());
@@ -305,7 +306,7 @@ void TestReportEngine::setupFailures() {
     QVERIFY2(rec.log.at(1).startsWith("Stampa Err. " + QString::number(status)),
              qPrintable(rec.log.at(1)));
     QVERIFY2(rec.log.at(1).contains(detail), qPrintable(rec.log.at(1)));
-    QCOMPARE(engine.lastFailure().number, status);
+    QVERIFY(rec.log.at(1).endsWith(printed.description));
     if (locker.isValid()) {
         QSqlQuery(locker).exec("ROLLBACK");
         locker.close();
@@ -328,7 +329,7 @@ void TestReportEngine::refusedJobsStillListed() {
     blocker.close();
     Recorder rec;
     ReportEngine engine(folder.path, folder.pdf, rec.hooks());
-    QCOMPARE(engine.Stampa(1, "PRE", 2), ReportError::PrintRefused);
+    QCOMPARE(engine.printDocument(1, "PRE", 2).number, ReportError::PrintRefused);
     QCOMPARE(rec.list, (QStringList{"Stampa " + folder.path + "PRE.rpt - Copia 1",
                                     "Stampa " + folder.path + "PRE.rpt - Copia 2"}));
     QVERIFY(engine.lastPdfFiles().isEmpty());
@@ -343,7 +344,7 @@ void TestReportEngine::noDefaultPrinter() {
     QCOMPARE(SampleDocument("FVV", 4, 1).write(folder.db()), QString());
     Recorder rec;
     ReportEngine engine(folder.path, QString(), rec.hooks());
-    QCOMPARE(engine.Stampa(4, "FVV", 2), ReportError::NoPrinter);
+    QCOMPARE(engine.printDocument(4, "FVV", 2).number, ReportError::NoPrinter);
     QCOMPARE(rec.list.size(), 2);
     QCOMPARE(rec.log.constLast(), QString("Stampa Err. 20504 Nessuna stampante predefinita"));
 }
@@ -367,7 +368,7 @@ void TestReportEngine::pdfContents() {
     QVERIFY(QFile::copy(folder.path + "ODL.rpt", folder.path + "ODL_002.rpt"));
     Recorder rec;
     ReportEngine engine(folder.path, folder.pdf, rec.hooks());
-    QCOMPARE(engine.Stampa(2, "ODL_002", 1), 0);
+    QCOMPARE(engine.printDocument(2, "ODL_002", 1).number, 0);
     QCOMPARE(engine.lastPdfFiles().size(), 1);
     const QString pdf = engine.lastPdfFiles().constFirst();
     QCOMPARE(pdfPages(pdf), 2);

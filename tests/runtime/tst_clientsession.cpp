@@ -32,10 +32,10 @@ struct ScriptedDialogs : StartupDialogs {
 struct HookedPrinter : ReportPrinter {
     std::function<void()>& hook;
     explicit HookedPrinter(std::function<void()>& duringPrint) : hook(duringPrint) {}
-    int Stampa(int, const QString&, int) override {
+    Failure printDocument(int, const QString&, int) override {
         if (auto run = std::exchange(hook, nullptr))
             run();
-        return 0;
+        return {};
     }
 };
 

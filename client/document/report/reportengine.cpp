@@ -30,9 +30,21 @@ void ReportEngine::log(const QString& text) const {
         m_hooks.log(text);
 }
 
-int ReportEngine::Stampa(int companyCode, const QString& reportName, int copyCount) {
+void ReportEngine::logFailure(const Failure& failure) const {
+    log(QStringLiteral("Stampa Err. ") + QString::number(failure.number) + u' ' +
+        failure.description);
+}
+
+void ReportEngine::listCopy(const QString& templatePath, int copy) const {
+    if (m_hooks.listAdd)
+        m_hooks.listAdd(QStringLiteral("Stampa ") + templatePath + QStringLiteral(" - Copia ") +
+                        QString::number(copy));
+    if (m_hooks.listRedraw)
+        m_hooks.listRedraw();
+}
+
+Failure ReportEngine::printDocument(int companyCode, const QString& reportName, int copyCount) {
     log(QStringLiteral("Stampa"));
-    m_lastFailure = Failure::none();
     m_pdfFiles.clear();
     // Built once per call; the loader applies the same selection to the tables.
     m_lastFormula = SelectionFormula::text(companyCode, reportName);
@@ -40,6 +52,7 @@ int ReportEngine::Stampa(int companyCode, const QString& reportName, int copyCou
 
     const QString tplPath = templatePath(reportName);
     const QString dbPath = databasePath();
+    Failure lastFailure;
     for (int copy = 1; copy <= copyCount; ++copy) {
         ReportTemplate tpl;
         ReportData data;
@@ -48,26 +61,16 @@ int ReportEngine::Stampa(int companyCode, const QString& reportName, int copyCou
             setup = ReportData::load(dbPath, companyCode, reportName, data);
         if (setup) {
             // Nothing can be printed with this template or database: no further copy is tried.
-            m_lastFailure = setup;
-            log(QStringLiteral("Stampa Err. ") + QString::number(setup.number) + u' ' +
-                setup.description);
-            return setup.number;
+            logFailure(setup);
+            return setup;
         }
-
-        const ReportRenderer renderer(tpl, data);
-        const Failure printed = printCopy(renderer, reportName, copy);
-        if (printed) {
-            m_lastFailure = printed;
-            log(QStringLiteral("Stampa Err. ") + QString::number(printed.number) + u' ' +
-                printed.description);
+        if (Failure printed = printCopy(ReportRenderer(tpl, data), reportName, copy)) {
+            logFailure(printed);
+            lastFailure = printed;
         }
-        if (m_hooks.listAdd)
-            m_hooks.listAdd(QStringLiteral("Stampa ") + tplPath + QStringLiteral(" - Copia ") +
-                            QString::number(copy));
-        if (m_hooks.listRedraw)
-            m_hooks.listRedraw();
+        listCopy(tplPath, copy);
     }
-    return m_lastFailure.number;
+    return lastFailure;
 }
 
 Failure ReportEngine::printCopy(const ReportRenderer& renderer, const QString& reportName,

@@ -17,14 +17,14 @@ struct ReportEngineHooks {
     std::function<void(const QString&)> log;
 };
 
-// Stampa: prints the document of the company code from installFolder + "Documenti.mdb" through
-// the template installFolder + reportName + ".rpt", one job per copy. Each copy reads the template
+// Prints the document of the company code from installFolder + "Documenti.mdb" through the
+// template installFolder + reportName + ".rpt", one job per copy. Each copy reads the template
 // and the data again (the settings are applied anew before every job).
 //
-// Outcome: 0 when every copy was printed; otherwise the error number (ReportError) of the last
-// copy that failed, with its description in the log and in lastFailure(). A template or database
-// that cannot be read ends Stampa at once (no list line for that copy); a job the printer refuses
-// still gets its list line and the next copies are tried.
+// Outcome: no failure when every copy was printed; otherwise the failure (ReportError) of the last
+// copy that failed, also written to the log. A template or database that cannot be read ends the
+// print at once (no list line for that copy); a job the printer refuses still gets its list line
+// and the next copies are tried.
 //
 // With a PDF folder, every job becomes a PDF in that folder (ReportOutput::uniquePdfPath) instead
 // of a printer job.
@@ -33,11 +33,10 @@ public:
     ReportEngine(QString installFolder, QString pdfFolder, ReportEngineHooks hooks);
     ~ReportEngine() override;
 
-    int Stampa(int companyCode, const QString& reportName, int copyCount) override;
+    Failure printDocument(int companyCode, const QString& reportName, int copyCount) override;
 
-    Failure lastFailure() const { return m_lastFailure; }
     QString lastFormula() const { return m_lastFormula; }
-    QStringList lastPdfFiles() const { return m_pdfFiles; } // written by the last Stampa
+    QStringList lastPdfFiles() const { return m_pdfFiles; } // written by the last print
 
     QString templatePath(const QString& reportName) const;
     QString databasePath() const;
@@ -48,11 +47,12 @@ protected:
 
 private:
     void log(const QString& text) const;
+    void logFailure(const Failure& failure) const;
+    void listCopy(const QString& templatePath, int copy) const;
 
     QString m_installFolder;
     QString m_pdfFolder;
     ReportEngineHooks m_hooks;
-    Failure m_lastFailure;
     QString m_lastFormula;
     QStringList m_pdfFiles;
 };
