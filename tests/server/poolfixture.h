@@ -1,8 +1,11 @@
 #pragma once
 
-// Shared pieces of the server tests: a block of loopback ports the server really got, and a
-// client that speaks the wire protocol byte for byte.
+// Shared pieces of the server tests: a server's folders, a block of loopback ports the server
+// really got, and a client that speaks the wire protocol byte for byte.
 
+#include "database.h"
+#include "documentschema.h"
+#include "testfiles.h"
 #include "testports.h"
 
 #include <QByteArray>
@@ -13,9 +16,50 @@
 #include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace ServerTest {
+
+// A server laid out in a temporary folder: the program folder (a blank in its name) with
+// Client/Copie.txt naming the print folder beside it, and bin/ with a stand-in for Samba's "net"
+// that writes its arguments, one per line, to net-args.txt. The log VXreg.txt is looked for in
+// the folder itself, where the tests run the server.
+struct ServerFolder {
+    QTemporaryDir dir;
+    QString program = dir.filePath(QStringLiteral("Velarix Srv"));
+    QString print = dir.filePath(QStringLiteral("Stampe")) + QLatin1Char('/');
+    QString bin = dir.filePath(QStringLiteral("bin"));
+
+    ServerFolder() {
+        QDir().mkpath(print);
+        writeFile(program + QStringLiteral("/Client/Copie.txt"),
+                  "\"" + print.toUtf8() + "\"\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
+        const QByteArray args = dir.filePath(QStringLiteral("net-args.txt")).toUtf8();
+        writeFile(bin + QStringLiteral("/net"), "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' "
+                                                "\"$a\"; done > '" +
+                                                    args + ".tmp' && mv '" + args + ".tmp' '" +
+                                                    args + "'\n");
+        QFile::setPermissions(bin + QStringLiteral("/net"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+    QString log() const { return QString::fromUtf8(readFile(path("VXreg.txt"))); }
+    // The companies of Client/Documenti.mdb, in the order given.
+    void writeCompanies(const QList<int>& codes) const {
+        const QString db = program + QStringLiteral("/Client/Documenti.mdb");
+        QVERIFY(DocumentSchema::create(db).ok());
+        Database database;
+        QVERIFY(database.open(Database::connectionText(db)).ok());
+        for (int code : codes)
+            QVERIFY(database
+                        .execute(QStringLiteral("INSERT INTO Ditta (Codice, Intestazione1) "
+                                                "VALUES (%1, 'Ditta %1')")
+                                     .arg(code))
+                        .ok());
+        database.close();
+    }
+};
 
 // Tries blocks of `count` free ports until `open(base)` reports that all of them listen. Another
 // program may take a port between the probe and the listen; that costs one more block, never a

@@ -3,8 +3,6 @@
 // switches, and the shutdown.
 
 #include "companycodes.h"
-#include "database.h"
-#include "documentschema.h"
 #include "poolfixture.h"
 #include "portpool.h"
 #include "printserver.h"
@@ -12,11 +10,9 @@
 #include "runtimeenv.h"
 #include "serverconsole.h"
 #include "socketarray.h"
-#include "testfiles.h"
 #include "userprompts.h"
 
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -49,29 +45,13 @@ class TestPrintServer : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_program; // program folder, with a blank in its name
+    std::unique_ptr<ServerTest::ServerFolder> m_folder;
+    QString m_program;
     QString m_print;
-    QString m_netArgs;
     RecordingPrompts m_prompts;
 
-    QString logText() const {
-        return QString::fromUtf8(readFile(m_dir->filePath(QStringLiteral("VXreg.txt"))));
-    }
-
-    void writeCompanies(const QList<int>& codes) {
-        const QString db = m_program + QStringLiteral("/Client/Documenti.mdb");
-        QVERIFY(DocumentSchema::create(db).ok());
-        Database database;
-        QVERIFY(database.open(Database::connectionText(db)).ok());
-        for (int code : codes)
-            QVERIFY(database
-                        .execute(QStringLiteral("INSERT INTO Ditta (Codice, Intestazione1) "
-                                                "VALUES (%1, 'Ditta %1')")
-                                     .arg(code))
-                        .ok());
-        database.close();
-    }
+    QString logText() const { return m_folder->log(); }
+    void writeCompanies(const QList<int>& codes) { m_folder->writeCompanies(codes); }
 
     // A started server whose 25 ports all listen; base receives the first port.
     std::unique_ptr<PrintServer> startedServer(quint16* base) {
@@ -109,33 +89,18 @@ private slots:
     }
 
     void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        QVERIFY(QDir::setCurrent(m_dir->path())); // the log lies in the current directory
-        m_program = m_dir->filePath(QStringLiteral("Velarix Srv"));
-        m_print = m_dir->filePath(QStringLiteral("Stampe")) + QLatin1Char('/');
-        QDir().mkpath(m_program + QStringLiteral("/Client"));
-        QDir().mkpath(m_print);
-        writeFile(m_program + QStringLiteral("/Client/Copie.txt"),
-                  "\"" + m_print.toUtf8() + "\"\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
-        // A stand-in for Samba's net that records its arguments, one per line.
-        const QString bin = m_dir->filePath(QStringLiteral("bin"));
-        QDir().mkpath(bin);
-        m_netArgs = m_dir->filePath(QStringLiteral("net-args.txt"));
-        writeFile(bin + QStringLiteral("/net"),
-                  "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" +
-                      m_netArgs.toUtf8() + ".tmp' && mv '" + m_netArgs.toUtf8() + ".tmp' '" +
-                      m_netArgs.toUtf8() + "'\n");
-        QFile::setPermissions(bin + QStringLiteral("/net"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("PATH", bin.toUtf8() + ":" + qgetenv("PATH"));
-        qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
+        m_folder = std::make_unique<ServerTest::ServerFolder>();
+        QVERIFY(QDir::setCurrent(m_folder->dir.path())); // the log lies in the current directory
+        m_program = m_folder->program;
+        m_print = m_folder->print;
+        qputenv("PATH", m_folder->bin.toUtf8() + ":" + qgetenv("PATH"));
+        qputenv("XDG_CONFIG_HOME", m_folder->path("config").toUtf8());
         m_prompts.messages.clear();
     }
 
     void cleanup() {
         QDir::setCurrent(QDir::tempPath());
-        m_dir.reset();
+        m_folder.reset();
     }
 
     void startUpSequence() {
@@ -156,13 +121,13 @@ private slots:
         QVERIFY(m_prompts.messages.isEmpty());
 
         // The share command got the program folder, blank included, as one argument.
-        QTRY_VERIFY(QFile::exists(m_netArgs));
-        QCOMPARE(QString::fromUtf8(readFile(m_netArgs)).split(QLatin1Char('\n')),
+        const QString netArgs = m_folder->path("net-args.txt");
+        QTRY_VERIFY(QFile::exists(netArgs));
+        QCOMPARE(QString::fromUtf8(readFile(netArgs)).split(QLatin1Char('\n')),
                  (QStringList{"usershare", "add", "Velarix", m_program, "", "S-1-1-0:F",
                               "guest_ok=y", ""}));
         // First start on this machine: registered to start at log-on, marker left behind.
-        QVERIFY(
-            QFile::exists(m_dir->filePath(QStringLiteral("config/autostart/VelarixSrv.desktop"))));
+        QVERIFY(QFile::exists(m_folder->path("config/autostart/VelarixSrv.desktop")));
         QVERIFY(QFile::exists(m_program + QStringLiteral("/VelarixSrv.autostart")));
 
         // Nothing listens before the ports are opened, and only the first opening counts.

@@ -2,16 +2,12 @@
 // (with a blank in its name) holding Client/Copie.txt and Client/Documenti.mdb, driven by plain
 // sockets on loopback.
 
-#include "testfiles.h"
-#include "database.h"
-#include "documentschema.h"
 #include "poolfixture.h"
 #include "version.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using ServerTest::Client;
@@ -20,17 +16,14 @@ class TestServerProgram : public QObject {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QString m_program;
-    QString m_print;
+    ServerTest::ServerFolder m_folder;
+    QString m_program = m_folder.program;
+    QString m_print = m_folder.print;
     quint16 m_base = 0;
     QProcessEnvironment m_env;
     QProcess m_server;
 
-    QString logText() const {
-        QFile f(m_dir.filePath(QStringLiteral("VXreg.txt")));
-        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-    }
+    QString logText() const { return m_folder.log(); }
     QString binary() const { return m_program + QStringLiteral("/VelarixSrv"); }
     QString reply() const { return QStringLiteral("Velarix 1.0 rev. %1\r").arg(VELARIX_REVISION); }
     // Registers a workstation on the first free port from base upwards, as the client does.
@@ -51,37 +44,15 @@ private:
 
 private slots:
     void initTestCase() {
-        QVERIFY(m_dir.isValid());
-        m_program = m_dir.filePath(QStringLiteral("Velarix Srv"));
-        m_print = m_dir.filePath(QStringLiteral("Stampe")) + QLatin1Char('/');
-        QVERIFY(QDir().mkpath(m_program + QStringLiteral("/Client")));
-        QVERIFY(QDir().mkpath(m_print));
         QVERIFY(QFile::copy(QStringLiteral(VELARIX_BIN_DIR "/VelarixSrv"), binary()));
-        writeFile(m_program + QStringLiteral("/Client/Copie.txt"),
-                  "\"" + m_print.toUtf8() + "\"\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
-        const QString db = m_program + QStringLiteral("/Client/Documenti.mdb");
-        QVERIFY(DocumentSchema::create(db).ok());
-        {
-            Database database;
-            QVERIFY(database.open(Database::connectionText(db)).ok());
-            QVERIFY(database.execute(QStringLiteral("INSERT INTO Ditta (Codice) VALUES (1)")).ok());
-            database.close();
-        }
-        // A stand-in for Samba's net, so the test never publishes a real share.
-        const QString bin = m_dir.filePath(QStringLiteral("bin"));
-        QVERIFY(QDir().mkpath(bin));
-        writeFile(bin + QStringLiteral("/net"), "#!/bin/sh\nprintf '%s|' \"$@\" > '" +
-                                                    m_dir.path().toUtf8() + "/net-args.txt'\n");
-        QFile::setPermissions(bin + QStringLiteral("/net"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
+        m_folder.writeCompanies({1});
         m_env = QProcessEnvironment::systemEnvironment();
         m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
         m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("10"));
-        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-        m_env.insert(QStringLiteral("PATH"), bin + QLatin1Char(':') + m_env.value("PATH"));
-        m_server.setWorkingDirectory(m_dir.path());
+        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder.path("config"));
+        m_env.insert(QStringLiteral("PATH"), m_folder.bin + QLatin1Char(':') + m_env.value("PATH"));
+        m_server.setWorkingDirectory(m_folder.dir.path());
         // The ports open once the window has been activated; a block another program took
         // meanwhile is given up for the next one.
         m_base = ServerTest::openOnFreePorts(25, [this](quint16 base) {
@@ -100,7 +71,7 @@ private slots:
                 return true;
             m_server.kill();
             m_server.waitForFinished();
-            QFile::remove(m_dir.filePath(QStringLiteral("VXreg.txt")));
+            QFile::remove(m_folder.path("VXreg.txt"));
             return false;
         });
         QVERIFY(m_base != 0);
@@ -111,20 +82,17 @@ private slots:
 
     void startUpDidItsWork() {
         QVERIFY(logText().contains(QStringLiteral("****Apertura Programma****")));
-        QTRY_VERIFY(QFile::exists(m_dir.filePath(QStringLiteral("net-args.txt"))));
-        QFile args(m_dir.filePath(QStringLiteral("net-args.txt")));
-        QVERIFY(args.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(args.readAll()), QStringLiteral("usershare|add|Velarix|") +
-                                                        m_program +
-                                                        QStringLiteral("||S-1-1-0:F|guest_ok=y|"));
-        QVERIFY(
-            QFile::exists(m_dir.filePath(QStringLiteral("config/autostart/VelarixSrv.desktop"))));
+        // The share got the program folder as one argument; start at log-on is registered.
+        const QString netArgs = m_folder.path("net-args.txt");
+        QTRY_VERIFY(QFile::exists(netArgs));
+        QVERIFY(QString::fromUtf8(readFile(netArgs)).split(QLatin1Char('\n')).contains(m_program));
+        QVERIFY(QFile::exists(m_folder.path("config/autostart/VelarixSrv.desktop")));
     }
 
     void secondInstanceIsRefused() {
         QProcess second;
         second.setProcessEnvironment(m_env);
-        second.setWorkingDirectory(m_dir.path());
+        second.setWorkingDirectory(m_folder.dir.path());
         second.start(binary(), {});
         QVERIFY(second.waitForFinished(15000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);

@@ -8,7 +8,6 @@
 #include "serverconsole.h"
 #include "serverwindow.h"
 #include "socketarray.h"
-#include "testfiles.h"
 #include "userprompts.h"
 
 #include <QAction>
@@ -17,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -46,16 +44,13 @@ class TestServerWindow : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_program;
+    std::unique_ptr<ServerTest::ServerFolder> m_folder;
     SilentPrompts m_prompts;
     std::unique_ptr<PrintServer> m_server;
     std::unique_ptr<ServerWindow> m_window;
     quint16 m_base = 0;
 
-    QString logText() const {
-        return QString::fromUtf8(readFile(m_dir->filePath(QStringLiteral("VXreg.txt"))));
-    }
+    QString logText() const { return m_folder->log(); }
     template <typename T> T* child(const char* name) {
         return m_window->findChild<T*>(QLatin1String(name));
     }
@@ -67,19 +62,13 @@ private slots:
     }
 
     void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(QDir::setCurrent(m_dir->path()));
-        m_program = m_dir->filePath(QStringLiteral("Velarix Srv"));
-        const QString print = m_dir->filePath(QStringLiteral("Stampe")) + QLatin1Char('/');
-        QDir().mkpath(print);
-        writeFile(m_program + QStringLiteral("/Client/Copie.txt"),
-                  "\"" + print.toUtf8() + "\"\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
-        qputenv("XDG_CONFIG_HOME", m_dir->filePath(QStringLiteral("config")).toUtf8());
-        // The share command finds no "net" here; the start-up goes on without it.
-        qputenv("PATH", m_dir->path().toUtf8());
+        m_folder = std::make_unique<ServerTest::ServerFolder>();
+        QVERIFY(QDir::setCurrent(m_folder->dir.path()));
+        qputenv("XDG_CONFIG_HOME", m_folder->path("config").toUtf8());
+        qputenv("PATH", m_folder->bin.toUtf8() + ":" + qgetenv("PATH"));
         m_base = ServerTest::openOnFreePorts(PortPool::Slots, [this](quint16 first) {
             m_window.reset();
-            m_server = std::make_unique<PrintServer>(m_program, m_prompts, first);
+            m_server = std::make_unique<PrintServer>(m_folder->program, m_prompts, first);
             m_window = std::make_unique<ServerWindow>(*m_server, m_prompts);
             m_server->startUp();
             m_window->show();
@@ -96,7 +85,7 @@ private slots:
         m_window.reset();
         m_server.reset();
         QDir::setCurrent(QDir::tempPath());
-        m_dir.reset();
+        m_folder.reset();
     }
 
     void showsTheServerState() {
