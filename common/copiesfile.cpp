@@ -26,9 +26,8 @@ template <typename Judge> bool readSwitch(SettingsValues& values, Judge judge) {
 
 template <typename Judge> CopiesSettings read(const QString& path, Judge judge) {
     CopiesSettings settings;
-    bool opened = false;
-    SettingsValues values = SettingsValues::fromFile(path, &opened);
-    if (!opened || values.atEnd())
+    SettingsValues values = SettingsValues::fromFile(path);
+    if (values.atEnd())
         return settings;
     settings.printFolder = values.next(); // the client reads it and does not use it
     for (int slot = 0; slot < CopySlots; ++slot) {

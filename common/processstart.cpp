@@ -1,10 +1,38 @@
 #include "processstart.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 
-bool startDetached(const QString& program, const QStringList& arguments,
-                   const QString& workingFolder) {
+namespace {
+int failureNumber(const QString& program, const QString& workingFolder) {
+    if (!workingFolder.isEmpty() && !QFileInfo(workingFolder).isDir())
+        return ErrorNumber::PathNotFound;
+    // A bare name is looked up on the PATH, as the system does.
+    const QString path = program.contains(QLatin1Char('/'))
+                             ? program
+                             : QStandardPaths::findExecutable(program);
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists())
+        return ErrorNumber::FileNotFound;
+    if (!info.isFile() || !info.isExecutable())
+        return ErrorNumber::PermissionDenied;
+    return ErrorNumber::PathFileAccess;
+}
+} // namespace
+
+Failure startProgram(const QString& program, const QStringList& arguments,
+                     const QString& workingFolder) {
     if (program.isEmpty())
-        return false;
-    return QProcess::startDetached(program, arguments, workingFolder);
+        return {ErrorNumber::BadFileNameOrNumber, QStringLiteral("Nessun programma da avviare")};
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(workingFolder);
+    if (process.startDetached())
+        return Failure::none();
+    return {failureNumber(program, workingFolder),
+            QStringLiteral("Impossibile avviare %1 (%2)")
+                .arg(QDir::toNativeSeparators(program), process.errorString())};
 }

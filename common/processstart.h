@@ -1,8 +1,12 @@
 #pragma once
 
+#include "failure.h"
+
 #include <QString>
 #include <QStringList>
 
-// Starts a program as a separate process, not waited for. Returns false when it could not start.
-bool startDetached(const QString& program, const QStringList& arguments,
-                   const QString& workingFolder = QString());
+// Starts a program as a separate process, not waited for. Fails with FileNotFound (no such
+// program), PermissionDenied (not executable), PathNotFound (no such working folder) or
+// PathFileAccess (any other refusal); the description names the program and the system's reason.
+Failure startProgram(const QString& program, const QStringList& arguments,
+                     const QString& workingFolder = QString());

@@ -16,12 +16,9 @@ bool isBlank(char c) {
 
 SettingsValues::SettingsValues(QByteArray data) : m_data(std::move(data)) {}
 
-SettingsValues SettingsValues::fromFile(const QString& path, bool* opened) {
+SettingsValues SettingsValues::fromFile(const QString& path) {
     QFile file(path);
-    const bool ok = file.open(QIODevice::ReadOnly);
-    if (opened)
-        *opened = ok;
-    if (!ok)
+    if (!file.open(QIODevice::ReadOnly))
         return SettingsValues(QByteArray());
     return SettingsValues(file.read(ReadLimit));
 }

@@ -15,8 +15,9 @@ public:
 
     explicit SettingsValues(QByteArray data);
 
-    // Reads the file; a missing or unreadable file gives a reader that is at its end at once.
-    static SettingsValues fromFile(const QString& path, bool* opened = nullptr);
+    // Reads the file; a missing or unreadable file gives a reader that is at its end at once,
+    // which the settings readers treat as an empty file.
+    static SettingsValues fromFile(const QString& path);
 
     bool atEnd() const;
     QString next(); // the next value; an empty string at the end

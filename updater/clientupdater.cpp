@@ -182,6 +182,7 @@ void ClientUpdater::makeNormal(const QString& target, bool executable) {
 }
 
 bool ClientUpdater::startClient() const {
-    return startDetached(m_installFolder + QStringLiteral("VelarixCL"),
-                         {QStringLiteral("--after-update")});
+    return startProgram(m_installFolder + QStringLiteral("VelarixCL"),
+                        {QStringLiteral("--after-update")})
+        .ok();
 }

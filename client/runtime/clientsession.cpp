@@ -106,7 +106,7 @@ void ClientSession::startUpdater() {
     // argument.
     const QString updater = m_settings.onShare(QStringLiteral("VelarixUpd"));
     if (updater.isEmpty() ||
-        !startDetached(updater, {m_settings.installFolder}, QDir::currentPath())) {
+        startProgram(updater, {m_settings.installFolder}, QDir::currentPath())) {
         const QString text = QStringLiteral("Impossibile avviare l'aggiornamento: ") +
                              m_settings.sharePath + QStringLiteral("VelarixUpd");
         log(text);

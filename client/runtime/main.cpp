@@ -58,7 +58,7 @@ int main(int argc, char* argv[])
 
     UserPrompts& prompts = WidgetPrompts::forProgram();
     SingleInstance instance(QCoreApplication::applicationDirPath(), QStringLiteral("VelarixCL"));
-    if (!instance.acquire()) {
+    if (instance.claim()) {
         prompts.message(QStringLiteral("Programma già in esecuzione!"));
         return 0;
     }

@@ -53,21 +53,24 @@ QString PosixPlatform::autostartLocation() const {
     return base + QStringLiteral("/autostart");
 }
 
-bool PosixPlatform::setAutostart(const QString& name, const QString& command,
-                                 bool enable) const {
+// The entry's file, <location>/<name>.desktop; a name that would leave the folder is refused.
+Failure PosixPlatform::entryPath(const QString& name, QString* path) const {
     if (name.isEmpty() || name.contains(QLatin1Char('/')) || name == QLatin1String(".") ||
         name == QLatin1String(".."))
-        return false;
+        return {ErrorNumber::BadFileNameOrNumber,
+                QStringLiteral("Nome non valido per l'avvio automatico: %1").arg(name)};
+    *path = autostartLocation() + QLatin1Char('/') + name + QStringLiteral(".desktop");
+    return Failure::none();
+}
+
+Failure PosixPlatform::addAutostart(const QString& name, const QString& command) const {
+    QString path;
+    if (Failure f = entryPath(name, &path))
+        return f;
     const QString folder = autostartLocation();
-    const QString path = folder + QLatin1Char('/') + name + QStringLiteral(".desktop");
-
-    if (!enable) {
-        QFile::remove(path);
-        return false;
-    }
-
     if (!QDir().mkpath(folder))
-        return false;
+        return {ErrorNumber::PathFileAccess,
+                QStringLiteral("Impossibile creare la cartella %1").arg(folder)};
     // The command is the program file itself, no arguments: it may hold blanks.
     const QString content = QStringLiteral("[Desktop Entry]\n"
                                            "Type=Application\n"
@@ -76,8 +79,19 @@ bool PosixPlatform::setAutostart(const QString& name, const QString& command,
                                            "Terminal=false\n")
                                 .arg(stringValue(name), execArgument(command));
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(content.toUtf8());
-    return file.commit();
+    if (file.open(QIODevice::WriteOnly) && file.write(content.toUtf8()) >= 0 && file.commit())
+        return Failure::none();
+    return {ErrorNumber::PathFileAccess,
+            QStringLiteral("Impossibile scrivere %1 (%2)").arg(path, file.errorString())};
+}
+
+Failure PosixPlatform::removeAutostart(const QString& name) const {
+    QString path;
+    if (Failure f = entryPath(name, &path))
+        return f;
+    QFile file(path);
+    if (!file.exists() || file.remove())
+        return Failure::none();
+    return {ErrorNumber::PathFileAccess,
+            QStringLiteral("Impossibile eliminare %1 (%2)").arg(path, file.errorString())};
 }

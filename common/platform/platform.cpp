@@ -15,12 +15,12 @@ const Platform& Platform::current() {
     return platform;
 }
 
-bool Platform::publishShare(const QString& programFolder) const {
+Failure Platform::publishShare(const QString& programFolder) const {
     const Command command = shareCommand(programFolder);
-    return startDetached(command.program, command.arguments);
+    return startProgram(command.program, command.arguments);
 }
 
-bool Platform::startScript(const QString& scriptPath, const QString& workFolder) const {
+Failure Platform::startScript(const QString& scriptPath, const QString& workFolder) const {
     const Command command = scriptCommand(scriptPath);
-    return startDetached(command.program, command.arguments, workFolder);
+    return startProgram(command.program, command.arguments, workFolder);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "failure.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -15,7 +17,7 @@
 //   start at log-on   the value `name` = `command` under the machine-wide Run key,
 //                     HKEY_LOCAL_MACHINE "SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 //                     (RegCreateKeyA; RegSetValueExA with the size of the text without its NUL;
-//                     RegDeleteValueA to remove; return codes ignored)
+//                     RegDeleteValueA to remove)
 //   share             "net share Velarix=<folder> /UNLIMITED"
 //   server discovery  TESTSRV.BAT "NET VIEW > .\SERVER.TXT" and TESTIP.BAT "PING <name> >
 //                     .\IP.TXT", run through "cmd /c" in a minimised window
@@ -23,8 +25,8 @@
 //   printer queues    true: the spooler keeps a job for a paused or offline printer
 //   single instance   nothing: SingleInstance (singleinstance.h) uses QLockFile, which works there
 //
-// Nothing here shows anything to the user; a failure is a false result or an empty answer, and
-// the caller decides what the office sees.
+// Nothing here shows anything to the user: an action returns a Failure with its reason, a
+// question its answer, and the caller decides what the office sees.
 class Platform {
 public:
     // A program and its arguments, each argument passed as one word (no shell in between).
@@ -40,9 +42,11 @@ public:
 
     // -- Start at log-on
     // Registers `command` (a program file, no arguments; it may hold blanks) to start at log-on
-    // under `name`, or removes the registration. True after writing; false after removing or when
-    // something failed on the way. Writing twice leaves one registration.
-    virtual bool setAutostart(const QString& name, const QString& command, bool enable) const = 0;
+    // under `name`. Registering twice leaves one registration. A name that cannot be a file name
+    // fails with BadFileNameOrNumber.
+    virtual Failure addAutostart(const QString& name, const QString& command) const = 0;
+    // Removes the registration; a name with none is not a failure.
+    virtual Failure removeAutostart(const QString& name) const = 0;
     // Where registrations go (a folder or a registry key), for messages and tests.
     virtual QString autostartLocation() const = 0;
 
@@ -51,8 +55,8 @@ public:
     // not waited for, and its result is not looked at: a share that already exists makes it fail,
     // which is harmless.
     virtual Command shareCommand(const QString& programFolder) const = 0;
-    // Starts shareCommand(); false when it did not start.
-    bool publishShare(const QString& programFolder) const;
+    // Starts shareCommand(); fails only when it did not start.
+    Failure publishShare(const QString& programFolder) const;
 
     // -- Finding servers on the network
     // The body of the work script that writes SERVER.TXT into its current folder: a heading, a
@@ -64,8 +68,8 @@ public:
     virtual QByteArray addressScript(const QString& computerName) const = 0;
     // How a work script is run.
     virtual Command scriptCommand(const QString& scriptPath) const = 0;
-    // Starts a work script in `workFolder`, not waited for; false when it did not start.
-    bool startScript(const QString& scriptPath, const QString& workFolder) const;
+    // Starts a work script in `workFolder`, not waited for; fails only when it did not start.
+    Failure startScript(const QString& scriptPath, const QString& workFolder) const;
 
     // -- Install folders
     // The folders where a workstation's client is usually installed, in the order they are

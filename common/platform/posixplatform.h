@@ -6,7 +6,8 @@
 // the network, CUPS for the printer queues. Each concern lives in its own *_posix.cpp file.
 class PosixPlatform final : public Platform {
 public:
-    bool setAutostart(const QString& name, const QString& command, bool enable) const override;
+    Failure addAutostart(const QString& name, const QString& command) const override;
+    Failure removeAutostart(const QString& name) const override;
     QString autostartLocation() const override;
 
     Command shareCommand(const QString& programFolder) const override;
@@ -18,4 +19,7 @@ public:
     QStringList installFolders() const override;
 
     bool printerAcceptsJobs(const QString& printerName) const override;
+
+private:
+    Failure entryPath(const QString& name, QString* path) const;
 };

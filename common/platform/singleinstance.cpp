@@ -13,8 +13,19 @@ SingleInstance::SingleInstance(const QString& programFolder, const QString& prog
 
 SingleInstance::~SingleInstance() = default;
 
-bool SingleInstance::acquire() {
-    if (m_lock->isLocked())
-        return true;
-    return m_lock->tryLock(0);
+Failure SingleInstance::claim() {
+    if (m_lock->isLocked() || m_lock->tryLock(0))
+        return Failure::none();
+    const QString path = QDir::toNativeSeparators(m_lock->fileName());
+    switch (m_lock->error()) {
+    case QLockFile::LockFailedError:
+        return {ErrorNumber::FileAlreadyOpen,
+                QStringLiteral("Il blocco %1 è tenuto da un'altra istanza").arg(path)};
+    case QLockFile::PermissionError:
+        return {ErrorNumber::PermissionDenied,
+                QStringLiteral("Impossibile creare il blocco %1: permesso negato").arg(path)};
+    default:
+        return {ErrorNumber::PathFileAccess,
+                QStringLiteral("Impossibile creare il blocco %1").arg(path)};
+    }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "failure.h"
+
 #include <QString>
 #include <memory>
 
@@ -13,8 +15,10 @@ class SingleInstance {
 public:
     SingleInstance(const QString& programFolder, const QString& programName);
     ~SingleInstance();
-    // False when another instance holds the lock.
-    bool acquire();
+    // Takes the lock for the life of this object (asking again while holding it succeeds). Fails
+    // with FileAlreadyOpen when another instance holds it, PermissionDenied when the lock file
+    // cannot be created there (a read-only folder), PathFileAccess otherwise.
+    Failure claim();
 
 private:
     std::unique_ptr<QLockFile> m_lock;

@@ -22,7 +22,7 @@ bool AutostartMark::registerIfFirstStart() const {
         return false;
     // Value data: program folder + separator + the program's name, no extension, no quotes.
     const QString command = QDir::toNativeSeparators(QDir(m_folder).filePath(m_name));
-    if (!Platform::current().setAutostart(m_name, command, true))
+    if (Platform::current().addAutostart(m_name, command))
         return false;
     QSaveFile marker(markerPath());
     if (marker.open(QIODevice::WriteOnly)) {

@@ -56,7 +56,7 @@ int main(int argc, char* argv[]) {
     UserPrompts& prompts = WidgetPrompts::forProgram();
 
     SingleInstance instance(programFolder, PrintServer::ProgramName);
-    if (!instance.acquire()) {
+    if (instance.claim()) {
         prompts.message(QStringLiteral("Programma già in esecuzione!"));
         return 0;
     }

@@ -6,6 +6,7 @@
 #include "processstart.h"
 #include "runtimeenv.h"
 #include "testfiles.h"
+#include "unprivileged.h"
 #include "userprompts.h"
 
 #include <QCoreApplication>
@@ -86,7 +87,7 @@ private slots:
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
         QCOMPARE(Platform::current().autostartLocation(), config.filePath(QStringLiteral("autostart")));
 
-        QVERIFY(Platform::current().setAutostart(QStringLiteral("VelarixCL"), command, true));
+        QVERIFY(Platform::current().addAutostart(QStringLiteral("VelarixCL"), command).ok());
         const QString file = config.filePath(QStringLiteral("autostart/VelarixCL.desktop"));
         const QByteArray first = readFile(file);
         const QList<QByteArray> lines = first.split('\n');
@@ -96,13 +97,14 @@ private slots:
         QVERIFY2(lines.contains(exec.toUtf8()), first.constData());
 
         // Twice: still one file, same content.
-        QVERIFY(Platform::current().setAutostart(QStringLiteral("VelarixCL"), command, true));
+        QVERIFY(Platform::current().addAutostart(QStringLiteral("VelarixCL"), command).ok());
         QCOMPARE(QDir(Platform::current().autostartLocation()).entryList(QDir::Files),
                  QStringList{QStringLiteral("VelarixCL.desktop")});
         QCOMPARE(readFile(file), first);
 
-        QVERIFY(!Platform::current().setAutostart(QStringLiteral("VelarixCL"), command, false));
+        QVERIFY(Platform::current().removeAutostart(QStringLiteral("VelarixCL")).ok());
         QVERIFY(!QFile::exists(file));
+        QVERIFY(Platform::current().removeAutostart(QStringLiteral("VelarixCL")).ok());
         qunsetenv("XDG_CONFIG_HOME");
     }
 
@@ -111,20 +113,34 @@ private slots:
         const QByteArray oldHome = qgetenv("HOME");
         qputenv("HOME", home.path().toLocal8Bit());
         qunsetenv("XDG_CONFIG_HOME");
-        QCOMPARE(Platform::current().autostartLocation(), home.path() + QStringLiteral("/.config/autostart"));
-        QVERIFY(Platform::current().setAutostart(QStringLiteral("VelarixSrv"), QStringLiteral("/x/VelarixSrv"), true));
+        QCOMPARE(Platform::current().autostartLocation(),
+                 home.path() + QStringLiteral("/.config/autostart"));
+        QVERIFY(Platform::current()
+                    .addAutostart(QStringLiteral("VelarixSrv"), QStringLiteral("/x/VelarixSrv"))
+                    .ok());
         QVERIFY(
             QFile::exists(home.path() + QStringLiteral("/.config/autostart/VelarixSrv.desktop")));
         qputenv("HOME", oldHome);
     }
 
-    void autostartRefusesNamesThatAreNotFiles() {
+    void autostartFailuresSayWhy() {
         QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-        QVERIFY(!Platform::current().setAutostart(QStringLiteral("../evil"), QStringLiteral("/x"), true));
-        QVERIFY(!Platform::current().setAutostart(QString(), QStringLiteral("/x"), true));
-        QVERIFY(!QDir(config.filePath(QStringLiteral("autostart"))).exists() ||
-                QDir(config.filePath(QStringLiteral("autostart"))).isEmpty());
+        const Platform& platform = Platform::current();
+        QCOMPARE(platform.addAutostart(QStringLiteral("../evil"), QStringLiteral("/x")).number,
+                 ErrorNumber::BadFileNameOrNumber);
+        QCOMPARE(platform.addAutostart(QString(), QStringLiteral("/x")).number,
+                 ErrorNumber::BadFileNameOrNumber);
+        QCOMPARE(platform.removeAutostart(QStringLiteral("..")).number,
+                 ErrorNumber::BadFileNameOrNumber);
+        QVERIFY(!QDir(config.filePath(QStringLiteral("autostart"))).exists());
+
+        // A file where the folder should be: the entry cannot be written, and the reason names it.
+        writeFile(config.filePath(QStringLiteral("autostart")), "x");
+        const Failure blocked = platform.addAutostart(QStringLiteral("VelarixCL"), QStringLiteral("/x"));
+        QCOMPARE(blocked.number, ErrorNumber::PathFileAccess);
+        QVERIFY2(blocked.description.contains(platform.autostartLocation()),
+                 qPrintable(blocked.description));
         qunsetenv("XDG_CONFIG_HOME");
     }
 
@@ -209,24 +225,41 @@ private slots:
     void singleInstancePerFolder() {
         QTemporaryDir one, two;
         SingleInstance first(one.path(), QStringLiteral("VelarixCL"));
-        QVERIFY(first.acquire());
-        QVERIFY(first.acquire()); // asking again keeps it
+        QVERIFY(first.claim().ok());
+        QVERIFY(first.claim().ok()); // asking again keeps it
         QVERIFY(QFile::exists(one.filePath(QStringLiteral("VelarixCL.lock"))));
         {
             SingleInstance second(one.path(), QStringLiteral("VelarixCL"));
-            QVERIFY(!second.acquire());
+            const Failure taken = second.claim();
+            QCOMPARE(taken.number, ErrorNumber::FileAlreadyOpen);
+            QVERIFY2(taken.description.contains(QStringLiteral("VelarixCL.lock")),
+                     qPrintable(taken.description));
         }
         SingleInstance server(one.path(), QStringLiteral("VelarixSrv"));
-        QVERIFY(server.acquire());
+        QVERIFY(server.claim().ok());
         SingleInstance otherInstallation(two.path(), QStringLiteral("VelarixCL"));
-        QVERIFY(otherInstallation.acquire());
+        QVERIFY(otherInstallation.claim().ok());
+    }
+
+    void lockInAReadOnlyFolderIsNotAnotherInstance() {
+        QTemporaryDir dir;
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner |
+                                                      QFile::ReadOther | QFile::ExeOther));
+        Failure failure;
+        {
+            Unprivileged nobody;
+            if (!nobody.effective())
+                QSKIP("runs as root and cannot drop privileges: permissions prove nothing");
+            failure = SingleInstance(dir.path(), QStringLiteral("VelarixCL")).claim();
+        }
+        QCOMPARE(failure.number, ErrorNumber::PermissionDenied);
     }
 
     void lockOfADeadProcessIsTakenOver() {
         QTemporaryDir dir;
         {
             SingleInstance holder(dir.path(), QStringLiteral("VelarixCL"));
-            QVERIFY(holder.acquire());
+            QVERIFY(holder.claim().ok());
         }
         // A crash leaves the file behind; its process no longer exists.
         QFile lock(dir.filePath(QStringLiteral("VelarixCL.lock")));
@@ -235,18 +268,26 @@ private slots:
                    QSysInfo::machineHostName().toUtf8() + "\n");
         lock.close();
         SingleInstance next(dir.path(), QStringLiteral("VelarixCL"));
-        QVERIFY(next.acquire());
+        QVERIFY(next.claim().ok());
     }
 
     void detachedStart() {
         QTemporaryDir dir;
         const QString marker = dir.filePath(QStringLiteral("started"));
-        QVERIFY(startDetached(QStringLiteral("/bin/sh"),
-                              {QStringLiteral("-c"), QStringLiteral("pwd > started")}, dir.path()));
+        QVERIFY(startProgram(QStringLiteral("/bin/sh"),
+                             {QStringLiteral("-c"), QStringLiteral("pwd > started")}, dir.path())
+                    .ok());
         QTRY_VERIFY(QFile::exists(marker) && QFileInfo(marker).size() > 0);
         QCOMPARE(readFile(marker).trimmed(), QDir(dir.path()).canonicalPath().toUtf8());
-        QVERIFY(!startDetached(dir.filePath(QStringLiteral("no-such-program")), {}));
-        QVERIFY(!startDetached(QString(), {}));
+
+        // Each refusal says which program and why.
+        const QString missing = dir.filePath(QStringLiteral("no-such-program"));
+        const Failure notFound = startProgram(missing, {});
+        QCOMPARE(notFound.number, ErrorNumber::FileNotFound);
+        QVERIFY2(notFound.description.contains(missing), qPrintable(notFound.description));
+        QCOMPARE(startProgram(marker, {}).number, ErrorNumber::PermissionDenied); // not executable
+        QCOMPARE(startProgram(QStringLiteral("sh"), {}, missing).number, ErrorNumber::PathNotFound);
+        QCOMPARE(startProgram(QString(), {}).number, ErrorNumber::BadFileNameOrNumber);
     }
 
     void unattendedPromptsWriteOneLineEach() {

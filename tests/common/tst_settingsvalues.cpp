@@ -80,11 +80,7 @@ private slots:
     }
 
     void missingFile() {
-        bool opened = true;
-        SettingsValues reader =
-            SettingsValues::fromFile(QStringLiteral("/nonexistent/Copie.txt"), &opened);
-        QVERIFY(!opened);
-        QVERIFY(reader.atEnd());
+        QVERIFY(SettingsValues::fromFile(QStringLiteral("/nonexistent/Copie.txt")).atEnd());
         QCOMPARE(readFirstSettingsValue(QStringLiteral("/nonexistent/IPHost.set")), QString());
     }
 
@@ -117,9 +113,7 @@ private slots:
                 f.write(chunk);
         }
         QCOMPARE(QFileInfo(path).size(), qint64(10 * 1024 * 1024));
-        bool opened = false;
-        SettingsValues reader = SettingsValues::fromFile(path, &opened);
-        QVERIFY(opened);
+        SettingsValues reader = SettingsValues::fromFile(path);
         QCOMPARE(reader.all().size(), int(SettingsValues::ReadLimit / 2));
 
         // One huge line without a delimiter gives one value cut at the limit.

@@ -28,7 +28,7 @@ ServerSearch::ServerSearch(QString installFolder, QString workFolder, UserPrompt
         m_workFolder = QDir::currentPath();
     if (!m_hooks.runScript) {
         m_hooks.runScript = [folder = m_workFolder](const QString& script) {
-            return Platform::current().startScript(script, folder);
+            return Platform::current().startScript(script, folder).ok();
         };
     }
     if (!m_hooks.resolve) {
@@ -60,8 +60,8 @@ QString ServerSearch::run(const QString& serverHost) {
                           QStringLiteral("IPHost.set: ") + f.description);
     }
     if (!host.isEmpty()) {
-        Platform::current().setAutostart(QStringLiteral("VelarixCL"),
-                                         m_installFolder + QStringLiteral("VelarixCL"), true);
+        Platform::current().addAutostart(QStringLiteral("VelarixCL"),
+                                         m_installFolder + QStringLiteral("VelarixCL"));
     }
     return host;
 }
