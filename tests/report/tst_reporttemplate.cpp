@@ -79,10 +79,11 @@ void TestReportTemplate::shippedTemplates() {
 
 void TestReportTemplate::tokenizer() {
     TemplateStatement st;
-    QString error;
-    QVERIFY(TemplateTokenizer::split(
-        R"(  TEXT x=1,5 color=#1f3a5f family="Liberation Mono" bold "Il \"Totale\" è \\ €" # nota)",
-        st, error));
+    QVERIFY(
+        TemplateTokenizer::split(
+            R"(  TEXT x=1,5 color=#1f3a5f family="Liberation Mono" bold "Il \"Totale\" è \\ €" # nota)",
+            st)
+            .ok());
     QCOMPARE(st.keyword, QString("text"));
     QCOMPARE(st.options.size(), 3);
     QCOMPARE(st.options.at(0), (QPair<QString, QString>("x", "1,5")));
@@ -91,8 +92,13 @@ void TestReportTemplate::tokenizer() {
     QCOMPARE(st.flags, QStringList{"bold"});
     QCOMPARE(st.texts, QStringList{QString::fromUtf8("Il \"Totale\" è \\ €")});
 
-    QVERIFY(TemplateTokenizer::split("   # solo commento", st, error));
+    QVERIFY(TemplateTokenizer::split("   # solo commento", st).ok());
     QVERIFY(st.keyword.isEmpty());
+
+    // A malformed line says why; the template reader adds where.
+    const Failure f = TemplateTokenizer::split("text x=\"1", st);
+    QCOMPARE(f.number, ReportError::BadTemplate);
+    QCOMPARE(f.description, QString("virgolette non chiuse"));
 }
 
 void TestReportTemplate::faults_data() {
@@ -144,6 +150,16 @@ void TestReportTemplate::faults_data() {
     QTest::newRow("unknown flag") << "font name=a family=Arial size=9 heavy\n" + body << 1
                                   << "parola sconosciuta \"heavy\"";
     QTest::newRow("quote inside word") << body + "text x=1 y=1 ab\"c\"\n" << 2 << "virgolette";
+    QTest::newRow("text glued to a word") << body + "text x=1 y=1 \"a\"b\n"
+                                          << 2 << "manca uno spazio";
+    QTest::newRow("text first") << body + "\"a\" text x=1 y=1\n"
+                                << 2 << "cominciare con una parola";
+    QTest::newRow("option without name") << body + "text =1 \"a\"\n"
+                                         << 2 << "senza nome di opzione";
+    QTest::newRow("two equals") << body + "text x=1=2 y=1 \"a\"\n"
+                                << 2 << "valore non valido per l'opzione \"x\"";
+    QTest::newRow("empty value") << body + "text x= y=1 \"a\"\n"
+                                 << 2 << "l'opzione \"x\" non ha valore";
 }
 
 void TestReportTemplate::faults() {

@@ -49,6 +49,9 @@ struct TemplateItem {
 
 class ReportTemplate {
 public:
+    // The font of an item without font=; always declared.
+    static inline const QString DefaultFont = QStringLiteral("default");
+
     // Reads and parses a template file; relative logo paths are taken from the template's folder.
     static Failure load(const QString& path, ReportTemplate& out);
     // Parses template text; fileName only serves the error texts.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "failure.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -18,6 +20,7 @@ struct TemplateStatement {
 
 class TemplateTokenizer {
 public:
-    // Splits one line; on a malformed line returns false and says why in error (Italian).
-    static bool split(const QString& line, TemplateStatement& out, QString& error);
+    // Splits one line. A malformed line gives ReportError::BadTemplate with the reason (Italian)
+    // as its description; the caller adds the file name and line number.
+    static Failure split(const QString& line, TemplateStatement& out);
 };
