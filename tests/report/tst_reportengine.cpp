@@ -5,6 +5,7 @@
 #include "reporterrors.h"
 #include "reportoutput.h"
 #include "reportpreview.h"
+#include "printableline.h"
 #include "reportrenderer.h"
 #include "reporttemplate.h"
 #include "sampledocument.h"
@@ -523,7 +524,7 @@ void TestReportEngine::printableText_data() {
 void TestReportEngine::printableText() {
     QFETCH(QString, line);
     QFETCH(QString, shown);
-    QCOMPARE(ReportRenderer::printable(line), shown);
+    QCOMPARE(printableLine(line), shown);
 }
 
 void TestReportEngine::uniqueNames() {

@@ -5,15 +5,13 @@
 #include <QPageLayout>
 
 class QPagedPaintDevice;
-class QPainter;
 class ReportTemplate;
 struct ReportData;
 
 // Lays one document out on the pages of a template and draws it with QPainter. The body runs over
 // as many pages as it needs (rows per page from the template; blank rows at the end of the
 // document start no page of their own), header and letterhead repeat on every page, the totals
-// go on the last one. Lines that are too wide for their place shrink together (so fixed-pitch
-// columns stay aligned) down to half size, and are cut beyond that.
+// go on the last one. How lines are fitted to their place: see placeItems.
 class ReportRenderer {
 public:
     ReportRenderer(const ReportTemplate& tpl, const ReportData& data);
@@ -25,10 +23,6 @@ public:
     // Begins a painter on the device (its page layout already set), draws every page, ends it.
     // A device that refuses the painter gives ReportError::PrintRefused.
     Failure render(QPagedPaintDevice* device) const;
-
-    // Line text as a printer shows it: tabs to the next multiple of 8, other control characters
-    // (form feed, vertical tab...) take no column.
-    static QString printable(const QString& line);
 
 private:
     const ReportTemplate& m_tpl;
