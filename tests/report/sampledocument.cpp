@@ -44,27 +44,14 @@ const Item Items[] = {
     {"EQUIL", "Equilibratura e convergenza", 1, 45},
 };
 
-} // namespace
-
-SampleDocument::Geometry SampleDocument::geometry(const QString& kind) {
-    if (kind.startsWith(QStringLiteral("PRE")))
-        return {14, 35};
-    if (kind.startsWith(QStringLiteral("FOM")))
-        return {16, 24};
-    if (kind.startsWith(QStringLiteral("FVV")))
-        return {14, 34};
-    return {14, 40};
-}
-
-SampleDocument::SampleDocument(QString kind, int companyCode, int pages)
-    : m_kind(std::move(kind)), m_company(companyCode) {
-    const Geometry g = geometry(m_kind);
-    const QString title = m_kind.startsWith(QStringLiteral("PRE"))   ? QStringLiteral("PREVENTIVO")
-                          : m_kind.startsWith(QStringLiteral("FOM")) ? QStringLiteral("FATTURA")
-                          : m_kind.startsWith(QStringLiteral("FVV"))
+// The kind's header lines: title, customer, vehicle and the column headings of the body.
+QStringList sampleHeader(const QString& kind, int headerLines) {
+    const QString title = kind.startsWith(QStringLiteral("PRE"))   ? QStringLiteral("PREVENTIVO")
+                          : kind.startsWith(QStringLiteral("FOM")) ? QStringLiteral("FATTURA")
+                          : kind.startsWith(QStringLiteral("FVV"))
                               ? QStringLiteral("FATTURA VENDITA VEICOLO")
                               : QStringLiteral("ORDINE DI LAVORO");
-    header = QStringList{
+    QStringList header{
         fit(QStringLiteral("                                             %1 N. 2026/001234")
                 .arg(title)),
         fit(QStringLiteral(
@@ -85,18 +72,22 @@ SampleDocument::SampleDocument(QString kind, int companyCode, int pages)
             "Codice        Descrizione                          Q.tà    Prezzo €   Importo €")),
         fit(QString(80, u'-')),
     };
-    while (header.size() < g.headerLines)
+    while (header.size() < headerLines)
         header.insert(
             11,
             fit(QStringLiteral(
                 "Riferimento ordine: DDT n. 4567 del 02/12/2026 - Reparto: officina meccanica")));
+    return header;
+}
 
-    double total = 0;
+// Whole pages of item rows; total adds up their amounts.
+QStringList sampleBody(int bodyLines, int pages, double& total) {
+    QStringList body;
     int n = 0;
     for (int page = 1; page <= pages; ++page) {
         // A full page, except the last which ends early and is padded with blank rows.
-        const int filled = page < pages ? g.bodyLines : std::max(1, g.bodyLines * 2 / 3);
-        for (int r = 0; r < g.bodyLines; ++r) {
+        const int filled = page < pages ? bodyLines : std::max(1, bodyLines * 2 / 3);
+        for (int r = 0; r < bodyLines; ++r) {
             if (r >= filled) {
                 body << QString(80, u' ');
                 continue;
@@ -112,8 +103,12 @@ SampleDocument::SampleDocument(QString kind, int companyCode, int pages)
                             .arg(money(amount), 11));
         }
     }
+    return body;
+}
+
+QStringList sampleTotals(double total) {
     const double vat = total * 0.22;
-    totals = QStringList{
+    return QStringList{
         fit(QString(80, u'-')),
         fit(QStringLiteral(
             "Note: è necessario ritirare il veicolo entro le ore 18 del giorno successivo.")),
@@ -136,6 +131,27 @@ SampleDocument::SampleDocument(QString kind, int companyCode, int pages)
         QStringLiteral("Documento emesso ai sensi del D.P.R. 633/72 - operazione soggetta a IVA "
                        "ordinaria - grazie per la preferenza"),
     };
+}
+
+} // namespace
+
+SampleDocument::Geometry SampleDocument::geometry(const QString& kind) {
+    if (kind.startsWith(QStringLiteral("PRE")))
+        return {14, 35};
+    if (kind.startsWith(QStringLiteral("FOM")))
+        return {16, 24};
+    if (kind.startsWith(QStringLiteral("FVV")))
+        return {14, 34};
+    return {14, 40};
+}
+
+SampleDocument::SampleDocument(QString kind, int companyCode, int pages)
+    : m_kind(std::move(kind)), m_company(companyCode) {
+    const Geometry g = geometry(m_kind);
+    header = sampleHeader(m_kind, g.headerLines);
+    double total = 0;
+    body = sampleBody(g.bodyLines, pages, total);
+    totals = sampleTotals(total);
 }
 
 SampleDocument SampleDocument::bodyOnly(const QString& kind, int companyCode, int pages) {
