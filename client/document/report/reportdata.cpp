@@ -63,10 +63,59 @@ public:
         return Failure::none();
     }
 
+    // Riga.Testo of every selected row, in Riga order.
+    Failure bodyLines(int code, QStringList& out) {
+        QSqlQuery q;
+        if (Failure f = select(q, QStringLiteral("Riga"), QStringLiteral("Riga, rowid"), code))
+            return f;
+        while (q.next())
+            out << columnText(q, QStringLiteral("Testo"));
+        if (q.lastError().isValid())
+            return dbFailure(m_path, q.lastError().text());
+        return Failure::none();
+    }
+
+    QString path() const { return m_path; }
+
 private:
     QSqlDatabase m_db;
     QString m_path;
 };
+
+// The company's letterhead. Unfiltered (plain "ODL" report, or a code not above 0) the company's
+// own row is still preferred, otherwise the row with the lowest Codice stands in.
+Failure readLetterhead(Reader& reader, int code, bool filtered, QStringList& out) {
+    bool found = false;
+    if (Failure f = reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"), 8,
+                                  QStringLiteral("Codice"), code, out, found))
+        return f;
+    if (found || filtered)
+        return Failure::none();
+    return reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"), 8,
+                         QStringLiteral("Codice"), 0, out, found);
+}
+
+Failure readDocument(Reader& reader, int companyCode, const QString& reportName, ReportData& data) {
+    const int code = companyCode > 0 ? companyCode : 0;
+    bool hasHeader = false, hasTotals = false;
+    if (Failure f = reader.fields(QStringLiteral("Testata"), QStringLiteral("Testo"), 16,
+                                  QStringLiteral("rowid"), code, data.header, hasHeader))
+        return f;
+    if (Failure f = reader.fields(QStringLiteral("Totali"), QStringLiteral("Testo"), 14,
+                                  QStringLiteral("rowid"), code, data.totals, hasTotals))
+        return f;
+    const bool filtered = code > 0 && SelectionFormula::filtersCompany(reportName);
+    if (Failure f = readLetterhead(reader, code, filtered, data.letterhead))
+        return f;
+    if (Failure f = reader.bodyLines(code, data.body))
+        return f;
+    if (!hasHeader && data.body.isEmpty())
+        return {ReportError::NoDocument,
+                QStringLiteral("Nessun documento da stampare per la ditta %1 in %2")
+                    .arg(companyCode)
+                    .arg(reader.path())};
+    return Failure::none();
+}
 
 } // namespace
 
@@ -83,47 +132,15 @@ Failure ReportData::load(const QString& databasePath, int companyCode, const QSt
         db.setDatabaseName(databasePath);
         // Read-only: the report never changes the document, and a missing file is never created.
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
-        if (!db.open()) {
-            result = dbFailure(databasePath, db.lastError().text());
-        } else {
+        if (db.open()) {
             Reader reader(db, databasePath);
             ReportData data;
-            bool hasHeader = false, hasTotals = false, hasLetterhead = false;
-            const int code = companyCode > 0 ? companyCode : 0;
-            result = reader.fields(QStringLiteral("Testata"), QStringLiteral("Testo"), 16,
-                                   QStringLiteral("rowid"), code, data.header, hasHeader);
-            if (result.ok())
-                result = reader.fields(QStringLiteral("Totali"), QStringLiteral("Testo"), 14,
-                                       QStringLiteral("rowid"), code, data.totals, hasTotals);
-            if (result.ok()) {
-                const bool filtered = code > 0 && SelectionFormula::filtersCompany(reportName);
-                result =
-                    reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"), 8,
-                                  QStringLiteral("Codice"), code, data.letterhead, hasLetterhead);
-                if (result.ok() && !hasLetterhead && !filtered)
-                    result =
-                        reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"), 8,
-                                      QStringLiteral("Codice"), 0, data.letterhead, hasLetterhead);
-            }
-            if (result.ok()) {
-                QSqlQuery q;
-                result =
-                    reader.select(q, QStringLiteral("Riga"), QStringLiteral("Riga, rowid"), code);
-                if (result.ok()) {
-                    while (q.next())
-                        data.body << columnText(q, QStringLiteral("Testo"));
-                    if (q.lastError().isValid())
-                        result = dbFailure(databasePath, q.lastError().text());
-                }
-            }
-            if (result.ok() && !hasHeader && data.body.isEmpty())
-                result = {ReportError::NoDocument,
-                          QStringLiteral("Nessun documento da stampare per la ditta %1 in %2")
-                              .arg(companyCode)
-                              .arg(databasePath)};
+            result = readDocument(reader, companyCode, reportName, data);
             if (result.ok())
                 out = data;
             db.close();
+        } else {
+            result = dbFailure(databasePath, db.lastError().text());
         }
     }
     QSqlDatabase::removeDatabase(name);

@@ -1,7 +1,8 @@
 #pragma once
 
-// Error numbers of the report engine, as Stampa returns them and the import shows them
-// ("Errore stampante: " + number). docs/templates.md lists them for the technician.
+// Error numbers of the report engine (the range 20500 - 20599 of the table in failure.h), as a
+// print returns them and the import shows them ("Errore stampante: " + number).
+// docs/templates.md lists them for the technician.
 namespace ReportError {
 constexpr int MissingTemplate = 20501; // <ReportName>.rpt does not exist
 constexpr int BadTemplate = 20502;     // cannot be read or does not parse (file:line in the text)

@@ -6,6 +6,6 @@
 
 // The template author's preview: renders the document held in databasePath for companyCode
 // through templatePath into pdfPath, with the selection the report of that name would use (the
-// report name is the template's file name without ".rpt"). Same error numbers as Stampa.
+// report name is the template's file name without ".rpt"). Same error numbers as a print.
 Failure renderDocumentToPdf(const QString& templatePath, const QString& databasePath,
                             int companyCode, const QString& pdfPath);
