@@ -59,6 +59,34 @@ struct Recorder {
     }
 };
 
+// Spoils the folder's template or database the way the row names; false when it could not.
+bool damageFolder(const ProgramFolder& folder, const QString& damage) {
+    if (damage == "template") {
+        QFile f(folder.path + "ODL.rpt");
+        return f.open(QIODevice::WriteOnly) &&
+               f.write("page size=A4\nbody x=10 y=40 rows=40 step=4\nbodyy x=1\n") > 0;
+    }
+    if (damage == "nodb")
+        return QFile::remove(folder.db());
+    if (damage == "garbage") {
+        QFile f(folder.db());
+        return QFile::remove(folder.db()) && f.open(QIODevice::WriteOnly) &&
+               f.write(QByteArray(4096, '\x5a')) == 4096;
+    }
+    if (damage == "notables") {
+        bool dropped = false;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "damage");
+            db.setDatabaseName(folder.db());
+            dropped = db.open() && QSqlQuery(db).exec("DROP TABLE Testata");
+            db.close();
+        }
+        QSqlDatabase::removeDatabase("damage");
+        return dropped;
+    }
+    return true;
+}
+
 // The printer answers with the scripted results, one per copy.
 class ScriptedEngine : public ReportEngine {
 public:
@@ -266,25 +294,7 @@ void TestReportEngine::setupFailures() {
     ProgramFolder folder;
     QCOMPARE(SampleDocument("ODL", damage == "othercompany" ? 1 : 2, 1).write(folder.db()),
              QString());
-    if (damage == "template") {
-        QFile f(folder.path + "ODL.rpt");
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("page size=A4\nbody x=10 y=40 rows=40 step=4\nbodyy x=1\n");
-    } else if (damage == "nodb") {
-        QVERIFY(QFile::remove(folder.db()));
-    } else if (damage == "garbage") {
-        QVERIFY(QFile::remove(folder.db()));
-        QFile f(folder.db());
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QByteArray(4096, '\x5a'));
-    } else if (damage == "notables") {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "damage");
-        db.setDatabaseName(folder.db());
-        QVERIFY(db.open());
-        QSqlQuery(db).exec("DROP TABLE Testata");
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("damage");
+    QVERIFY(damageFolder(folder, damage));
     QSqlDatabase locker;
     if (damage == "locked") {
         // Another program is in the middle of writing the tables.
