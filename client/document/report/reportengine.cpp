@@ -46,9 +46,8 @@ void ReportEngine::listCopy(const QString& templatePath, int copy) const {
 Failure ReportEngine::printDocument(int companyCode, const QString& reportName, int copyCount) {
     log(QStringLiteral("Stampa"));
     m_pdfFiles.clear();
-    // Built once per call; the loader applies the same selection to the tables.
-    m_lastFormula = SelectionFormula::text(companyCode, reportName);
-    qCDebug(lcReport) << "selection" << m_lastFormula;
+    // The loader applies this selection to the tables; the text is for the developer's trace.
+    qCDebug(lcReport) << "selection" << SelectionFormula::text(companyCode, reportName);
 
     const QString tplPath = templatePath(reportName);
     const QString dbPath = databasePath();

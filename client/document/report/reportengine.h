@@ -35,17 +35,15 @@ public:
 
     Failure printDocument(int companyCode, const QString& reportName, int copyCount) override;
 
-    QString lastFormula() const { return m_lastFormula; }
     QStringList lastPdfFiles() const { return m_pdfFiles; } // written by the last print
-
-    QString templatePath(const QString& reportName) const;
-    QString databasePath() const;
 
 protected:
     // Sends one rendered copy to its destination. Tests replace it to script printer results.
     virtual Failure printCopy(const ReportRenderer& renderer, const QString& reportName, int copy);
 
 private:
+    QString templatePath(const QString& reportName) const;
+    QString databasePath() const;
     void log(const QString& text) const;
     void logFailure(const Failure& failure) const;
     void listCopy(const QString& templatePath, int copy) const;
@@ -53,6 +51,5 @@ private:
     QString m_installFolder;
     QString m_pdfFolder;
     ReportEngineHooks m_hooks;
-    QString m_lastFormula;
     QStringList m_pdfFiles;
 };
