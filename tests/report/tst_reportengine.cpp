@@ -1,11 +1,11 @@
 // Printing a document and what it prints: the selection formula, one job and one list line per
 // copy, the status of failures, and the text of the PDF it writes (pdftotext), company by company.
+#include "printableline.h"
 #include "reportdata.h"
 #include "reportengine.h"
 #include "reporterrors.h"
 #include "reportoutput.h"
 #include "reportpreview.h"
-#include "printableline.h"
 #include "reportrenderer.h"
 #include "reporttemplate.h"
 #include "sampledocument.h"
