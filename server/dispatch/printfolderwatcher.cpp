@@ -68,6 +68,7 @@ void PrintFolderWatcher::setPrintFolder(const QString& folder, const QString& sh
             ++m_revision;
         m_jobs.clear();
         m_lastPeriodic.clear();
+        m_lastListing.clear();
     }
     m_folder = folder;
     // An empty folder setting must never turn into the current directory.
@@ -242,20 +243,26 @@ void PrintFolderWatcher::newFileScan() {
     const QDateTime now = m_clock();
     ++m_listing;
     const QStringList names = listEntries();
+    // Pending and set-aside files change only by a rename or a delete, so a listing like the
+    // last complete one has nothing new for their records: thousands of them cost no lookups.
+    const bool sameNames = names == m_lastListing;
     for (const QString& name : names) {
         m_host.trace(QStringLiteral("1.") + name);
         if (name == QLatin1String(".") || name == QLatin1String(".."))
             continue;
         if (isPending(name) || isSetAside(name)) {
-            noteListed(name, now);
+            if (!sameNames)
+                noteListed(name, now);
             continue;
         }
         if (takeNewFile(name, now) == Step::End)
             return; // gone since the listing: the scan ends here
     }
     // A folder that could not be listed (not even "." and "..") forgets nothing.
-    if (!names.isEmpty())
-        endScan();
+    if (!names.isEmpty() && !sameNames)
+        forgetUnlisted();
+    restartRests();
+    m_lastListing = names;
     m_host.trace(QStringLiteral("1.10"));
 }
 
@@ -271,18 +278,22 @@ void PrintFolderWatcher::noteListed(const QString& name, const QDateTime& now) {
            since.isValid() ? since : now);
 }
 
-void PrintFolderWatcher::endScan() {
-    // Files gone from the folder are forgotten; a new file that this scan did not see changing
-    // starts its rest afresh next time.
+void PrintFolderWatcher::forgetUnlisted() {
     for (auto it = m_jobs.begin(); it != m_jobs.end();) {
         if (it->listedIn != m_listing) {
             it = m_jobs.erase(it);
             ++m_revision;
-            continue;
+        } else {
+            ++it;
         }
-        if (it->restingIn != m_listing)
-            it->restingIn = 0;
-        ++it;
+    }
+}
+
+void PrintFolderWatcher::restartRests() {
+    // A new file that this scan did not see changing starts its rest afresh next time.
+    for (PrintJob& job : m_jobs) {
+        if (job.restingIn != m_listing)
+            job.restingIn = 0;
     }
 }
 

@@ -96,7 +96,8 @@ private:
     Step accept(const QString& name, const QDateTime& now);
     bool renameToPending(const QString& name, const QString& pendingName);
     void noteListed(const QString& name, const QDateTime& now);
-    void endScan();
+    void forgetUnlisted();
+    void restartRests();
 
     // The dispatch passes.
     QStringList pendingEntries();
@@ -135,6 +136,7 @@ private:
     QString m_currentName; // workstation of the file being handled
     QHash<QString, PrintJob> m_jobs;
     QString m_lastPeriodic;
+    QStringList m_lastListing; // of the last scan that went through the whole folder
     quint64 m_listing = 0;
     quint64 m_revision = 0;
 };
