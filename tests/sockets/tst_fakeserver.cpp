@@ -28,13 +28,14 @@ private:
 
 QStringList TestFakeServer::readMessages(QTcpSocket& socket, MessageFramer& framer, int count) {
     QStringList messages;
-    QDeadlineTimer deadline(5000);
     // Through the event loop, not waitForReadyRead: the server under test lives in this thread.
-    while (messages.size() < count && !deadline.hasExpired()) {
-        if (socket.bytesAvailable() == 0)
-            QTest::qWait(10);
-        messages += framer.feed(socket.readAll());
-    }
+    // A timeout shows in the caller's comparison as the messages that did arrive.
+    (void)QTest::qWaitFor(
+        [&] {
+            messages += framer.feed(socket.readAll());
+            return messages.size() >= count;
+        },
+        5000);
     return messages;
 }
 
@@ -86,13 +87,14 @@ void TestFakeServer::scriptedRequestsAndCompletions() {
     QCOMPARE(readMessages(workstation, framer, 2),
              (QStringList{Wire::printRequest(first), Wire::printRequest(second)}));
 
-    // Completions in pieces and together: each is recorded once, with its exact path.
+    // Completions together and in pieces: the first whole with the start of the second in one
+    // write, the rest of the second once the first was read. Each is recorded once, exactly.
     const QByteArray completions =
         TextCodec::encode(Wire::completion(first) + Wire::completion(second));
-    workstation.write(completions.left(7));
-    workstation.flush();
-    QTest::qWait(30);
-    workstation.write(completions.mid(7));
+    const qsizetype split = TextCodec::encode(Wire::completion(first)).size() + 7;
+    workstation.write(completions.left(split));
+    QTRY_COMPARE(server.completions(), QStringList{first});
+    workstation.write(completions.mid(split));
     QTRY_COMPARE(server.completions(), (QStringList{first, second}));
     QCOMPARE(received.size(), 2);
     QCOMPARE(server.messages(), (QStringList{Wire::completion(first), Wire::completion(second)}));
@@ -144,7 +146,11 @@ void TestFakeServer::silentServer() {
     QVERIFY(workstation.waitForConnected(5000));
     workstation.write("PC:A\r");
     QTRY_COMPARE(server.workstation(), QStringLiteral("A"));
-    QTest::qWait(200);
+    // Anything the server had answered would arrive before what it sends next.
+    QVERIFY(server.sendPrintRequest(QStringLiteral("X")));
+    MessageFramer framer;
+    QCOMPARE(readMessages(workstation, framer, 1),
+             QStringList{Wire::printRequest(QStringLiteral("X"))});
     QCOMPARE(workstation.bytesAvailable(), qint64(0));
     QCOMPARE(server.messages(), QStringList{QStringLiteral("PC:A\r")});
 }

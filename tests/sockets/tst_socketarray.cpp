@@ -1,3 +1,4 @@
+#include "queuedevents.h"
 #include "socketarray.h"
 #include "testports.h"
 #include "textcodec.h"
@@ -82,7 +83,7 @@ void TestSocketArray::refusedConnectGivesError() {
     QCOMPARE(errors.first().at(1).toInt(), SocketArray::ErrorConnectionRefused);
     QVERIFY(!errors.first().at(2).toString().isEmpty());
     QCOMPARE(client.state(1), int(SocketArray::Error));
-    QTest::qWait(50);
+    QVERIFY(deliverQueuedEvents());
     QCOMPARE(errors.size(), 1); // one error event per failed call
     QCOMPARE(connected.size(), 0);
     QCOMPARE(closed.size(), 0);
@@ -236,7 +237,7 @@ void TestSocketArray::peerCloseGivesCloseEvent() {
     QCOMPARE(peer.state(1), int(SocketArray::Closing));
     // Bytes sent just before the close can still be read after the close event.
     QCOMPARE(peer.readAllBytes(1), QByteArray("ultimo\r"));
-    QTest::qWait(50);
+    QVERIFY(deliverQueuedEvents());
     QCOMPARE(peerClosed.size(), 1);
     QCOMPARE(peerErrors.size(), 0);
     QCOMPARE(ownClosed.size(), 0); // our own close raises no event
@@ -434,7 +435,7 @@ void TestSocketArray::rebuildInsideDataHandler() {
     QVERIFY(server.send(1, QStringLiteral("DIR:A\r")).ok());
     server.close(1);
     QTRY_COMPARE(received, QByteArray("DIR:A\r"));
-    QTest::qWait(100);
+    QVERIFY(deliverQueuedEvents());
     QCOMPARE(closed.size(), 0);
     QCOMPARE(errors.size(), 0);
     QCOMPARE(client.state(1), int(SocketArray::Closed));
@@ -461,7 +462,7 @@ void TestSocketArray::closeDropsQueuedEvents() {
         QSKIP("this event loop delivered the close event in the same pass");
 
     client.close(1);
-    QTest::qWait(100);
+    QVERIFY(deliverQueuedEvents());
     QCOMPARE(closed.size(), 0);
     QCOMPARE(errors.size(), 0);
     QCOMPARE(client.state(1), int(SocketArray::Closed));
@@ -478,7 +479,7 @@ void TestSocketArray::unanswerableCallTimesOut() {
     QVERIFY(client.exists(1));
     QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, 10000);
     QCOMPARE(client.state(1), int(SocketArray::Error));
-    QTest::qWait(400);
+    QVERIFY(deliverQueuedEvents());
     QCOMPARE(errors.size(), 1);
 }
 
