@@ -5,22 +5,19 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QStringDecoder>
-#include <QThread>
+#include <QTest>
 
 #include <csignal>
 
 namespace {
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
+bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-QStringList readLines(const QString& path)
-{
+QStringList readLines(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
@@ -30,8 +27,14 @@ QStringList readLines(const QString& path)
     return lines;
 }
 
-void terminate(QProcess* p, bool kill)
-{
+int countLines(const QStringList& lines, const QString& ending) {
+    int n = 0;
+    for (const QString& line : lines)
+        n += line.endsWith(ending) ? 1 : 0;
+    return n;
+}
+
+void terminate(QProcess* p, bool kill) {
     if (!p || p->state() == QProcess::NotRunning)
         return;
     ::kill(pid_t(p->processId()), kill ? SIGKILL : SIGTERM);
@@ -42,8 +45,7 @@ void terminate(QProcess* p, bool kill)
 }
 } // namespace
 
-Installation::Installation(double timerScale) : m_scale(timerScale)
-{
+Installation::Installation(double timerScale) : m_scale(timerScale) {
     if (!m_root.isValid())
         return;
     m_server = m_root.filePath(QStringLiteral("server"));
@@ -73,52 +75,50 @@ Installation::Installation(double timerScale) : m_scale(timerScale)
     writeFile(tools + QStringLiteral("/net"), "#!/bin/sh\nexit 0\n");
     QFile::setPermissions(tools + QStringLiteral("/net"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    m_env.insert(QStringLiteral("PATH"), tools + QLatin1Char(':') + m_env.value(QStringLiteral("PATH")));
+    m_env.insert(QStringLiteral("PATH"),
+                 tools + QLatin1Char(':') + m_env.value(QStringLiteral("PATH")));
     // The server's autostart entry goes into the test's folder, not the user's.
     m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_root.filePath(QStringLiteral("config")));
     m_valid = m_base != 0;
 }
 
-Installation::~Installation()
-{
+Installation::~Installation() {
     for (QProcess* p : std::as_const(m_clients)) {
         terminate(p, false);
         delete p;
     }
     // Clients the updater started again are not our children.
-    const QStringList stations = QDir(m_root.path()).entryList({QStringLiteral("ws-*")}, QDir::Dirs);
+    const QStringList stations =
+        QDir(m_root.path()).entryList({QStringLiteral("ws-*")}, QDir::Dirs);
     for (const QString& dir : stations)
         for (qint64 pid : clientProcesses(dir.mid(3)))
             ::kill(pid_t(pid), SIGTERM);
     stopServer();
 }
 
-QList<qint64> Installation::clientProcesses(const QString& workstation) const
-{
+QList<qint64> Installation::clientProcesses(const QString& workstation) const {
     QProcess pgrep;
     pgrep.start(QStringLiteral("pgrep"),
                 {QStringLiteral("-f"), clientFolder(workstation) + QStringLiteral("/VelarixCL")});
     pgrep.waitForFinished(5000);
     QList<qint64> pids;
-    for (const QString& line : QString::fromUtf8(pgrep.readAllStandardOutput()).split(QLatin1Char('\n')))
+    for (const QString& line :
+         QString::fromUtf8(pgrep.readAllStandardOutput()).split(QLatin1Char('\n')))
         if (const qint64 pid = line.trimmed().toLongLong(); pid > 0)
             pids << pid;
     return pids;
 }
 
-QString Installation::clientFolder(const QString& workstation) const
-{
+QString Installation::clientFolder(const QString& workstation) const {
     return m_root.filePath(QStringLiteral("ws-") + workstation);
 }
 
-QString Installation::pdfFolder(const QString& workstation) const
-{
+QString Installation::pdfFolder(const QString& workstation) const {
     return clientFolder(workstation) + QStringLiteral("/pdf");
 }
 
 QProcess* Installation::launch(const QString& folder, const QString& program,
-                               const QProcessEnvironment& env)
-{
+                               const QProcessEnvironment& env) {
     auto* p = new QProcess;
     p->setProcessEnvironment(env);
     p->setWorkingDirectory(folder);
@@ -129,38 +129,27 @@ QProcess* Installation::launch(const QString& folder, const QString& program,
     return p;
 }
 
-bool Installation::startServer()
-{
+bool Installation::startServer() {
+    const int starts = countLines(serverLog(), QStringLiteral("****Apertura Programma****"));
     m_serverProcess.reset(launch(m_server, QStringLiteral("VelarixSrv"), m_env));
-    // The ports open after the start-up pause; the port list refresh names them.
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 20000) {
-        if (serverRunning() && QFile::exists(m_server + QStringLiteral("/VXreg.txt"))) {
-            for (const QString& line : serverLog())
-                if (line.endsWith(QStringLiteral("****Apertura Programma****"))) {
-                    QThread::msleep(300);
-                    return true;
-                }
-        }
-        QCoreApplication::processEvents();
-        QThread::msleep(50);
-    }
-    return false;
+    // Workstations keep calling until the ports open, so the start-up line is enough.
+    return QTest::qWaitFor(
+        [&] {
+            return serverRunning() &&
+                   countLines(serverLog(), QStringLiteral("****Apertura Programma****")) > starts;
+        },
+        20000);
 }
 
-void Installation::stopServer(bool kill)
-{
+void Installation::stopServer(bool kill) {
     terminate(m_serverProcess.get(), kill);
 }
 
-bool Installation::serverRunning() const
-{
+bool Installation::serverRunning() const {
     return m_serverProcess && m_serverProcess->state() == QProcess::Running;
 }
 
-bool Installation::startClient(const QString& workstation, Layout layout)
-{
+bool Installation::startClient(const QString& workstation, Layout layout) {
     const QString folder = clientFolder(workstation);
     if (!QDir(folder).exists()) {
         if (!QDir().mkpath(folder + QStringLiteral("/pdf")))
@@ -185,36 +174,42 @@ bool Installation::startClient(const QString& workstation, Layout layout)
     return p->state() == QProcess::Running;
 }
 
-void Installation::stopClient(const QString& workstation, bool kill)
-{
+void Installation::stopClient(const QString& workstation, bool kill) {
     if (QProcess* p = m_clients.take(workstation)) {
         terminate(p, kill);
         delete p;
     }
 }
 
-bool Installation::waitRegistered(const QString& workstation, int timeoutMs, int times)
-{
-    QElapsedTimer t;
-    t.start();
+bool Installation::waitRegistered(const QString& workstation, int timeoutMs, int times) {
     const QString mark = QStringLiteral(" al pc:") + workstation;
-    while (t.elapsed() < timeoutMs) {
-        int seen = 0;
-        for (const QString& line : serverLog())
-            if (line.endsWith(mark))
-                ++seen;
-        if (seen >= times)
-            return true;
-        QCoreApplication::processEvents();
-        QThread::msleep(50);
-    }
-    return false;
+    return QTest::qWaitFor([&] { return countLines(serverLog(), mark) >= times; }, timeoutMs);
+}
+
+bool Installation::waitUnreadRequest(int timeoutMs) const {
+    // /proc/net/tcp: "sl local rem st tx_queue:rx_queue ...", addresses as hex "IP:PORT".
+    const auto unread = [this] {
+        QFile table(QStringLiteral("/proc/net/tcp"));
+        if (!table.open(QIODevice::ReadOnly))
+            return false;
+        for (const QByteArray& line : table.readAll().split('\n')) {
+            const QList<QByteArray> f = line.simplified().split(' ');
+            if (f.size() < 5 || f[3] != "01") // established
+                continue;
+            bool ok = false;
+            const uint remotePort = f[2].split(':').value(1).toUInt(&ok, 16);
+            const uint waiting = f[4].split(':').value(1).toUInt(nullptr, 16);
+            if (ok && remotePort >= m_base && remotePort < m_base + 25u && waiting > 0)
+                return true;
+        }
+        return false;
+    };
+    return QTest::qWaitFor(unread, timeoutMs);
 }
 
 QByteArray Installation::printFile(const QString& code, const QString& workstation,
                                    const QStringList& header, const QStringList& body,
-                                   const QStringList& totals, int headerLines, int bodyLines)
-{
+                                   const QStringList& totals, int headerLines, int bodyLines) {
     QStringList lines{QStringLiteral("@PROVA^") + code, QStringLiteral("^FL:  1 PC:") + workstation,
                       QString()};
     for (int i = 0; i < headerLines; ++i)
@@ -227,49 +222,59 @@ QByteArray Installation::printFile(const QString& code, const QString& workstati
 }
 
 QString Installation::drop(const QString& name, const QString& workstation,
-                           const QStringList& body)
-{
-    const QStringList lines = body.isEmpty() ? QStringList{QStringLiteral("Riga di prova ") + name}
-                                             : body;
+                           const QStringList& body) {
+    const QStringList lines =
+        body.isEmpty() ? QStringList{QStringLiteral("Riga di prova ") + name} : body;
     dropBytes(name, printFile(QStringLiteral("01"), workstation,
                               {QStringLiteral("ORDINE DI LAVORO ") + name}, lines,
                               {QStringLiteral("Totale € 100,00")}, 14, 40));
     return name;
 }
 
-void Installation::dropBytes(const QString& name, const QByteArray& bytes)
-{
+void Installation::dropBytes(const QString& name, const QByteArray& bytes) {
     const QString temp = m_server + QStringLiteral("/.") + name + QStringLiteral(".tmp");
     writeFile(temp, bytes);
     QFile::rename(temp, printFolder() + QLatin1Char('/') + name);
 }
 
-QStringList Installation::pdfs(const QString& workstation) const
-{
-    return QDir(pdfFolder(workstation)).entryList({QStringLiteral("*.pdf")}, QDir::Files,
-                                                  QDir::Name);
+QStringList Installation::pdfs(const QString& workstation) const {
+    return QDir(pdfFolder(workstation))
+        .entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
 }
 
-QString Installation::pdfText(const QString& pdf) const
-{
+QString Installation::pdfText(const QString& pdf) const {
     QProcess text;
     text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
     text.waitForFinished(10000);
     return QString::fromUtf8(text.readAllStandardOutput());
 }
 
-QStringList Installation::serverLog() const
-{
+QStringList Installation::printedTexts(const QString& workstation) const {
+    QStringList texts;
+    for (const QString& pdf : pdfs(workstation))
+        texts << pdfText(pdfFolder(workstation) + QLatin1Char('/') + pdf);
+    return texts;
+}
+
+bool Installation::printMarker(const QString& workstation) {
+    if (!QTest::qWaitFor([this] { return printFolderEntries().isEmpty(); }, 10000))
+        return false;
+    const qsizetype before = pdfs(workstation).size();
+    drop(QStringLiteral("SEGNALE.001"), workstation, {QStringLiteral("Documento segnale")});
+    if (!QTest::qWaitFor([&] { return pdfs(workstation).size() > before; }, 20000))
+        return false;
+    return printedTexts(workstation).filter(QStringLiteral("Documento segnale")).size() == 1;
+}
+
+QStringList Installation::serverLog() const {
     return readLines(m_server + QStringLiteral("/VXreg.txt"));
 }
 
-QStringList Installation::clientLog(const QString& workstation) const
-{
+QStringList Installation::clientLog(const QString& workstation) const {
     return readLines(clientFolder(workstation) + QStringLiteral("/VXCreg.txt"));
 }
 
-QStringList Installation::printFolderEntries() const
-{
-    return QDir(printFolder()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
-                                         QDir::Name);
+QStringList Installation::printFolderEntries() const {
+    return QDir(printFolder())
+        .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }

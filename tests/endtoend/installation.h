@@ -40,6 +40,9 @@ public:
     void stopClient(const QString& workstation, bool kill = false);
     // True once the server's log shows the workstation's registration.
     bool waitRegistered(const QString& workstation, int timeoutMs = 20000, int times = 1);
+    // True once a workstation's connection holds bytes its client has not read: a request sent
+    // to a client that is stopped (SIGSTOP).
+    bool waitUnreadRequest(int timeoutMs = 10000) const;
 
     // Writes a print file into the print folder the way a finished file arrives (written beside
     // and moved in). `body` lines go into an ODL page; the file names the workstation.
@@ -51,13 +54,19 @@ public:
 
     QStringList pdfs(const QString& workstation) const;
     QString pdfText(const QString& pdf) const;
+    // Texts of every PDF the workstation printed, one entry per PDF.
+    QStringList printedTexts(const QString& workstation) const;
+    // "Nothing more is printed", checked without a fixed wait: once the print folder is empty no
+    // pass can offer those files again, and the connection and the client's queue keep their
+    // order, so when one more document dropped now has printed, every request sent before it has
+    // been handled. False when the folder does not empty or the marker does not print once.
+    bool printMarker(const QString& workstation);
     QStringList serverLog() const;
     QStringList clientLog(const QString& workstation) const;
     QStringList printFolderEntries() const;
 
 private:
-    QProcess* launch(const QString& folder, const QString& program,
-                     const QProcessEnvironment& env);
+    QProcess* launch(const QString& folder, const QString& program, const QProcessEnvironment& env);
 
     QTemporaryDir m_root;
     QString m_server;
