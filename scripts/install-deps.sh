@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev libqt6sql6-sqlite
     libgtest-dev libbenchmark-dev
     poppler-utils fonts-liberation
