@@ -259,11 +259,15 @@ QStringList Installation::printedTexts(const QString& workstation) const {
 bool Installation::printMarker(const QString& workstation) {
     if (!QTest::qWaitFor([this] { return printFolderEntries().isEmpty(); }, 10000))
         return false;
-    const qsizetype before = pdfs(workstation).size();
+    const QStringList before = pdfs(workstation);
     drop(QStringLiteral("SEGNALE.001"), workstation, {QStringLiteral("Documento segnale")});
-    if (!QTest::qWaitFor([&] { return pdfs(workstation).size() > before; }, 20000))
+    if (!QTest::qWaitFor([&] { return pdfs(workstation).size() > before.size(); }, 20000))
         return false;
-    return printedTexts(workstation).filter(QStringLiteral("Documento segnale")).size() == 1;
+    // Only what came out since: the marker alone, an earlier document printed again fails.
+    QStringList added = pdfs(workstation);
+    added.removeIf([&before](const QString& pdf) { return before.contains(pdf); });
+    return added.size() == 1 && pdfText(pdfFolder(workstation) + QLatin1Char('/') + added.first())
+                                    .contains(QStringLiteral("Documento segnale"));
 }
 
 QStringList Installation::serverLog() const {

@@ -59,7 +59,8 @@ public:
     // "Nothing more is printed", checked without a fixed wait: once the print folder is empty no
     // pass can offer those files again, and the connection and the client's queue keep their
     // order, so when one more document dropped now has printed, every request sent before it has
-    // been handled. False when the folder does not empty or the marker does not print once.
+    // been handled. False when the folder does not empty, or when anything but the marker came
+    // out meanwhile.
     bool printMarker(const QString& workstation);
     QStringList serverLog() const;
     QStringList clientLog(const QString& workstation) const;

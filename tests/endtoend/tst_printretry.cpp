@@ -81,7 +81,7 @@ private slots:
 
     void fileNobodyCanPrintIsSetAsideWithALogLine() {
         Installation inst(20);
-        inst.setEnv(QStringLiteral("VELARIX_EXPIRY_HOURS"), QStringLiteral("0.002")); // 7.2 s
+        inst.setEnv(QStringLiteral("VELARIX_EXPIRY_HOURS"), QStringLiteral("0.001")); // 3.6 s
         QVERIFY(inst.valid());
         QVERIFY(inst.startServer());
         QVERIFY(inst.startClient(WS));
