@@ -13,6 +13,13 @@ skip() { echo "SKIP: $*"; exit 77; }
 command -v pdfinfo >/dev/null 2>&1 || skip "pdfinfo not installed"
 . "$(dirname "$0")/../../scripts/cups-pdf.sh"
 
+# The scheduler, the default printer, the queue and $HOME/PDF belong to the whole machine: a second
+# run at the same time (another build tree) would reject or delete this one's jobs. One at a time.
+if command -v flock >/dev/null; then
+    exec 9>"${TMPDIR:-/tmp}/velarix-cups-print-test.lock"
+    flock -w 200 9 || skip "another CUPS print test held the lock for 200 s"
+fi
+
 work=$(mktemp -d)
 cleanup() {
     rm -rf "$work"
