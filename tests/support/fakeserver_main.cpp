@@ -30,12 +30,16 @@ QString withoutCr(QString text) {
     return text;
 }
 
-} // namespace
+struct Options {
+    quint16 port = 1500;
+    double timeoutSeconds = 60;
+    int revision = -1; // the server's own when negative
+    QStringList paths;
+    bool sequential = false;
+};
 
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("VelarixFakeSrv"));
-
+// Reads the command line into options; 0 when it is usable, else the exit code after a message.
+int readOptions(const QCoreApplication& app, Options& options) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Print-server stand-in: answers registrations, sends print requests and "
@@ -65,59 +69,78 @@ int main(int argc, char* argv[]) {
         err() << "Invalid --port: " << parser.value(portOption) << Qt::endl;
         return 2;
     }
-    const double timeout = parser.value(timeoutOption).toDouble(&ok);
-    if (!ok || timeout <= 0) {
+    options.port = quint16(port);
+    options.timeoutSeconds = parser.value(timeoutOption).toDouble(&ok);
+    if (!ok || options.timeoutSeconds <= 0) {
         err() << "Invalid --timeout: " << parser.value(timeoutOption) << Qt::endl;
         return 2;
     }
-
-    FakeServer server;
     if (parser.isSet(revisionOption)) {
-        const int revision = parser.value(revisionOption).toInt(&ok);
-        if (!ok || revision < 0) {
+        options.revision = parser.value(revisionOption).toInt(&ok);
+        if (!ok || options.revision < 0) {
             err() << "Invalid --revision: " << parser.value(revisionOption) << Qt::endl;
             return 2;
         }
-        server.setRevision(revision);
     }
-    const QStringList paths = parser.values(dirOption);
-    const bool sequential = parser.isSet(sequentialOption);
-    QStringList outstanding = paths;
+    options.paths = parser.values(dirOption);
+    options.sequential = parser.isSet(sequentialOption);
+    return 0;
+}
 
-    auto sendRequests = [&] {
-        // After every registration (a workstation that reconnects gets what it still owes).
+// Sends the paths still outstanding after each registration (a workstation that reconnects gets
+// what it still owes), prints what arrives, and ends the program once every path came back.
+void serveRequests(FakeServer& server, const Options& options, QStringList& outstanding) {
+    const quint16 port = options.port;
+    const bool sequential = options.sequential;
+    auto sendRequests = [&server, &outstanding, sequential] {
         for (const QString& path : std::as_const(outstanding)) {
             server.sendPrintRequest(path);
             if (sequential)
                 break;
         }
     };
-
     QObject::connect(&server, &FakeServer::clientConnected,
-                     [&] { err() << "Workstation connected on port " << port << Qt::endl; });
+                     [port] { err() << "Workstation connected on port " << port << Qt::endl; });
     QObject::connect(&server, &FakeServer::clientDisconnected,
-                     [&] { err() << "Workstation disconnected" << Qt::endl; });
+                     [] { err() << "Workstation disconnected" << Qt::endl; });
     QObject::connect(&server, &FakeServer::messageReceived,
-                     [&](const QString& message) { out() << withoutCr(message) << Qt::endl; });
+                     [](const QString& message) { out() << withoutCr(message) << Qt::endl; });
     QObject::connect(&server, &FakeServer::registered, sendRequests);
-    QObject::connect(&server, &FakeServer::completionReceived, [&](const QString& path) {
-        if (!outstanding.removeOne(path))
-            return;
-        if (outstanding.isEmpty()) {
-            // Let the last bytes of the workstation's side settle before leaving.
-            QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
-        } else if (sequential) {
-            server.sendPrintRequest(outstanding.first());
-        }
-    });
+    QObject::connect(&server, &FakeServer::completionReceived,
+                     [&server, &outstanding, sequential](const QString& path) {
+                         if (!outstanding.removeOne(path))
+                             return;
+                         if (outstanding.isEmpty()) {
+                             // Let the last bytes of the workstation's side settle before leaving.
+                             QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+                         } else if (sequential) {
+                             server.sendPrintRequest(outstanding.first());
+                         }
+                     });
+}
 
-    if (!server.listen(quint16(port))) {
-        err() << "Cannot listen on port " << port << Qt::endl;
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("VelarixFakeSrv"));
+    Options options;
+    if (const int exitCode = readOptions(app, options))
+        return exitCode;
+
+    FakeServer server;
+    if (options.revision >= 0)
+        server.setRevision(options.revision);
+    QStringList outstanding = options.paths;
+    serveRequests(server, options, outstanding);
+
+    if (!server.listen(options.port)) {
+        err() << "Cannot listen on port " << options.port << Qt::endl;
         return 3;
     }
-    err() << "Listening on port " << port << Qt::endl;
+    err() << "Listening on port " << options.port << Qt::endl;
 
-    QTimer::singleShot(qRound(timeout * 1000), &app, [&] {
+    QTimer::singleShot(qRound(options.timeoutSeconds * 1000), &app, [&outstanding] {
         for (const QString& path : std::as_const(outstanding))
             err() << "No completion for " << path << Qt::endl;
         QCoreApplication::exit(outstanding.isEmpty() ? 0 : 1);
