@@ -214,85 +214,104 @@ struct LongWayRound {
     QStringList pages;
     QString outcome = QStringLiteral("NoDocument");
 
+    // Where the reading stands, shared by the steps below.
+    QByteArray hand;
+    QByteArray code;
+    int headerCount = 0, bodyCount = 0, pageNumber = 1, lineBase = 0;
+    bool headerStored = false;
+
     void run() {
-        QByteArray hand;
-        QByteArray code;
-        int headerCount = 0, bodyCount = 0, pageNumber = 1, lineBase = 0;
-        bool headerStored = false, passed = false;
+        bool passed = false;
         while (!eof()) {
             if (pageNumber == 1 || passed)
                 lineInput(hand);
             passed = false;
             if (hand.startsWith('@') && kind.isEmpty()) {
-                const qsizetype p = hand.indexOf('^');
-                if (p < 0)
-                    continue;
-                code = hand.mid(p + 1, 2).trimmed();
-                static const QMap<QByteArray, QString> kinds{
-                    {"01", "ODL"}, {"02", "PRE"}, {"10", "FOM"}, {"11", "FVV"}};
-                if (kinds.contains(code)) {
-                    kind = kinds[code];
-                    headerCount = code == "10" ? 16 : 14;
-                    bodyCount = code == "01" ? 40 : code == "02" ? 35 : code == "10" ? 24 : 34;
-                }
-                starts << kind;
-                const bool known = !kind.isEmpty();
-                lineInput(hand);
-                if (known && hand.startsWith('^')) {
-                    const qsizetype f = hand.indexOf("FL:");
-                    branch = hand.mid(f < 0 ? 2 : f + 3, 3).trimmed().toInt();
-                }
+                if (hand.indexOf('^') >= 0)
+                    readKind();
             } else if (!hand.isEmpty() && !hand.startsWith('@') && !hand.startsWith('^') &&
                        !kind.isEmpty()) {
-                bool broken = false;
-                for (int i = 1; i <= headerCount; ++i) {
-                    if (!headerStored)
-                        header << QString::fromLatin1(hand.startsWith('\v') ? hand.mid(1) : hand);
-                    if (!lineInput(hand)) {
-                        broken = true;
-                        break;
-                    }
-                }
-                headerStored = true;
-                if (broken) {
-                    pages << QStringLiteral("%1:0:Header").arg(pageNumber);
-                    outcome = QStringLiteral("BrokenPage");
+                if (!readHeader())
                     return;
-                }
-                const qsizetype before = body.size();
-                int i = 1;
-                while (i <= bodyCount) {
-                    if (i == 1 && eof())
-                        break; // the line that ends the file is no body line
-                    body.append({i + lineBase, hand.left(80)});
-                    lineInput(hand);
-                    if (hand.startsWith('\f') && (code == "01" || code == "02"))
-                        while (i < bodyCount)
-                            body.append({++i + lineBase, QByteArray(80, ' ')});
-                    if (eof())
-                        break;
-                    ++i;
-                }
-                lineBase += i - 1;
-                pages << QStringLiteral("%1:%2").arg(pageNumber).arg(body.size() - before);
-                int j = 1;
-                while (!eof()) {
-                    if (hand.startsWith('\f')) {
-                        hand = hand.mid(1);
-                        ++pageNumber;
-                        if (hand.trimmed().isEmpty() && !hand.contains('\t'))
-                            lineInput(hand);
-                        break;
-                    }
-                    if (j < 15 && !hand.startsWith('@') && !hand.startsWith('^'))
-                        totals[j - 1] = hand;
-                    lineInput(hand);
-                    ++j;
-                }
+                readBody();
+                readTotals();
                 outcome = QStringLiteral("Complete");
             } else {
                 passed = true;
             }
+        }
+    }
+
+    // "@...^NN": the document kind and its line counts, then the branch line.
+    void readKind() {
+        code = hand.mid(hand.indexOf('^') + 1, 2).trimmed();
+        static const QMap<QByteArray, QString> kinds{
+            {"01", "ODL"}, {"02", "PRE"}, {"10", "FOM"}, {"11", "FVV"}};
+        if (kinds.contains(code)) {
+            kind = kinds[code];
+            headerCount = code == "10" ? 16 : 14;
+            bodyCount = code == "01" ? 40 : code == "02" ? 35 : code == "10" ? 24 : 34;
+        }
+        starts << kind;
+        const bool known = !kind.isEmpty();
+        lineInput(hand);
+        if (known && hand.startsWith('^')) {
+            const qsizetype f = hand.indexOf("FL:");
+            branch = hand.mid(f < 0 ? 2 : f + 3, 3).trimmed().toInt();
+        }
+    }
+
+    // The header lines, kept from the first page only; false when the file ends inside them.
+    bool readHeader() {
+        for (int i = 1; i <= headerCount; ++i) {
+            if (!headerStored)
+                header << QString::fromLatin1(hand.startsWith('\v') ? hand.mid(1) : hand);
+            if (!lineInput(hand)) {
+                pages << QStringLiteral("%1:0:Header").arg(pageNumber);
+                outcome = QStringLiteral("BrokenPage");
+                return false;
+            }
+        }
+        headerStored = true;
+        return true;
+    }
+
+    // The body lines of one page, numbered on from the previous page; a form feed on a work
+    // order or estimate fills the page with blank lines.
+    void readBody() {
+        const qsizetype before = body.size();
+        int i = 1;
+        while (i <= bodyCount) {
+            if (i == 1 && eof())
+                break; // the line that ends the file is no body line
+            body.append({i + lineBase, hand.left(80)});
+            lineInput(hand);
+            if (hand.startsWith('\f') && (code == "01" || code == "02"))
+                while (i < bodyCount)
+                    body.append({++i + lineBase, QByteArray(80, ' ')});
+            if (eof())
+                break;
+            ++i;
+        }
+        lineBase += i - 1;
+        pages << QStringLiteral("%1:%2").arg(pageNumber).arg(body.size() - before);
+    }
+
+    // The totals up to the form feed that starts the next page.
+    void readTotals() {
+        int j = 1;
+        while (!eof()) {
+            if (hand.startsWith('\f')) {
+                hand = hand.mid(1);
+                ++pageNumber;
+                if (hand.trimmed().isEmpty() && !hand.contains('\t'))
+                    lineInput(hand);
+                break;
+            }
+            if (j < 15 && !hand.startsWith('@') && !hand.startsWith('^'))
+                totals[j - 1] = hand;
+            lineInput(hand);
+            ++j;
         }
     }
 };

@@ -132,6 +132,16 @@ int pdfPages(const QString& pdf) {
     return -1;
 }
 
+// A document of company 1 whose every line says it belongs to someone else; "" when written.
+QString writeForeignDocument(const QString& db) {
+    SampleDocument other("ODL", 1, 1);
+    other.header[0] = "DOCUMENTO DI UN'ALTRA DITTA";
+    for (QString& line : other.body)
+        line = "RIGA ESTRANEA";
+    other.totals[3] = "TOTALE ESTRANEO";
+    return other.write(db);
+}
+
 } // namespace
 
 class TestReportEngine : public QObject {
@@ -365,12 +375,7 @@ void TestReportEngine::pdfContents() {
         QSKIP("pdftotext/pdfinfo (poppler-utils) not installed");
     ProgramFolder folder;
     // Two documents in the tables: the report of company 2 must print only its own records.
-    SampleDocument other("ODL", 1, 1);
-    other.header[0] = "DOCUMENTO DI UN'ALTRA DITTA";
-    for (QString& line : other.body)
-        line = "RIGA ESTRANEA";
-    other.totals[3] = "TOTALE ESTRANEO";
-    QCOMPARE(other.write(folder.db()), QString());
+    QCOMPARE(writeForeignDocument(folder.db()), QString());
     SampleDocument doc("ODL", 2, 2);
     QCOMPARE(doc.write(folder.db()), QString());
     QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
