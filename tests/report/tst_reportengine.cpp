@@ -142,6 +142,22 @@ QString writeForeignDocument(const QString& db) {
     return other.write(db);
 }
 
+// Adds (or replaces) the letterhead row of a company, as the server's "Dati Ditta" does.
+void addLetterhead(const QString& db, int code, const QString& firstLine) {
+    {
+        QSqlDatabase c = QSqlDatabase::addDatabase("QSQLITE", "letterhead");
+        c.setDatabaseName(db);
+        QVERIFY(c.open());
+        QSqlQuery q(c);
+        QVERIFY(q.exec(QString("DELETE FROM Ditta WHERE Codice = %1").arg(code)));
+        QVERIFY(q.prepare("INSERT INTO Ditta (Codice, Intestazione1) VALUES (?, ?)"));
+        q.addBindValue(code);
+        q.addBindValue(firstLine);
+        QVERIFY(q.exec());
+    }
+    QSqlDatabase::removeDatabase("letterhead");
+}
+
 } // namespace
 
 class TestReportEngine : public QObject {
@@ -258,6 +274,7 @@ void TestReportEngine::printerResults() {
     QFETCH(int, status);
     ProgramFolder folder;
     QCOMPARE(SampleDocument("FVV", 3, 1).write(folder.db()), QString());
+    addLetterhead(folder.db(), 3, "TERZA DITTA S.p.A.");
     Recorder rec;
     ScriptedEngine engine(folder.path, QString(), rec.hooks());
     engine.results = results;
@@ -344,6 +361,7 @@ void TestReportEngine::setupFailures() {
 void TestReportEngine::refusedJobsStillListed() {
     ProgramFolder folder;
     QCOMPARE(SampleDocument("PRE", 1, 1).write(folder.db()), QString());
+    QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
     // The PDF folder is a file: every job is refused, every copy is tried and listed.
     QFile blocker(folder.pdf);
     QVERIFY(blocker.open(QIODevice::WriteOnly));
@@ -363,6 +381,7 @@ void TestReportEngine::noDefaultPrinter() {
     qunsetenv("LPDEST");
     ProgramFolder folder;
     QCOMPARE(SampleDocument("FVV", 4, 1).write(folder.db()), QString());
+    addLetterhead(folder.db(), 4, "QUARTA DITTA S.r.l.");
     Recorder rec;
     ReportEngine engine(folder.path, QString(), rec.hooks());
     QCOMPARE(engine.printDocument(4, "FVV", 2).number, ReportError::NoPrinter);
@@ -442,14 +461,25 @@ void TestReportEngine::plainOdlLetterhead() {
     QVERIFY(ok);
     QVERIFY(text.contains("AUTORIPARAZIONI SANTORO"));
 
-    // ...and with no row for the company, the first company's letterhead stands in.
+    // ...and with no row for the company, no other company's letterhead and no empty one stands
+    // in, whichever report: the print fails with its own number, naming the company.
     ReportData data;
-    QVERIFY(ReportData::load(folder.db(), 7, "ODL", data).number == ReportError::NoDocument);
+    QCOMPARE(ReportData::load(folder.db(), 7, data).number, ReportError::NoDocument);
     QCOMPARE(SampleDocument("ODL", 7, 1).write(folder.db()), QString());
-    QVERIFY(ReportData::load(folder.db(), 7, "ODL", data).ok());
-    QCOMPARE(data.letterhead.at(0), QString("OFFICINE MERIDIANA S.r.l."));
-    QVERIFY(ReportData::load(folder.db(), 7, "ODL_007", data).ok());
-    QVERIFY(data.letterhead.at(0).isNull());
+    const Failure missing = ReportData::load(folder.db(), 7, data);
+    QCOMPARE(missing.number, ReportError::NoLetterhead);
+    QVERIFY(missing.description.contains("ditta 7"));
+    Recorder rec;
+    ReportEngine engine(folder.path, folder.pdf, rec.hooks());
+    QVERIFY(QFile::copy(folder.path + "ODL.rpt", folder.path + "ODL_007.rpt"));
+    for (const char* report : {"ODL", "ODL_007"})
+        QCOMPARE(engine.printDocument(7, report, 1).number, ReportError::NoLetterhead);
+    QVERIFY(QDir(folder.pdf).isEmpty());
+
+    // Once the company has its row, the same document prints with it.
+    addLetterhead(folder.db(), 7, "CARROZZERIA SETTE S.r.l.");
+    QVERIFY(engine.printDocument(7, "ODL", 1).ok());
+    QVERIFY(pdfText(engine.lastPdfFiles().value(0), &ok).contains("CARROZZERIA SETTE"));
 }
 
 void TestReportEngine::blankTailStartsNoPage() {
@@ -559,6 +589,7 @@ void TestReportEngine::uniqueNames() {
 void TestReportEngine::preview() {
     ProgramFolder folder;
     QCOMPARE(SampleDocument("FOM", 2, 3).write(folder.db()), QString());
+    QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
     const QString out = folder.dir.filePath("preview/fom.pdf");
     const Failure f = renderDocumentToPdf(folder.path + "FOM.rpt", folder.db(), 2, out);
     QVERIFY2(f.ok(), qPrintable(f.description));

@@ -1,7 +1,6 @@
 #include "reportdata.h"
 
 #include "reporterrors.h"
-#include "selectionformula.h"
 
 #include <QAtomicInt>
 #include <QFileInfo>
@@ -82,20 +81,25 @@ private:
     QString m_path;
 };
 
-// The company's letterhead. Unfiltered (plain "ODL" report, or a code not above 0) the company's
-// own row is still preferred, otherwise the row with the lowest Codice stands in.
-Failure readLetterhead(Reader& reader, int code, bool filtered, QStringList& out) {
+// Only the company's own letterhead: printing another company's, or none, would put a wrong
+// sender on a business paper.
+Failure readLetterhead(Reader& reader, int companyCode, QStringList& out) {
     bool found = false;
-    if (Failure f = reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"), 8,
-                                  QStringLiteral("Codice"), code, out, found))
-        return f;
-    if (found || filtered)
+    if (companyCode > 0) {
+        if (Failure f = reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"), 8,
+                                      QStringLiteral("Codice"), companyCode, out, found))
+            return f;
+    }
+    if (found)
         return Failure::none();
-    return reader.fields(QStringLiteral("Ditta"), QStringLiteral("Intestazione"), 8,
-                         QStringLiteral("Codice"), 0, out, found);
+    return {ReportError::NoLetterhead,
+            QStringLiteral("Manca l'intestazione della ditta %1 in %2: inserirla in \"Dati "
+                           "Ditta\" sul server")
+                .arg(companyCode)
+                .arg(reader.path())};
 }
 
-Failure readDocument(Reader& reader, int companyCode, const QString& reportName, ReportData& data) {
+Failure readDocument(Reader& reader, int companyCode, ReportData& data) {
     const int code = companyCode > 0 ? companyCode : 0;
     bool hasHeader = false, hasTotals = false;
     if (Failure f = reader.fields(QStringLiteral("Testata"), QStringLiteral("Testo"), 16,
@@ -104,9 +108,6 @@ Failure readDocument(Reader& reader, int companyCode, const QString& reportName,
     if (Failure f = reader.fields(QStringLiteral("Totali"), QStringLiteral("Testo"), 14,
                                   QStringLiteral("rowid"), code, data.totals, hasTotals))
         return f;
-    const bool filtered = code > 0 && SelectionFormula::filtersCompany(reportName);
-    if (Failure f = readLetterhead(reader, code, filtered, data.letterhead))
-        return f;
     if (Failure f = reader.bodyLines(code, data.body))
         return f;
     if (!hasHeader && data.body.isEmpty())
@@ -114,13 +115,12 @@ Failure readDocument(Reader& reader, int companyCode, const QString& reportName,
                 QStringLiteral("Nessun documento da stampare per la ditta %1 in %2")
                     .arg(companyCode)
                     .arg(reader.path())};
-    return Failure::none();
+    return readLetterhead(reader, companyCode, data.letterhead);
 }
 
 } // namespace
 
-Failure ReportData::load(const QString& databasePath, int companyCode, const QString& reportName,
-                         ReportData& out) {
+Failure ReportData::load(const QString& databasePath, int companyCode, ReportData& out) {
     if (!QFileInfo(databasePath).isFile())
         return dbFailure(databasePath, QStringLiteral("file non trovato"));
 
@@ -135,7 +135,7 @@ Failure ReportData::load(const QString& databasePath, int companyCode, const QSt
         if (db.open()) {
             Reader reader(db, databasePath);
             ReportData data;
-            result = readDocument(reader, companyCode, reportName, data);
+            result = readDocument(reader, companyCode, data);
             if (result.ok())
                 out = data;
             db.close();

@@ -15,12 +15,9 @@ struct ReportData {
     QStringList letterhead; // Ditta.Intestazione1..Intestazione8 (always 8 entries)
 
     // Opens the SQLite file read-only (it is never created), reads, closes. Failures:
-    // ReportError::DatabaseUnreadable (missing, locked, not a database, tables missing) and
-    // ReportError::NoDocument (no Testata and no Riga record for the selection).
-    //
-    // Ditta: with the company filter the row of the company code (none: empty letterhead). Without
-    // it (plain "ODL" report, or a code not above 0) the table is not filtered and the row of the
-    // company code is still preferred; otherwise the row with the lowest Codice.
-    static Failure load(const QString& databasePath, int companyCode, const QString& reportName,
-                        ReportData& out);
+    // ReportError::DatabaseUnreadable (missing, locked, not a database, tables missing),
+    // ReportError::NoDocument (no Testata and no Riga record for the selection) and
+    // ReportError::NoLetterhead (no Ditta row of the company code, whatever the report: no other
+    // company's letterhead and no empty one ever stands in).
+    static Failure load(const QString& databasePath, int companyCode, ReportData& out);
 };

@@ -57,7 +57,7 @@ Failure ReportEngine::printDocument(int companyCode, const QString& reportName, 
         ReportData data;
         Failure setup = ReportTemplate::load(tplPath, tpl);
         if (setup.ok())
-            setup = ReportData::load(dbPath, companyCode, reportName, data);
+            setup = ReportData::load(dbPath, companyCode, data);
         if (setup) {
             // Nothing can be printed with this template or database: no further copy is tried.
             logFailure(setup);

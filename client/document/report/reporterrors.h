@@ -10,4 +10,5 @@ constexpr int DatabaseUnreadable = 20503; // Documenti.mdb missing, locked or wi
 constexpr int NoPrinter = 20504;          // no default printer on this workstation
 constexpr int PrintRefused = 20505;       // the printer refused the job / the PDF was not written
 constexpr int NoDocument = 20506;         // the tables hold no document for the company code
+constexpr int NoLetterhead = 20507;       // Ditta has no row for the company code
 } // namespace ReportError

@@ -14,7 +14,7 @@ Failure renderDocumentToPdf(const QString& templatePath, const QString& database
     if (Failure f = ReportTemplate::load(templatePath, tpl))
         return f;
     ReportData data;
-    if (Failure f = ReportData::load(databasePath, companyCode, reportName, data))
+    if (Failure f = ReportData::load(databasePath, companyCode, data))
         return f;
     const ReportRenderer renderer(tpl, data);
     return ReportOutput::writePdf(renderer, pdfPath, reportName);
