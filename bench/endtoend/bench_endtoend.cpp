@@ -6,6 +6,9 @@
 //   bench_endtoend roundtrip [N]      "DIR:" to "DEL:" through a fake server, 1-page and 20-page
 //                                     documents, N runs each (default 50)
 //   bench_endtoend idle [S]           client CPU while it sweeps with no server for S seconds
+//   bench_endtoend pages [C]          "DIR:" to "DEL:" of one 400-page and one 1,600-page work
+//                                     order with C copies (default 0: the import alone), and
+//                                     how many times longer the larger one takes
 #include "fakeserver.h"
 #include "installation.h"
 #include "testports.h"
@@ -181,6 +184,46 @@ int roundtrip(int runs)
     return 0;
 }
 
+int pages(int copies)
+{
+    Installation inst(1.0);
+    const QString ws = QStringLiteral("PAGES");
+    // Copies of a work order as asked, one of everything else.
+    QFile settings(inst.serverFolder() + QStringLiteral("/Client/Copie.txt"));
+    if (!settings.open(QIODevice::WriteOnly))
+        return 1;
+    settings.write(inst.sharePrintFolder().toLatin1() + "\r\n" + QByteArray::number(copies) +
+                   "\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
+    settings.close();
+    FakeServer server;
+    if (!server.listen(inst.basePort()) || !inst.startClient(ws))
+        return 1;
+    if (!waitFor([&] { return server.registrations() > 0; }, 30000))
+        return 1;
+    QList<double> seconds;
+    for (int count : {400, 1600}) {
+        const QString name = QStringLiteral("P%1.001.PRN").arg(count);
+        QFile f(inst.printFolder() + QLatin1Char('/') + name);
+        if (!f.open(QIODevice::WriteOnly))
+            return 1;
+        f.write(odlPages(ws, count));
+        f.close();
+        const qsizetype before = server.completions().size();
+        QElapsedTimer t;
+        t.start();
+        server.sendPrintRequest(inst.sharePrintFolder() + name);
+        if (!waitFor([&] { return server.completions().size() > before; }, 1200000)) {
+            std::printf("%d pages: no \"DEL:\" within 20 minutes\n", count);
+            return 1;
+        }
+        seconds << double(t.nsecsElapsed()) / 1e9;
+        std::printf("DIR to DEL, %4d-page work order, %d copies: %.2f s\n", count, copies,
+                    seconds.last());
+    }
+    std::printf("4 times the pages took %.2f times as long\n", seconds.at(1) / seconds.at(0));
+    return 0;
+}
+
 long cpuTicks(qint64 pid)
 {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
@@ -238,6 +281,9 @@ int main(int argc, char** argv)
         return roundtrip(a > 0 ? a : 50);
     if (mode == QLatin1String("idle"))
         return idle(a > 0 ? a : 30);
-    std::fprintf(stderr, "usage: bench_endtoend latency|burst|roundtrip|idle [n] [workstations]\n");
+    if (mode == QLatin1String("pages"))
+        return pages(a);
+    std::fprintf(stderr,
+                 "usage: bench_endtoend latency|burst|roundtrip|idle|pages [n] [workstations]\n");
     return 2;
 }

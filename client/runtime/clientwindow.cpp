@@ -2,6 +2,7 @@
 
 #include "ui_clientwindow.h"
 
+#include "activitylist.h"
 #include "clientsession.h"
 #include "runtimeenv.h"
 #include "serversearchdialog.h"
@@ -43,13 +44,10 @@ void ClientWindow::showSession() {
     connect(&m_session, &ClientSession::closeButtonEnabled, m_ui->Cmd_Close, &QWidget::setEnabled);
     connect(&m_session, &ClientSession::portShown, m_ui->Txt_Port, &QLineEdit::setText);
     connect(&m_session, &ClientSession::hostShown, m_ui->Txt_Host, &QLineEdit::setText);
-    connect(&m_session, &ClientSession::listCleared, m_ui->Lst_DataSent, &QListWidget::clear);
-    connect(&m_session, &ClientSession::listAdded, this,
-            [this](const QString& line) { m_ui->Lst_DataSent->addItem(line); });
-    connect(&m_session, &ClientSession::listRedrawn, this, [this] {
-        m_ui->Lst_DataSent->scrollToBottom();
-        m_ui->Lst_DataSent->repaint();
-    });
+    m_list = new ActivityList(m_ui->Lst_DataSent);
+    connect(&m_session, &ClientSession::listCleared, m_list, &ActivityList::clear);
+    connect(&m_session, &ClientSession::listAdded, m_list, &ActivityList::add);
+    connect(&m_session, &ClientSession::listRedrawn, m_list, &ActivityList::redraw);
     connect(&m_session, &ClientSession::printFailed, this, &ClientWindow::showPrintFailure);
 }
 
@@ -86,6 +84,7 @@ void ClientWindow::hideInTray(const QString& tooltip) {
 
 void ClientWindow::restore() {
     restoreFromTray(m_tray, this, &m_prompts);
+    m_list->redraw(); // lines added while hidden were not scrolled to
 }
 
 void ClientWindow::showPrintFailure(const QString& text) {

@@ -8,6 +8,7 @@
 namespace Ui {
 class VelarixCL;
 }
+class ActivityList;
 class ClientSession;
 class UserPrompts;
 class TrayIcon;
@@ -42,4 +43,5 @@ private:
     ClientSession& m_session;
     UserPrompts& m_prompts;
     TrayIcon* m_tray = nullptr;
+    ActivityList* m_list = nullptr;
 };
