@@ -23,14 +23,14 @@ int failureNumber(const QString& program, const QString& workingFolder) {
 } // namespace
 
 Failure startProgram(const QString& program, const QStringList& arguments,
-                     const QString& workingFolder) {
+                     const QString& workingFolder, qint64* processId) {
     if (program.isEmpty())
         return {ErrorNumber::BadFileNameOrNumber, QStringLiteral("Nessun programma da avviare")};
     QProcess process;
     process.setProgram(program);
     process.setArguments(arguments);
     process.setWorkingDirectory(workingFolder);
-    if (process.startDetached())
+    if (process.startDetached(processId))
         return Failure::none();
     return {failureNumber(program, workingFolder),
             QStringLiteral("Impossibile avviare %1 (%2)")

@@ -7,18 +7,14 @@
 #include <functional>
 
 // The work of VelarixUpd without its window: where the client is installed, which server it uses,
-// and the copy of the share's Client folder into the installation folder.
-//
-// Every file of SharePath + "Client\" is copied (a pipe or device fails), subfolders included
-// (recursively, created as needed; linked folders and hidden dot files are left out, as the
-// client's update check does). Each file is written to a temporary name beside its target, given
-// the source's modification time, and renamed over the target, so a failed copy never leaves half a
-// file behind; a copy that fails is tried again (Attempts in all, RetryDelay apart) before it is
-// reported. Afterwards the target is made a normal writable file (rw-r--r--, execute bits kept
-// where the file has any), whether or not the copy succeeded.
+// and the copy of the share's Client folder into the installation folder (ClientFolderCopy says
+// how each file is copied). Before the copy the client program in place is kept as
+// PreviousProgram, so that a new program that does not run can be taken back (ClientRestart).
 class ClientUpdater {
 public:
     static constexpr int Attempts = 3;
+    static inline const QString Program = QStringLiteral("VelarixCL");
+    static inline const QString PreviousProgram = QStringLiteral(".VelarixCL.previous");
     static constexpr int RetryDelayMs = 1000;
 
     // Everything after the program name, joined by single blanks and trimmed: the folder is passed
@@ -49,18 +45,13 @@ public:
     int copyAll(const std::function<void(const QString&)>& status,
                 const std::function<void(const QString&)>& copyFailed) const;
 
-    // One file, by temporary name and rename.
-    static Failure copyFile(const QString& source, const QString& target);
-    // rw-r--r-- plus the execute bits the file already has (or the source had).
-    static void makeNormal(const QString& target, bool executable);
-
-    // Starts InstallFolder + "VelarixCL" --after-update, not waited for.
-    bool startClient() const;
+    QString programPath() const;
+    QString previousProgramPath() const;
 
 private:
-    void copyFolder(const QString& shareDir, const QString& relative, int& counter,
-                    const std::function<void(const QString&)>& status,
-                    const std::function<void(const QString&)>& copyFailed) const;
+    // The program the copy is about to replace, kept beside it (a hidden name, which neither the
+    // update check nor the copy looks at).
+    void keepPreviousProgram() const;
 
     QString m_sharePath;
     QString m_shareRoot;

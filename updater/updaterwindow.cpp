@@ -1,6 +1,8 @@
 #include "updaterwindow.h"
 
+#include "clientrestart.h"
 #include "clientupdater.h"
+#include "processstart.h"
 #include "platform/platform.h"
 #include "runtimeenv.h"
 #include "userprompts.h"
@@ -8,6 +10,7 @@
 #include "ui_updaterwindow.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QPainter>
 #include <QTimer>
 
@@ -47,6 +50,10 @@ bool UpdaterWindow::load(const QStringList& arguments) {
         ClientUpdater::locate(arguments, Platform::current().installFolders());
     if (target.failure) {
         m_prompts.message(target.failure.description);
+        // A client that handed over to us must not be left ended: it goes on with what it has.
+        const QString program = target.installFolder + ClientUpdater::Program;
+        if (!target.installFolder.isEmpty() && QFileInfo(program).isFile())
+            startProgram(program, {QStringLiteral("--after-update")});
         return false;
     }
     m_installFolder = target.installFolder;
@@ -76,7 +83,17 @@ void UpdaterWindow::copyAndRestart() {
                     [this](const QString& source) {
                         m_prompts.message(QStringLiteral("Errore copia: ") + source);
                     });
-    if (!updater.startClient())
-        qWarning("VelarixCL could not be started from %s", qPrintable(m_installFolder));
-    close();
+    auto* restart = new ClientRestart(updater.programPath(), updater.previousProgramPath(),
+                                      RuntimeEnv::get().interval(RestartWatchMs), this);
+    connect(restart, &ClientRestart::finished, this, [this, restart](ClientRestart::Outcome o) {
+        if (o == ClientRestart::Outcome::Restored)
+            m_prompts.message(QStringLiteral("Il nuovo VelarixCL non funziona (") +
+                              restart->detail() +
+                              QStringLiteral("): è stata ripristinata la versione precedente."));
+        else if (o == ClientRestart::Outcome::NoClient)
+            m_prompts.message(QStringLiteral("Impossibile avviare VelarixCL: ") +
+                              restart->detail());
+        close();
+    });
+    restart->start();
 }

@@ -12,11 +12,16 @@ class Form1;
 
 // The updater's window (object name Form1) shows the work of ClientUpdater. load() finds the
 // installation and its server and arms the one-shot Timer1 (2000 ms); its tick copies the share's
-// Client folder, starts the client again and closes the window, which ends the program. Closing
-// the window during the wait copies nothing.
+// Client folder, starts the client again (ClientRestart: the previous program comes back when the
+// new one does not run) and closes the window, which ends the program. Closing the window during
+// the wait copies nothing. When the installation is known but its IPHost.set names no server, the
+// client is started again without copying anything, so the workstation keeps a client.
 class UpdaterWindow : public QWidget {
     Q_OBJECT
 public:
+    // How long the restarted client must stay up to count as running.
+    static constexpr int RestartWatchMs = 3000;
+
     UpdaterWindow(UserPrompts& prompts, int intervalMs, QWidget* parent = nullptr);
     ~UpdaterWindow() override;
 

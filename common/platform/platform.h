@@ -24,6 +24,7 @@
 //   install folders   "C:\Programmi\Velarix\", then "C:\Program Files\Velarix\"
 //   printer queues    true: the spooler keeps a job for a paused or offline printer
 //   single instance   nothing: SingleInstance (singleinstance.h) uses QLockFile, which works there
+//   processes         OpenProcess + GetExitCodeProcess: running while STILL_ACTIVE
 //
 // Nothing here shows anything to the user: an action returns a Failure with its reason, a
 // question its answer, and the caller decides what the office sees.
@@ -81,4 +82,9 @@ public:
     // that cannot be found out. Qt hands a job over without saying whether the queue took it, so
     // a refusing queue must be asked beforehand.
     virtual bool printerAcceptsJobs(const QString& printerName) const = 0;
+
+    // -- Processes
+    // True while the process (an id from startDetached) runs; false once it has ended, even
+    // before anyone has collected its exit status.
+    virtual bool isProcessRunning(qint64 processId) const = 0;
 };

@@ -20,6 +20,8 @@ public:
 
     bool printerAcceptsJobs(const QString& printerName) const override;
 
+    bool isProcessRunning(qint64 processId) const override;
+
 private:
     Failure entryPath(const QString& name, QString* path) const;
 };

@@ -1,5 +1,7 @@
-// The updater's work: arguments, installation probe, IPHost.set, and the copy of the Client folder.
+// The updater's work: arguments, installation probe, IPHost.set, and the copy of the Client folder
+// (with the program kept as it was before the copy).
 #include "testfiles.h"
+#include "clientfoldercopy.h"
 #include "clientupdater.h"
 
 #include <QDir>
@@ -57,6 +59,7 @@ private slots:
     void threeFiles();
     void subfolderIsCopied();
     void readOnlyTargetIsReplacedAndMadeWritable();
+    void executableStaysExecutable_data();
     void executableStaysExecutable();
     void unwritableTargetIsReportedAndTheRestCopied();
     void replaceIsAtomic();
@@ -194,14 +197,41 @@ void ClientUpdaterTest::readOnlyTargetIsReplacedAndMadeWritable() {
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
 }
 
+void ClientUpdaterTest::executableStaysExecutable_data() {
+    QTest::addColumn<bool>("shareExecutable");
+    QTest::addColumn<bool>("localExecutable");
+    QTest::addColumn<bool>("newProgramExecutable");
+    QTest::newRow("both executable") << true << true << true;
+    QTest::newRow("share's copy lost its execute bits") << false << true << true;
+    QTest::newRow("first copy of a program") << true << false << true;
+    QTest::newRow("a data file") << false << false << false;
+}
+
 void ClientUpdaterTest::executableStaysExecutable() {
+    QFETCH(bool, shareExecutable);
+    QFETCH(bool, localExecutable);
+    QFETCH(bool, newProgramExecutable);
     Folders folders;
-    writeFile(folders.client() + "VelarixCL", "#!/bin/sh\n");
-    QVERIFY(QFile::setPermissions(folders.client() + "VelarixCL",
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    copy(folders);
-    QVERIFY(QFile::permissions(folders.install() + "VelarixCL") & QFile::ExeOwner);
-    QVERIFY(QFile::permissions(folders.install() + "VelarixCL") & QFile::WriteOwner);
+    const auto mode = [](bool executable) {
+        const QFile::Permissions rw = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                      QFile::ReadOther;
+        return executable ? rw | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther : rw;
+    };
+    writeFile(folders.client() + "VelarixCL", "#!/bin/sh\necho new\n");
+    QVERIFY(QFile::setPermissions(folders.client() + "VelarixCL", mode(shareExecutable)));
+    writeFile(folders.install() + "VelarixCL", "#!/bin/sh\necho old\n");
+    QVERIFY(QFile::setPermissions(folders.install() + "VelarixCL", mode(localExecutable)));
+
+    QVERIFY(copy(folders).failed.isEmpty());
+    const QFile::Permissions now = QFile::permissions(folders.install() + "VelarixCL");
+    QCOMPARE(bool(now & QFile::ExeOwner), newProgramExecutable);
+    QVERIFY(now & QFile::WriteOwner);
+    // The program as it was before the copy stays beside it, as it was.
+    QCOMPARE(readFile(folders.install() + ClientUpdater::PreviousProgram),
+             QByteArray("#!/bin/sh\necho old\n"));
+    QCOMPARE(bool(QFile::permissions(folders.install() + ClientUpdater::PreviousProgram) &
+                  QFile::ExeOwner),
+             localExecutable);
 }
 
 void ClientUpdaterTest::unwritableTargetIsReportedAndTheRestCopied() {
@@ -239,12 +269,12 @@ void ClientUpdaterTest::replaceIsAtomic() {
     QFile reader(target);
     QVERIFY(reader.open(QIODevice::ReadOnly));
 
-    QVERIFY(ClientUpdater::copyFile(source, target).ok());
+    QVERIFY(ClientFolderCopy::copyFile(source, target).ok());
     QCOMPARE(reader.readAll(), QByteArray(50000, 'o'));
     QCOMPARE(readFileOrMissing(target), QByteArray(70000, 'n'));
 
     const Failure failure =
-        ClientUpdater::copyFile(root.filePath(QStringLiteral("absent.mdb")), target);
+        ClientFolderCopy::copyFile(root.filePath(QStringLiteral("absent.mdb")), target);
     QVERIFY(!failure.ok());
     QVERIFY(!failure.description.isEmpty());
     QCOMPARE(readFileOrMissing(target), QByteArray(70000, 'n'));
@@ -253,7 +283,7 @@ void ClientUpdaterTest::replaceIsAtomic() {
     // A pipe is refused at once instead of blocking the updater.
     const QString pipe = root.filePath(QStringLiteral("pipe"));
     QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    QVERIFY(!ClientUpdater::copyFile(pipe, target).ok());
+    QVERIFY(!ClientFolderCopy::copyFile(pipe, target).ok());
     QCOMPARE(readFileOrMissing(target), QByteArray(70000, 'n'));
 }
 

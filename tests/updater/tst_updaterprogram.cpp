@@ -1,20 +1,29 @@
 // VelarixUpd as a black box: the real program, a temporary share root and installation folder,
-// and a stand-in client that records how it was started.
+// and stand-in clients that record how they were started: a workstation keeps a client that runs
+// whatever the share holds.
 #include "testfiles.h"
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-// A client that only notes its arguments next to itself, one line per start, after the name of
-// the updater run that started it.
-void writeStandInClient(const QString& install) {
-    writeFile(install + "VelarixCL",
-              "#!/bin/sh\necho \"$RUN $@\" >> \"$(dirname \"$0\")/started.txt\"\n");
-    QFile::setPermissions(install + "VelarixCL",
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+// A client that notes its version and arguments in started.txt next to the folder it was started
+// in, after the name of the updater run that started it, and then stays up (as a client does)
+// until the test leaves a "stop" file there.
+QByteArray standInClient(const QByteArray& version) {
+    return "#!/bin/sh\nDIR=\"$(dirname \"$0\")\"\necho \"" + version +
+           " $RUN $@\" >> \"$DIR/started.txt\"\n"
+           "while [ ! -e \"$DIR/stop\" ]; do sleep 0.05; done\n";
+}
+
+void writeStandInClient(const QString& folder, const QByteArray& version = "v1",
+                        QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner |
+                                                  QFile::ExeOwner) {
+    writeFile(folder + "VelarixCL", standInClient(version));
+    QVERIFY(QFile::setPermissions(folder + "VelarixCL", mode));
 }
 
 struct Result {
@@ -49,7 +58,9 @@ class UpdaterProgramTest : public QObject {
     Q_OBJECT
 private slots:
     void noArgumentAndNoInstallation();
-    void copiesAndStartsTheClientOnlyWithAServer();
+    void copiesAndStartsTheClient();
+    void newProgram_data();
+    void newProgram();
 };
 
 void UpdaterProgramTest::noArgumentAndNoInstallation() {
@@ -63,10 +74,11 @@ void UpdaterProgramTest::noArgumentAndNoInstallation() {
              qPrintable(result.errors));
 }
 
-void UpdaterProgramTest::copiesAndStartsTheClientOnlyWithAServer() {
+void UpdaterProgramTest::copiesAndStartsTheClient() {
     QTemporaryDir root;
     const QString share = root.filePath(QStringLiteral("share"));
     const QString install = root.filePath(QStringLiteral("Program Files/Velarix")) + '/';
+    const auto stop = qScopeGuard([&] { writeFile(install + "stop", ""); });
     writeFile(install + "IPHost.set", "   \r\n");
     writeStandInClient(install);
     writeFile(share + "/Client/Copie.txt", "C:\\STAMPE\\,2\r\n");
@@ -77,13 +89,16 @@ void UpdaterProgramTest::copiesAndStartsTheClientOnlyWithAServer() {
     const QStringList arguments{root.filePath(QStringLiteral("Program")),
                                 QStringLiteral("Files/Velarix/")};
 
-    // No server in IPHost.set: nothing is copied and no client is started.
+    // No server in IPHost.set: nothing is copied, and the client that handed over is started
+    // again rather than left ended.
     Result result = runUpdater(arguments, share, QStringLiteral("first"));
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(
         result.errors.contains(install + "IPHost.set non trovato o non configurato nel client!"),
         qPrintable(result.errors));
     QVERIFY(!QFile::exists(install + "Copie.txt"));
+    QTRY_COMPARE_WITH_TIMEOUT(readFile(install + "started.txt"),
+                              QByteArray("v1 first --after-update\n"), 10000);
 
     writeFile(install + "IPHost.set", "server1\r\n");
     result = runUpdater(arguments, share, QStringLiteral("second"));
@@ -93,9 +108,49 @@ void UpdaterProgramTest::copiesAndStartsTheClientOnlyWithAServer() {
              qPrintable(result.errors));
     QCOMPARE(readFile(install + "Copie.txt"), QByteArray("C:\\STAMPE\\,2\r\n"));
     QCOMPARE(readFile(install + "Modelli/ODL.rpt"), QByteArray("odl"));
-    // A client started by the first run would have noted itself before this run began.
+    // The updater has watched the client stay up before it ended: it was started once.
     QTRY_COMPARE_WITH_TIMEOUT(readFile(install + "started.txt"),
-                              QByteArray("second --after-update\n"), 10000);
+                              QByteArray("v1 first --after-update\nv1 second --after-update\n"),
+                              10000);
+}
+
+void UpdaterProgramTest::newProgram_data() {
+    QTest::addColumn<QByteArray>("program");
+    QTest::addColumn<QByteArray>("started");
+    QTest::addColumn<QString>("message");
+    // The share's copy has mode 644: the workstation's program keeps its execute bit.
+    QTest::newRow("without execute bit on the share") << standInClient("v2") << QByteArray("v2")
+                                                       << QString();
+    QTest::newRow("ends at once") << QByteArray("#!/bin/sh\nexit 1\n") << QByteArray("v1")
+                                  << QStringLiteral("è stata ripristinata la versione precedente");
+    QTest::newRow("not a program") << QByteArray("\x7f" "ELF garbage") << QByteArray("v1")
+                                   << QStringLiteral("è stata ripristinata la versione precedente");
+}
+
+void UpdaterProgramTest::newProgram() {
+    QFETCH(QByteArray, program);
+    QFETCH(QByteArray, started);
+    QFETCH(QString, message);
+    QTemporaryDir root;
+    const QString share = root.filePath(QStringLiteral("share"));
+    const QString install = root.filePath(QStringLiteral("cl")) + '/';
+    const auto stop = qScopeGuard([&] { writeFile(install + "stop", ""); });
+    writeFile(install + "IPHost.set", "server1\r\n");
+    writeStandInClient(install);
+    writeFile(share + "/Client/VelarixCL", program);
+    QVERIFY(QFile::setPermissions(share + "/Client/VelarixCL",
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                      QFile::ReadOther));
+
+    const Result result = runUpdater({install}, share, QStringLiteral("run"));
+    QCOMPARE(result.exitCode, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(readFile(install + "started.txt"), started + " run --after-update\n",
+                              10000);
+    QVERIFY(QFile::permissions(install + "VelarixCL") & QFile::ExeOwner);
+    QVERIFY2(result.errors.contains(QStringLiteral("versione precedente")) == !message.isEmpty(),
+             qPrintable(result.errors));
+    if (!message.isEmpty())
+        QCOMPARE(readFile(install + "VelarixCL"), standInClient("v1"));
 }
 
 QTEST_GUILESS_MAIN(UpdaterProgramTest)
