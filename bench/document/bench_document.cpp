@@ -60,6 +60,7 @@ public:
         return {};
     }
     void notifyPrintError(const QString&) override {}
+    bool prepareForDocument() override { return true; }
 };
 
 class NoPrinter : public ReportPrinter {

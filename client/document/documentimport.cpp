@@ -106,7 +106,16 @@ QString DocumentImport::printPath(const QString& message, bool* cut) {
     return text.toString();
 }
 
+void DocumentImport::setCopies(const QStringList& copiesTable, bool perCompanyReports,
+                               bool perBranchReports) {
+    m_settings.copiesTable = copiesTable;
+    m_settings.perCompanyReports = perCompanyReports;
+    m_settings.perBranchReports = perBranchReports;
+}
+
 void DocumentImport::receive(const QString& message, int socketIndex) {
+    if (m_ending)
+        return;
     Pending request{message, socketIndex, QString()};
     if (message.startsWith(DirKeyword)) {
         bool cut = false;
@@ -129,8 +138,9 @@ void DocumentImport::receive(const QString& message, int socketIndex) {
     }
     m_running = true;
     importDocument(request);
-    while (!m_queue.isEmpty())
+    while (!m_queue.isEmpty() && !m_ending)
         importDocument(m_queue.takeFirst());
+    m_queue.clear();
     m_running = false;
 }
 
@@ -167,6 +177,10 @@ void DocumentImport::importDocument(const Pending& request) {
 
 void DocumentImport::importPrintFile() {
     closeDocumentsDb();
+    if (!m_host.prepareForDocument()) {
+        m_ending = true;
+        return;
+    }
     bool cut = false;
     m_receivedText = printPath(m_receivedText, &cut);
     // A request without its carriage return is incomplete.

@@ -35,7 +35,9 @@ struct DocumentImportSettings {
 //
 // Messages that arrive while a run lets window events through are queued and run afterwards, in
 // order; a request for a path that is queued or in progress is dropped, and a request for a file
-// just completed and unchanged since is answered again without printing it twice.
+// just completed and unchanged since is answered again without printing it twice. Before each
+// print file the host may update the client's files, or end the client, in which case nothing
+// more is imported and the server keeps the files.
 class DocumentImport {
 public:
     static constexpr int RecentCompletions = 32;
@@ -47,6 +49,8 @@ public:
     void receive(const QString& message, int socketIndex);
 
     bool isRunning() const { return m_running; }
+    // New copies settings (Copie.txt taken from the server while running), from the next document.
+    void setCopies(const QStringList& copiesTable, bool perCompanyReports, bool perBranchReports);
     qsizetype queued() const { return m_queue.size(); }
 
     // Report name and copies of the last recognised kind; kept from one run to the next.
@@ -92,6 +96,7 @@ private:
 
     QList<Pending> m_queue;
     bool m_running = false;
+    bool m_ending = false; // the host is ending: nothing more is taken on
     QString m_currentPath;
 
     QString m_receivedText;

@@ -5,8 +5,9 @@
 #include <QString>
 
 // What the document import needs of the client: the message list Lst_DataSent, the activity log,
-// a chance to let pending window events run, the reply on a socket element, and a way to tell the
-// person at the workstation that a document did not come out.
+// a chance to let pending window events run, the reply on a socket element, a way to tell the
+// person at the workstation that a document did not come out, and a moment before each print
+// file for the client to bring its files up to date.
 class ImportHost {
 public:
     virtual ~ImportHost() = default;
@@ -18,4 +19,7 @@ public:
     virtual void processEvents() = 0;
     virtual Failure sendReply(int socketIndex, const QString& text) = 0;
     virtual void notifyPrintError(const QString& text) = 0;
+    // Before a print file is read. False when the client is ending (handed over to the updater):
+    // the request, and any queued after it, is left to the server, which offers it again.
+    virtual bool prepareForDocument() = 0;
 };

@@ -3,6 +3,7 @@
 #include "clientconnection.h"
 #include "database.h"
 #include "documentimport.h"
+#include "liveupdate.h"
 #include "processstart.h"
 #include "reportprinter.h"
 #include "serverhostfile.h"
@@ -13,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTimer>
 
 ClientSession::ClientSession(UserPrompts& prompts, Options options, PrinterFactory makePrinter,
                              QObject* parent)
@@ -20,7 +22,8 @@ ClientSession::ClientSession(UserPrompts& prompts, Options options, PrinterFacto
       m_makePrinter(std::move(makePrinter)), m_log(m_options.logFile),
       m_sockets(new SocketArray(this)),
       m_connection(new ClientConnection(
-          *m_sockets, [this](const QString& t) { log(t); }, this)) {
+          *m_sockets, [this](const QString& t) { log(t); }, this)),
+      m_liveUpdateTimer(new QTimer(this)) {
     const RuntimeEnv& env = m_options.env;
     m_connection->setBasePort(env.basePort);
     m_connection->setTimerInterval(env.interval(1000));
@@ -34,6 +37,12 @@ ClientSession::ClientSession(UserPrompts& prompts, Options options, PrinterFacto
     connect(m_connection, &ClientConnection::portShown, this, &ClientSession::portShown);
     connect(m_connection, &ClientConnection::listAdded, this, &ClientSession::listAdded);
     connect(m_connection, &ClientConnection::messageReceived, this, &ClientSession::onMessage);
+    m_liveUpdateTimer->setInterval(env.interval(LiveUpdateIntervalMs));
+    connect(m_liveUpdateTimer, &QTimer::timeout, this, [this] {
+        // A document in print checks before it is read; the next one will again.
+        if (m_import && !m_import->isRunning())
+            followShare();
+    });
 }
 
 ClientSession::~ClientSession() = default;
@@ -84,6 +93,8 @@ bool ClientSession::passUpdateCheck(StartupDialogs& dialogs) {
     m_settings.updateFound = false;
     log(QStringLiteral("Controllo Aggiornamenti"));
     const UpdateCheck check(m_settings.sharePath, m_settings.shareRoot, m_settings.installFolder);
+    m_liveUpdate =
+        std::make_unique<LiveUpdate>(check, m_settings.installFolder, m_options.programName);
     // After an update round every name still out of date is wanted for the log and the message.
     const UpdateCheck::Outcome outcome = dialogs.checkForUpdate(check, m_options.afterUpdate);
     if (m_ended)
@@ -94,29 +105,45 @@ bool ClientSession::passUpdateCheck(StartupDialogs& dialogs) {
         log(decision.logLine);
     if (!decision.message.isEmpty())
         m_prompts.message(decision.message, QString(), decision.icon);
+    // A program still due after an update round did not come over, or did not run: handing over
+    // for it again while running would only repeat that.
+    if (m_options.afterUpdate)
+        m_liveUpdate->handOverRefused();
+    m_liveUpdate->remember();
     if (decision.action == UpdateDecision::Action::HandOver) {
         m_settings.updateFound = true;
-        startUpdater();
+        if (startUpdater())
+            return false;
+        m_settings.updateFound = false;
+        m_liveUpdate->handOverRefused();
+        return true;
     }
     return decision.action == UpdateDecision::Action::GoOn;
 }
 
-void ClientSession::startUpdater() {
+// False when the updater did not start: logged every time, shown once, the client goes on.
+bool ClientSession::startUpdater() {
     // The updater runs from the server's share and gets our folder, blanks and all, as its only
     // argument.
     const QString updater = m_settings.onShare(QStringLiteral("VelarixUpd"));
-    if (updater.isEmpty() ||
-        startProgram(updater, {m_settings.installFolder}, QDir::currentPath())) {
-        const QString text = QStringLiteral("Impossibile avviare l'aggiornamento: ") +
-                             m_settings.sharePath + QStringLiteral("VelarixUpd");
-        log(text);
+    const Failure started =
+        updater.isEmpty()
+            ? Failure{ErrorNumber::BadFileNameOrNumber, QStringLiteral("share non raggiungibile")}
+            : startProgram(updater, {m_settings.installFolder}, QDir::currentPath());
+    if (started.ok())
+        return true;
+    const QString text = QStringLiteral("Impossibile avviare l'aggiornamento: ") +
+                         m_settings.sharePath + QStringLiteral("VelarixUpd (") +
+                         started.description +
+                         QStringLiteral("). Si continua con la versione presente.");
+    log(text);
+    if (!std::exchange(m_updaterFailureShown, true))
         m_prompts.message(text);
-    }
+    return false;
 }
 
 void ClientSession::startImport() {
-    m_settings.copies =
-        CopiesFile::readForClient(m_settings.installFolder + QStringLiteral("Copie.txt"));
+    readCopies();
     ImportHost& host = *this;
     m_printer = m_makePrinter(m_settings.installFolder, host);
     DocumentImportSettings settings;
@@ -127,12 +154,48 @@ void ClientSession::startImport() {
     settings.perBranchReports = m_settings.copies.perBranch;
     settings.shareRoot = m_settings.shareRoot;
     m_import = std::make_unique<DocumentImport>(host, *m_printer, settings);
+    m_liveUpdateTimer->start();
+}
+
+void ClientSession::readCopies() {
+    m_settings.copies =
+        CopiesFile::readForClient(m_settings.installFolder + QStringLiteral("Copie.txt"));
+    if (m_import)
+        m_import->setCopies(m_settings.copies.copies, m_settings.copies.perCompany,
+                            m_settings.copies.perBranch);
+}
+
+// Brings the program folder up to date with the share while resident. False when the session
+// has handed over to the updater and ended.
+bool ClientSession::followShare() {
+    if (m_ended || !m_liveUpdate)
+        return !m_ended;
+    const LiveUpdate::Result result = m_liveUpdate->run();
+    if (!result.logLine.isEmpty())
+        log(result.logLine);
+    if (result.action == LiveUpdate::Action::Refreshed)
+        readCopies();
+    if (result.action != LiveUpdate::Action::HandOver)
+        return true;
+    log(QStringLiteral("Aggiornamento rilevato"));
+    if (!startUpdater()) {
+        m_liveUpdate->handOverRefused();
+        return true;
+    }
+    shutdown();
+    emit ended();
+    return false;
+}
+
+bool ClientSession::prepareForDocument() {
+    return followShare();
 }
 
 void ClientSession::shutdown() {
     if (m_ended)
         return;
     m_ended = true;
+    m_liveUpdateTimer->stop();
     log(QStringLiteral("Chiusura Porta"));
     m_connection->shutdown();
     log(QStringLiteral("****Chiusura Programma****"));

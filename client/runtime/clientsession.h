@@ -11,6 +11,8 @@
 
 class ClientConnection;
 class DocumentImport;
+class LiveUpdate;
+class QTimer;
 class ReportPrinter;
 class SocketArray;
 class StartupDialogs;
@@ -24,6 +26,12 @@ class UserPrompts;
 // Every received message goes straight to the one document import, whose queue is the only one:
 // a message that arrives while a document is imported waits there, and a repeated "DIR:" for a
 // path queued or in print is dropped.
+//
+// While resident the session follows the share's Client folder (LiveUpdate) before each document
+// and every LiveUpdateIntervalMs when idle: changed data files are taken in place at once (a
+// letterhead saved on the server is on the next document), a new client program through the
+// updater as at start-up, after which the session ends (ended()). An updater that cannot be
+// started is logged every time and shown once; the client goes on printing with what it has.
 class ClientSession : public QObject, private ImportHost {
     Q_OBJECT
 public:
@@ -31,6 +39,7 @@ public:
         QString installFolder;    // with its trailing separator; empty: the program's folder
         bool afterUpdate = false; // started again by the updater: never hand over a second time
         QString logFile = QStringLiteral("VXCreg.txt");
+        QString programName = QStringLiteral("VelarixCL"); // the program file in installFolder
         RuntimeEnv env = RuntimeEnv::get();
     };
     // Makes the report printer once start-up has read the settings; it reports through host.
@@ -38,6 +47,7 @@ public:
         const QString& installFolder, ImportHost& host)>;
 
     enum class Startup { Resident, Ended };
+    static constexpr int LiveUpdateIntervalMs = 2 * 60 * 1000;
 
     ClientSession(UserPrompts& prompts, Options options, PrinterFactory makePrinter,
                   QObject* parent = nullptr);
@@ -70,13 +80,17 @@ signals:
     void listRedrawn();
     // A document did not come out; the text says which and why.
     void printFailed(const QString& text);
+    // The session has shut down while resident (handed over to the updater): the program ends.
+    void ended();
 
 private:
     void readServerHost();
     void useServerHost();
     bool passUpdateCheck(StartupDialogs& dialogs);
-    void startUpdater();
+    bool startUpdater();
     void startImport();
+    void readCopies();
+    bool followShare();
     void onMessage(const QString& text, int element);
 
     // ImportHost
@@ -86,6 +100,7 @@ private:
     void processEvents() override;
     Failure sendReply(int socketIndex, const QString& text) override;
     void notifyPrintError(const QString& text) override;
+    bool prepareForDocument() override;
 
     UserPrompts& m_prompts;
     Options m_options;
@@ -96,5 +111,8 @@ private:
     ClientConnection* m_connection;
     std::unique_ptr<ReportPrinter> m_printer;
     std::unique_ptr<DocumentImport> m_import;
+    std::unique_ptr<LiveUpdate> m_liveUpdate;
+    QTimer* m_liveUpdateTimer;
+    bool m_updaterFailureShown = false;
     bool m_ended = false;
 };

@@ -49,6 +49,7 @@ void ClientWindow::showSession() {
     connect(&m_session, &ClientSession::listAdded, m_list, &ActivityList::add);
     connect(&m_session, &ClientSession::listRedrawn, m_list, &ActivityList::redraw);
     connect(&m_session, &ClientSession::printFailed, this, &ClientWindow::showPrintFailure);
+    connect(&m_session, &ClientSession::ended, this, &QWidget::close);
 }
 
 bool ClientWindow::startUp() {

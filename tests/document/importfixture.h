@@ -16,10 +16,13 @@
 #include <functional>
 
 // Every call as one line: "request <message>", "list <text>", "redraw", "log <text>", "events",
-// "reply <socket> <text>", "notify <text>".
+// "reply <socket> <text>", "notify <text>". prepareForDocument is only counted; it answers false
+// (the client is ending) once `ending` is set.
 class RecordingHost : public ImportHost {
 public:
     QStringList calls;
+    int prepared = 0;
+    bool ending = false;
     std::function<void()> onEvents; // runs inside processEvents (a message arriving meanwhile)
     Failure replyFailure;
 
@@ -43,6 +46,10 @@ public:
     }
     void notifyPrintError(const QString& text) override {
         calls << QStringLiteral("notify ") + text;
+    }
+    bool prepareForDocument() override {
+        ++prepared;
+        return !ending;
     }
 
     QStringList replies() const { return calls.filter(QStringLiteral("reply ")); }

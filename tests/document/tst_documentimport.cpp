@@ -82,6 +82,7 @@ private slots:
     void headerRecordNotSaved();
     void bodyRecordNotSaved();
     void messageDuringRunIsQueued();
+    void clientEndingLeavesTheRestToTheServer();
     void completedFileNotPrintedTwice();
     void secondRunReplacesTables();
     void windows1252IntoTables();
@@ -448,6 +449,24 @@ void TestDocumentImport::messageDuringRunIsQueued() {
     QVERIFY(!import.isRunning());
     // The tables hold the second document.
     QCOMPARE(count(QStringLiteral("Riga")), 35);
+}
+
+void TestDocumentImport::clientEndingLeavesTheRestToTheServer() {
+    const QString first = writeFile(QStringLiteral("A.001.PRN"), makePrintFile("01", 1));
+    const QString second = writeFile(QStringLiteral("B.001.PRN"), makePrintFile("01", 1));
+    DocumentImport import(m_host, m_printer, settings());
+    // While A is read, B arrives; then the client decides to end (a new program to take).
+    m_host.onEvents = [&] {
+        import.receive(QStringLiteral("DIR:") + second + u'\r', 1);
+        m_host.onEvents = [&] { m_host.ending = true; };
+    };
+    import.receive(QStringLiteral("DIR:") + first + u'\r', 1);
+    import.receive(QStringLiteral("DIR:") + first + u'\r', 1);
+
+    QCOMPARE(m_host.prepared, 2); // A, then B, which is neither read nor answered
+    QCOMPARE(m_printer.calls.size(), 1);
+    QCOMPARE(m_host.replies(), QStringList{QStringLiteral("reply 1 DEL:") + first + u'\r'});
+    QVERIFY(!import.isRunning());
 }
 
 void TestDocumentImport::completedFileNotPrintedTwice() {

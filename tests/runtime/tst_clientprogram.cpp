@@ -1,8 +1,10 @@
 // The real VelarixCL, headless and unattended, in a temporary program folder against a fake
 // server on loopback: start-up and shutdown lines, the single-instance refusal, one print request
-// from "DIR:" to PDF and "DEL:", and a request the server repeats during a long import.
+// from "DIR:" to PDF and "DEL:", a request the server repeats during a long import, and a
+// letterhead saved on the server while the client runs.
 #include "clientenvironment.h"
 #include "clientfolder.h"
+#include "database.h"
 #include "fakeserver.h"
 #include "testfiles.h"
 #include "testports.h"
@@ -259,6 +261,55 @@ private slots:
         QCOMPARE(completed.at(1).at(0).toString(), shortOne);
         QVERIFY(find(logLines(logPath), QStringLiteral("Richiesta doppia ignorata: ") + longOne) >=
                 0);
+    }
+
+    void letterheadSavedWhileRunningIsOnTheNextDocument()
+    {
+        const QString name = QStringLiteral("NUOVA.002.PRN");
+        const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name;
+        QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
+                            m_share + QStringLiteral("/Stampe/") + name));
+        const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
+        QFile::remove(logPath);
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QSignalSpy completed(&m_server, &FakeServer::completionReceived);
+        QProcess* client = start();
+        auto end = qScopeGuard([&] { stop(client); });
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+
+        // Company 2 has no letterhead yet: no print, no answer, and no other company's
+        // letterhead on the way.
+        QVERIFY(m_server.sendPrintRequest(path));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            find(logLines(logPath), QStringLiteral("Errore stampante: 20507")) >= 0, 20000);
+        QVERIFY(completed.isEmpty());
+        const qsizetype pdfsBefore = QDir(m_pdf).entryList({QStringLiteral("*.pdf")}).size();
+
+        // "Dati Ditta" on the server: the row in the share's database, then the flag file.
+        const QString serverFolder = m_share + QStringLiteral("/Client/");
+        Database db;
+        QVERIFY(db.open(Database::connectionText(serverFolder + QStringLiteral("Documenti.mdb"))).ok());
+        QVERIFY(db.execute(QStringLiteral("Insert into Ditta (Codice, Intestazione1) values "
+                                          "(2, 'Carrozzeria Nuova di Bari S.n.c.')"))
+                    .ok());
+        db.close();
+        writeFile(serverFolder + QStringLiteral("Aggiorna.txt"), "SI\r\n");
+
+        // The server offers the file again; the running client prints it with the new row.
+        QVERIFY(m_server.sendPrintRequest(path));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 20000);
+        QStringList pdfs = QDir(m_pdf).entryList({QStringLiteral("*.pdf")}, QDir::Files,
+                                                 QDir::Time);
+        QCOMPARE(pdfs.size(), pdfsBefore + 1);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {QDir(m_pdf).filePath(pdfs.first()), QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(10000));
+        const QString content = QString::fromUtf8(text.readAllStandardOutput());
+        QVERIFY(content.contains(QStringLiteral("Carrozzeria Nuova di Bari")));
+        QVERIFY(!content.contains(QStringLiteral("Autofficina Rossi")));
+        QVERIFY(find(logLines(logPath),
+                     QStringLiteral("Aggiornamento dal server: Aggiorna.txt, Documenti.mdb")) >= 0);
     }
 
     void endsOnSignalDuringTheUpdateCheck()

@@ -1,6 +1,6 @@
 // The client session without a window: its start-up against a real share folder (hand-over to
-// the updater, the rule after an update round, the search) and its one message queue against a
-// fake server.
+// the updater, the rule after an update round, the search), its one message queue against a
+// fake server, and how it follows the share while it runs.
 #include "clientfolder.h"
 #include "clientsession.h"
 #include "fakeserver.h"
@@ -90,6 +90,8 @@ private slots:
     void updateDueAtStartUp();
     void searchesOnlyWithoutAServer();
     void repeatedRequestDuringAnImportIsDropped();
+    void newProgramWhileRunningGoesThroughTheUpdater();
+    void updaterThatCannotStartIsShownOnce();
 };
 
 void ClientSessionTest::updateDueAtStartUp_data() {
@@ -153,6 +155,61 @@ void ClientSessionTest::repeatedRequestDuringAnImportIsDropped() {
     ws.server.sendPrintRequest(b);
     QTRY_COMPARE(completed.size(), 2);
     QCOMPARE(ws.server.completions(), (QStringList{a, b}));
+}
+
+void ClientSessionTest::newProgramWhileRunningGoesThroughTheUpdater() {
+    Workstation ws;
+    QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
+                        ws.share + QStringLiteral("/Stampe/A.001.PRN")));
+    QSignalSpy registered(&ws.server, &FakeServer::registered);
+    QSignalSpy completed(&ws.server, &FakeServer::completionReceived);
+    QCOMPARE(ws.start(), ClientSession::Startup::Resident);
+    QSignalSpy ended(ws.session.get(), &ClientSession::ended);
+    QTRY_COMPARE(registered.size(), 1);
+
+    // A new client program arrives on the share; the next document waits for it.
+    writeFile(ws.share + QStringLiteral("/Client/VelarixCL"), "new program");
+    ws.server.sendPrintRequest(QStringLiteral("\\\\srv\\Velarix\\Stampe\\A.001.PRN"));
+    QTRY_COMPARE(ended.size(), 1);
+    QTRY_COMPARE(ws.updaterArgument(), ws.install + QLatin1Char('\n'));
+    QVERIFY(ws.session->hasEnded());
+    QVERIFY(completed.isEmpty()); // the server keeps the file for the restarted client
+    QVERIFY(!QFile::exists(ws.install + QStringLiteral("VelarixCL")));
+}
+
+void ClientSessionTest::updaterThatCannotStartIsShownOnce() {
+    Workstation ws;
+    QVERIFY(QFile::remove(ws.share + QStringLiteral("/VelarixUpd")));
+    writeFile(ws.share + QStringLiteral("/Client/VelarixCL"), "new program");
+    for (const char* name : {"A.001.PRN", "B.001.PRN"}) {
+        QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
+                            ws.share + QStringLiteral("/Stampe/") + QLatin1String(name)));
+    }
+    QSignalSpy registered(&ws.server, &FakeServer::registered);
+    QSignalSpy completed(&ws.server, &FakeServer::completionReceived);
+
+    // At start-up: logged, shown, and the client goes on.
+    QCOMPARE(ws.start(), ClientSession::Startup::Resident);
+    const QString failure = QStringLiteral("Impossibile avviare l'aggiornamento: "
+                                           "\\\\127.0.0.1\\Velarix\\VelarixUpd");
+    QCOMPARE(ws.prompts.messages.size(), 1);
+    QVERIFY2(ws.prompts.messages.first().startsWith(QLatin1Char('|') + failure),
+             qPrintable(ws.prompts.messages.first()));
+    QTRY_COMPARE(registered.size(), 1);
+
+    // The same program is not handed over for again; the documents print.
+    ws.server.sendPrintRequest(QStringLiteral("\\\\srv\\Velarix\\Stampe\\A.001.PRN"));
+    QTRY_COMPARE(completed.size(), 1);
+    QCOMPARE(ws.log().count(failure), 1);
+
+    // Another program is tried for; the failure is logged again but not shown again.
+    writeFile(ws.share + QStringLiteral("/Client/VelarixCL"), "newer program",
+              QDateTime::currentDateTime().addSecs(120));
+    ws.server.sendPrintRequest(QStringLiteral("\\\\srv\\Velarix\\Stampe\\B.001.PRN"));
+    QTRY_COMPARE(completed.size(), 2);
+    QCOMPARE(ws.log().count(failure), 2);
+    QCOMPARE(ws.prompts.messages.size(), 1);
+    QVERIFY(!ws.session->hasEnded());
 }
 
 QTEST_GUILESS_MAIN(ClientSessionTest)

@@ -23,6 +23,13 @@ qint64 UpdateCheck::timeStamp(const QDateTime& modified) {
     return modified.toLocalTime().toString(QStringLiteral("yyyyMMddHHmm")).toLongLong();
 }
 
+bool UpdateCheck::isDue(const QFileInfo& shareFile, const QString& localPath) {
+    const QFileInfo local(localPath);
+    if (!local.isFile() || !local.isReadable() || !local.lastModified().isValid())
+        return true;
+    return timeStamp(shareFile.lastModified()) > timeStamp(local.lastModified());
+}
+
 UpdateCheck::Outcome UpdateCheck::run(bool collectAll) const {
     Outcome outcome;
     const QString folder = clientFolder();
@@ -70,11 +77,7 @@ bool UpdateCheck::walk(const QString& shareDir, const QString& relative, bool co
                                    QDir::toNativeSeparators(entry.absoluteFilePath())};
             return false;
         }
-        const QFileInfo local(m_installFolder + name);
-        bool due = !local.isFile() || !local.isReadable() || !local.lastModified().isValid();
-        if (!due)
-            due = timeStamp(shareModified) > timeStamp(local.lastModified());
-        if (due) {
+        if (isDue(entry, m_installFolder + name)) {
             outcome.outOfDate.append(name);
             if (!collectAll)
                 return false;

@@ -3,6 +3,7 @@
 #include "failure.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QString>
 #include <QStringList>
 
@@ -50,6 +51,9 @@ public:
 
     // "yyyyMMddHHmm" read as a number; the local time of the last modification.
     static qint64 timeStamp(const QDateTime& modified);
+    // The rule for one file of the share: the local file is missing, unreadable or not a plain
+    // file, or the share's stamp is greater.
+    static bool isDue(const QFileInfo& shareFile, const QString& localPath);
 
 private:
     bool walk(const QString& shareDir, const QString& relative, bool collectAll,
