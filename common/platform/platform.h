@@ -20,7 +20,8 @@
 //                     RegDeleteValueA to remove)
 //   share             "net share Velarix=<folder> /UNLIMITED"
 //   server discovery  TESTSRV.BAT "NET VIEW > .\SERVER.TXT" and TESTIP.BAT "PING <name> >
-//                     .\IP.TXT", run through "cmd /c" in a minimised window
+//                     .\IP.TXT", run through "cmd /c" in a minimised window; a shared file's
+//                     size from QFileInfo("\\<name>\Velarix\<file>")
 //   install folders   "C:\Programmi\Velarix\", then "C:\Program Files\Velarix\"
 //   printer queues    true: the spooler keeps a job for a paused or offline printer
 //   single instance   nothing: SingleInstance (singleinstance.h) uses QLockFile, which works there
@@ -69,6 +70,10 @@ public:
     virtual QByteArray addressScript(const QString& computerName) const = 0;
     // How a work script is run.
     virtual Command scriptCommand(const QString& scriptPath) const = 0;
+    // The size in bytes of `fileName` in the "Velarix" share of `computerName` (a bare name, no
+    // leading "\\"), asked of that computer itself; -1 when the computer, its share or the file
+    // cannot be reached, or the name could lead anywhere else. Waits a few seconds at most.
+    virtual qint64 sharedFileSize(const QString& computerName, const QString& fileName) const = 0;
     // Starts a work script in `workFolder`, not waited for; fails only when it did not start.
     Failure startScript(const QString& scriptPath, const QString& workFolder) const;
 

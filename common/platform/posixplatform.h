@@ -2,8 +2,9 @@
 
 #include "platform.h"
 
-// Linux and other POSIX systems: XDG autostart entries, a Samba user share, smbtree and getent for
-// the network, CUPS for the printer queues. Each concern lives in its own *_posix.cpp file.
+// Linux and other POSIX systems: XDG autostart entries, a Samba user share, smbtree, smbclient and
+// getent for the network, CUPS for the printer queues. Each concern lives in its own *_posix.cpp
+// file.
 class PosixPlatform final : public Platform {
 public:
     Failure addAutostart(const QString& name, const QString& command) const override;
@@ -15,6 +16,7 @@ public:
     QByteArray serverListScript() const override;
     QByteArray addressScript(const QString& computerName) const override;
     Command scriptCommand(const QString& scriptPath) const override;
+    qint64 sharedFileSize(const QString& computerName, const QString& fileName) const override;
 
     QStringList installFolders() const override;
 

@@ -3,6 +3,11 @@
 // renames it into place, so the reader never sees half a file.
 #include "posixplatform.h"
 
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
 namespace {
 // A text as one shell word: everything between single quotes is literal, a quote is closed,
 // escaped and reopened. Computer names come from the network and are never trusted.
@@ -11,7 +16,51 @@ QByteArray shellQuoted(const QString& text) {
     quoted.replace('\'', "'\\''");
     return '\'' + quoted + '\'';
 }
+
+// smbclient's "ls" lists a file as "  NAME   A   12345  Mon Dec  7 19:22:52 2026": after the
+// name come the attribute letters, then the size.
+qint64 listedSize(const QString& listing, const QString& fileName) {
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    for (const QString& line : listing.split(QLatin1Char('\n'))) {
+        const QStringList words = line.split(blanks, Qt::SkipEmptyParts);
+        if (words.value(0).compare(fileName, Qt::CaseInsensitive) != 0)
+            continue;
+        for (const QString& word : words.mid(1)) {
+            bool number = false;
+            const qint64 size = word.toLongLong(&number);
+            if (number)
+                return size;
+        }
+    }
+    return -1;
+}
 } // namespace
+
+qint64 PosixPlatform::sharedFileSize(const QString& computerName, const QString& fileName) const {
+    // Names from the network become one part of the service path and of the listing command:
+    // nothing that would point to another share or add a command.
+    static const QRegularExpression plain(QStringLiteral("^[^\\s/\\\\;\"']+$"));
+    const QString smbclient = QStandardPaths::findExecutable(QStringLiteral("smbclient"));
+    if (smbclient.isEmpty() || !plain.match(computerName).hasMatch() ||
+        !plain.match(fileName).hasMatch())
+        return -1;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C")); // the listing is read as text
+    p.setProcessEnvironment(env);
+    p.setStandardInputFile(QProcess::nullDevice()); // never waits for a password
+    p.start(smbclient,
+            {QStringLiteral("//") + computerName + QStringLiteral("/Velarix"), QStringLiteral("-N"),
+             QStringLiteral("-c"), QStringLiteral("ls ") + fileName});
+    if (!p.waitForFinished(8000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        return -1;
+    }
+    if (p.exitStatus() != QProcess::NormalExit)
+        return -1;
+    return listedSize(QString::fromLocal8Bit(p.readAllStandardOutput()), fileName);
+}
 
 QByteArray PosixPlatform::serverListScript() const {
     // smbtree prints "\t\\NAME\t\tremark" under each workgroup (and "\\NAME\share" lines

@@ -85,7 +85,8 @@ private slots:
         QFETCH(QString, exec);
         QTemporaryDir config;
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-        QCOMPARE(Platform::current().autostartLocation(), config.filePath(QStringLiteral("autostart")));
+        QCOMPARE(Platform::current().autostartLocation(),
+                 config.filePath(QStringLiteral("autostart")));
 
         QVERIFY(Platform::current().addAutostart(QStringLiteral("VelarixCL"), command).ok());
         const QString file = config.filePath(QStringLiteral("autostart/VelarixCL.desktop"));
@@ -137,7 +138,8 @@ private slots:
 
         // A file where the folder should be: the entry cannot be written, and the reason names it.
         writeFile(config.filePath(QStringLiteral("autostart")), "x");
-        const Failure blocked = platform.addAutostart(QStringLiteral("VelarixCL"), QStringLiteral("/x"));
+        const Failure blocked =
+            platform.addAutostart(QStringLiteral("VelarixCL"), QStringLiteral("/x"));
         QCOMPARE(blocked.number, ErrorNumber::PathFileAccess);
         QVERIFY2(blocked.description.contains(platform.autostartLocation()),
                  qPrintable(blocked.description));
@@ -195,6 +197,38 @@ private slots:
                           Platform::current().addressScript(QStringLiteral("GAMMA"))));
         const QByteArray unresolved = readFile(root.filePath(QStringLiteral("IP.TXT")));
         QVERIFY2(unresolved.contains("GAMMA") && !unresolved.contains('['), unresolved.constData());
+    }
+
+    void sharedFileSizeAsksThatComputer() {
+        // BETA shares the program, GAMMA a folder of that name, ALFA has no share.
+        QTemporaryDir network;
+        writeFile(network.filePath(QStringLiteral("BETA/Velarix/VelarixSrv")), "ELF\x7f");
+        QVERIFY(QDir().mkpath(network.filePath(QStringLiteral("GAMMA/Velarix/VelarixSrv"))));
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", VELARIX_SOURCE_DIR "/tests/support/standins:" + oldPath);
+        qputenv("VELARIX_TEST_NETWORK", network.path().toUtf8());
+        const Platform& platform = Platform::current();
+        const QString program = QStringLiteral("VelarixSrv");
+        const qint64 beta = platform.sharedFileSize(QStringLiteral("BETA"), program);
+        const qint64 missing = platform.sharedFileSize(QStringLiteral("BETA"), QStringLiteral("X"));
+        const qint64 folder = platform.sharedFileSize(QStringLiteral("GAMMA"), program);
+        const qint64 alfa = platform.sharedFileSize(QStringLiteral("ALFA"), program);
+        // Names that would reach another share or another command are never asked.
+        for (const char* name : {"BETA/Velarix", "BETA Velarix", "BETA;ls", ""})
+            QCOMPARE(platform.sharedFileSize(QString::fromUtf8(name), program), -1);
+        QCOMPARE(platform.sharedFileSize(QStringLiteral("BETA"), QStringLiteral("a;b")), -1);
+        qputenv("PATH", oldPath);
+        qunsetenv("VELARIX_TEST_NETWORK");
+
+        QCOMPARE(beta, 4);
+        QCOMPARE(missing, -1);
+        QCOMPARE(folder, 0);
+        QCOMPARE(alfa, -1);
+        QCOMPARE(
+            readFile(network.filePath(QStringLiteral("asked.txt"))).split('\n'),
+            (QList<QByteArray>{"//BETA/Velarix -N -c ls VelarixSrv", "//BETA/Velarix -N -c ls X",
+                               "//GAMMA/Velarix -N -c ls VelarixSrv",
+                               "//ALFA/Velarix -N -c ls VelarixSrv", ""}));
     }
 
     void printerQueueRefusingJobs_data() {

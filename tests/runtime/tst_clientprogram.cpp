@@ -20,8 +20,7 @@
 #include <csignal>
 
 namespace {
-QStringList logLines(const QString& path)
-{
+QStringList logLines(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
@@ -33,8 +32,7 @@ QStringList logLines(const QString& path)
 }
 
 // Index of the first line at or after `from` that ends with `text`, -1 when none.
-int find(const QStringList& lines, const QString& text, int from = 0)
-{
+int find(const QStringList& lines, const QString& text, int from = 0) {
     for (int i = from; i < lines.size(); ++i)
         if (lines.at(i).endsWith(text))
             return i;
@@ -42,8 +40,7 @@ int find(const QStringList& lines, const QString& text, int from = 0)
 }
 
 // A work order of the given number of pages, each with a full body and three totals lines.
-QByteArray longWorkOrder(int pages)
-{
+QByteArray longWorkOrder(int pages) {
     QByteArray b = "@VELARIX^01 ORDINE DI LAVORO\r\n^FL:  1 PC:UFFICIO1\r\n\r\n";
     for (int p = 1; p <= pages; ++p) {
         for (int i = 1; i <= 14 + 40 + 3; ++i)
@@ -53,8 +50,7 @@ QByteArray longWorkOrder(int pages)
     return b;
 }
 
-bool copyInto(const QString& file, const QString& folder)
-{
+bool copyInto(const QString& file, const QString& folder) {
     const QString target = folder + QLatin1Char('/') + QFileInfo(file).fileName();
     QFile::remove(target);
     return QFile::copy(file, target);
@@ -72,8 +68,8 @@ class TestClientProgram : public QObject {
     quint16 m_base = 0;
 
     // Timers run twenty times faster unless a test needs the real ones.
-    QProcess* start(const QStringList& args = {}, const QString& timerScale = QStringLiteral("20"))
-    {
+    QProcess* start(const QStringList& args = {},
+                    const QString& timerScale = QStringLiteral("20")) {
         auto* p = new QProcess(this);
         p->setProcessEnvironment(clientEnvironment(m_base, m_share, m_pdf, timerScale));
         p->setWorkingDirectory(m_program);
@@ -81,8 +77,7 @@ class TestClientProgram : public QObject {
         return p;
     }
 
-    void stop(QProcess* p)
-    {
+    void stop(QProcess* p) {
         if (p->state() != QProcess::NotRunning) {
             ::kill(pid_t(p->processId()), SIGTERM);
             QVERIFY(p->waitForFinished(10000));
@@ -90,8 +85,7 @@ class TestClientProgram : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
+    void initTestCase() {
         QVERIFY(m_root.isValid());
         m_program = m_root.filePath(QStringLiteral("client"));
         m_share = m_root.filePath(QStringLiteral("share"));
@@ -117,8 +111,7 @@ private slots:
         QVERIFY(m_server.listen(m_base));
     }
 
-    void startsRegistersAndRefusesASecondInstance()
-    {
+    void startsRegistersAndRefusesASecondInstance() {
         QFile::remove(m_program + QStringLiteral("/VXCreg.txt"));
         QSignalSpy registered(&m_server, &FakeServer::registered);
         QProcess* client = start();
@@ -157,8 +150,7 @@ private slots:
         }
     }
 
-    void printsARequestAndAnswersWithItsPath()
-    {
+    void printsARequestAndAnswersWithItsPath() {
         const QString name = QStringLiteral("ODL00412.001.PRN");
         QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
                             m_share + QStringLiteral("/Stampe/") + name));
@@ -185,8 +177,7 @@ private slots:
         QVERIFY(content.contains(QStringLiteral("€")));
     }
 
-    void hostNameWithTrailingBlanks()
-    {
+    void hostNameWithTrailingBlanks() {
         // A host typed by hand often keeps a blank at the end of its line; the name is still the
         // server's.
         QFile host(m_program + QStringLiteral("/IPHost.set"));
@@ -204,8 +195,49 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
     }
 
-    void previewFailsWithoutItsDatabase()
-    {
+    void searchFindsTheComputerThatRunsTheServer() {
+        // No server known: the client browses the network (ALFA, then BETA), asks each
+        // computer's own share for the server program, and keeps BETA's address, not ALFA's.
+        const QString hostFile = m_program + QStringLiteral("/IPHost.set");
+        const QByteArray known = readFile(hostFile);
+        QVERIFY(QFile::remove(hostFile));
+        const QString network = m_root.filePath(QStringLiteral("network"));
+        writeFile(network + QStringLiteral("/ALFA/Velarix/Leggimi.txt"), "non il server\r\n");
+        writeFile(network + QStringLiteral("/BETA/Velarix/VelarixSrv"), "ELF");
+        // The share this workstation has mounted holds the program too, whoever it belongs to.
+        writeFile(m_share + QStringLiteral("/VelarixSrv"), "ELF");
+        const QString bin = network + QStringLiteral("/bin/");
+        writeFile(bin + QStringLiteral("smbtree"),
+                  "#!/bin/sh\nprintf 'UFFICIO\\n\\t\\\\\\\\ALFA\\n\\t\\\\\\\\BETA\\n'\n");
+        writeFile(bin + QStringLiteral("getent"), "#!/bin/sh\n[ \"$2\" = BETA ] && echo "
+                                                  "'127.0.0.1 STREAM BETA' || echo '10.9.9.9 "
+                                                  "STREAM ALFA'\n");
+        for (const QString& standIn : {QStringLiteral("smbtree"), QStringLiteral("getent")})
+            QVERIFY(QFile::setPermissions(bin + standIn, QFile::ReadOwner | QFile::ExeOwner));
+
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        auto* client = new QProcess(this);
+        QProcessEnvironment env = clientEnvironment(m_base, m_share, m_pdf, QStringLiteral("20"));
+        env.insert(QStringLiteral("PATH"),
+                   bin + QStringLiteral(":" VELARIX_SOURCE_DIR "/tests/support/standins:") +
+                       env.value(QStringLiteral("PATH")));
+        env.insert(QStringLiteral("VELARIX_TEST_NETWORK"), network);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_root.filePath(QStringLiteral("config")));
+        client->setProcessEnvironment(env);
+        client->setWorkingDirectory(m_program);
+        client->start(m_program + QStringLiteral("/VelarixCL"));
+        auto end = qScopeGuard([&] {
+            stop(client);
+            writeFile(hostFile, known);
+            QFile::remove(m_share + QStringLiteral("/VelarixSrv"));
+        });
+        // Two fixed four-second waits of the search, then the connection.
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 30000);
+        QCOMPARE(readFile(hostFile), QByteArray("127.0.0.1\r\n"));
+        QVERIFY(readFile(network + QStringLiteral("/asked.txt")).contains("//BETA/Velarix"));
+    }
+
+    void previewFailsWithoutItsDatabase() {
         // A Documenti.mdb that cannot be copied (here a folder) must fail the preview rather
         // than render the document without its letterhead.
         QTemporaryDir folder;
@@ -230,8 +262,7 @@ private slots:
         QVERIFY(!QFile::exists(pdf));
     }
 
-    void requestRepeatedDuringALongImportIsAnsweredOnce()
-    {
+    void requestRepeatedDuringALongImportIsAnsweredOnce() {
         // No copies of work orders: the import's reading is what takes the time.
         const QString copies = m_program + QStringLiteral("/Copie.txt");
         const QByteArray oneOfEach = readFile(copies);
@@ -263,8 +294,7 @@ private slots:
                 0);
     }
 
-    void letterheadSavedWhileRunningIsOnTheNextDocument()
-    {
+    void letterheadSavedWhileRunningIsOnTheNextDocument() {
         const QString name = QStringLiteral("NUOVA.002.PRN");
         const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name;
         QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
@@ -288,7 +318,8 @@ private slots:
         // "Dati Ditta" on the server: the row in the share's database, then the flag file.
         const QString serverFolder = m_share + QStringLiteral("/Client/");
         Database db;
-        QVERIFY(db.open(Database::connectionText(serverFolder + QStringLiteral("Documenti.mdb"))).ok());
+        QVERIFY(
+            db.open(Database::connectionText(serverFolder + QStringLiteral("Documenti.mdb"))).ok());
         QVERIFY(db.execute(QStringLiteral("Insert into Ditta (Codice, Intestazione1) values "
                                           "(2, 'Carrozzeria Nuova di Bari S.n.c.')"))
                     .ok());
@@ -298,8 +329,8 @@ private slots:
         // The server offers the file again; the running client prints it with the new row.
         QVERIFY(m_server.sendPrintRequest(path));
         QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 20000);
-        QStringList pdfs = QDir(m_pdf).entryList({QStringLiteral("*.pdf")}, QDir::Files,
-                                                 QDir::Time);
+        QStringList pdfs =
+            QDir(m_pdf).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Time);
         QCOMPARE(pdfs.size(), pdfsBefore + 1);
         QProcess text;
         text.start(QStringLiteral("pdftotext"),
@@ -312,8 +343,39 @@ private slots:
                      QStringLiteral("Aggiornamento dal server: Aggiorna.txt, Documenti.mdb")) >= 0);
     }
 
-    void endsOnSignalDuringTheUpdateCheck()
-    {
+    void newProgramWithoutAnUpdaterKeepsPrinting() {
+        // A new client on the share, no VelarixUpd beside it: said once, and the workstation
+        // goes on printing with the program it has.
+        const QString shareProgram = m_share + QStringLiteral("/Client/VelarixCL");
+        writeFile(shareProgram, "#!/bin/sh\n");
+        QFile program(shareProgram);
+        QVERIFY(program.open(QIODevice::Append) &&
+                program.setFileTime(QDateTime::currentDateTime().addDays(1),
+                                    QFileDevice::FileModificationTime));
+        program.close();
+        auto removeProgram = qScopeGuard([&] { QFile::remove(shareProgram); });
+        const QString name = QStringLiteral("SENZAUPD.001.PRN");
+        QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
+                            m_share + QStringLiteral("/Stampe/") + name));
+        const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
+        QFile::remove(logPath);
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QSignalSpy completed(&m_server, &FakeServer::completionReceived);
+        QProcess* client = start();
+        auto end = qScopeGuard([&] { stop(client); });
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+        QVERIFY(m_server.sendPrintRequest(QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 20000);
+
+        end.dismiss();
+        stop(client);
+        const QString failed = QStringLiteral("Impossibile avviare l'aggiornamento: ");
+        QCOMPARE(logLines(logPath).filter(failed).size(), 1);
+        QCOMPARE(QString::fromUtf8(client->readAllStandardError()).count(failed), 1);
+        QVERIFY(find(logLines(logPath), QStringLiteral("Stampa Ok")) >= 0);
+    }
+
+    void endsOnSignalDuringTheUpdateCheck() {
         // The stop arrives while the update-check window waits for its timer: the client must
         // end there instead of carrying on with the start-up and staying resident.
         const QString logPath = m_program + QStringLiteral("/VXCreg.txt");

@@ -1,8 +1,8 @@
 // The server search without its window: the browse list and echo test readers, and the whole
 // run with scripted commands, answers and shares.
-#include "testfiles.h"
 #include "scriptedprompts.h"
 #include "serversearch.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,7 +10,9 @@
 #include <QTest>
 
 namespace {
-QByteArray readFileOrMissing(const QString& path) { return readFile(path, "<missing>"); }
+QByteArray readFileOrMissing(const QString& path) {
+    return readFile(path, "<missing>");
+}
 
 const QByteArray BrowseHeading = "Nome server            Commento\r\n"
                                  "--------------------------------------------------------\r\n";
@@ -51,10 +53,9 @@ struct Network {
             QCOMPARE(seconds, 4.0);
             ++pauses;
         };
-        hooks.resolve = [this](const QString& sharePath) {
-            QString local = sharePath.mid(2);
-            local.replace(QLatin1Char('\\'), QLatin1Char('/'));
-            return root.filePath(local);
+        hooks.serverProgramSize = [this](const QString& computer) {
+            const QFileInfo program(root.filePath(computer + "/Velarix/VelarixSrv"));
+            return program.isFile() ? program.size() : qint64(-1);
         };
         return hooks;
     }
@@ -253,14 +254,17 @@ void ServerSearchTest::onlyComputersOfTheNetworkCount() {
     network.addComputer(QStringLiteral("BETA"), "ELF");
     ScriptedPrompts prompts;
     ServerSearch::Hooks hooks = network.hooks();
-    hooks.resolve = [&network](const QString&) {
-        return network.root.filePath(QStringLiteral("BETA/Velarix/VelarixSrv"));
+    QStringList asked;
+    hooks.serverProgramSize = [&asked](const QString& computer) {
+        asked.append(computer);
+        return qint64(3);
     };
     ServerSearch search(network.install(), network.work(), prompts, hooks);
     QVERIFY(search.hasServerProgram(QStringLiteral("\\\\BETA")));
     QVERIFY(!search.hasServerProgram(QStringLiteral("Comando completato.")));
     QVERIFY(!search.hasServerProgram(QStringLiteral("\\\\")));
     QVERIFY(!search.hasServerProgram(network.root.filePath(QStringLiteral("BETA"))));
+    QCOMPARE(asked, QStringList{"BETA"});
 }
 
 QTEST_GUILESS_MAIN(ServerSearchTest)

@@ -1,7 +1,6 @@
 #include "serversearch.h"
 
 #include "platform/platform.h"
-#include "runtimeenv.h"
 #include "serverhostfile.h"
 #include "settingsvalues.h"
 #include "sharepath.h"
@@ -9,7 +8,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -31,10 +29,11 @@ ServerSearch::ServerSearch(QString installFolder, QString workFolder, UserPrompt
             return Platform::current().startScript(script, folder).ok();
         };
     }
-    if (!m_hooks.resolve) {
-        // The share root as the client has it: the environment, else the usual mount point.
-        m_hooks.resolve = [](const QString& path) {
-            return SharePath::resolve(path, RuntimeEnv::get().shareRoot);
+    if (!m_hooks.serverProgramSize) {
+        // Each candidate is asked itself: the share this workstation has mounted belongs to one
+        // computer only, whichever candidate comes first.
+        m_hooks.serverProgramSize = [](const QString& computer) {
+            return Platform::current().sharedFileSize(computer, QStringLiteral("VelarixSrv"));
         };
     }
 }
@@ -138,13 +137,9 @@ bool ServerSearch::hasServerProgram(const QString& candidate) const {
     // Only a computer of the network ("\\NAME") can be the server; any other text of the list
     // would otherwise be taken for a local path.
     const QString sharePath = candidate + QStringLiteral("\\Velarix\\VelarixSrv");
-    if (!SharePath::isSharePath(sharePath) || SharePath::host(sharePath).isEmpty())
-        return false;
-    const QString local = m_hooks.resolve(sharePath);
-    if (local.isEmpty())
-        return false;
-    const QFileInfo program(local);
-    return program.isFile() && program.size() > 0;
+    const QString computer =
+        SharePath::isSharePath(sharePath) ? SharePath::host(sharePath) : QString();
+    return !computer.isEmpty() && m_hooks.serverProgramSize(computer) > 0;
 }
 
 Failure ServerSearch::writeScript(const QString& name, const QByteArray& body) const {

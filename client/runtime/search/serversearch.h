@@ -35,8 +35,9 @@ public:
         std::function<void()> afterPause;
         // Status label Label2.
         std::function<void(const QString& text)> status;
-        // Local path for a share path. Default: SharePath::resolve with the share root.
-        std::function<QString(const QString& sharePath)> resolve;
+        // Size of the server program in the share of a computer (a bare name), -1 when it
+        // cannot be reached. Default: the platform asks that computer.
+        std::function<qint64(const QString& computerName)> serverProgramSize;
     };
 
     static constexpr double CommandWait = 4.0;
@@ -52,7 +53,7 @@ public:
     // IP.TXT: the text between the first "[" and "]" of the first value holding both.
     static QString address(const QByteArray& echoOutput);
 
-    // candidate + "\Velarix\VelarixSrv" exists and is longer than 0 bytes.
+    // candidate + "\Velarix\VelarixSrv" exists on that computer and is longer than 0 bytes.
     bool hasServerProgram(const QString& candidate) const;
 
 private:
