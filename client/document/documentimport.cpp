@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
+#include <algorithm>
+
 Q_LOGGING_CATEGORY(lcImport, "velarix.document.import")
 
 namespace {
@@ -336,7 +338,7 @@ void DocumentImport::writeAndPrint(const PrintDocument& doc, DocumentTables& tab
     closeDocumentsDb();
 
     say(QStringLiteral("Invio alla Stampante"));
-    if (const Failure printed = m_printer.printDocument(m_companyCode, m_reportName, m_copyCount)) {
+    if (const Failure printed = print()) {
         const QString text = QStringLiteral("Errore stampante: ") + QString::number(printed.number);
         say(text);
         m_host.notifyPrintError(text + QStringLiteral(" - ") + m_reportName +
@@ -345,6 +347,25 @@ void DocumentImport::writeAndPrint(const PrintDocument& doc, DocumentTables& tab
     }
     say(QStringLiteral("Stampa Ok"));
     reply();
+}
+
+Failure DocumentImport::print() {
+    const bool known = m_stampValid && m_stamp.path == m_receivedText;
+    ReportPrinter::PrintedCopies printed;
+    if (known)
+        printed = m_partlyPrinted.copiesOf(m_stamp);
+    if (!printed.isEmpty()) {
+        QList<int> numbers(printed.cbegin(), printed.cend());
+        std::sort(numbers.begin(), numbers.end());
+        QStringList listed;
+        for (int n : numbers)
+            listed << QString::number(n);
+        say(QStringLiteral("Copie già stampate: ") + listed.join(QStringLiteral(", ")));
+    }
+    const Failure f = m_printer.printDocument(m_companyCode, m_reportName, m_copyCount, printed);
+    if (known)
+        m_partlyPrinted.remember(m_stamp, f ? printed : ReportPrinter::PrintedCopies());
+    return f;
 }
 
 void DocumentImport::reply() {

@@ -2,6 +2,7 @@
 
 #include "database.h"
 #include "failure.h"
+#include "partlyprinted.h"
 
 #include <QDateTime>
 #include <QList>
@@ -31,7 +32,8 @@ struct DocumentImportSettings {
 // Only a document that was read whole and printed without error is answered with "DEL:" (or one
 // with no document in it at all); a file that could not be opened (other than not found or busy,
 // which are not answered either), a page broken off, a table that could not be written and a
-// printer error leave the file to the server, which offers it again later.
+// printer error leave the file to the server, which offers it again later; the copies that did
+// come out of it are not printed again then (PartlyPrinted).
 //
 // Messages that arrive while a run lets window events through are queued and run afterwards, in
 // order; a request for a path that is queued or in progress is dropped, and a request for a file
@@ -63,11 +65,7 @@ private:
         int socketIndex = 0;
         QString path; // the print-file path of a "DIR:" message, empty otherwise
     };
-    struct Completion {
-        QString path;
-        qint64 size = -1;
-        QDateTime modified;
-    };
+    using Completion = PartlyPrinted::File; // a print file as it was read
 
     enum class PagesRead { Nothing, Broken, Print };
 
@@ -80,6 +78,7 @@ private:
     void endTables(DocumentTables& tables, bool inTransaction);
     PagesRead readPages(const PrintDocument& doc, DocumentTables& tables);
     void writeAndPrint(const PrintDocument& doc, DocumentTables& tables, bool inTransaction);
+    Failure print();
     void reply();
     void say(const QString& text);      // list, log, redraw
     void sayError(const QString& text); // list, redraw, log (the open failures)
@@ -108,4 +107,5 @@ private:
     bool m_stampValid = false;
     Completion m_stamp; // size and time of the print file as it was read
     QList<Completion> m_completions;
+    PartlyPrinted m_partlyPrinted;
 };

@@ -63,19 +63,27 @@ public:
 };
 
 // Answers printDocument with the next scripted error number (none when the script is used up).
+// Every copy comes out of a call that succeeds; of one that fails, those in outOfAFailure.
 class ScriptedPrinter : public ReportPrinter {
 public:
     struct Call {
         int company;
         QString report;
         int copies;
+        PrintedCopies skipped;
     };
     QList<int> statuses;
+    PrintedCopies outOfAFailure;
     QList<Call> calls;
 
-    Failure printDocument(int companyCode, const QString& reportName, int copyCount) override {
-        calls.append({companyCode, reportName, copyCount});
+    using ReportPrinter::printDocument;
+    Failure printDocument(int companyCode, const QString& reportName, int copyCount,
+                          PrintedCopies& printed) override {
+        calls.append({companyCode, reportName, copyCount, printed});
         const int status = statuses.isEmpty() ? 0 : statuses.takeFirst();
+        for (int copy = 1; copy <= copyCount; ++copy)
+            if (!status || outOfAFailure.contains(copy))
+                printed.insert(copy);
         return {status, status ? QStringLiteral("stampante occupata") : QString()};
     }
 };

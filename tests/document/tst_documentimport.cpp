@@ -79,6 +79,7 @@ private slots:
     void copiesNotANumber();
     void printerError_data();
     void printerError();
+    void copiesOutBeforeAFailureAreNotPrintedAgain();
     void headerRecordNotSaved();
     void bodyRecordNotSaved();
     void messageDuringRunIsQueued();
@@ -388,6 +389,31 @@ void TestDocumentImport::printerError() {
     m_host.calls.clear();
     import.receive(message, 2);
     QCOMPARE(m_printer.calls.size(), 2);
+    QCOMPARE(m_host.replies().size(), 1);
+}
+
+void TestDocumentImport::copiesOutBeforeAFailureAreNotPrintedAgain() {
+    // Three copies; the printer lets the first and third out and fails on the second, twice.
+    DocumentImportSettings s = settings();
+    s.copiesTable[0] = QStringLiteral("3");
+    const QString path = writeFile(QStringLiteral("B.001.PRN"), makePrintFile("01", 1));
+    m_printer.statuses = {20, 20, 20};
+    m_printer.outOfAFailure = {1, 3};
+    DocumentImport import(m_host, m_printer, s);
+    const QString message = QStringLiteral("DIR:") + path + u'\r';
+    import.receive(message, 1);
+    import.receive(message, 1);
+    QCOMPARE(m_printer.calls.size(), 2);
+    QCOMPARE(m_printer.calls[0].skipped, ReportPrinter::PrintedCopies());
+    QCOMPARE(m_printer.calls[1].skipped, (ReportPrinter::PrintedCopies{1, 3}));
+    QCOMPARE(m_host.lists().count(QStringLiteral("Copie già stampate: 1, 3")), 1);
+
+    // The same name with another document in it starts over with every copy.
+    writeFile(QStringLiteral("B.001.PRN"), makePrintFile("01", 2));
+    import.receive(message, 1);
+    QCOMPARE(m_printer.calls[2].skipped, ReportPrinter::PrintedCopies());
+    import.receive(message, 1);
+    QCOMPARE(m_printer.calls[3].skipped, (ReportPrinter::PrintedCopies{1, 3}));
     QCOMPARE(m_host.replies().size(), 1);
 }
 

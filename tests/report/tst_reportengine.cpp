@@ -93,9 +93,11 @@ public:
     using ReportEngine::ReportEngine;
     QList<int> results;
     int jobs = 0;
+    QList<int> copiesSent;
 
 protected:
-    Failure printCopy(const ReportRenderer&, const QString&, int) override {
+    Failure printCopy(const ReportRenderer&, const QString&, int copy) override {
+        copiesSent << copy;
         const int r = results.value(jobs++);
         return r ? Failure{r, QStringLiteral("stampante occupata")} : Failure::none();
     }
@@ -170,6 +172,7 @@ private slots:
     void copies();
     void printerResults_data();
     void printerResults();
+    void retryPrintsOnlyTheMissingCopies();
     void setupFailures_data();
     void setupFailures();
     void refusedJobsStillListed();
@@ -288,6 +291,25 @@ void TestReportEngine::printerResults() {
     QCOMPARE(rec.log.size(), 1 + failures); // one log line per failed job, with its number
     if (status)
         QVERIFY(rec.log.constLast().startsWith("Stampa Err. " + QString::number(status) + ' '));
+}
+
+void TestReportEngine::retryPrintsOnlyTheMissingCopies() {
+    // The printer takes the first copy and refuses the second; offered again, the document
+    // comes out with its second copy only.
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("FVV", 3, 1).write(folder.db()), QString());
+    addLetterhead(folder.db(), 3, "TERZA DITTA S.p.A.");
+    Recorder rec;
+    ScriptedEngine engine(folder.path, QString(), rec.hooks());
+    engine.results = {0, 20, 0};
+    ReportPrinter::PrintedCopies printed;
+    QCOMPARE(engine.printDocument(3, "FVV", 2, printed).number, 20);
+    QCOMPARE(printed, ReportPrinter::PrintedCopies{1});
+    QVERIFY(engine.printDocument(3, "FVV", 2, printed).ok());
+    QCOMPARE(printed, (ReportPrinter::PrintedCopies{1, 2}));
+    QCOMPARE(engine.copiesSent, (QList<int>{1, 2, 2}));
+    QCOMPARE(rec.list.constLast(), "Stampa " + folder.path + "FVV.rpt - Copia 2");
+    QCOMPARE(rec.list.size(), 3);
 }
 
 void TestReportEngine::setupFailures_data() {

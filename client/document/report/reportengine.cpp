@@ -43,7 +43,8 @@ void ReportEngine::listCopy(const QString& templatePath, int copy) const {
         m_hooks.listRedraw();
 }
 
-Failure ReportEngine::printDocument(int companyCode, const QString& reportName, int copyCount) {
+Failure ReportEngine::printDocument(int companyCode, const QString& reportName, int copyCount,
+                                    PrintedCopies& printed) {
     log(QStringLiteral("Stampa"));
     m_pdfFiles.clear();
     // The loader applies this selection to the tables; the text is for the developer's trace.
@@ -53,6 +54,8 @@ Failure ReportEngine::printDocument(int companyCode, const QString& reportName, 
     const QString dbPath = databasePath();
     Failure lastFailure;
     for (int copy = 1; copy <= copyCount; ++copy) {
+        if (printed.contains(copy))
+            continue;
         ReportTemplate tpl;
         ReportData data;
         Failure setup = ReportTemplate::load(tplPath, tpl);
@@ -63,9 +66,11 @@ Failure ReportEngine::printDocument(int companyCode, const QString& reportName, 
             logFailure(setup);
             return setup;
         }
-        if (Failure printed = printCopy(ReportRenderer(tpl, data), reportName, copy)) {
-            logFailure(printed);
-            lastFailure = printed;
+        if (Failure refused = printCopy(ReportRenderer(tpl, data), reportName, copy)) {
+            logFailure(refused);
+            lastFailure = refused;
+        } else {
+            printed.insert(copy);
         }
         listCopy(tplPath, copy);
     }

@@ -24,7 +24,7 @@ struct ReportEngineHooks {
 // Outcome: no failure when every copy was printed; otherwise the failure (ReportError) of the last
 // copy that failed, also written to the log. A template or database that cannot be read ends the
 // print at once (no list line for that copy); a job the printer refuses still gets its list line
-// and the next copies are tried.
+// and the next copies are tried. A copy already printed at an earlier try is not printed again.
 //
 // With a PDF folder, every job becomes a PDF in that folder (ReportOutput::uniquePdfPath) instead
 // of a printer job.
@@ -33,7 +33,9 @@ public:
     ReportEngine(QString installFolder, QString pdfFolder, ReportEngineHooks hooks);
     ~ReportEngine() override;
 
-    Failure printDocument(int companyCode, const QString& reportName, int copyCount) override;
+    using ReportPrinter::printDocument;
+    Failure printDocument(int companyCode, const QString& reportName, int copyCount,
+                          PrintedCopies& printed) override;
 
     QStringList lastPdfFiles() const { return m_pdfFiles; } // written by the last print
 
