@@ -4,6 +4,7 @@
 #include "database.h"
 #include "documentimport.h"
 #include "liveupdate.h"
+#include "logplace.h"
 #include "processstart.h"
 #include "reportprinter.h"
 #include "serverhostfile.h"
@@ -19,8 +20,8 @@
 ClientSession::ClientSession(UserPrompts& prompts, Options options, PrinterFactory makePrinter,
                              QObject* parent)
     : QObject(parent), m_prompts(prompts), m_options(std::move(options)),
-      m_makePrinter(std::move(makePrinter)), m_log(m_options.logFile),
-      m_sockets(new SocketArray(this)),
+      m_makePrinter(std::move(makePrinter)), m_logPlace(LogPlace::choose(m_options.logFile)),
+      m_log(m_logPlace.fileName), m_sockets(new SocketArray(this)),
       m_connection(new ClientConnection(
           *m_sockets, [this](const QString& t) { log(t); }, this)),
       m_liveUpdateTimer(new QTimer(this)) {
@@ -49,6 +50,8 @@ ClientSession::~ClientSession() = default;
 
 ClientSession::Startup ClientSession::startUp(StartupDialogs& dialogs) {
     log(QStringLiteral("****Apertura Programma****"));
+    if (!m_logPlace.notice.isEmpty())
+        log(m_logPlace.notice);
     readServerHost();
     if (m_settings.serverHost.trimmed().isEmpty()) {
         m_settings.serverHost =

@@ -3,6 +3,7 @@
 #include "clientsettings.h"
 #include "importhost.h"
 #include "logfile.h"
+#include "logplace.h"
 #include "runtimeenv.h"
 
 #include <QObject>
@@ -105,6 +106,7 @@ private:
     UserPrompts& m_prompts;
     Options m_options;
     PrinterFactory m_makePrinter;
+    LogPlace m_logPlace;
     LogFile m_log;
     ClientSettings m_settings;
     SocketArray* m_sockets;
