@@ -3,7 +3,10 @@
 #include "processstart.h"
 
 // The one place that picks the system's implementation.
-#if defined(Q_OS_UNIX)
+#if defined(Q_OS_LINUX)
+#include "linuxplatform.h"
+using PlatformImpl = LinuxPlatform;
+#elif defined(Q_OS_UNIX)
 #include "posixplatform.h"
 using PlatformImpl = PosixPlatform;
 #else

@@ -5,11 +5,16 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <memory>
+
+class FolderNotifier;
+class QObject;
 
 // What the programs need from the operating system beyond Qt, in one interface. Each system has
 // one implementation, picked in platform.cpp and nowhere else; the rest of the code asks
 // Platform::current() and never tests which system it runs on. Only the POSIX port (Linux) is
-// built today: posixplatform.h with one *_posix.cpp file per concern.
+// built today: posixplatform.h with one *_posix.cpp file per concern, and on Linux
+// linuxplatform.h on top of it with the *_linux.cpp files that need the Linux kernel.
 //
 // A Windows port supplies WindowsPlatform in windowsplatform.h and one *_win.cpp file per concern,
 // names them in common/CMakeLists.txt and platform.cpp, and answers each group below as the
@@ -26,6 +31,12 @@
 //   printer queues    true: the spooler keeps a job for a paused or offline printer
 //   single instance   nothing: SingleInstance (singleinstance.h) uses QLockFile, which works there
 //   processes         OpenProcess + GetExitCodeProcess: running while STILL_ACTIVE
+//   single instance   the folder for machine-wide locks: the common application data folder
+//                     (CSIDL_COMMON_APPDATA); per user: the local application data folder
+//   open writers      CreateFile with FILE_SHARE_READ only: refused with a sharing violation
+//                     while someone holds the file open for writing
+//   folder changes    ReadDirectoryChangesW; FILE_ACTION_ADDED/MODIFIED tell little about the
+//                     writer, so the base class's notifier does as well
 //
 // Nothing here shows anything to the user: an action returns a Failure with its reason, a
 // question its answer, and the caller decides what the office sees.
@@ -92,4 +103,22 @@ public:
     // True while the process (an id from startDetached) runs; false once it has ended, even
     // before anyone has collected its exit status.
     virtual bool isProcessRunning(qint64 processId) const = 0;
+    // -- Files still being written
+    // Succeeds when no process (a file server's included) holds the file open for writing. Fails
+    // with FileAlreadyOpen while one does, and with another number when the system cannot tell
+    // (a network file system, no right to ask): the caller then judges by other means. The base
+    // class cannot tell anywhere.
+    virtual Failure checkNoWriters(const QString& path) const;
+
+    // -- Folder changes
+    // Tells about changes in `folder` (not its subfolders) as they happen. The base class says
+    // only that something changed; a system that knows more also names each file that a writer
+    // has just closed or that was moved in.
+    virtual std::unique_ptr<FolderNotifier> watchFolder(const QString& folder) const;
+
+    // -- Single instance
+    // Where the lock that allows one running instance per machine lives, and where the one per
+    // user of a machine lives. Both are folders that exist or can be created; "" when none.
+    virtual QString machineLockFolder() const = 0;
+    virtual QString userLockFolder() const = 0;
 };

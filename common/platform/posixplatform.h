@@ -5,7 +5,7 @@
 // Linux and other POSIX systems: XDG autostart entries, a Samba user share, smbtree, smbclient and
 // getent for the network, CUPS for the printer queues. Each concern lives in its own *_posix.cpp
 // file.
-class PosixPlatform final : public Platform {
+class PosixPlatform : public Platform {
 public:
     Failure addAutostart(const QString& name, const QString& command) const override;
     Failure removeAutostart(const QString& name) const override;
@@ -23,6 +23,8 @@ public:
     bool printerAcceptsJobs(const QString& printerName) const override;
 
     bool isProcessRunning(qint64 processId) const override;
+    QString machineLockFolder() const override;
+    QString userLockFolder() const override;
 
 private:
     Failure entryPath(const QString& name, QString* path) const;

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "posixplatform.h"
+
+// Linux: the POSIX port, plus what only the Linux kernel tells: whether a file still has a writer
+// (a read lease) and which file a writer has just closed (inotify).
+class LinuxPlatform final : public PosixPlatform {
+public:
+    Failure checkNoWriters(const QString& path) const override;
+    std::unique_ptr<FolderNotifier> watchFolder(const QString& folder) const override;
+};
