@@ -3,7 +3,9 @@
 # Builds a Qt Test executable and registers it with ctest, headless (offscreen) and with the
 # fixtures folder and the program folder in the environment. EACH_FUNCTION registers every test
 # function of the first source as a ctest test of its own (<name>.<function>), so that slow
-# functions that mostly wait run side by side under ctest -j.
+# functions that mostly wait run side by side under ctest -j. Each ctest test has its own folder
+# for the programs' single-instance locks, so tests that run programs side by side do not refuse
+# each other.
 function(velarix_add_test name)
     cmake_parse_arguments(T "EACH_FUNCTION" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     # A missing source stops the configure: a test that silently drops out hides what it guarded.
@@ -34,9 +36,11 @@ function(velarix_add_test name)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
-    set_tests_properties(${tests} PROPERTIES
-        TIMEOUT ${T_TIMEOUT}
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELARIX_UNATTENDED=1")
+    foreach(test ${tests})
+        set_tests_properties(${test} PROPERTIES
+            TIMEOUT ${T_TIMEOUT}
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VELARIX_UNATTENDED=1;VELARIX_LOCK_DIR=${CMAKE_BINARY_DIR}/locks/${test}")
+    endforeach()
     if(T_LABELS)
         set_tests_properties(${tests} PROPERTIES LABELS "${T_LABELS}")
     endif()

@@ -57,8 +57,11 @@ int main(int argc, char* argv[])
     }
 
     UserPrompts& prompts = WidgetPrompts::forProgram();
-    SingleInstance instance(QCoreApplication::applicationDirPath(), QStringLiteral("VelarixCL"));
-    if (instance.claim()) {
+    // One client per user of a machine; a lock that cannot be taken for another reason (a full
+    // disk, a read-only folder) does not keep the workstation from printing.
+    SingleInstance instance(SingleInstance::Scope::User, QStringLiteral("VelarixCL"));
+    const Failure lock = instance.claim();
+    if (lock.number == ErrorNumber::FileAlreadyOpen) {
         prompts.message(QStringLiteral("Programma già in esecuzione!"));
         return 0;
     }
@@ -70,5 +73,8 @@ int main(int argc, char* argv[])
     installQuitOnSignal([&window] { window.close(); });
     if (!window.startUp())
         return 0;
+    if (lock)
+        session.log(QStringLiteral("Controllo di istanza unica non riuscito (") +
+                    lock.description + QStringLiteral("): il programma parte comunque"));
     return app.exec();
 }

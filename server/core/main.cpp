@@ -1,4 +1,4 @@
-// VelarixSrv: the print server. One instance per program folder; the window lives in the
+// VelarixSrv: the print server. One instance per machine; the window lives in the
 // notification area and the timers and socket events drive everything.
 
 #include "platform/singleinstance.h"
@@ -55,8 +55,12 @@ int main(int argc, char* argv[]) {
     const QString programFolder = QCoreApplication::applicationDirPath();
     UserPrompts& prompts = WidgetPrompts::forProgram();
 
-    SingleInstance instance(programFolder, PrintServer::ProgramName);
-    if (instance.claim()) {
+    // One server per machine, whichever folder it starts from: a second one would take the
+    // first one's free ports. A lock that cannot be taken for another reason (a full disk, a
+    // read-only place) is no second server: the server starts and says why.
+    SingleInstance instance(SingleInstance::Scope::Machine, PrintServer::ProgramName);
+    const Failure lock = instance.claim();
+    if (lock.number == ErrorNumber::FileAlreadyOpen) {
         prompts.message(QStringLiteral("Programma già in esecuzione!"));
         return 0;
     }
@@ -65,6 +69,9 @@ int main(int argc, char* argv[]) {
     ServerWindow window(server, prompts);
     watchTerminationSignals(server);
     server.startUp();
+    if (lock)
+        server.log(QStringLiteral("Controllo di istanza unica non riuscito (") + lock.description +
+                   QStringLiteral("): il programma parte comunque"));
     if (server.hasShutDown()) {
         // Told to stop while the start-up still waited on the copies window.
         server.terminate();

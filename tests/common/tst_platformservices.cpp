@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QProcess>
 #include <QSysInfo>
@@ -64,6 +65,26 @@ void writeStandIn(const QString& folder, const QString& name, const QByteArray& 
     writeFile(path, "#!/bin/sh\n" + script);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
 }
+// Points the single-instance locks at a folder ("" for the system's places) while it lives.
+class LockFolder {
+public:
+    explicit LockFolder(const QString& folder) : m_old(qgetenv("VELARIX_LOCK_DIR")) {
+        if (folder.isEmpty())
+            qunsetenv("VELARIX_LOCK_DIR");
+        else
+            qputenv("VELARIX_LOCK_DIR", folder.toUtf8());
+    }
+    ~LockFolder() {
+        if (m_old.isNull())
+            qunsetenv("VELARIX_LOCK_DIR");
+        else
+            qputenv("VELARIX_LOCK_DIR", m_old);
+    }
+
+private:
+    QByteArray m_old;
+};
+using Scope = SingleInstance::Scope;
 } // namespace
 
 class TestPlatformServices : public QObject {
@@ -256,43 +277,55 @@ private slots:
         QCOMPARE(result, accepts);
     }
 
-    void singleInstancePerFolder() {
-        QTemporaryDir one, two;
-        SingleInstance first(one.path(), QStringLiteral("VelarixCL"));
-        QVERIFY(first.claim().ok());
-        QVERIFY(first.claim().ok()); // asking again keeps it
-        QVERIFY(QFile::exists(one.filePath(QStringLiteral("VelarixCL.lock"))));
+    void singleInstancePerMachineAndUser() {
+        // Without a test folder the locks lie in the system's places, never in a program folder
+        // (which may be read-only, or shared by several machines).
         {
-            SingleInstance second(one.path(), QStringLiteral("VelarixCL"));
+            LockFolder none{QString()};
+            const SingleInstance server(Scope::Machine, QStringLiteral("VelarixSrv"));
+            QCOMPARE(QFileInfo(server.lockPath()).absolutePath(),
+                     QDir(Platform::current().machineLockFolder()).absolutePath());
+            const SingleInstance client(Scope::User, QStringLiteral("VelarixCL"));
+            QCOMPARE(QFileInfo(client.lockPath()).absolutePath(),
+                     QDir(Platform::current().userLockFolder()).absolutePath());
+        }
+        QTemporaryDir dir;
+        LockFolder locks(dir.filePath(QStringLiteral("nuova")));
+        SingleInstance first(Scope::Machine, QStringLiteral("VelarixSrv"));
+        QVERIFY(first.claim().ok()); // the folder is made when missing
+        QVERIFY(first.claim().ok()); // asking again keeps it
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("nuova/VelarixSrv.lock"))));
+        {
+            SingleInstance second(Scope::Machine, QStringLiteral("VelarixSrv"));
             const Failure taken = second.claim();
             QCOMPARE(taken.number, ErrorNumber::FileAlreadyOpen);
-            QVERIFY2(taken.description.contains(QStringLiteral("VelarixCL.lock")),
+            QVERIFY2(taken.description.contains(QStringLiteral("VelarixSrv.lock")),
                      qPrintable(taken.description));
         }
-        SingleInstance server(one.path(), QStringLiteral("VelarixSrv"));
-        QVERIFY(server.claim().ok());
-        SingleInstance otherInstallation(two.path(), QStringLiteral("VelarixCL"));
-        QVERIFY(otherInstallation.claim().ok());
+        SingleInstance client(Scope::User, QStringLiteral("VelarixCL"));
+        QVERIFY(client.claim().ok());
     }
 
     void lockInAReadOnlyFolderIsNotAnotherInstance() {
         QTemporaryDir dir;
         QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner |
                                                       QFile::ReadOther | QFile::ExeOther));
+        LockFolder locks(dir.path());
         Failure failure;
         {
             Unprivileged nobody;
             if (!nobody.effective())
                 QSKIP("runs as root and cannot drop privileges: permissions prove nothing");
-            failure = SingleInstance(dir.path(), QStringLiteral("VelarixCL")).claim();
+            failure = SingleInstance(Scope::User, QStringLiteral("VelarixCL")).claim();
         }
         QCOMPARE(failure.number, ErrorNumber::PermissionDenied);
     }
 
     void lockOfADeadProcessIsTakenOver() {
         QTemporaryDir dir;
+        LockFolder locks(dir.path());
         {
-            SingleInstance holder(dir.path(), QStringLiteral("VelarixCL"));
+            SingleInstance holder(Scope::User, QStringLiteral("VelarixCL"));
             QVERIFY(holder.claim().ok());
         }
         // A crash leaves the file behind; its process no longer exists.
@@ -301,7 +334,7 @@ private slots:
         lock.write("2147483646\n" + QCoreApplication::applicationName().toUtf8() + "\n" +
                    QSysInfo::machineHostName().toUtf8() + "\n");
         lock.close();
-        SingleInstance next(dir.path(), QStringLiteral("VelarixCL"));
+        SingleInstance next(Scope::User, QStringLiteral("VelarixCL"));
         QVERIFY(next.claim().ok());
     }
 

@@ -68,6 +68,9 @@ Installation::Installation(double timerScale) : m_scale(timerScale) {
     m_env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(m_base));
     m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QString::number(m_scale));
     m_env.insert(QStringLiteral("VELARIX_SHARE_ROOT"), m_server);
+    // The server's machine-wide lock stays inside the installation, so a server the office runs
+    // on this machine neither refuses it nor is refused.
+    m_env.insert(QStringLiteral("VELARIX_LOCK_DIR"), m_server + QStringLiteral("/lock"));
     // The server publishes its folder with Samba's `net`; a stand-in keeps tests from creating a
     // real share on the machine.
     const QString tools = m_root.filePath(QStringLiteral("tools"));
@@ -165,6 +168,8 @@ bool Installation::startClient(const QString& workstation, Layout layout) {
     QProcessEnvironment env = m_env;
     env.insert(QStringLiteral("VELARIX_PC_NAME"), workstation);
     env.insert(QStringLiteral("VELARIX_PDF_DIR"), pdfFolder(workstation));
+    // Each workstation stands for a machine of its own: its own single-instance lock.
+    env.insert(QStringLiteral("VELARIX_LOCK_DIR"), folder + QStringLiteral("/lock"));
     if (QProcess* old = m_clients.take(workstation)) {
         terminate(old, false);
         delete old;

@@ -72,15 +72,17 @@ struct Workstation {
 
     // The updater and the second client inherit the environment and the output files.
     void start(QProcess& client, quint16 basePort) const {
-        client.setProcessEnvironment(
-            clientEnvironment(basePort, share, pdf, QStringLiteral("20")));
+        QProcessEnvironment env = clientEnvironment(basePort, share, pdf, QStringLiteral("20"));
+        env.insert(QStringLiteral("VELARIX_LOCK_DIR"), locks());
+        client.setProcessEnvironment(env);
         client.setWorkingDirectory(program);
         client.setStandardErrorFile(errors);
         client.setStandardOutputFile(root.filePath(QStringLiteral("stdout.txt")));
         client.start(program + QStringLiteral("/VelarixCL"), {});
     }
 
-    qint64 runningClient() const { return lockOwner(program + QStringLiteral("/VelarixCL.lock")); }
+    QString locks() const { return root.filePath(QStringLiteral("locks")); }
+    qint64 runningClient() const { return lockOwner(locks() + QStringLiteral("/VelarixCL.lock")); }
     QString log() const {
         return QString::fromUtf8(readFile(program + QStringLiteral("/VXCreg.txt")));
     }
