@@ -85,6 +85,10 @@ QString readPrintFolder(const QString& path) {
     return readFirstSettingsValue(path);
 }
 
+QString printFolderInUse(const QString& stored) {
+    return stored.trimmed();
+}
+
 Failure write(const QString& path, const CopiesSettings& settings) {
     // A comma would end the value early for every reader; enclosed in double quotes the folder
     // reads back whole (a quote cannot be part of a Windows path, so it never needs escaping).

@@ -24,6 +24,10 @@ CopiesSettings readForClient(const QString& path);
 CopiesSettings readForWindow(const QString& path);
 // Only the first value (the server's start-up and "Annulla").
 QString readPrintFolder(const QString& path);
+// The print folder as the server scans it and names it to the workstations: the stored value
+// without blanks at either end (a folder typed with a trailing blank is the same folder). The
+// file keeps what was typed; every user of the value goes through here.
+QString printFolderInUse(const QString& stored);
 // Writes the nine values anew through QSaveFile: the print folder exactly as typed (enclosed in
 // double quotes when it holds a comma, so that it reads back whole), each copy
 // count as its numeric value (text without leading digits gives 0), switches as 0 or 1.

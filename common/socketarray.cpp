@@ -157,6 +157,8 @@ int SocketArray::state(int index) const {
         return Closed;
     if (e->server && e->server->isListening())
         return Listening;
+    if (!e->requests.isEmpty() && !e->socket)
+        return ConnectionPending;
     if (e->peerClosed)
         return Closing;
     if (e->socket) {
@@ -208,6 +210,9 @@ Failure SocketArray::listen(int index) {
     detachSocket(e, false); // a failed call may have left its socket behind
 
     auto* server = new RequestServer(this);
+    // The system completes no more than one connection before we take it; later callers wait
+    // for the port (which closes with that first request) and are refused.
+    server->setListenBacklogSize(0);
     server->setHandler(
         [this, index, server](qintptr descriptor) { incomingRequest(index, server, descriptor); });
     // Qt asks for address reuse on Unix, so the port opens again right after a close even while
@@ -232,6 +237,12 @@ void SocketArray::incomingRequest(int index, QTcpServer* server, qintptr descrip
         return;
     }
     e->requests.append(descriptor);
+    // An element carries one connection: it stops listening with its first request, so the
+    // system refuses the next caller at once instead of us accepting and then resetting it.
+    if (QTcpServer* listening = std::exchange(e->server, nullptr)) {
+        listening->close();
+        listening->deleteLater();
+    }
     while (e->requests.size() > MaxWaitingRequests) {
         qCWarning(lcSockets) << "element" << index << "drops a connection request never accepted";
         closeDescriptor(e->requests.takeFirst());

@@ -20,7 +20,9 @@ class QTcpSocket;
 // raises `closed` (not `error`) and leaves state 8 until the element is closed. A connection
 // request must be accepted in its handler (closing the element first, as the server does, is
 // fine); requests never accepted are closed with their element, so no descriptor leaks.
-// States 3 and 5 are never reported: requests wait while the element stays listening, and host
+// A listening element stops listening with its first connection request (the system refuses
+// later callers on its port instead of letting them connect into a reset) and reports state 3
+// until the request is accepted or the element closed. State 5 is never reported: host
 // resolution goes straight on to connecting.
 class SocketArray : public QObject {
     Q_OBJECT

@@ -11,7 +11,8 @@ public:
     virtual ~AdminHost() = default;
     // The new-file scan and the periodic pass together.
     virtual void setWatcherRunning(bool on) = 0;
-    // The print folder used as it is typed; the watcher derives its search patterns from it.
+    // The print folder as stored; the server uses CopiesFile::printFolderInUse() of it, and
+    // printFolder() answers that.
     virtual void setPrintFolder(const QString& folder) = 0;
     virtual QString printFolder() const = 0;
     // Program folder + "/Client/": Copie.txt, Documenti.mdb, Aggiorna.txt.

@@ -1,5 +1,6 @@
 #include "printfoldercheck.h"
 
+#include "copiesfile.h"
 #include "sharepath.h"
 
 #include <QDir>
@@ -8,10 +9,7 @@
 namespace PrintFolderCheck {
 
 QString localPath(const QString& folder, const QString& serverProgramFolder) {
-    // Windows ignores blanks at the end of a path; the folder is stored with them, as typed.
-    QString path = folder;
-    while (path.endsWith(QLatin1Char(' ')))
-        path.chop(1);
+    const QString path = CopiesFile::printFolderInUse(folder);
     if (SharePath::isSharePath(path))
         return SharePath::resolve(path, serverProgramFolder);
     return path;

@@ -97,7 +97,7 @@ void PrintServer::startUp() {
 
 void PrintServer::readPrintFolder() {
     setPrintFolder(CopiesFile::readPrintFolder(clientFolder() + QStringLiteral("Copie.txt")));
-    if (!m_printFolder.trimmed().isEmpty())
+    if (!m_printFolder.isEmpty())
         return;
     m_prompts.message(QStringLiteral("Impostare percorso file Stampa"));
     if (m_host)
@@ -161,13 +161,13 @@ void PrintServer::onPeriodicPassTick() {
 void PrintServer::onFollowUpTick() {
     trace(QStringLiteral("Timer5"));
     m_followUpTimer->stop();
-    m_periodicTimer->stop();
+    // The periodic pass keeps its own schedule: restarting its minute here would starve it (and
+    // the re-offers, holds, expiry and code reload it carries) while one workstation keeps
+    // printing.
     const QString name = m_followUpName;
     m_watcher->dispatchPass(PassKind::FollowUp, name);
     m_followUpName.clear();
     noticeQueueChange();
-    // Restarts the periodic pass's full minute, and ends a pause of a settings window.
-    m_periodicTimer->start();
 }
 
 void PrintServer::startFollowUp(const QString& name) {
@@ -249,15 +249,19 @@ void PrintServer::setScanTimerEnabled(bool on) {
 void PrintServer::setWatcherRunning(bool on) {
     if (m_shutDown)
         return;
-    for (QTimer* timer : {m_scanTimer, m_periodicTimer}) {
-        if (on)
-            timer->start();
-        else
-            timer->stop();
+    if (!on) {
+        m_scanTimer->stop();
+        m_periodicTimer->stop();
+        return;
     }
+    m_scanTimer->start();
+    // A running periodic pass keeps its schedule.
+    if (!m_periodicTimer->isActive())
+        m_periodicTimer->start();
 }
 
-void PrintServer::setPrintFolder(const QString& folder) {
+void PrintServer::setPrintFolder(const QString& stored) {
+    const QString folder = CopiesFile::printFolderInUse(stored);
     m_printFolder = folder;
     m_pool->setPrintFolder(folder);
     m_watcher->setPrintFolder(folder, m_programFolder);

@@ -3,6 +3,7 @@
 #include "database.h"
 
 #include <QVariant>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -24,6 +25,17 @@ int roundedCode(const QVariant& value) {
 }
 } // namespace
 
+CompanyCodes::CompanyCodes() : m_slots(MinimumSlots, 0) {}
+
+void CompanyCodes::set(int slot, int code) {
+    if (slot < 0)
+        return;
+    if (slot >= m_slots.size())
+        m_slots.resize(slot + 1, 0);
+    m_slots[slot] = code;
+    m_known = true;
+}
+
 Failure CompanyCodes::load(const QString& connectionText, bool clearFirst) {
     Database db;
     if (Failure f = db.open(connectionText))
@@ -33,25 +45,22 @@ Failure CompanyCodes::load(const QString& connectionText, bool clearFirst) {
         db.close();
         return f;
     }
-    // Only once the table answers: a database that cannot be read keeps the list as it was.
-    if (clearFirst)
-        m_slots.fill(0);
-    int slot = 0;
-    for (; !rows.atEnd(); rows.next()) {
-        // Rows beyond the last slot are read and skipped.
-        if (slot < Slots)
-            m_slots[slot++] = roundedCode(rows.value(QStringLiteral("Codice")));
-    }
+    QList<int> read;
+    for (; !rows.atEnd(); rows.next())
+        read.append(roundedCode(rows.value(QStringLiteral("Codice"))));
     rows.close();
     db.close();
+    // Only once the table answers: a database that cannot be read keeps the list as it was.
+    if (clearFirst)
+        m_slots = QList<int>(MinimumSlots, 0);
+    if (m_slots.size() < read.size())
+        m_slots.resize(read.size(), 0);
+    std::copy(read.cbegin(), read.cend(), m_slots.begin());
     m_known = true;
     return Failure::none();
 }
 
-bool CompanyCodes::matches(int code) const {
-    for (int value : m_slots) {
-        if (value == code)
-            return true;
-    }
-    return false;
+bool CompanyCodes::matches(double code) const {
+    return std::any_of(m_slots.cbegin(), m_slots.cend(),
+                       [code](int value) { return double(value) == code; });
 }

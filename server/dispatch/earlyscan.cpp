@@ -1,5 +1,8 @@
 #include "earlyscan.h"
 
+#include "platform/foldernotifier.h"
+#include "platform/platform.h"
+#include "printfilerules.h"
 #include "printfolderwatcher.h"
 
 namespace {
@@ -13,18 +16,28 @@ EarlyScan::EarlyScan(PrintFolderWatcher& watcher, QObject* parent)
     : QObject(parent), m_watcher(watcher) {
     m_timer.setSingleShot(true);
     connect(&m_timer, &QTimer::timeout, this, &EarlyScan::scanWanted);
-    connect(&m_notifier, &QFileSystemWatcher::directoryChanged, this, &EarlyScan::folderChanged);
 }
+
+EarlyScan::~EarlyScan() = default;
 
 void EarlyScan::setFolder(const QString& localFolder) {
     if (localFolder == m_folder)
         return;
-    if (!m_folder.isEmpty())
-        m_notifier.removePath(m_folder);
+    m_notifier.reset();
     m_folder = localFolder;
     // A folder that cannot be watched leaves the tick alone in charge.
-    if (!m_folder.isEmpty())
-        m_notifier.addPath(m_folder);
+    if (m_folder.isEmpty())
+        return;
+    m_notifier = Platform::current().watchFolder(m_folder);
+    connect(m_notifier.get(), &FolderNotifier::folderChanged, this, &EarlyScan::folderChanged);
+    connect(m_notifier.get(), &FolderNotifier::fileClosed, this, &EarlyScan::fileClosed);
+}
+
+void EarlyScan::fileClosed(const QString& name) {
+    // Our own renames to ".PRN" and ".ERR" bring nothing new.
+    if (PrintFileRules::isPending(name) || PrintFileRules::isSetAside(name))
+        return;
+    m_timer.start(0);
 }
 
 void EarlyScan::folderChanged() {

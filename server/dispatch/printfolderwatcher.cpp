@@ -1,6 +1,7 @@
 #include "printfolderwatcher.h"
 
 #include "companycodes.h"
+#include "platform/platform.h"
 #include "printfilerules.h"
 #include "sharepath.h"
 #include "watcherhost.h"
@@ -19,6 +20,8 @@ const QString Waiting = QStringLiteral("Attesa....");
 const QString ErrSuffix = QStringLiteral(".ERR");
 const QString PrnSuffix = QStringLiteral(".PRN");
 const QString NoWorkstationLine = QStringLiteral("manca la riga PC:");
+const QString BeingWritten = QStringLiteral("in scrittura");
+const QString EmptyWorkstation = QStringLiteral("nome pc vuoto nella riga PC:");
 
 QString number(double value) {
     return QString::number(value, 'g', 6);
@@ -60,7 +63,8 @@ void stampModified(const QString& local, const QDateTime& when) {
 
 PrintFolderWatcher::PrintFolderWatcher(WatcherHost& host, CompanyCodes& codes)
     : m_host(host), m_codes(codes), m_settings(WatcherSettings::fromEnvironment()),
-      m_clock([] { return QDateTime::currentDateTimeUtc(); }) {}
+      m_clock([] { return QDateTime::currentDateTimeUtc(); }),
+      m_writerCheck([](const QString& path) { return Platform::current().checkNoWriters(path); }) {}
 
 void PrintFolderWatcher::setPrintFolder(const QString& folder, const QString& shareRoot) {
     if (folder != m_folder) {
@@ -166,6 +170,9 @@ QDateTime PrintFolderWatcher::acceptedAt(const QString& name) const {
 // --- announcing ---------------------------------------------------------------------------------
 
 int PrintFolderWatcher::slotOf(const QString& workstation) const {
+    // An empty name is no workstation: it would match every slot that has none registered.
+    if (comparable(workstation).isEmpty())
+        return 0;
     for (int slot = 1; slot <= WatcherHost::Slots; ++slot) {
         if (sameWorkstation(m_host.registryName(slot), workstation))
             return slot;
@@ -238,8 +245,42 @@ qint64 PrintFolderWatcher::msUntilNextReady() const {
 
 // --- the new-file scan --------------------------------------------------------------------------
 
+QString PrintFolderWatcher::findFolderProblem() const {
+    if (m_folder.isEmpty())
+        return QStringLiteral("cartella di stampa non impostata");
+    if (m_localFolder.isEmpty())
+        return QStringLiteral("cartella di stampa fuori dalla condivisione: ") + m_folder;
+    const QFileInfo info(m_localFolder);
+    if (!info.exists())
+        return QStringLiteral("cartella di stampa inesistente: ") + m_folder;
+    if (!info.isDir() || !info.isReadable() || !info.isExecutable())
+        return QStringLiteral("cartella di stampa non leggibile: ") + m_folder;
+    return {};
+}
+
+bool PrintFolderWatcher::checkFolder() {
+    const QString problem = findFolderProblem();
+    if (problem == m_folderProblem)
+        return problem.isEmpty();
+    // Once when it starts failing (or fails differently) and once when it recovers, not every
+    // second; the status label keeps showing it meanwhile.
+    if (!problem.isEmpty()) {
+        m_host.log(QStringLiteral("Stampe ferme: ") + problem);
+        m_host.setStatusLabel(QStringLiteral("Stampe ferme: ") + problem);
+    } else {
+        m_host.log(QStringLiteral("Cartella di stampa di nuovo raggiungibile: ") + m_folder);
+        m_host.setStatusLabel(Waiting);
+    }
+    m_folderProblem = problem;
+    return problem.isEmpty();
+}
+
 void PrintFolderWatcher::newFileScan() {
     m_host.trace(QStringLiteral("Timer1"));
+    if (!checkFolder()) {
+        m_host.trace(QStringLiteral("1.10"));
+        return;
+    }
     const QDateTime now = m_clock();
     ++m_listing;
     const QStringList names = listEntries();
@@ -298,12 +339,7 @@ void PrintFolderWatcher::restartRests() {
 }
 
 bool PrintFolderWatcher::matchesCompany(const QString& name) const {
-    const double value = endingValue(name);
-    for (int slot = 0; slot < CompanyCodes::Slots; ++slot) {
-        if (double(m_codes.at(slot)) == value)
-            return true;
-    }
-    return false;
+    return m_codes.matches(endingValue(name));
 }
 
 PrintFolderWatcher::Step PrintFolderWatcher::takeNewFile(const QString& name,
@@ -312,40 +348,69 @@ PrintFolderWatcher::Step PrintFolderWatcher::takeNewFile(const QString& name,
     m_currentName.clear();
     const bool match = matchesCompany(name);
     m_host.trace(QStringLiteral("1.1"));
-    const QString local = localPath(name);
+    const QFileInfo info(localPath(name));
     if (!match) {
         // Until the company codes could be read (database missing or locked) an unmatched
-        // ending tells nothing: the file waits for the codes instead of being deleted.
-        if (m_codes.isKnown() && QFile::remove(local)) {
-            forget(name);
-        } else {
+        // ending tells nothing: the file waits for the codes. Once they are known, the whole
+        // file is set aside for someone to look at (a typing slip in the management program's
+        // company code must not lose a document).
+        if (!m_codes.isKnown()) {
             PrintJob& job = record(name, JobState::Arriving, now);
             job.listedIn = m_listing;
-            moveTo(job, JobState::Arriving,
-                   m_codes.isKnown() ? QStringLiteral("codice ditta sconosciuto")
-                                     : QStringLiteral("codici ditta non ancora letti"));
+            moveTo(job, JobState::Arriving, QStringLiteral("codici ditta non ancora letti"));
+        } else if (info.exists() && isComplete(name, info, now)) {
+            setAside(name, QStringLiteral("codice ditta ") + name.right(3) +
+                               QStringLiteral(" sconosciuto"));
         }
         m_host.trace(QStringLiteral("1.2"));
         return Step::Next;
     }
     m_host.trace(QStringLiteral("1.3"));
 
-    const QFileInfo info(local);
     if (!info.exists())
         return Step::End;
-    if (!hasRested(name, info, now))
+    if (!isComplete(name, info, now))
         return Step::Next;
     return accept(name, now);
 }
 
-bool PrintFolderWatcher::hasRested(const QString& name, const QFileInfo& info,
-                                   const QDateTime& now) {
+bool PrintFolderWatcher::isComplete(const QString& name, const QFileInfo& info,
+                                    const QDateTime& now) {
     PrintJob& job = record(name, JobState::Arriving, now);
     job.listedIn = m_listing;
     if (info.isDir())
         return true; // cannot be read; the reading below says so
-    // A file still being written is left until it has rested: unchanged since the previous scan
-    // and not modified within the last scan interval.
+    // An empty file may have been created first and be filled by a second open: it rests.
+    if (info.size() == 0)
+        return hasRested(job, info, now);
+    const Failure writers = m_writerCheck(info.filePath());
+    if (writers.ok()) {
+        job.restingIn = 0;
+        return true;
+    }
+    if (writers.number == ErrorNumber::FileAlreadyOpen) {
+        // However long its writer pauses: the writer's close brings the next look.
+        moveTo(job, JobState::Arriving, BeingWritten);
+        job.restingIn = 0;
+        return false;
+    }
+    if (writers.number != ErrorNumber::FileNotFound)
+        noteWriterCheckMissing(writers);
+    return hasRested(job, info, now);
+}
+
+void PrintFolderWatcher::noteWriterCheckMissing(const Failure& why) {
+    if (m_writerCheckMissingLogged)
+        return;
+    m_writerCheckMissingLogged = true;
+    m_host.log(QStringLiteral("Non si può sapere se un file di stampa è ancora in scrittura (") +
+               why.description + QStringLiteral("): si prende quando resta invariato per ") +
+               number(m_settings.scanIntervalMs / 1000.0) + QStringLiteral(" s"));
+}
+
+bool PrintFolderWatcher::hasRested(PrintJob& job, const QFileInfo& info, const QDateTime& now) {
+    // Left until it has rested: unchanged since the previous scan and not modified within the
+    // last scan interval.
     const qint64 size = info.size();
     const QDateTime modified = info.lastModified().toUTC();
     const bool known = job.restingIn != 0;
@@ -377,12 +442,14 @@ PrintFolderWatcher::Step PrintFolderWatcher::accept(const QString& name, const Q
     m_currentName = line.name;
     m_host.trace(QStringLiteral("1.4"));
     m_host.setStatusLabel(Waiting);
-    if (line.status == WorkstationLine::Status::NoLine) {
+    if (line.status == WorkstationLine::Status::NoLine || m_currentName.isEmpty()) {
+        // No workstation to send it to: kept for inspection.
         const QString aside = asideName(local);
         if (QFile::rename(local, aside)) {
             forget(name);
             moveTo(record(QFileInfo(aside).fileName(), JobState::SetAside, now), JobState::SetAside,
-                   NoWorkstationLine);
+                   line.status == WorkstationLine::Status::NoLine ? NoWorkstationLine
+                                                                  : EmptyWorkstation);
         }
         m_host.trace(QStringLiteral("1.5"));
         return Step::Next;
@@ -524,8 +591,9 @@ PrintFolderWatcher::Step PrintFolderWatcher::offer(const QString& name, const QS
     const bool forThisPass = wanted.isEmpty() || comparable(m_currentName) == wanted;
     m_host.trace(prefix + QStringLiteral(".2"));
     m_host.setStatusLabel(Waiting);
-    if (line.status == WorkstationLine::Status::NoLine) {
-        setAside(name, NoWorkstationLine);
+    if (line.status == WorkstationLine::Status::NoLine || m_currentName.isEmpty()) {
+        setAside(name, line.status == WorkstationLine::Status::NoLine ? NoWorkstationLine
+                                                                      : EmptyWorkstation);
         m_host.trace(prefix + QStringLiteral(".3"));
         return Step::Next;
     }
@@ -597,9 +665,12 @@ void PrintFolderWatcher::sweepOne(const QString& name, const QDateTime& now) {
 
 bool PrintFolderWatcher::workstationRegistered(const QString& name) {
     bool waiting = false;
+    const QDateTime now = m_clock();
     for (PrintJob& job : m_jobs) {
-        // A new registration is a new client: what the old connection held is gone with it.
-        if (job.state == JobState::Announced && job.announcedTo == comparable(name))
+        // What a closed connection held is gone with it; a connection that still lives (the
+        // same name registered again elsewhere, or again on it) still holds its file.
+        if (job.state == JobState::Announced && job.announcedTo == comparable(name) &&
+            !inFlight(job, now))
             moveTo(job, JobState::Pending);
         if (isPendingState(job.state) && job.state != JobState::Completed && job.workstationKnown &&
             sameWorkstation(job.workstation, name))

@@ -25,6 +25,11 @@ enum class PassKind { Periodic = 2, FollowUp = 5 };
 // again. The print server owns the timers and the follow-up name and calls in here; everything
 // runs on its thread.
 //
+// A new file is taken once it is whole: when the system proves that no process (the file server
+// serving a workstation included) holds it open for writing; where that cannot be known (a network
+// file system, no right to ask), once it has rested unchanged for a scan interval. A file whose
+// writer keeps it open is never taken, however long the writer pauses.
+//
 // It keeps one record per file of the folder (PrintJob, lost on restart and rebuilt from the
 // files by the next scan): its state, its workstation, when it arrived or was accepted, since
 // when its workstation has been away, and where and when it was last announced, so a file still
@@ -46,6 +51,9 @@ public:
     void setPrintFolder(const QString& folder, const QString& shareRoot);
     QString printFolder() const { return m_folder; }
     QString localFolder() const { return m_localFolder; } // "" when the folder cannot be reached
+    // Why the print folder cannot be scanned, as the last scan found it; "" when it can. The
+    // scan logs the change both ways and shows it on the status label.
+    QString folderProblem() const { return m_folderProblem; }
 
     // One tick of the scan timer.
     void newFileScan();
@@ -78,21 +86,29 @@ public:
     void setExpiry(qint64 ms) { m_settings.expiryMs = ms; }
     // Tests move the clock (UTC).
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    // Whether a file still has a writer (Platform::checkNoWriters unless a test says otherwise).
+    using WriterCheck = std::function<Failure(const QString& localPath)>;
+    void setWriterCheck(WriterCheck check) { m_writerCheck = std::move(check); }
 
-    // Milliseconds until the youngest new file left waiting has rested long enough (-1: none), so
-    // a folder notification can bring the next scan forward.
+    // Milliseconds until the youngest new file left waiting to rest has rested long enough (-1:
+    // none), so a folder notification can bring the next scan forward. A file known to be held
+    // by its writer waits for the writer's close instead.
     qint64 msUntilNextReady() const;
 
 private:
     enum class Step { Next, Announced, End };
 
     QStringList listEntries() const;
+    QString findFolderProblem() const;
+    bool checkFolder();
     QString localPath(const QString& name) const;
 
     // The new-file scan, one entry at a time.
     Step takeNewFile(const QString& name, const QDateTime& now);
     bool matchesCompany(const QString& name) const;
-    bool hasRested(const QString& name, const QFileInfo& info, const QDateTime& now);
+    bool isComplete(const QString& name, const QFileInfo& info, const QDateTime& now);
+    bool hasRested(PrintJob& job, const QFileInfo& info, const QDateTime& now);
+    void noteWriterCheckMissing(const Failure& why);
     Step accept(const QString& name, const QDateTime& now);
     bool renameToPending(const QString& name, const QString& pendingName);
     void noteListed(const QString& name, const QDateTime& now);
@@ -131,8 +147,11 @@ private:
     CompanyCodes& m_codes;
     WatcherSettings m_settings;
     std::function<QDateTime()> m_clock;
+    WriterCheck m_writerCheck;
+    bool m_writerCheckMissingLogged = false;
     QString m_folder;
     QString m_localFolder;
+    QString m_folderProblem;
     QString m_currentName; // workstation of the file being handled
     QHash<QString, PrintJob> m_jobs;
     QString m_lastPeriodic;

@@ -38,7 +38,7 @@ QString TestCompanyCodes::makeDatabase(const QTemporaryDir& dir, const QList<QVa
 void TestCompanyCodes::loadsInCodiceOrder() {
     QTemporaryDir dir;
     QList<QVariant> rows;
-    // 25 companies written in a scrambled order: the 21 lowest codes are taken, in order.
+    // 25 companies written in a scrambled order: every code is taken, in order.
     for (int i = 25; i >= 1; --i)
         rows.append((i * 7) % 25 + 100);
     rows.replace(3, QVariant(2.6)); // a real value is rounded
@@ -53,11 +53,21 @@ void TestCompanyCodes::loadsInCodiceOrder() {
     CompanyCodes codes;
     QVERIFY(codes.load(connection, true).ok());
     QVERIFY(codes.isKnown());
-    for (int slot = 0; slot < CompanyCodes::Slots; ++slot)
+    QCOMPARE(codes.size(), 25);
+    for (int slot = 0; slot < codes.size(); ++slot)
         QCOMPARE(codes.at(slot), expected.at(slot));
     QVERIFY(codes.matches(3));
-    QVERIFY(!codes.matches(expected.at(21))); // the 22nd company is not accepted
-    QVERIFY(!codes.matches(0));               // all 21 slots are filled
+    QVERIFY(codes.matches(expected.at(21))); // the 22nd company is a company like the others
+    QVERIFY(codes.matches(expected.at(24)));
+    QVERIFY(!codes.matches(0)); // no slot is left unfilled
+    QVERIFY(!codes.matches(2.5));
+
+    // Fewer companies later: the list shrinks back, its unfilled slots hold 0 again.
+    QTemporaryDir fewer;
+    QVERIFY(codes.load(makeDatabase(fewer, {4}), true).ok());
+    QCOMPARE(codes.size(), CompanyCodes::MinimumSlots);
+    QVERIFY(codes.matches(0));
+    QVERIFY(!codes.matches(expected.at(24)));
 }
 
 void TestCompanyCodes::keepsOrClearsUnfilledSlots_data() {
@@ -72,7 +82,7 @@ void TestCompanyCodes::keepsOrClearsUnfilledSlots() {
     const QString connection = makeDatabase(dir, {5, 1});
     QVERIFY(!connection.isEmpty());
     CompanyCodes codes;
-    for (int slot = 0; slot < CompanyCodes::Slots; ++slot)
+    for (int slot = 0; slot < CompanyCodes::MinimumSlots; ++slot)
         codes.set(slot, 900 + slot);
     QVERIFY(codes.load(connection, clearFirst).ok());
     QCOMPARE(codes.at(0), 1);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>

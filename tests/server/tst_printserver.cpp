@@ -11,6 +11,7 @@
 #include "serverconsole.h"
 #include "socketarray.h"
 #include "userprompts.h"
+#include "version.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -144,7 +145,7 @@ private slots:
     void unreadableCodesKeepFilesUntilRead() {
         PrintServer server(m_program, m_prompts, 1500);
         server.startUp();
-        for (int slot = 0; slot < CompanyCodes::Slots; ++slot)
+        for (int slot = 0; slot < CompanyCodes::MinimumSlots; ++slot)
             QCOMPARE(server.codes().at(slot), 0);
         QVERIFY(server.isWatcherRunning());
         QVERIFY(logText().contains(QStringLiteral("Lettura codici ditta non riuscita: ")));
@@ -209,6 +210,34 @@ private slots:
         QTRY_COMPARE(client->received(), "DIR:" + m_print.toUtf8() + "B.001.PRN\r");
         QCOMPARE(server->followUpName(), QString());
         QVERIFY(server->isWatcherRunning());
+    }
+
+    void reRegistrationDoesNotResendWhatAConnectionHolds() {
+        writeCompanies({1});
+        quint16 base = 0;
+        auto server = startedServer(&base);
+        QVERIFY(server);
+        auto holder = registered(base, "DOPPIO");
+        QVERIFY(holder);
+        writeFile(m_print + QStringLiteral("A.001"), "PC:DOPPIO\r\n");
+        const QByteArray request = "DIR:" + m_print.toUtf8() + "A.001.PRN\r";
+        QTRY_COMPARE(holder->received(), request);
+
+        // The same name on another port, and again on the holder's own connection, while the
+        // holder lives: the follow-up passes these registrations bring must not send it again.
+        server->setTraceOn(true);
+        auto second = registered(quint16(base + 1), "doppio");
+        QVERIFY(second);
+        QTRY_COMPARE(logText().count(QStringLiteral("SpY:PRN-5.6")), 1);
+        holder->send("PC:DOPPIO\r");
+        QTRY_COMPARE(logText().count(QStringLiteral("SpY:PRN-5.6")), 2);
+        QCOMPARE(holder->received(),
+                 request + "Velarix 1.0 rev. " + QByteArray::number(VELARIX_REVISION) + "\r");
+        QCOMPARE(second->received(), QByteArray());
+
+        // Once the holder has gone, the connection that lives gets it.
+        holder->disconnect();
+        QTRY_COMPARE(second->received(), request);
     }
 
     void traceAndMessageSwitches() {

@@ -1,6 +1,6 @@
 // The real VelarixSrv as a black box: headless and unattended, in a temporary program folder
 // (with a blank in its name) holding Client/Copie.txt and Client/Documenti.mdb, driven by plain
-// sockets on loopback.
+// sockets on loopback. The print folder is stored with blanks after it, as a user may type it.
 
 #include "poolfixture.h"
 #include "version.h"
@@ -8,7 +8,11 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QtTest>
+
+#include <csignal>
 
 using ServerTest::Client;
 
@@ -46,10 +50,12 @@ private slots:
     void initTestCase() {
         QVERIFY(QFile::copy(QStringLiteral(VELARIX_BIN_DIR "/VelarixSrv"), binary()));
         m_folder.writeCompanies({1});
+        writeFile(m_program + QStringLiteral("/Client/Copie.txt"),
+                  "\"" + m_print.toUtf8() + "  \"\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
         m_env = QProcessEnvironment::systemEnvironment();
         m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
-        m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("10"));
+        m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("20"));
         m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder.path("config"));
         m_env.insert(QStringLiteral("PATH"), m_folder.bin + QLatin1Char(':') + m_env.value("PATH"));
         m_server.setWorkingDirectory(m_folder.dir.path());
@@ -89,17 +95,179 @@ private slots:
         QVERIFY(QFile::exists(m_folder.path("config/autostart/VelarixSrv.desktop")));
     }
 
+    void secondInstanceIsRefused_data() {
+        QTest::addColumn<bool>("otherFolder");
+        QTest::newRow("same folder") << false;
+        QTest::newRow("another installation") << true;
+    }
+
     void secondInstanceIsRefused() {
+        // One server per machine, wherever it was started from: it would take the first one's
+        // free ports.
+        QFETCH(bool, otherFolder);
+        QString program = binary();
+        if (otherFolder) {
+            program = m_folder.path("Altra copia") + QStringLiteral("/VelarixSrv");
+            QVERIFY(QDir().mkpath(QFileInfo(program).path()));
+            QVERIFY(QFile::exists(program) || QFile::copy(binary(), program));
+        }
         QProcess second;
         second.setProcessEnvironment(m_env);
-        second.setWorkingDirectory(m_folder.dir.path());
-        second.start(binary(), {});
+        second.setWorkingDirectory(QFileInfo(program).path());
+        second.start(program, {});
         QVERIFY(second.waitForFinished(15000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QVERIFY(QString::fromUtf8(second.readAllStandardError())
                     .contains(QStringLiteral("Programma già in esecuzione!")));
         QCOMPARE(logText().count(QStringLiteral("****Apertura Programma****")), 1);
+        if (otherFolder)
+            QVERIFY(!QFile::exists(QFileInfo(program).path() + QStringLiteral("/VXreg.txt")));
         QCOMPARE(m_server.state(), QProcess::Running);
+        QCOMPARE(ServerTest::listeningPorts(m_server.processId()).size(), 25);
+    }
+
+    void lockThatCannotBeTakenIsNoSecondServer() {
+        // A lock folder that cannot be made (here: below a file) says nothing about another
+        // server: this one starts, says why, and serves on its own ports.
+        const QString folder = m_folder.path("Senza blocco");
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(binary(), folder + QStringLiteral("/VelarixSrv")));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/Stampe")));
+        writeFile(folder + QStringLiteral("/Client/Copie.txt"),
+                  folder.toUtf8() + "/Stampe/\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
+        writeFile(m_folder.path("un file"), "");
+        QProcessEnvironment env = m_env;
+        env.insert(QStringLiteral("VELARIX_LOCK_DIR"),
+                   m_folder.path("un file") + QStringLiteral("/blocchi"));
+        const quint16 base = TestPorts::freeRange(25);
+        QVERIFY(base != 0);
+        env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(base));
+        QProcess other;
+        other.setProcessEnvironment(env);
+        other.setWorkingDirectory(folder);
+        other.start(folder + QStringLiteral("/VelarixSrv"), {});
+        QVERIFY(other.waitForStarted());
+        const QString log = folder + QStringLiteral("/VXreg.txt");
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QString::fromUtf8(readFile(log))
+                .contains(
+                    QStringLiteral("Controllo di istanza unica non riuscito (Impossibile creare il "
+                                   "blocco ")),
+            15000);
+        QVERIFY(!QString::fromUtf8(other.readAllStandardError())
+                     .contains(QStringLiteral("Programma già in esecuzione!")));
+        QTRY_VERIFY_WITH_TIMEOUT(ServerTest::listeningPorts(other.processId()).contains(base),
+                                 15000);
+        other.terminate();
+        QVERIFY(other.waitForFinished(15000));
+    }
+
+    void fileHeldOpenByItsWriterWaitsForItsClose() {
+        auto client = registered("SCRITTORE");
+        QVERIFY(client);
+        // The writer has written the workstation line and pauses with the file open; its time
+        // stamp is old enough for any rule that trusts a file at rest.
+        QFile writer(m_print + QStringLiteral("LENTO.001"));
+        QVERIFY(writer.open(QIODevice::WriteOnly));
+        writer.write("DITTA PROVA\r\nPC:SCRITTORE FATTURA\r\n");
+        QVERIFY(writer.flush());
+        QVERIFY(writer.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                   QFileDevice::FileModificationTime));
+        // A whole file dropped after it is taken: the scans have passed the open one by.
+        writeFile(m_print + QStringLiteral("SVELTO.001"), "PC:SCRITTORE\r\n");
+        const QByteArray quick = "DIR:" + m_print.toUtf8() + "SVELTO.001.PRN\r";
+        QTRY_COMPARE(client->received(), quick);
+        QVERIFY(QFile::exists(writer.fileName()));
+
+        QByteArray rest;
+        while (writer.size() + rest.size() < 600)
+            rest += "RIGA DEL DOCUMENTO\r\n";
+        writer.write(rest.left(600 - writer.size()));
+        writer.close();
+        QTRY_COMPARE(client->received(), quick + "DIR:" + m_print.toUtf8() + "LENTO.001.PRN\r");
+        QCOMPARE(QFileInfo(m_print + QStringLiteral("LENTO.001.PRN")).size(), qint64(600));
+    }
+
+    void periodicPassRunsWhileAnotherWorkstationKeepsPrinting() {
+        auto busy = registered("OCCUPATO");
+        auto quiet = registered("SILENZIOSO");
+        QVERIFY(busy && quiet);
+        // The quiet workstation's announcement is lost: it never answers.
+        writeFile(m_print + QStringLiteral("PERSO.001"), "PC:SILENZIOSO\r\n");
+        const QByteArray lost = "DIR:" + m_print.toUtf8() + "PERSO.001.PRN\r";
+        QTRY_COMPARE(quiet->received(), lost);
+
+        // The busy one prints a job every tenth of a second (a follow-up pass after each).
+        int jobs = 0;
+        QTimer office;
+        connect(&office, &QTimer::timeout, this, [&] {
+            for (const QByteArray& line : busy->received().split('\r')) {
+                if (line.startsWith("DIR:"))
+                    busy->send("DEL:" + line.mid(4) + "\r");
+            }
+            busy->clearReceived();
+            writeFile(m_print + QStringLiteral("B%1.001").arg(++jobs, 4, 10, QLatin1Char('0')),
+                      "PC:OCCUPATO\r\n");
+        });
+        office.start(100);
+        // The periodic pass (every 3 s here) offers the lost file again all the same.
+        QTRY_COMPARE_WITH_TIMEOUT(quiet->received(), lost + lost, 15000);
+        office.stop();
+        quiet->send("DEL:" + lost.mid(4));
+    }
+
+    void filesNobodyCanTakeAreSetAsideNotSent() {
+        // A workstation connected but not registered, and one registered: an empty name after
+        // "PC:" is neither of them; an unknown company code loses nothing either.
+        ServerTest::Client unnamed; // on the lowest free port: the first slot a match would try
+        for (int i = 0; i < 25 && !unnamed.isConnected(); ++i)
+            unnamed.connectTo(quint16(m_base + i), 1000);
+        QVERIFY(unnamed.isConnected());
+        auto named = registered("UFFICIO1");
+        QVERIFY(named);
+        writeFile(m_print + QStringLiteral("VUOTO.001"), "DITTA PROVA\r\nPC: UFFICIO1\r\n");
+        writeFile(m_print + QStringLiteral("DITTA.009"), "PC:UFFICIO1\r\n");
+        QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("VUOTO.001.ERR")));
+        QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("DITTA.009.ERR")));
+        QVERIFY(logText().contains(QStringLiteral("Stampa messa da parte: ") + m_print +
+                                   QStringLiteral("DITTA.009.ERR (codice ditta 009 sconosciuto)")));
+        QCOMPARE(unnamed.received(), QByteArray());
+        QCOMPARE(named->received(), QByteArray());
+    }
+
+    void busyPortRefusesInsteadOfResetting() {
+        // Two callers reach one port while the server is not looking (here: stopped): the first
+        // gets the port, the second is refused, never connected and then dropped.
+        const quint16 port = quint16(m_base + 20);
+        ::kill(pid_t(m_server.processId()), SIGSTOP);
+        ServerTest::Client first;
+        const bool firstConnected = first.connectTo(port, 5000);
+        QTcpSocket second;
+        QSignalSpy secondConnected(&second, &QTcpSocket::connected);
+        second.connectToHost(QHostAddress::LocalHost, port); // its SYN goes out at once
+        ::kill(pid_t(m_server.processId()), SIGCONT);
+        QVERIFY(firstConnected);
+        QTRY_COMPARE_WITH_TIMEOUT(second.state(), QAbstractSocket::UnconnectedState, 10000);
+        QCOMPARE(secondConnected.count(), 0);
+        QCOMPARE(second.error(), QAbstractSocket::ConnectionRefusedError);
+        first.send("PC:PRIMO\r");
+        QTRY_VERIFY(first.received().startsWith("Velarix 1.0 rev. "));
+    }
+
+    void unreachablePrintFolderIsToldAndRecovers() {
+        auto client = registered("RITORNO");
+        QVERIFY(client);
+        const QString away = m_folder.path("Stampe spostate");
+        QVERIFY(QDir().rename(m_print, away));
+        const QString stopped =
+            QStringLiteral("Stampe ferme: cartella di stampa inesistente: ") + m_print;
+        QTRY_VERIFY(logText().contains(stopped));
+        QVERIFY(QDir().rename(away, m_print));
+        QTRY_VERIFY(logText().contains(
+            QStringLiteral("Cartella di stampa di nuovo raggiungibile: ") + m_print));
+        QCOMPARE(logText().count(stopped), 1);
+        writeFile(m_print + QStringLiteral("DOPO.001"), "PC:RITORNO\r\n");
+        QTRY_COMPARE(client->received(), "DIR:" + m_print.toUtf8() + "DOPO.001.PRN\r");
     }
 
     void printJobTravelsAndIsDeletedSafely() {
