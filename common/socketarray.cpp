@@ -2,6 +2,7 @@
 
 #include "textcodec.h"
 
+#include <QFile>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QLoggingCategory>
@@ -36,6 +37,18 @@ protected:
 private:
     std::function<void(qintptr)> m_handler;
 };
+
+// The listen backlog of an element, which carries one connection. With 0 the system completes one
+// connection and makes later callers wait until the port closes, which refuses them; but on Linux
+// that one connection then goes through SYN cookies, so where they are switched off the port would
+// take nothing and 1 must do.
+int oneConnectionBacklog() {
+    static const int backlog = [] {
+        QFile cookies(QStringLiteral("/proc/sys/net/ipv4/tcp_syncookies"));
+        return cookies.open(QIODevice::ReadOnly) && cookies.readAll().trimmed() != "0" ? 0 : 1;
+    }();
+    return backlog;
+}
 
 // Through a socket object, so each platform's own close call is used.
 void closeDescriptor(qintptr descriptor) {
@@ -212,7 +225,7 @@ Failure SocketArray::listen(int index) {
     auto* server = new RequestServer(this);
     // The system completes no more than one connection before we take it; later callers wait
     // for the port (which closes with that first request) and are refused.
-    server->setListenBacklogSize(0);
+    server->setListenBacklogSize(oneConnectionBacklog());
     server->setHandler(
         [this, index, server](qintptr descriptor) { incomingRequest(index, server, descriptor); });
     // Qt asks for address reuse on Unix, so the port opens again right after a close even while
