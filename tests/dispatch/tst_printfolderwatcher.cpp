@@ -1,5 +1,4 @@
 #include "companycodes.h"
-#include "platform/platform.h"
 #include "printfolderwatcher.h"
 #include "recordinghost.h"
 #include "textcodec.h"
@@ -32,8 +31,6 @@ private slots:
     void hiddenFilesAndFolders();
     void halfWrittenFileWaits();
     void growingFileWaits();
-    void fileHeldByItsWriterIsNeverTaken();
-    void unreachableFolderToldOnceEachWay();
     void unreadableEntryDoesNotEndScan();
     void vanishedFileEndsScan();
     void renameClashKeepsNewFile();
@@ -308,79 +305,6 @@ void TestPrintFolderWatcher::halfWrittenFileWaits() {
     QVERIFY2(m_host.logs.first().startsWith(QStringLiteral("Non si può sapere")) &&
                  m_host.logs.first().contains(QStringLiteral("nessun lease nei test")),
              qPrintable(m_host.logs.first()));
-}
-
-void TestPrintFolderWatcher::fileHeldByItsWriterIsNeverTaken() {
-    m_watcher->setWriterCheck(
-        [](const QString& path) { return Platform::current().checkNoWriters(path); });
-    {
-        QFile probe(local(QStringLiteral("probe")));
-        QVERIFY(probe.open(QIODevice::WriteOnly));
-        probe.close();
-        const Failure answer = Platform::current().checkNoWriters(probe.fileName());
-        if (answer)
-            QSKIP(qPrintable(QStringLiteral("the system cannot tell here: ") + answer.description));
-        QVERIFY(probe.remove());
-    }
-    m_host.names[1] = QStringLiteral("PC1");
-    // The writer wrote the workstation line, keeps the file open and pauses; old time stamps
-    // would satisfy any rest rule.
-    QFile writer(local(QStringLiteral("X.001")));
-    QVERIFY(writer.open(QIODevice::WriteOnly));
-    writer.write("@^01\r\nPC:PC1\r\n");
-    QVERIFY(writer.flush());
-    QVERIFY(
-        writer.setFileTime(m_now.addSecs(-3600).toLocalTime(), QFileDevice::FileModificationTime));
-    for (int scan = 0; scan < 3; ++scan) {
-        advance(3600 * 1000);
-        m_watcher->newFileScan();
-    }
-    QCOMPARE(files(), QStringList({"X.001"}));
-    QCOMPARE(queueLines(), QStringList({"X.001 0  in scrittura"}));
-    QCOMPARE(m_watcher->msUntilNextReady(), -1); // its close brings the next look
-    QVERIFY(m_host.sent.isEmpty());
-
-    // Closed just now: whole, and taken at once with everything written.
-    writer.write("RIGA 2\r\n");
-    writer.close();
-    write(QStringLiteral("E.001"), "", false); // empty: may be filled by a later open, it rests
-    m_watcher->newFileScan();
-    QCOMPARE(files(), QStringList({"E.001", "X.001.PRN"}));
-    QCOMPARE(QFileInfo(local(QStringLiteral("X.001.PRN"))).size(), qint64(22));
-    QCOMPARE(m_host.sent.size(), 1);
-    QVERIFY(m_host.logs.isEmpty()); // the system could tell: nothing to warn about
-}
-
-void TestPrintFolderWatcher::unreachableFolderToldOnceEachWay() {
-    m_host.names[1] = QStringLiteral("PC1");
-    QVERIFY(QDir(m_localFolder).removeRecursively());
-    m_watcher->newFileScan();
-    m_watcher->newFileScan();
-    const QString stopped =
-        QStringLiteral("Stampe ferme: cartella di stampa inesistente: ") + Folder;
-    QCOMPARE(logs(), QStringList{stopped});
-    QCOMPARE(m_host.labels, QStringList{stopped});
-    QCOMPARE(m_watcher->folderProblem().isEmpty(), false);
-
-    QVERIFY(QDir().mkpath(m_localFolder));
-    write(QStringLiteral("X.001"), "PC:PC1\r\n");
-    m_watcher->newFileScan();
-    m_watcher->newFileScan();
-    QCOMPARE(logs().size(), 2);
-    QCOMPARE(logs().last(), QStringLiteral("Cartella di stampa di nuovo raggiungibile: ") + Folder);
-    QCOMPARE(m_host.labels.last(), QStringLiteral("Attesa...."));
-    QCOMPARE(files(), QStringList({"X.001.PRN"}));
-
-    // A share path that climbs out of the share, and no folder at all.
-    m_host.clear();
-    m_watcher->setPrintFolder(QStringLiteral("\\\\SRV\\Velarix\\..\\Altro\\"), m_root->path());
-    m_watcher->newFileScan();
-    m_watcher->setPrintFolder(QString(), m_root->path());
-    m_watcher->newFileScan();
-    QCOMPARE(logs(),
-             QStringList({QStringLiteral("Stampe ferme: cartella di stampa fuori dalla "
-                                         "condivisione: \\\\SRV\\Velarix\\..\\Altro\\"),
-                          QStringLiteral("Stampe ferme: cartella di stampa non impostata")}));
 }
 
 void TestPrintFolderWatcher::growingFileWaits() {
