@@ -1,11 +1,6 @@
 #include "copiesfile.h"
 
 #include "settingsvalues.h"
-#include "textcodec.h"
-
-#include <QDir>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -50,24 +45,6 @@ QString plainNumber(double value) {
     return QString::number(value, 'g', 15);
 }
 
-Failure saveFailure(const QSaveFile& file, const QString& path) {
-    int number = ErrorNumber::PermissionDenied;
-    switch (file.error()) {
-    case QFileDevice::OpenError:
-        number = QFileInfo(QFileInfo(path).absolutePath()).isDir() ? ErrorNumber::PermissionDenied
-                                                                   : ErrorNumber::PathNotFound;
-        break;
-    case QFileDevice::WriteError:
-    case QFileDevice::ResizeError:
-        number = ErrorNumber::DeviceIO;
-        break;
-    default:
-        number = ErrorNumber::PathFileAccess;
-        break;
-    }
-    return {number, file.errorString()};
-}
-
 } // namespace
 
 namespace CopiesFile {
@@ -106,18 +83,7 @@ Failure write(const QString& path, const CopiesSettings& settings) {
     text +=
         (settings.perBranch ? QStringLiteral("1") : QStringLiteral("0")) + QStringLiteral("\r\n");
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return saveFailure(file, path);
-    const QByteArray bytes = TextCodec::encode(text);
-    if (file.write(bytes) != bytes.size()) {
-        const Failure failure = saveFailure(file, path);
-        file.cancelWriting();
-        return failure;
-    }
-    if (!file.commit())
-        return saveFailure(file, path);
-    return Failure::none();
+    return writeSettingsFile(path, text);
 }
 
 double numericValue(const QString& text, bool* isNumber) {

@@ -3,6 +3,8 @@
 #include "textcodec.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 
 namespace {
 bool isLineEnd(char c) {
@@ -12,6 +14,25 @@ bool isLineEnd(char c) {
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
+
+Failure saveFailure(const QSaveFile& file, const QString& path) {
+    int number = ErrorNumber::PermissionDenied;
+    switch (file.error()) {
+    case QFileDevice::OpenError:
+        number = QFileInfo(QFileInfo(path).absolutePath()).isDir() ? ErrorNumber::PermissionDenied
+                                                                   : ErrorNumber::PathNotFound;
+        break;
+    case QFileDevice::WriteError:
+    case QFileDevice::ResizeError:
+        number = ErrorNumber::DeviceIO;
+        break;
+    default:
+        number = ErrorNumber::PathFileAccess;
+        break;
+    }
+    return {number, file.errorString()};
+}
+
 } // namespace
 
 SettingsValues::SettingsValues(QByteArray data) : m_data(std::move(data)) {}
@@ -76,4 +97,19 @@ QStringList SettingsValues::all() {
 QString readFirstSettingsValue(const QString& path) {
     SettingsValues values = SettingsValues::fromFile(path);
     return values.atEnd() ? QString() : values.next();
+}
+
+Failure writeSettingsFile(const QString& path, const QString& text) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return saveFailure(file, path);
+    const QByteArray bytes = TextCodec::encode(text);
+    if (file.write(bytes) != bytes.size()) {
+        const Failure failure = saveFailure(file, path);
+        file.cancelWriting();
+        return failure;
+    }
+    if (!file.commit())
+        return saveFailure(file, path);
+    return Failure::none();
 }

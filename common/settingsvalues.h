@@ -1,5 +1,7 @@
 #pragma once
 
+#include "failure.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -30,3 +32,7 @@ private:
 
 // The first value of a settings file, or an empty string (missing file, empty file).
 QString readFirstSettingsValue(const QString& path);
+
+// Writes a settings file anew through QSaveFile, encoded as TextCodec says: a crash or a full
+// disk leaves the old file whole. The failure says why the file was not replaced.
+Failure writeSettingsFile(const QString& path, const QString& text);
