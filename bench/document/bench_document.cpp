@@ -65,7 +65,7 @@ public:
 
 class NoPrinter : public ReportPrinter {
 public:
-    Failure printDocument(int, const QString&, int, PrintedCopies&) override { return {}; }
+    Failure printDocument(const PrintRequest&, PrintedCopies&) override { return {}; }
 };
 
 void import100Pages(benchmark::State& state) {

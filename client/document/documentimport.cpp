@@ -272,6 +272,7 @@ DocumentImport::PagesRead DocumentImport::readPages(const PrintDocument& doc,
     bool copiesFailed = false;
     for (const QString& kind : doc.startKinds) {
         if (!kind.isEmpty()) {
+            m_kind = kind;
             m_reportName =
                 PrintFile::reportName(kind, m_companyCode, doc.branch, m_settings.perCompanyReports,
                                       m_settings.perBranchReports);
@@ -362,7 +363,8 @@ Failure DocumentImport::print() {
             listed << QString::number(n);
         say(QStringLiteral("Copie già stampate: ") + listed.join(QStringLiteral(", ")));
     }
-    const Failure f = m_printer.printDocument(m_companyCode, m_reportName, m_copyCount, printed);
+    const PrintRequest request{m_companyCode, m_reportName, m_kind, m_copyCount, m_receivedText};
+    const Failure f = m_printer.printDocument(request, printed);
     if (known)
         m_partlyPrinted.remember(m_stamp, f ? printed : ReportPrinter::PrintedCopies());
     return f;

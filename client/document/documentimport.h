@@ -102,6 +102,7 @@ private:
     int m_replySocket = 0;
     int m_companyCode = 0;
     QString m_reportName;
+    QString m_kind; // of m_reportName, without its suffixes
     int m_copyCount = 0;
 
     bool m_stampValid = false;

@@ -6,8 +6,8 @@
 
 // What the document import needs of the client: the message list Lst_DataSent, the activity log,
 // a chance to let pending window events run, the reply on a socket element, a way to tell the
-// person at the workstation that a document did not come out, and a moment before each print
-// file for the client to bring its files up to date.
+// person at the workstation that a document did not come out (or was printed but not archived),
+// and a moment before each print file for the client to bring its files up to date.
 class ImportHost {
 public:
     virtual ~ImportHost() = default;

@@ -79,7 +79,8 @@ signals:
     void listCleared();
     void listAdded(const QString& line);
     void listRedrawn();
-    // A document did not come out; the text says which and why.
+    // A document did not come out, or printed but could not be archived; the text says which
+    // and why.
     void printFailed(const QString& text);
     // The session has shut down while resident (handed over to the updater): the program ends.
     void ended();

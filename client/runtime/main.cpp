@@ -1,10 +1,10 @@
 #include "clientsession.h"
 #include "clientwindow.h"
+#include "platform/singleinstance.h"
 #include "preview.h"
 #include "quitonsignal.h"
 #include "report/reportengine.h"
 #include "runtimeenv.h"
-#include "platform/singleinstance.h"
 #include "textcodec.h"
 #include "widgetprompts.h"
 
@@ -13,18 +13,20 @@
 #include <QDir>
 
 namespace {
-// The real printer (or PDF files with VELARIX_PDF_DIR), reporting through the session.
+// The real printers (or PDF files with VELARIX_PDF_DIR), reporting through the session.
 std::unique_ptr<ReportPrinter> makeReportEngine(const QString& installFolder, ImportHost& host) {
-    return std::make_unique<ReportEngine>(
+    auto engine = std::make_unique<ReportEngine>(
         installFolder, RuntimeEnv::get().pdfDir,
         ReportEngineHooks{[&host](const QString& line) { host.listAdd(line); },
                           [&host] { host.listRedraw(); },
-                          [&host](const QString& text) { host.log(text); }});
+                          [&host](const QString& text) { host.log(text); },
+                          [&host](const QString& text) { host.notifyPrintError(text); }});
+    engine->setShareRoot(RuntimeEnv::get().shareRoot);
+    return engine;
 }
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VelarixCL"));
     QApplication::setQuitOnLastWindowClosed(false);

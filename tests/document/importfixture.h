@@ -70,6 +70,8 @@ public:
         int company;
         QString report;
         int copies;
+        QString kind;
+        QString printFile;
         PrintedCopies skipped;
     };
     QList<int> statuses;
@@ -77,11 +79,10 @@ public:
     QList<Call> calls;
 
     using ReportPrinter::printDocument;
-    Failure printDocument(int companyCode, const QString& reportName, int copyCount,
-                          PrintedCopies& printed) override {
-        calls.append({companyCode, reportName, copyCount, printed});
+    Failure printDocument(const PrintRequest& r, PrintedCopies& printed) override {
+        calls.append({r.companyCode, r.reportName, r.copyCount, r.kind, r.printFile, printed});
         const int status = statuses.isEmpty() ? 0 : statuses.takeFirst();
-        for (int copy = 1; copy <= copyCount; ++copy)
+        for (int copy = 1; copy <= r.copyCount; ++copy)
             if (!status || outOfAFailure.contains(copy))
                 printed.insert(copy);
         return {status, status ? QStringLiteral("stampante occupata") : QString()};

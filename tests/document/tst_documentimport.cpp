@@ -163,6 +163,9 @@ void TestDocumentImport::completeRun() {
     QCOMPARE(m_printer.calls[0].company, 1);
     QCOMPARE(m_printer.calls[0].report, QStringLiteral("ODL_001-02"));
     QCOMPARE(m_printer.calls[0].copies, 2);
+    // The printer and the archive go by the kind, whatever suffixes the template has.
+    QCOMPARE(m_printer.calls[0].kind, QStringLiteral("ODL"));
+    QCOMPARE(m_printer.calls[0].printFile, path);
 
     const QStringList riga =
         tableRows(m_db, QStringLiteral("select Codice, Riga, Testo from Riga order by Riga"));

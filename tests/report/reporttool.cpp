@@ -56,8 +56,14 @@ int main(int argc, char** argv) {
         ReportEngineHooks hooks;
         hooks.listAdd = [&](const QString& t) { out << "list: " << t << Qt::endl; };
         hooks.log = [&](const QString& t) { out << "log: " << t << Qt::endl; };
+        hooks.alert = [&](const QString& t) { out << "alert: " << t << Qt::endl; };
         ReportEngine engine(a.at(2), a.value(6), hooks);
-        const int status = engine.printDocument(a.at(4).toInt(), a.at(3), a.at(5).toInt()).number;
+        // The kind is the report name without its company and branch suffixes.
+        const QString kind = a.at(3).section(u'_', 0, 0).section(u'-', 0, 0);
+        const PrintRequest request{a.at(4).toInt(), a.at(3), kind, a.at(5).toInt(),
+                                   QStringLiteral("\\\\server\\Velarix\\Stampe\\") + a.at(3) +
+                                       QStringLiteral(".001.PRN")};
+        const int status = engine.printDocument(request).number;
         out << "status " << status << Qt::endl;
         return status == 0 ? 0 : 1;
     }

@@ -12,6 +12,7 @@
 #include "selectionformula.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -123,6 +124,12 @@ bool has(const QString& text, const QString& line) {
     return text.contains(line.simplified());
 }
 
+// A request as the import makes it for a print file of the company.
+PrintRequest request(int company, const QString& report, int copies) {
+    return {company, report, report.left(3), copies,
+            QStringLiteral("\\\\srv\\Velarix\\Stampe\\DOC.%1.PRN").arg(company, 3, 10, QChar('0'))};
+}
+
 int pdfPages(const QString& pdf) {
     QProcess p;
     p.start("pdfinfo", {pdf});
@@ -185,6 +192,11 @@ private slots:
     void printableText();
     void uniqueNames();
     void preview();
+    void queueInPdfNames();
+    void queueFallbacksLogged();
+    void archiveOncePerDocument();
+    void archiveFailureDoesNotStopThePrint_data();
+    void archiveFailureDoesNotStopThePrint();
 
 private:
     bool havePoppler() const {
@@ -243,7 +255,7 @@ void TestReportEngine::copies() {
     Recorder rec;
     ReportEngine engine(folder.path, folder.pdf, rec.hooks());
 
-    QCOMPARE(engine.printDocument(1, "ODL", copies).number, 0);
+    QCOMPARE(engine.printDocument(request(1, "ODL", copies)).number, 0);
 
     QStringList expected{"log:Stampa"};
     for (int k = 1; k <= copies; ++k)
@@ -281,7 +293,8 @@ void TestReportEngine::printerResults() {
     Recorder rec;
     ScriptedEngine engine(folder.path, QString(), rec.hooks());
     engine.results = results;
-    QCOMPARE(engine.printDocument(3, "FVV", static_cast<int>(results.size())).number, status);
+    QCOMPARE(engine.printDocument(request(3, "FVV", static_cast<int>(results.size()))).number,
+             status);
     QCOMPARE(engine.jobs, results.size()); // every copy attempted
     QCOMPARE(rec.list.size(), results.size());
     QCOMPARE(rec.list.constLast(),
@@ -303,9 +316,9 @@ void TestReportEngine::retryPrintsOnlyTheMissingCopies() {
     ScriptedEngine engine(folder.path, QString(), rec.hooks());
     engine.results = {0, 20, 0};
     ReportPrinter::PrintedCopies printed;
-    QCOMPARE(engine.printDocument(3, "FVV", 2, printed).number, 20);
+    QCOMPARE(engine.printDocument(request(3, "FVV", 2), printed).number, 20);
     QCOMPARE(printed, ReportPrinter::PrintedCopies{1});
-    QVERIFY(engine.printDocument(3, "FVV", 2, printed).ok());
+    QVERIFY(engine.printDocument(request(3, "FVV", 2), printed).ok());
     QCOMPARE(printed, (ReportPrinter::PrintedCopies{1, 2}));
     QCOMPARE(engine.copiesSent, (QList<int>{1, 2, 2}));
     QCOMPARE(rec.list.constLast(), "Stampa " + folder.path + "FVV.rpt - Copia 2");
@@ -356,7 +369,7 @@ void TestReportEngine::setupFailures() {
 
     Recorder rec;
     ReportEngine engine(folder.path, folder.pdf, rec.hooks());
-    const Failure printed = engine.printDocument(2, report, 3);
+    const Failure printed = engine.printDocument(request(2, report, 3));
     QCOMPARE(printed.number, status);
     // Nothing was printed: no list line, no PDF, and the log says why.
     QVERIFY(rec.list.isEmpty());
@@ -390,7 +403,7 @@ void TestReportEngine::refusedJobsStillListed() {
     blocker.close();
     Recorder rec;
     ReportEngine engine(folder.path, folder.pdf, rec.hooks());
-    QCOMPARE(engine.printDocument(1, "PRE", 2).number, ReportError::PrintRefused);
+    QCOMPARE(engine.printDocument(request(1, "PRE", 2)).number, ReportError::PrintRefused);
     QCOMPARE(rec.list, (QStringList{"Stampa " + folder.path + "PRE.rpt - Copia 1",
                                     "Stampa " + folder.path + "PRE.rpt - Copia 2"}));
     QVERIFY(engine.lastPdfFiles().isEmpty());
@@ -406,7 +419,7 @@ void TestReportEngine::noDefaultPrinter() {
     addLetterhead(folder.db(), 4, "QUARTA DITTA S.r.l.");
     Recorder rec;
     ReportEngine engine(folder.path, QString(), rec.hooks());
-    QCOMPARE(engine.printDocument(4, "FVV", 2).number, ReportError::NoPrinter);
+    QCOMPARE(engine.printDocument(request(4, "FVV", 2)).number, ReportError::NoPrinter);
     QCOMPARE(rec.list.size(), 2);
     QCOMPARE(rec.log.constLast(), QString("Stampa Err. 20504 Nessuna stampante predefinita"));
 }
@@ -425,7 +438,7 @@ void TestReportEngine::pdfContents() {
     QVERIFY(QFile::copy(folder.path + "ODL.rpt", folder.path + "ODL_002.rpt"));
     Recorder rec;
     ReportEngine engine(folder.path, folder.pdf, rec.hooks());
-    QCOMPARE(engine.printDocument(2, "ODL_002", 1).number, 0);
+    QCOMPARE(engine.printDocument(request(2, "ODL_002", 1)).number, 0);
     QCOMPARE(engine.lastPdfFiles().size(), 1);
     const QString pdf = engine.lastPdfFiles().constFirst();
     QCOMPARE(pdfPages(pdf), 2);
@@ -495,12 +508,12 @@ void TestReportEngine::plainOdlLetterhead() {
     ReportEngine engine(folder.path, folder.pdf, rec.hooks());
     QVERIFY(QFile::copy(folder.path + "ODL.rpt", folder.path + "ODL_007.rpt"));
     for (const char* report : {"ODL", "ODL_007"})
-        QCOMPARE(engine.printDocument(7, report, 1).number, ReportError::NoLetterhead);
+        QCOMPARE(engine.printDocument(request(7, report, 1)).number, ReportError::NoLetterhead);
     QVERIFY(QDir(folder.pdf).isEmpty());
 
     // Once the company has its row, the same document prints with it.
     addLetterhead(folder.db(), 7, "CARROZZERIA SETTE S.r.l.");
-    QVERIFY(engine.printDocument(7, "ODL", 1).ok());
+    QVERIFY(engine.printDocument(request(7, "ODL", 1)).ok());
     QVERIFY(pdfText(engine.lastPdfFiles().value(0), &ok).contains("CARROZZERIA SETTE"));
 }
 
@@ -597,15 +610,19 @@ void TestReportEngine::printableText() {
 void TestReportEngine::uniqueNames() {
     QTemporaryDir dir;
     const QDateTime when(QDate(2026, 12, 7), QTime(14, 30, 5, 123));
-    const QString first = ReportOutput::uniquePdfPath(dir.path(), "ODL_001-02", 1, when);
-    QCOMPARE(QFileInfo(first).fileName(), QString("ODL_001-02_20261207-143005-123_copia1.pdf"));
+    const QString first = ReportOutput::uniquePdfPath(dir.path(), "ODL_001-02", "Ufficio", 1, when);
+    QCOMPARE(QFileInfo(first).fileName(),
+             QString("ODL_001-02_Ufficio_20261207-143005-123_copia1.pdf"));
     QFile f(first);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.close();
-    QCOMPARE(QFileInfo(ReportOutput::uniquePdfPath(dir.path(), "ODL_001-02", 1, when)).fileName(),
-             QString("ODL_001-02_20261207-143005-123_copia1-2.pdf"));
-    QCOMPARE(QFileInfo(ReportOutput::uniquePdfPath(dir.path(), "../x y", 2, when)).fileName(),
-             QString("___x_y_20261207-143005-123_copia2.pdf"));
+    QCOMPARE(QFileInfo(ReportOutput::uniquePdfPath(dir.path(), "ODL_001-02", "Ufficio", 1, when))
+                 .fileName(),
+             QString("ODL_001-02_Ufficio_20261207-143005-123_copia1-2.pdf"));
+    // Names from files others write never leave the folder nor hide the file.
+    QCOMPARE(
+        QFileInfo(ReportOutput::uniquePdfPath(dir.path(), "../x y", "..\\q/r", 2, when)).fileName(),
+        QString("_._x_y__._q_r_20261207-143005-123_copia2.pdf"));
 }
 
 void TestReportEngine::preview() {
@@ -622,6 +639,170 @@ void TestReportEngine::preview() {
         ReportError::PrintRefused);
     QCOMPARE(renderDocumentToPdf(folder.path + "XYZ.rpt", folder.db(), 2, out).number,
              ReportError::MissingTemplate);
+}
+
+void TestReportEngine::queueInPdfNames() {
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("ODL", 2, 1).write(folder.db()), QString());
+    QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
+    // With PDF files no printer is looked up: a queue this machine has never heard of is
+    // taken as written, and a kind without a line is "predefinita".
+    QFile file(folder.path + "Stampanti.txt");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("ODL=Officina\r\nFVV=Non_Esiste_Qui\r\n");
+    file.close();
+    Recorder rec;
+    ReportEngine engine(folder.path, folder.pdf, rec.hooks());
+    for (const auto& [kind, queue] : {std::pair{"ODL", "Officina"}, std::pair{"PRE", "predefinita"},
+                                      std::pair{"FVV", "Non_Esiste_Qui"}}) {
+        QCOMPARE(engine.printDocument(request(2, kind, 1)).number, 0);
+        QCOMPARE(engine.lastPdfFiles().size(), 1);
+        const QString name = QFileInfo(engine.lastPdfFiles().constFirst()).fileName();
+        QVERIFY2(name.startsWith(QString(kind) + "_" + queue + "_"), qPrintable(name));
+    }
+    QCOMPARE(rec.log, QStringList({"Stampa", "Stampa", "Stampa"}));
+}
+
+void TestReportEngine::queueFallbacksLogged() {
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("FVV", 2, 1).write(folder.db()), QString());
+    QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
+    QFile file(folder.path + "Stampanti.txt");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("FVV=Velarix_Coda_Sparita\r\nstampante laser\r\n");
+    file.close();
+    Recorder rec;
+    ScriptedEngine engine(folder.path, QString(), rec.hooks());
+    QCOMPARE(engine.printDocument(request(2, "FVV", 1)).number, 0);
+    QCOMPARE(engine.printDocument(request(2, "PRE", 1)).number, 0);
+    QCOMPARE(engine.jobs, 2); // both printed, on the default printer
+    const QString ignored = "Stampanti.txt: riga non valida ignorata: stampante laser";
+    QCOMPARE(rec.log,
+             QStringList({"Stampa", ignored,
+                          "Stampante Velarix_Coda_Sparita non trovata: FVV sulla stampante "
+                          "predefinita",
+                          "Stampa", ignored,
+                          "Nessuna stampante per PRE in Stampanti.txt: stampante predefinita"}));
+}
+
+namespace {
+QStringList archived(const QString& folder) {
+    QStringList files;
+    QDirIterator it(folder, {"*.pdf"}, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(folder).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+QString pdfInfo(const QString& pdf) {
+    QProcess p;
+    p.start("pdfinfo", {"-meta", pdf});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+} // namespace
+
+void TestReportEngine::archiveOncePerDocument() {
+    if (!havePoppler())
+        QSKIP("pdftotext/pdfinfo (poppler-utils) not installed");
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("FVV", 2, 2).write(folder.db()), QString());
+    QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
+    const QString archive = folder.dir.filePath("archivio");
+    QVERIFY(QDir().mkpath(archive));
+    QFile file(folder.path + "Stampanti.txt");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("ARCHIVIO=" + archive.toLocal8Bit() + "\r\n");
+    file.close();
+    Recorder rec;
+    ReportEngine engine(folder.path, folder.pdf, rec.hooks());
+
+    // Two copies, one archived document, in the kind's folder of this year.
+    QCOMPARE(engine.printDocument(request(2, "FVV", 2)).number, 0);
+    QCOMPARE(engine.lastPdfFiles().size(), 2);
+    const QString year = QString::number(QDate::currentDate().year());
+    QStringList files = archived(archive);
+    QCOMPARE(files.size(), 1);
+    QVERIFY2(QRegularExpression("^FVV/" + year + "/FVV_002_DOC\\.002_\\d{8}-\\d{6}\\.pdf$")
+                 .match(files.first())
+                 .hasMatch(),
+             qPrintable(files.first()));
+    QCOMPARE(engine.lastArchiveFile(), QDir(archive).filePath(files.first()));
+    QCOMPARE(rec.log.constLast(), "Archiviato: " + engine.lastArchiveFile());
+
+    // Kept for the long run: PDF/A-1b, with the text a search finds, pages as printed.
+    const QString info = pdfInfo(engine.lastArchiveFile());
+    QVERIFY2(info.contains("pdfaid:part") && info.contains("pdfaid:conformance"), qPrintable(info));
+    QVERIFY(QRegularExpression("pdfaid:part(>|=\"|\\s*=\\s*\")1").match(info).hasMatch());
+    QCOMPARE(pdfPages(engine.lastArchiveFile()), 2);
+    bool ok = false;
+    const QString text = pdfText(engine.lastArchiveFile(), &ok);
+    QVERIFY(ok);
+    QVERIFY(text.contains("AUTORIPARAZIONI SANTORO & FIGLI S.n.c."));
+
+    // The same print file again (the same second, even) never replaces the first.
+    const QString firstPath = engine.lastArchiveFile();
+    const QByteArray first = [&] {
+        QFile f(firstPath);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    QCOMPARE(engine.printDocument(request(2, "FVV", 1)).number, 0);
+    QCOMPARE(engine.printDocument(request(2, "FVV", 1)).number, 0);
+    files = archived(archive);
+    QCOMPARE(files.size(), 3);
+    QFile f(firstPath);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), first);
+
+    // A copy that failed brings the document back later: it is archived then, not now.
+    ScriptedEngine failing(folder.path, QString(), rec.hooks());
+    failing.results = {ReportError::PrintRefused};
+    QCOMPARE(failing.printDocument(request(2, "FVV", 1)).number, ReportError::PrintRefused);
+    QCOMPARE(archived(archive).size(), 3);
+}
+
+void TestReportEngine::archiveFailureDoesNotStopThePrint_data() {
+    QTest::addColumn<QString>("blocker"); // a file where the archive needs a folder
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("archive folder missing") << "archivio"
+                                            << "Cartella archivio non trovata: ";
+    QTest::newRow("kind folder taken") << "archivio/ODL"
+                                       << "Cartella archivio non scrivibile: ";
+}
+
+void TestReportEngine::archiveFailureDoesNotStopThePrint() {
+    QFETCH(QString, blocker);
+    QFETCH(QString, reason);
+    ProgramFolder folder;
+    QCOMPARE(SampleDocument("ODL", 2, 1).write(folder.db()), QString());
+    QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
+    const QString archive = folder.dir.filePath("archivio");
+    QVERIFY(QDir().mkpath(QFileInfo(folder.dir.filePath(blocker)).absolutePath()));
+    QFile block(folder.dir.filePath(blocker));
+    QVERIFY(block.open(QIODevice::WriteOnly));
+    block.close();
+    QFile file(folder.path + "Stampanti.txt");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("ARCHIVIO=" + archive.toLocal8Bit() + "\r\n");
+    file.close();
+    Recorder rec;
+    QStringList alerts;
+    ReportEngineHooks hooks = rec.hooks();
+    hooks.alert = [&](const QString& t) { alerts << t; };
+    ReportEngine engine(folder.path, folder.pdf, hooks);
+
+    QCOMPARE(engine.printDocument(request(2, "ODL", 1)).number, 0);
+    QCOMPARE(engine.lastPdfFiles().size(), 1);
+    QVERIFY(engine.lastArchiveFile().isEmpty());
+    QCOMPARE(rec.list.size(), 2);
+    QVERIFY2(rec.list.constLast().startsWith("Archivio non scritto: " + reason),
+             qPrintable(rec.list.constLast()));
+    QCOMPARE(rec.log.constLast(), rec.list.constLast());
+    QCOMPARE(alerts.size(), 1);
+    QVERIFY(alerts.constFirst().startsWith(rec.list.constLast()));
+    QVERIFY(alerts.constFirst().endsWith("DOC.002.PRN"));
+    QCOMPARE(archived(folder.dir.path()).filter("archivio/").size(), 0);
 }
 
 QTEST_MAIN(TestReportEngine)

@@ -375,6 +375,62 @@ private slots:
         QVERIFY(find(logLines(logPath), QStringLiteral("Stampa Ok")) >= 0);
     }
 
+    void printsOnTheKindsQueueAndArchivesEachDocument() {
+        // The workstation's own Stampanti.txt, read at every document: no restart between the
+        // changes below.
+        const QString printers = m_program + QStringLiteral("/Stampanti.txt");
+        const QString archive = m_root.filePath(QStringLiteral("archivio"));
+        QVERIFY(QDir().mkpath(archive));
+        writeFile(printers, "ODL=Officina\r\nARCHIVIO=" + archive.toLocal8Bit() + "\r\n");
+        auto restore = qScopeGuard([&] { QFile::remove(printers); });
+        const QString stampe = m_share + QStringLiteral("/Stampe/");
+        const QString name = QStringLiteral("ARCH0001.001.PRN");
+        const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name;
+        writeFile(stampe + name, longWorkOrder(2));
+        const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
+        QFile::remove(logPath);
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QSignalSpy completed(&m_server, &FakeServer::completionReceived);
+        QProcess* client = start();
+        auto end = qScopeGuard([&] { stop(client); });
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+        const auto printedOn = [&](const QString& queue) {
+            return QDir(m_pdf)
+                .entryList({QStringLiteral("ODL_") + queue + QStringLiteral("_*.pdf")})
+                .size();
+        };
+        const QDir year(archive + QStringLiteral("/ODL/") +
+                        QString::number(QDate::currentDate().year()));
+        const QStringList archived = {QStringLiteral("ODL_001_ARCH0001.001_*.pdf")};
+
+        QVERIFY(m_server.sendPrintRequest(path));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 20000);
+        QCOMPARE(printedOn(QStringLiteral("Officina")), 1);
+        QCOMPARE(year.entryList(archived).size(), 1);
+
+        // The management program writes the same file name again: a new document, a second
+        // archive file beside the first.
+        writeFile(stampe + name, longWorkOrder(1));
+        QVERIFY(m_server.sendPrintRequest(path));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 2, 20000);
+        QCOMPARE(year.entryList(archived).size(), 2);
+
+        // An archive that cannot be written (here the folder is a file) holds back nothing: the
+        // document prints, now on the default printer, and is answered.
+        writeFile(stampe + name, longWorkOrder(1) + "\r\n");
+        const QString blocked = m_root.filePath(QStringLiteral("archivio-file"));
+        writeFile(blocked, "x");
+        writeFile(printers, "ARCHIVIO=" + blocked.toLocal8Bit() + "\r\n");
+        const qsizetype onDefault = printedOn(QStringLiteral("predefinita"));
+        QVERIFY(m_server.sendPrintRequest(path));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 3, 20000);
+        QCOMPARE(completed.at(2).at(0).toString(), path);
+        QCOMPARE(printedOn(QStringLiteral("predefinita")), onDefault + 1);
+        QVERIFY(find(logLines(logPath), QStringLiteral("Archivio non scritto: Cartella archivio "
+                                                       "non trovata: ") +
+                                            blocked) >= 0);
+    }
+
     void endsOnSignalDuringTheUpdateCheck() {
         // The stop arrives while the update-check window waits for its timer: the client must
         // end there instead of carrying on with the start-up and staying resident.

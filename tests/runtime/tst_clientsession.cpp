@@ -32,7 +32,7 @@ struct ScriptedDialogs : StartupDialogs {
 struct HookedPrinter : ReportPrinter {
     std::function<void()>& hook;
     explicit HookedPrinter(std::function<void()>& duringPrint) : hook(duringPrint) {}
-    Failure printDocument(int, const QString&, int, PrintedCopies&) override {
+    Failure printDocument(const PrintRequest&, PrintedCopies&) override {
         if (auto run = std::exchange(hook, nullptr))
             run();
         return {};

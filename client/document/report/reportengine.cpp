@@ -1,12 +1,17 @@
 #include "reportengine.h"
 
+#include "documentarchive.h"
+#include "printersfile.h"
 #include "reportdata.h"
 #include "reportoutput.h"
 #include "reportrenderer.h"
 #include "reporttemplate.h"
 #include "selectionformula.h"
+#include "sharepath.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcReport, "velarix.report", QtInfoMsg)
@@ -43,30 +48,73 @@ void ReportEngine::listCopy(const QString& templatePath, int copy) const {
         m_hooks.listRedraw();
 }
 
-Failure ReportEngine::printDocument(int companyCode, const QString& reportName, int copyCount,
-                                    PrintedCopies& printed) {
+void ReportEngine::say(const QString& text) const {
+    if (m_hooks.listAdd)
+        m_hooks.listAdd(text);
+    log(text);
+    if (m_hooks.listRedraw)
+        m_hooks.listRedraw();
+}
+
+PrinterSettings ReportEngine::readPrinterSettings() const {
+    const QString path = m_installFolder + PrintersFile::fileName();
+    QStringList problems;
+    const PrinterSettings printers = PrintersFile::read(path, &problems);
+    for (const QString& value : std::as_const(problems))
+        log(PrintersFile::fileName() + QStringLiteral(": riga non valida ignorata: ") + value);
+    return printers;
+}
+
+void ReportEngine::chooseQueue(const PrinterSettings& printers, const QString& kind) {
+    const QString queue = printers.queueFor(kind);
+    if (!m_pdfFolder.isEmpty()) {
+        // PDF files stand in for the printers: the name is taken as written, nothing is asked.
+        m_queue = queue.isEmpty() ? QStringLiteral("predefinita") : queue;
+        return;
+    }
+    m_queue.clear();
+    if (queue.isEmpty()) {
+        // Without the file the workstation simply prints everything on its default printer.
+        if (QFileInfo::exists(m_installFolder + PrintersFile::fileName()))
+            log(QStringLiteral("Nessuna stampante per ") + kind + QStringLiteral(" in ") +
+                PrintersFile::fileName() + QStringLiteral(": stampante predefinita"));
+        return;
+    }
+    if (!ReportOutput::printerExists(queue)) {
+        log(QStringLiteral("Stampante ") + queue + QStringLiteral(" non trovata: ") + kind +
+            QStringLiteral(" sulla stampante predefinita"));
+        return;
+    }
+    m_queue = queue;
+}
+
+Failure ReportEngine::printDocument(const PrintRequest& request, PrintedCopies& printed) {
     log(QStringLiteral("Stampa"));
     m_pdfFiles.clear();
+    m_archiveFile.clear();
     // The loader applies this selection to the tables; the text is for the developer's trace.
-    qCDebug(lcReport) << "selection" << SelectionFormula::text(companyCode, reportName);
+    qCDebug(lcReport) << "selection"
+                      << SelectionFormula::text(request.companyCode, request.reportName);
+    const PrinterSettings printers = readPrinterSettings();
+    chooseQueue(printers, request.kind);
 
-    const QString tplPath = templatePath(reportName);
+    const QString tplPath = templatePath(request.reportName);
     const QString dbPath = databasePath();
     Failure lastFailure;
-    for (int copy = 1; copy <= copyCount; ++copy) {
+    ReportTemplate tpl;
+    ReportData data;
+    for (int copy = 1; copy <= request.copyCount; ++copy) {
         if (printed.contains(copy))
             continue;
-        ReportTemplate tpl;
-        ReportData data;
         Failure setup = ReportTemplate::load(tplPath, tpl);
         if (setup.ok())
-            setup = ReportData::load(dbPath, companyCode, data);
+            setup = ReportData::load(dbPath, request.companyCode, data);
         if (setup) {
             // Nothing can be printed with this template or database: no further copy is tried.
             logFailure(setup);
             return setup;
         }
-        if (Failure refused = printCopy(ReportRenderer(tpl, data), reportName, copy)) {
+        if (Failure refused = printCopy(ReportRenderer(tpl, data), request.reportName, copy)) {
             logFailure(refused);
             lastFailure = refused;
         } else {
@@ -74,16 +122,37 @@ Failure ReportEngine::printDocument(int companyCode, const QString& reportName, 
         }
         listCopy(tplPath, copy);
     }
+    // Kept once per document, and only once it is done with: a copy that failed brings the whole
+    // document back later, and it is archived then.
+    if (lastFailure.ok() && request.copyCount > 0 && !printers.archiveFolder.isEmpty())
+        archive(ReportRenderer(tpl, data), request, printers.archiveFolder);
     return lastFailure;
+}
+
+void ReportEngine::archive(const ReportRenderer& renderer, const PrintRequest& request,
+                           const QString& folder) {
+    const QString local =
+        SharePath::isSharePath(folder) ? SharePath::resolve(folder, m_shareRoot) : folder;
+    const DocumentArchive::Entry entry{local, request.kind, request.companyCode, request.printFile,
+                                       QDateTime::currentDateTime()};
+    const Failure f = DocumentArchive::write(renderer, entry, &m_archiveFile);
+    if (f.ok()) {
+        log(QStringLiteral("Archiviato: ") + QDir::toNativeSeparators(m_archiveFile));
+        return;
+    }
+    const QString text = QStringLiteral("Archivio non scritto: ") + f.description;
+    say(text);
+    if (m_hooks.alert)
+        m_hooks.alert(text + QStringLiteral(" - ") + request.printFile);
 }
 
 Failure ReportEngine::printCopy(const ReportRenderer& renderer, const QString& reportName,
                                 int copy) {
+    const QString jobName = reportName + QStringLiteral(" - Copia ") + QString::number(copy);
     if (m_pdfFolder.isEmpty())
-        return ReportOutput::printOnDefaultPrinter(
-            renderer, reportName + QStringLiteral(" - Copia ") + QString::number(copy));
-    const QString path =
-        ReportOutput::uniquePdfPath(m_pdfFolder, reportName, copy, QDateTime::currentDateTime());
+        return ReportOutput::printOnPrinter(renderer, m_queue, jobName);
+    const QString path = ReportOutput::uniquePdfPath(m_pdfFolder, reportName, m_queue, copy,
+                                                     QDateTime::currentDateTime());
     const Failure f = ReportOutput::writePdf(renderer, path, reportName);
     if (f.ok())
         m_pdfFiles << path;

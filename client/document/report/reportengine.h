@@ -9,12 +9,15 @@
 
 class ReportRenderer;
 
-// What the engine tells the main window: list lines (Lst_DataSent), list redraws and log entries.
-// Any of them may be empty.
+struct PrinterSettings;
+
+// What the engine tells the main window: list lines (Lst_DataSent), list redraws, log entries and
+// problems the user must see even with the window hidden. Any of them may be empty.
 struct ReportEngineHooks {
     std::function<void(const QString&)> listAdd;
     std::function<void()> listRedraw;
     std::function<void(const QString&)> log;
+    std::function<void(const QString&)> alert;
 };
 
 // Prints the document of the company code from installFolder + "Documenti.mdb" through the
@@ -26,18 +29,29 @@ struct ReportEngineHooks {
 // print at once (no list line for that copy); a job the printer refuses still gets its list line
 // and the next copies are tried. A copy already printed at an earlier try is not printed again.
 //
-// With a PDF folder, every job becomes a PDF in that folder (ReportOutput::uniquePdfPath) instead
-// of a printer job.
+// The printer of each kind and the archive folder come from installFolder + "Stampanti.txt",
+// read at every document. A kind without a line, or whose queue the system no longer knows,
+// prints on the default printer (logged, unless the workstation has no Stampanti.txt at all).
+// With a PDF folder no printer is used or looked up: every job becomes a PDF in that folder
+// (ReportOutput::uniquePdfPath) whose name carries the kind's queue as written in the file, or
+// "predefinita".
+//
+// A document whose copies all printed is then archived once (DocumentArchive) when the file names
+// an archive folder. An archive that cannot be written is logged, listed and alerted, and changes
+// nothing in the outcome: the document printed.
 class ReportEngine : public ReportPrinter {
 public:
     ReportEngine(QString installFolder, QString pdfFolder, ReportEngineHooks hooks);
     ~ReportEngine() override;
 
-    using ReportPrinter::printDocument;
-    Failure printDocument(int companyCode, const QString& reportName, int copyCount,
-                          PrintedCopies& printed) override;
+    // Where archive folders named as \\host\Velarix\... paths are reached (the mounted share).
+    void setShareRoot(const QString& shareRoot) { m_shareRoot = shareRoot; }
 
-    QStringList lastPdfFiles() const { return m_pdfFiles; } // written by the last print
+    using ReportPrinter::printDocument;
+    Failure printDocument(const PrintRequest& request, PrintedCopies& printed) override;
+
+    QStringList lastPdfFiles() const { return m_pdfFiles; }   // written by the last print
+    QString lastArchiveFile() const { return m_archiveFile; } // empty: not archived
 
 protected:
     // Sends one rendered copy to its destination. Tests replace it to script printer results.
@@ -49,9 +63,17 @@ private:
     void log(const QString& text) const;
     void logFailure(const Failure& failure) const;
     void listCopy(const QString& templatePath, int copy) const;
+    void say(const QString& text) const; // list, log, redraw
+    PrinterSettings readPrinterSettings() const;
+    void chooseQueue(const PrinterSettings& printers, const QString& kind);
+    void archive(const ReportRenderer& renderer, const PrintRequest& request,
+                 const QString& folder);
 
     QString m_installFolder;
     QString m_pdfFolder;
     ReportEngineHooks m_hooks;
+    QString m_shareRoot;
+    QString m_queue; // of the document in print: a printer (empty: the default) or a PDF name
     QStringList m_pdfFiles;
+    QString m_archiveFile;
 };

@@ -11,4 +11,7 @@ constexpr int NoPrinter = 20504;          // no default printer on this workstat
 constexpr int PrintRefused = 20505;       // the printer refused the job / the PDF was not written
 constexpr int NoDocument = 20506;         // the tables hold no document for the company code
 constexpr int NoLetterhead = 20507;       // Ditta has no row for the company code
+// The document printed but its PDF could not be put into the archive: logged and shown, never
+// returned by a print (the document is done with all the same).
+constexpr int ArchiveFailed = 20508;
 } // namespace ReportError

@@ -13,7 +13,8 @@
 
 namespace ReportOutput {
 
-Failure writePdf(const ReportRenderer& renderer, const QString& path, const QString& title) {
+Failure writePdf(const ReportRenderer& renderer, const QString& path, const QString& title,
+                 QPagedPaintDevice::PdfVersion version) {
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath()))
         return {ReportError::PrintRefused,
@@ -24,6 +25,7 @@ Failure writePdf(const ReportRenderer& renderer, const QString& path, const QStr
                 QStringLiteral("PDF non scrivibile: %1 (%2)").arg(path, file.errorString())};
     {
         QPdfWriter writer(&file);
+        writer.setPdfVersion(version);
         writer.setPageLayout(renderer.pageLayout());
         writer.setTitle(title);
         writer.setCreator(QStringLiteral("Velarix"));
@@ -39,10 +41,19 @@ Failure writePdf(const ReportRenderer& renderer, const QString& path, const QStr
     return Failure::none();
 }
 
-Failure printOnDefaultPrinter(const ReportRenderer& renderer, const QString& jobName) {
-    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    if (info.isNull())
-        return {ReportError::NoPrinter, QStringLiteral("Nessuna stampante predefinita")};
+bool printerExists(const QString& queue) {
+    return QPrinterInfo::availablePrinterNames().contains(queue);
+}
+
+Failure printOnPrinter(const ReportRenderer& renderer, const QString& queue,
+                       const QString& jobName) {
+    const QPrinterInfo info =
+        queue.isEmpty() ? QPrinterInfo::defaultPrinter() : QPrinterInfo::printerInfo(queue);
+    if (info.isNull()) {
+        if (queue.isEmpty())
+            return {ReportError::NoPrinter, QStringLiteral("Nessuna stampante predefinita")};
+        return {ReportError::NoPrinter, QStringLiteral("Stampante %1 non trovata").arg(queue)};
+    }
     if (!Platform::current().printerAcceptsJobs(info.printerName()))
         return {ReportError::PrintRefused,
                 QStringLiteral("La stampante %1 non accetta lavori").arg(info.printerName())};
@@ -63,13 +74,21 @@ Failure printOnDefaultPrinter(const ReportRenderer& renderer, const QString& job
     return Failure::none();
 }
 
-QString uniquePdfPath(const QString& folder, const QString& reportName, int copy,
-                      const QDateTime& when) {
-    // Report names come from print files; keep them to characters every file system takes.
+QString fileNamePart(const QString& text) {
     QString safe;
-    for (QChar c : reportName)
-        safe += (c.isLetterOrNumber() || c == u'_' || c == u'-') ? c : QChar(u'_');
-    const QString stem = safe + u'_' + when.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) +
+    for (QChar c : text)
+        safe += (c.isLetterOrNumber() || c == u'_' || c == u'-' || c == u'.') ? c : QChar(u'_');
+    // Never a name of dots alone, nor one hidden on POSIX.
+    if (safe.startsWith(u'.'))
+        safe[0] = u'_';
+    return safe;
+}
+
+QString uniquePdfPath(const QString& folder, const QString& reportName, const QString& queue,
+                      int copy, const QDateTime& when) {
+    // Report and queue names come from files others write; keep them to safe characters.
+    const QString stem = fileNamePart(reportName) + u'_' + fileNamePart(queue) + u'_' +
+                         when.toString(QStringLiteral("yyyyMMdd-HHmmss-zzz")) +
                          QStringLiteral("_copia") + QString::number(copy);
     const QDir dir(folder);
     QString path = dir.filePath(stem + QStringLiteral(".pdf"));

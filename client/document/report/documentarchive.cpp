@@ -1,0 +1,80 @@
+#include "documentarchive.h"
+
+#include "reporterrors.h"
+#include "reportoutput.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+namespace {
+
+Failure archiveFailure(const QString& text) {
+    return {ReportError::ArchiveFailed, text};
+}
+
+QString printFileStem(const QString& printFile) {
+    // The server's paths use backslashes; a local path may use either.
+    QString name = printFile.section(u'\\', -1).section(u'/', -1);
+    if (name.endsWith(QStringLiteral(".PRN"), Qt::CaseInsensitive))
+        name.chop(4);
+    return name;
+}
+
+QString stem(const DocumentArchive::Entry& entry) {
+    return ReportOutput::fileNamePart(entry.kind) + u'_' +
+           QStringLiteral("%1").arg(entry.companyCode, 3, 10, QLatin1Char('0')) + u'_' +
+           ReportOutput::fileNamePart(printFileStem(entry.printFile)) + u'_' +
+           entry.when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+}
+
+QString yearFolder(const DocumentArchive::Entry& entry) {
+    return QDir(entry.folder)
+        .filePath(ReportOutput::fileNamePart(entry.kind) + u'/' +
+                  QString::number(entry.when.date().year()));
+}
+
+} // namespace
+
+namespace DocumentArchive {
+
+QString plannedPath(const Entry& entry) {
+    return QDir(yearFolder(entry)).filePath(stem(entry) + QStringLiteral(".pdf"));
+}
+
+Failure write(const ReportRenderer& renderer, const Entry& entry, QString* written) {
+    const QString folder = yearFolder(entry);
+    if (!QFileInfo(entry.folder).isDir())
+        return archiveFailure(QStringLiteral("Cartella archivio non trovata: ") +
+                              QDir::toNativeSeparators(entry.folder));
+    if (!QDir().mkpath(folder))
+        return archiveFailure(QStringLiteral("Cartella archivio non scrivibile: ") +
+                              QDir::toNativeSeparators(folder));
+    // Written in full under a temporary name, then given a name nobody has taken: rename never
+    // replaces a file, so a document archived earlier (here or by another workstation) stays.
+    QTemporaryFile scratch(QDir(folder).filePath(QStringLiteral(".archivio-XXXXXX.pdf")));
+    if (!scratch.open())
+        return archiveFailure(QStringLiteral("Cartella archivio non scrivibile: ") +
+                              QDir::toNativeSeparators(folder) + QStringLiteral(" (") +
+                              scratch.errorString() + u')');
+    scratch.close();
+    const QString title = entry.kind + u' ' + printFileStem(entry.printFile);
+    if (Failure f = ReportOutput::writePdf(renderer, scratch.fileName(), title,
+                                           QPagedPaintDevice::PdfVersion_A1b))
+        return archiveFailure(f.description);
+    const QString base = QDir(folder).filePath(stem(entry));
+    QString target = base + QStringLiteral(".pdf");
+    for (int n = 2; n < 1000; ++n) {
+        if (!QFileInfo::exists(target) && QFile::rename(scratch.fileName(), target)) {
+            scratch.setAutoRemove(false);
+            *written = target;
+            return Failure::none();
+        }
+        target = base + u'-' + QString::number(n) + QStringLiteral(".pdf");
+    }
+    return archiveFailure(QStringLiteral("Nome non disponibile in archivio: ") +
+                          QDir::toNativeSeparators(base) + QStringLiteral(".pdf"));
+}
+
+} // namespace DocumentArchive
