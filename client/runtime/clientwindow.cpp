@@ -4,6 +4,8 @@
 
 #include "activitylist.h"
 #include "clientsession.h"
+#include "printersfile.h"
+#include "printerswindow.h"
 #include "runtimeenv.h"
 #include "serversearchdialog.h"
 #include "trayicon.h"
@@ -12,6 +14,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QPrinterInfo>
 #include <QStyle>
 
 ClientWindow::ClientWindow(ClientSession& session, UserPrompts& prompts, QWidget* parent)
@@ -33,6 +36,7 @@ ClientWindow::ClientWindow(ClientSession& session, UserPrompts& prompts, QWidget
         m_session.log(QStringLiteral("Riduci a icona"));
         hideInTray(QStringLiteral("Apri Programma (Velarix CL)"));
     });
+    connect(m_ui->mnuStampanti, &QAction::triggered, this, &ClientWindow::editPrinters);
 }
 
 ClientWindow::~ClientWindow() = default;
@@ -91,6 +95,14 @@ void ClientWindow::restore() {
 void ClientWindow::showPrintFailure(const QString& text) {
     if (m_tray && m_tray->isShown())
         m_tray->notify(QStringLiteral("Velarix"), text);
+}
+
+void ClientWindow::editPrinters() {
+    m_session.log(QStringLiteral("Apertura Gestione Stampanti"));
+    PrintersWindow window(m_session.settings().installFolder + PrintersFile::fileName(),
+                          QPrinterInfo::availablePrinterNames(), m_prompts, this);
+    if (window.exec() == QDialog::Accepted)
+        m_session.log(PrintersFile::fileName() + QStringLiteral(" salvato"));
 }
 
 void ClientWindow::closeEvent(QCloseEvent* event) {

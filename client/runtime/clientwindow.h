@@ -38,6 +38,7 @@ private:
     void hideInTray(const QString& tooltip);
     void restore();
     void showPrintFailure(const QString& text);
+    void editPrinters(); // "Impostazioni → Stampanti"
 
     std::unique_ptr<Ui::VelarixCL> m_ui;
     ClientSession& m_session;
