@@ -4,33 +4,46 @@
 #include "database.h"
 #include "documentschema.h"
 #include "documenttables.h"
+#include "printersfile.h"
 #include "printfile.h"
+#include "report/documentarchive.h"
 #include "report/reportpreview.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
 
 namespace {
-int fail(const QString& text)
-{
+int fail(const QString& text) {
     QTextStream(stderr) << text << '\n';
     return 1;
 }
 
-int companyOf(const QString& path)
-{
+int companyOf(const QString& path) {
     if (path.endsWith(QStringLiteral(".PRN")))
         return PrintFile::companyCodeFromPath(path);
     // Not yet accepted by the server: the company code ends the name.
     const int code = int(PrintFile::numericValue(QStringView(path).right(3)));
     return code == 0 ? 1 : code;
 }
+// Where the workstation whose folder this is would print and archive the document.
+void tellDestination(const QString& folder, const QString& kind, int company,
+                     const QString& printFile, QTextStream& out) {
+    const PrinterSettings printers = PrintersFile::read(folder + PrintersFile::fileName());
+    const QString queue = printers.queueFor(kind);
+    out << QStringLiteral("Stampante ") << kind << QStringLiteral(": ")
+        << (queue.isEmpty() ? QStringLiteral("predefinita") : queue) << '\n';
+    if (!printers.archiveFolder.isEmpty())
+        out << QStringLiteral("Archivio: ")
+            << DocumentArchive::plannedPath(
+                   {printers.archiveFolder, kind, company, printFile, QDateTime::currentDateTime()})
+            << '\n';
+}
 } // namespace
 
-int renderPreview(const QString& printFile, const QString& pdfPath, const QString& folderPath)
-{
+int renderPreview(const QString& printFile, const QString& pdfPath, const QString& folderPath) {
     if (pdfPath.isEmpty())
         return fail(QStringLiteral("--render needs --pdf OUT.pdf"));
     QFile file(printFile);
@@ -77,10 +90,14 @@ int renderPreview(const QString& printFile, const QString& pdfPath, const QStrin
     if (f)
         return fail(f.description);
 
-    f = renderDocumentToPdf(folder + report + QStringLiteral(".rpt"), dbPath, company, pdfPath);
+    // Written as the archive keeps it, so the preview is what the archive will hold.
+    f = renderDocumentToPdf(folder + report + QStringLiteral(".rpt"), dbPath, company, pdfPath,
+                            QPagedPaintDevice::PdfVersion_A1b);
     if (f)
         return fail(QStringLiteral("Errore ") + QString::number(f.number) + QLatin1Char(' ') +
                     f.description);
-    QTextStream(stdout) << pdfPath << '\n';
+    QTextStream out(stdout);
+    out << pdfPath << '\n';
+    tellDestination(folder, doc.kind, company, printFile, out);
     return 0;
 }

@@ -8,7 +8,8 @@
 #include <QFileInfo>
 
 Failure renderDocumentToPdf(const QString& templatePath, const QString& databasePath,
-                            int companyCode, const QString& pdfPath) {
+                            int companyCode, const QString& pdfPath,
+                            QPagedPaintDevice::PdfVersion version) {
     const QString reportName = QFileInfo(templatePath).completeBaseName();
     ReportTemplate tpl;
     if (Failure f = ReportTemplate::load(templatePath, tpl))
@@ -17,5 +18,5 @@ Failure renderDocumentToPdf(const QString& templatePath, const QString& database
     if (Failure f = ReportData::load(databasePath, companyCode, data))
         return f;
     const ReportRenderer renderer(tpl, data);
-    return ReportOutput::writePdf(renderer, pdfPath, reportName);
+    return ReportOutput::writePdf(renderer, pdfPath, reportName, version);
 }
