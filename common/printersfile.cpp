@@ -63,4 +63,8 @@ Failure write(const QString& path, const PrinterSettings& settings) {
     return writeSettingsFile(path, text);
 }
 
+bool isPrintersFile(const QString& relativeName) {
+    return relativeName.compare(fileName(), Qt::CaseInsensitive) == 0;
+}
+
 } // namespace PrintersFile

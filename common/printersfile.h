@@ -32,4 +32,8 @@ QString archiveKey(); // "ARCHIVIO"
 PrinterSettings read(const QString& path, QStringList* problems = nullptr);
 // Writes the file anew in one step (QSaveFile); kinds without a queue get no line.
 Failure write(const QString& path, const PrinterSettings& settings);
+
+// Whether a name relative to a program folder is this file (in any case, as Windows sees names).
+// The update check and the updater pass it over: the workstation's choice is not the office's.
+bool isPrintersFile(const QString& relativeName);
 } // namespace PrintersFile

@@ -86,6 +86,9 @@ void UpdateCheckTest::compare_data() {
     QTest::newRow("newer file deep in a subfolder")
         << Entries{{"A/B/x.txt", "2026-03-02 12:00:00"}} << Entries{{"A/B/x.txt", t0}} << due
         << QStringList{"A/B/x.txt"};
+    QTest::newRow("the workstation's printers are its own, in any case")
+        << Entries{{"Stampanti.txt", "2026-03-09 10:00:00"}, {"STAMPANTI.TXT", t0}}
+        << Entries{{"Stampanti.txt", t0}} << upToDate << QStringList{};
     QTest::newRow("a folder where the share has a file")
         << Entries{{"Copie.txt", t0}} << Entries{{"Copie.txt/inner", t0}} << due
         << QStringList{"Copie.txt"};

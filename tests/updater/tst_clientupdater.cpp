@@ -145,6 +145,9 @@ void ClientUpdaterTest::threeFiles() {
     writeFile(folders.client() + "Documenti.mdb", QByteArray(100000, 'd'));
     writeFile(folders.client() + "ODL.rpt", "template");
     writeFile(folders.install() + "ODL.rpt", "old template, longer than the new one");
+    // Someone put a printers file on the share: the workstation keeps its own.
+    writeFile(folders.client() + "Stampanti.txt", "ODL=Ufficio\r\n");
+    writeFile(folders.install() + "Stampanti.txt", "ODL=Officina\r\n");
     const QDateTime shareTime = QDateTime::currentDateTime().addDays(-3);
     {
         QFile file(folders.client() + "ODL.rpt");
@@ -160,6 +163,8 @@ void ClientUpdaterTest::threeFiles() {
     for (const char* name : {"Copie.txt", "Documenti.mdb", "ODL.rpt"})
         QCOMPARE(readFileOrMissing(folders.install() + name),
                  readFileOrMissing(folders.client() + name));
+    QCOMPARE(readFileOrMissing(folders.install() + "Stampanti.txt"),
+             QByteArray("ODL=Officina\r\n"));
     // The copy keeps the share's time, so the next check sees it as current.
     QCOMPARE(QFileInfo(folders.install() + "ODL.rpt").lastModified().toSecsSinceEpoch(),
              shareTime.toSecsSinceEpoch());

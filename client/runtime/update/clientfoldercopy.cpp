@@ -1,5 +1,7 @@
 #include "clientfoldercopy.h"
 
+#include "printersfile.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -67,6 +69,8 @@ void ClientFolderCopy::walk(const QString& folder, const QString& relative,
                 walk(entry.absoluteFilePath(), name, visit);
             continue;
         }
+        if (PrintersFile::isPrintersFile(name))
+            continue; // the workstation's printers are its own
         visit(name, entry);
     }
 }

@@ -1,5 +1,6 @@
 #include "updatecheck.h"
 
+#include "printersfile.h"
 #include "sharepath.h"
 
 #include <QDir>
@@ -68,6 +69,8 @@ bool UpdateCheck::walk(const QString& shareDir, const QString& relative, bool co
                 return false;
             continue;
         }
+        if (PrintersFile::isPrintersFile(name))
+            continue; // the workstation's own, even when someone put one on the share
         const QDateTime shareModified = entry.lastModified();
         if (!entry.exists() || !shareModified.isValid()) {
             // Gone since the listing, or a link that leads nowhere.
