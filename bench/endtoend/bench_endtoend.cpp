@@ -9,6 +9,9 @@
 //   bench_endtoend pages [C]          "DIR:" to "DEL:" of one 400-page and one 1,600-page work
 //                                     order with C copies (default 0: the import alone), and
 //                                     how many times longer the larger one takes
+//   bench_endtoend archive [N]        "DIR:" to "DEL:" of a 20-page document with and without the
+//                                     PDF archive (Stampanti.txt ARCHIVIO=), N runs each
+//                                     (default 30), taking turns
 #include "fakeserver.h"
 #include "installation.h"
 #include "testports.h"
@@ -184,6 +187,48 @@ int roundtrip(int runs)
     return 0;
 }
 
+int archiveCost(int runs) {
+    Installation inst(1.0);
+    const QString ws = QStringLiteral("ARCH");
+    FakeServer server;
+    if (!server.listen(inst.basePort()) || !inst.startClient(ws))
+        return 1;
+    if (!waitFor([&] { return server.registrations() > 0; }, 30000))
+        return 1;
+    QTemporaryDir archive;
+    const QString settings = inst.clientFolder(ws) + QStringLiteral("/Stampanti.txt");
+    // The client reads Stampanti.txt at every document: the two cases take turns in one client.
+    const auto useArchive = [&](bool on) {
+        QFile f(settings);
+        f.open(QIODevice::WriteOnly);
+        if (on)
+            f.write("ARCHIVIO=" + archive.path().toLocal8Bit() + "\r\n");
+    };
+    QList<double> times[2];
+    for (int r = 0; r < 2 * runs; ++r) {
+        const bool on = r % 2 == 1;
+        useArchive(on);
+        const QString name = QStringLiteral("A%1.001.PRN").arg(r);
+        QFile f(inst.printFolder() + QLatin1Char('/') + name);
+        f.open(QIODevice::WriteOnly);
+        f.write(odlPages(ws, 20));
+        f.close();
+        const qsizetype before = server.completions().size();
+        QElapsedTimer t;
+        t.start();
+        server.sendPrintRequest(inst.sharePrintFolder() + name);
+        if (!waitFor([&] { return server.completions().size() > before; }, 30000))
+            return 1;
+        times[on ? 1 : 0] << double(t.nsecsElapsed()) / 1e6;
+    }
+    const double without = percentile(times[0], 0.5);
+    const double with = percentile(times[1], 0.5);
+    std::printf("DIR to DEL, 20-page document, %d runs each: median %.1f ms without the archive, "
+                "%.1f ms with it (+%.1f %%)\n",
+                runs, without, with, (with - without) / without * 100.0);
+    return 0;
+}
+
 int pages(int copies)
 {
     Installation inst(1.0);
@@ -283,7 +328,9 @@ int main(int argc, char** argv)
         return idle(a > 0 ? a : 30);
     if (mode == QLatin1String("pages"))
         return pages(a);
+    if (mode == QLatin1String("archive"))
+        return archiveCost(a > 0 ? a : 30);
     std::fprintf(stderr,
-                 "usage: bench_endtoend latency|burst|roundtrip|idle|pages [n] [workstations]\n");
+                 "usage: bench_endtoend latency|burst|roundtrip|idle|pages|archive [n] [workstations]\n");
     return 2;
 }

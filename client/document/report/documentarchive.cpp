@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <functional>
+
 namespace {
 
 Failure archiveFailure(const QString& text) {
@@ -35,15 +37,11 @@ QString yearFolder(const DocumentArchive::Entry& entry) {
                   QString::number(entry.when.date().year()));
 }
 
-} // namespace
-
-namespace DocumentArchive {
-
-QString plannedPath(const Entry& entry) {
-    return QDir(yearFolder(entry)).filePath(stem(entry) + QStringLiteral(".pdf"));
-}
-
-Failure write(const ReportRenderer& renderer, const Entry& entry, QString* written) {
+// Fills a hidden scratch file in the year's folder, then gives it a name nobody has taken: the
+// rename never replaces a file, so a document archived earlier (here or by another workstation)
+// stays. Nothing is left behind on failure.
+Failure place(const DocumentArchive::Entry& entry,
+              const std::function<Failure(QTemporaryFile&)>& fill, QString* written) {
     const QString folder = yearFolder(entry);
     if (!QFileInfo(entry.folder).isDir())
         return archiveFailure(QStringLiteral("Cartella archivio non trovata: ") +
@@ -51,17 +49,12 @@ Failure write(const ReportRenderer& renderer, const Entry& entry, QString* writt
     if (!QDir().mkpath(folder))
         return archiveFailure(QStringLiteral("Cartella archivio non scrivibile: ") +
                               QDir::toNativeSeparators(folder));
-    // Written in full under a temporary name, then given a name nobody has taken: rename never
-    // replaces a file, so a document archived earlier (here or by another workstation) stays.
     QTemporaryFile scratch(QDir(folder).filePath(QStringLiteral(".archivio-XXXXXX.pdf")));
     if (!scratch.open())
         return archiveFailure(QStringLiteral("Cartella archivio non scrivibile: ") +
                               QDir::toNativeSeparators(folder) + QStringLiteral(" (") +
                               scratch.errorString() + u')');
-    scratch.close();
-    const QString title = entry.kind + u' ' + printFileStem(entry.printFile);
-    if (Failure f = ReportOutput::writePdf(renderer, scratch.fileName(), title,
-                                           QPagedPaintDevice::PdfVersion_A1b))
+    if (Failure f = fill(scratch))
         return archiveFailure(f.description);
     const QString base = QDir(folder).filePath(stem(entry));
     QString target = base + QStringLiteral(".pdf");
@@ -75,6 +68,44 @@ Failure write(const ReportRenderer& renderer, const Entry& entry, QString* writt
     }
     return archiveFailure(QStringLiteral("Nome non disponibile in archivio: ") +
                           QDir::toNativeSeparators(base) + QStringLiteral(".pdf"));
+}
+
+} // namespace
+
+namespace DocumentArchive {
+
+QString plannedPath(const Entry& entry) {
+    return QDir(yearFolder(entry)).filePath(stem(entry) + QStringLiteral(".pdf"));
+}
+
+Failure write(const ReportRenderer& renderer, const Entry& entry, QString* written) {
+    return place(
+        entry,
+        [&](QTemporaryFile& scratch) {
+            scratch.close();
+            const QString title = entry.kind + u' ' + printFileStem(entry.printFile);
+            return ReportOutput::writePdf(renderer, scratch.fileName(), title,
+                                          QPagedPaintDevice::PdfVersion_A1b);
+        },
+        written);
+}
+
+Failure copyIn(const QString& pdf, const Entry& entry, QString* written) {
+    return place(
+        entry,
+        [&](QTemporaryFile& scratch) {
+            QFile source(pdf);
+            if (!source.open(QIODevice::ReadOnly))
+                return Failure{ReportError::ArchiveFailed, QDir::toNativeSeparators(pdf) +
+                                                               QStringLiteral(": ") +
+                                                               source.errorString()};
+            const QByteArray bytes = source.readAll();
+            if (scratch.write(bytes) != bytes.size() || !scratch.flush())
+                return Failure{ReportError::ArchiveFailed, scratch.errorString()};
+            scratch.close();
+            return Failure::none();
+        },
+        written);
 }
 
 } // namespace DocumentArchive

@@ -29,5 +29,8 @@ QString plannedPath(const Entry& entry);
 // (ReportError::ArchiveFailed) says which folder or file could not be written and why, and leaves
 // no file behind.
 Failure write(const ReportRenderer& renderer, const Entry& entry, QString* written);
+// The same for a PDF/A-1b already rendered (a printed copy written as a PDF file): its bytes go
+// into the archive as they are.
+Failure copyIn(const QString& pdf, const Entry& entry, QString* written);
 
 } // namespace DocumentArchive

@@ -135,7 +135,10 @@ void ReportEngine::archive(const ReportRenderer& renderer, const PrintRequest& r
         SharePath::isSharePath(folder) ? SharePath::resolve(folder, m_shareRoot) : folder;
     const DocumentArchive::Entry entry{local, request.kind, request.companyCode, request.printFile,
                                        QDateTime::currentDateTime()};
-    const Failure f = DocumentArchive::write(renderer, entry, &m_archiveFile);
+    // A copy written as a PDF is the document as printed: kept as it is, not rendered again.
+    const Failure f = m_pdfFiles.isEmpty()
+                          ? DocumentArchive::write(renderer, entry, &m_archiveFile)
+                          : DocumentArchive::copyIn(m_pdfFiles.constLast(), entry, &m_archiveFile);
     if (f.ok()) {
         log(QStringLiteral("Archiviato: ") + QDir::toNativeSeparators(m_archiveFile));
         return;
@@ -153,7 +156,9 @@ Failure ReportEngine::printCopy(const ReportRenderer& renderer, const QString& r
         return ReportOutput::printOnPrinter(renderer, m_queue, jobName);
     const QString path = ReportOutput::uniquePdfPath(m_pdfFolder, reportName, m_queue, copy,
                                                      QDateTime::currentDateTime());
-    const Failure f = ReportOutput::writePdf(renderer, path, reportName);
+    // Written as the archive keeps documents, so the archive can take the file as it is.
+    const Failure f =
+        ReportOutput::writePdf(renderer, path, reportName, QPagedPaintDevice::PdfVersion_A1b);
     if (f.ok())
         m_pdfFiles << path;
     return f;

@@ -32,7 +32,7 @@ struct ReportEngineHooks {
 // The printer of each kind and the archive folder come from installFolder + "Stampanti.txt",
 // read at every document. A kind without a line, or whose queue the system no longer knows,
 // prints on the default printer (logged, unless the workstation has no Stampanti.txt at all).
-// With a PDF folder no printer is used or looked up: every job becomes a PDF in that folder
+// With a PDF folder no printer is used or looked up: every job becomes a PDF/A-1b in that folder
 // (ReportOutput::uniquePdfPath) whose name carries the kind's queue as written in the file, or
 // "predefinita".
 //
