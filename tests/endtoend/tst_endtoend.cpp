@@ -177,7 +177,9 @@ private slots:
                     .contains(QStringLiteral("SECONDA DITTA")));
     }
 
-    void unknownCompanyIsDeletedAndMissingWorkstationSetAside() {
+    // A document is never lost unseen: an unknown company code (a typo in the management program)
+    // and a file without its workstation line are both set aside.
+    void unknownCompanyAndMissingWorkstationAreSetAside() {
         Installation inst(20);
         QVERIFY(inst.valid());
         QVERIFY(inst.startServer());
@@ -186,8 +188,10 @@ private slots:
             Installation::printFile(QStringLiteral("01"), WS1, {}, {}, {}, 14, 40);
         noStation.replace("PC:", "XX:");
         inst.dropBytes(QStringLiteral("SENZAPC.001"), noStation);
-        QTRY_COMPARE_WITH_TIMEOUT(inst.printFolderEntries(),
-                                  QStringList{QStringLiteral("SENZAPC.001.ERR")}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            inst.printFolderEntries(),
+            (QStringList{QStringLiteral("ESTRANEA.009.ERR"), QStringLiteral("SENZAPC.001.ERR")}),
+            10000);
     }
 };
 
