@@ -31,6 +31,14 @@ def euro(value):
     return f"{text},{cents:02d}"
 
 
+# Payment terms as long as the management program writes them for some customers: the line is
+# wider than the header's place and must not make the other header lines smaller.
+PAYMENT = {
+    "FVV": "Pagamento: 30% alla firma del contratto, saldo alla consegna del veicolo con bonifico "
+    "bancario; IBAN IT60 X054 2811 1010 0000 0123 456",
+}
+
+
 def header(kind, number, lines):
     rows = [
         f"{TITLES[kind]:<40}N. {number:<10}Data 07/12/2026",
@@ -44,7 +52,7 @@ def header(kind, number, lines):
         "Veicolo: Fiat Ducato 2.3 Multijet     Targa: FG 482 ZX",
         "Telaio: ZFA25000002K41234             Km: 128.450",
         "Accettazione: Sig. Niccolò Esposito   Consegna prevista: 09/12/2026",
-        "Pagamento: Bonifico bancario 30 gg d.f.",
+        PAYMENT.get(kind, "Pagamento: Bonifico bancario 30 gg d.f."),
         "",
         "Codice      Descrizione                          Q.tà    Prezzo €    Importo €",
         "Note: cliente già in garanzia estesa",
@@ -100,11 +108,15 @@ def document(kind, number, pages, last_items):
         # A line-printer page has a fixed body: unused rows are left empty.
         lines += body_rows(count) + [""] * (body_lines - count)
         if page < pages:
-            lines += [f"{'Segue a pagina ' + str(page + 1):>78}", "\f"]
+            # The note stands at the foot of the page, below where the last page's totals end.
+            note = f"{'Segue a pagina ' + str(page + 1):>78}"
+            lines += [""] * len(totals(0)) + [note, "\f"]
         else:
             lines += totals(total)
-            lines.append("")  # the line that ends the file is never stored
-    return "\r\n".join(lines).encode("cp1252")
+    # The reader never stores the line that ends the file: like the line printer's output, the
+    # last page is closed by a form feed, so the conditions line is stored with the totals.
+    lines.append("\f")
+    return ("\r\n".join(lines) + "\r\n").encode("cp1252")
 
 
 SAMPLES = [

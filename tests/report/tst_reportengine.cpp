@@ -130,6 +130,22 @@ PrintRequest request(int company, const QString& report, int copies) {
             QStringLiteral("\\\\srv\\Velarix\\Stampe\\DOC.%1.PRN").arg(company, 3, 10, QChar('0'))};
 }
 
+// Where each word of the PDF stands: text -> xMin, xMax in points (the last one of equal words).
+QMap<QString, QPair<double, double>> wordBoxes(const QString& pdf) {
+    QProcess p;
+    p.start("pdftotext", {"-bbox", pdf, "-"});
+    p.waitForFinished(30000);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    static const QRegularExpression word(
+        R"re(<word xMin="([\d.]+)" yMin="[\d.]+" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re");
+    QMap<QString, QPair<double, double>> boxes;
+    for (auto it = word.globalMatch(out); it.hasNext();) {
+        const auto m = it.next();
+        boxes.insert(m.captured(3), {m.captured(1).toDouble(), m.captured(2).toDouble()});
+    }
+    return boxes;
+}
+
 int pdfPages(const QString& pdf) {
     QProcess p;
     p.start("pdfinfo", {pdf});
@@ -188,6 +204,8 @@ private slots:
     void plainOdlLetterhead();
     void blankTailStartsNoPage();
     void linesFitTheirPlace();
+    void shippedTemplatesPrintOnlyTheDocument_data();
+    void shippedTemplatesPrintOnlyTheDocument();
     void printableText_data();
     void printableText();
     void uniqueNames();
@@ -554,17 +572,7 @@ void TestReportEngine::linesFitTheirPlace() {
     const QString pdf = dir.filePath("fit.pdf");
     QVERIFY(ReportOutput::writePdf(ReportRenderer(tpl, data), pdf, "fit").ok());
 
-    QProcess p;
-    p.start("pdftotext", {"-bbox", pdf, "-"});
-    QVERIFY(p.waitForFinished(30000));
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    static const QRegularExpression word(
-        R"re(<word xMin="([\d.]+)" yMin="[\d.]+" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re");
-    QMap<QString, QPair<double, double>> boxes; // text -> xMin, xMax in points
-    for (auto it = word.globalMatch(out); it.hasNext();) {
-        const auto m = it.next();
-        boxes.insert(m.captured(3), {m.captured(1).toDouble(), m.captured(2).toDouble()});
-    }
+    const QMap<QString, QPair<double, double>> boxes = wordBoxes(pdf);
     const double mm = 72.0 / 25.4;
     const double right = 200 * mm + 1.0; // right margin, one point of tolerance
 
@@ -574,7 +582,7 @@ void TestReportEngine::linesFitTheirPlace() {
     QVERIFY(boxes.contains("Z"));
     QVERIFY(qAbs(boxes.value("Z").second - boxes.value(columns80).second) < 0.5);
     // A 120-character header line shrinks and is printed whole; a 300-character one is cut at
-    // the margin; the short line shares their size (same column width).
+    // the margin; the short line keeps its declared size (9 pt: a column of 5.4 pt).
     QVERIFY(boxes.contains(long120));
     QVERIFY(boxes.value(long120).second <= right);
     bool cutFound = false;
@@ -584,8 +592,54 @@ void TestReportEngine::linesFitTheirPlace() {
             QVERIFY(it.key().size() < 300);
         }
     QVERIFY(cutFound);
-    const double column = (boxes.value(long120).second - boxes.value(long120).first) / 120;
-    QVERIFY(qAbs((boxes.value("corta").second - boxes.value("corta").first) / 5 - column) < 0.05);
+    const double shrunk = (boxes.value(long120).second - boxes.value(long120).first) / 120;
+    const double kept = (boxes.value("corta").second - boxes.value("corta").first) / 5;
+    QVERIFY2(qAbs(kept - 5.4) < 0.05, qPrintable(QString::number(kept)));
+    QVERIFY(shrunk < kept * 0.9);
+}
+
+void TestReportEngine::shippedTemplatesPrintOnlyTheDocument_data() {
+    QTest::addColumn<QString>("kind");
+    for (const char* kind : {"ODL", "PRE", "FOM", "FVV"})
+        QTest::newRow(kind) << kind;
+}
+
+// A document that names itself otherwise than its kind, with 135 characters of payment terms and
+// the continuation note of page 1 left among the totals: the page says what the file says.
+void TestReportEngine::shippedTemplatesPrintOnlyTheDocument() {
+    if (!havePoppler())
+        QSKIP("pdftotext (poppler-utils) not installed");
+    QFETCH(QString, kind);
+    ProgramFolder folder;
+    SampleDocument doc(kind, 1, 2);
+    doc.header[0] = "PREORDINE RICAMBI N. 77";
+    const QString terms = QString("Pagamento: 30% alla firma, saldo alla consegna; ").repeated(3);
+    doc.header[6] = terms.left(135);
+    doc.totals[10] = QString(60, ' ') + "Segue a pagina 2";
+    QCOMPARE(doc.write(folder.db()), QString());
+    QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
+    const QString out = folder.dir.filePath("doc.pdf");
+    QVERIFY(renderDocumentToPdf(folder.path + kind + ".rpt", folder.db(), 1, out).ok());
+    bool ok = false;
+    const QString text = pdfText(out, &ok);
+    QVERIFY(ok);
+    const QStringList pages = text.split(QChar(0x0C));
+    QVERIFY(pages.size() >= 2);
+
+    for (const char* title : {"ORDINE DI LAVORO", "PREVENTIVO", "OFFICINA", "VENDITA VEICOL"})
+        QVERIFY2(!text.contains(title), title);
+    QCOMPARE(text.count("PREORDINE RICAMBI N. 77"), 2);
+    QVERIFY(pages.at(0).contains("Segue alla pagina successiva"));
+    QVERIFY(!text.contains("Segue a pagina"));
+    QVERIFY(has(pages.at(1), doc.totals.at(3)));
+
+    // The long line is whole and ends inside the place; the rule of 80 dashes under the column
+    // headings is as wide as 80 body columns of the same 9.5 pt font (5.7 pt each).
+    const auto boxes = wordBoxes(out);
+    QVERIFY(has(text, terms.left(135)));
+    const auto rule = boxes.value(QString(80, '-'));
+    QVERIFY2(qAbs(rule.second - rule.first - 80 * 5.7) < 1.0,
+             qPrintable(QString::number(rule.second - rule.first)));
 }
 
 void TestReportEngine::printableText_data() {

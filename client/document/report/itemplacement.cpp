@@ -53,15 +53,18 @@ public:
         switch (it.kind) {
         case TemplateItem::Kind::Letterhead:
             p.lines = fieldTexts(data.letterhead, it.first, it.last);
-            fitText(p, p.lines, 0);
+            fitEachLine(p);
             break;
         case TemplateItem::Kind::Header:
             p.lines = fieldTexts(data.header, it.first, it.last);
-            fitText(p, p.lines, 0);
+            fitEachLine(p);
             break;
         case TemplateItem::Kind::Totals:
             p.lines = fieldTexts(data.totals, it.first, it.last);
-            fitText(p, p.lines, 0);
+            for (QString& line : p.lines)
+                if (isContinuationNote(line))
+                    line.clear();
+            fitEachLine(p);
             break;
         case TemplateItem::Kind::Body:
             p.lines = bodyTexts(data.body);
@@ -111,25 +114,49 @@ private:
         return std::max(widest, column * static_cast<double>(widestColumns));
     }
 
-    // Shrinks the font until the widest line fits its place.
-    void fitText(PlacedItem& p, const QStringList& measured, int minimumColumns) const {
+    // The font at which lines of the given width fit the place, and whether they are still cut.
+    QFont fittedFont(const QString& name, double widest, double boxWidth, bool* clip) const {
+        double scale = 1.0;
+        if (widest > boxWidth && boxWidth > 0)
+            scale = std::max(MinimumShrink, boxWidth / widest * 0.999);
+        *clip = widest * scale > boxWidth;
+        return font(name, scale);
+    }
+
+    // Position, step and full-size metrics shared by every kind of text item.
+    void placeText(PlacedItem& p) const {
         const TemplateItem& it = *p.item;
         p.x = m_scale.x(it.x);
         p.y = m_scale.y(it.y);
         p.boxWidth = it.width > 0 ? m_scale.x(it.width) : m_areaRight - p.x;
-        QFont fitted = font(it.font, 1.0);
-        const double widest = widestLine(fitted, measured, minimumColumns);
-        double scale = 1.0;
-        if (widest > p.boxWidth && p.boxWidth > 0) {
-            scale = std::max(MinimumShrink, p.boxWidth / widest * 0.999);
-            fitted = font(it.font, scale);
-        }
-        p.clip = widest * scale > p.boxWidth;
-        p.font = fitted;
-        p.ascent = QFontMetricsF(fitted, m_device).ascent();
+        const QFontMetricsF full(font(it.font, 1.0), m_device);
+        p.ascent = full.ascent();
         // The step keeps its place even for a shrunk font: rows stay on the stationery's lines.
-        p.step = it.step > 0 ? m_scale.y(it.step)
-                             : QFontMetricsF(font(it.font, 1.0), m_device).lineSpacing();
+        p.step = it.step > 0 ? m_scale.y(it.step) : full.lineSpacing();
+    }
+
+    // Shrinks the font of all lines together until the widest fits its place.
+    void fitText(PlacedItem& p, const QStringList& measured, int minimumColumns) const {
+        placeText(p);
+        const QFont declared = font(p.item->font, 1.0);
+        const double widest = widestLine(declared, measured, minimumColumns);
+        p.font = fittedFont(p.item->font, widest, p.boxWidth, &p.clip);
+    }
+
+    // Each line gets the largest size up to the declared one at which it fits.
+    void fitEachLine(PlacedItem& p) const {
+        placeText(p);
+        p.font = font(p.item->font, 1.0);
+        p.lineFonts.reserve(p.lines.size());
+        p.lineClips.reserve(p.lines.size());
+        for (const QString& line : p.lines) {
+            bool clip = false;
+            const double widest = widestLine(p.font, {line}, 0);
+            p.lineFonts << (widest > p.boxWidth
+                                ? fittedFont(p.item->font, widest, p.boxWidth, &clip)
+                                : p.font);
+            p.lineClips << clip;
+        }
     }
 
     const ReportTemplate& m_tpl;

@@ -58,17 +58,20 @@ void PagePainter::draw(const PlacedItem& p, int page) {
 }
 
 // One line of text in the item's place, aligned in it and cut at its edge when still too wide.
-void PagePainter::drawTextLine(const PlacedItem& p, const QString& text, double top) {
+// The painter already holds the font; a shrunk line keeps the baseline of its full-size
+// neighbours.
+void PagePainter::drawTextLine(const PlacedItem& p, const QString& text, double top,
+                               const QFont& font, bool clip) {
     if (text.isEmpty())
         return;
     const TemplateItem& it = *p.item;
     double x = p.x;
     if (it.align != Qt::AlignLeft) {
-        const double w = QFontMetricsF(p.font, m_device).horizontalAdvance(text);
+        const double w = QFontMetricsF(font, m_device).horizontalAdvance(text);
         x += it.align == Qt::AlignRight ? p.boxWidth - w : (p.boxWidth - w) / 2;
         x = std::max(x, p.x);
     }
-    if (p.clip) {
+    if (clip) {
         m_painter.save();
         m_painter.setClipRect(QRectF(p.x, top, p.boxWidth, p.step * 2), Qt::IntersectClip);
         m_painter.drawText(QPointF(x, top + p.ascent), text);
@@ -80,10 +83,11 @@ void PagePainter::drawTextLine(const PlacedItem& p, const QString& text, double 
 
 // Letterhead, header and totals: the same lines on every page they belong to.
 void PagePainter::drawBlock(const PlacedItem& p) {
-    m_painter.setFont(p.font);
     m_painter.setPen(p.item->color);
-    for (int i = 0; i < p.lines.size(); ++i)
-        drawTextLine(p, p.lines.at(i), p.y + i * p.step);
+    for (int i = 0; i < p.lines.size(); ++i) {
+        m_painter.setFont(p.lineFonts.at(i));
+        drawTextLine(p, p.lines.at(i), p.y + i * p.step, p.lineFonts.at(i), p.lineClips.at(i));
+    }
 }
 
 void PagePainter::drawBody(const PlacedItem& p, int page) {
@@ -94,7 +98,7 @@ void PagePainter::drawBody(const PlacedItem& p, int page) {
     m_painter.setFont(p.font);
     m_painter.setPen(p.item->color);
     for (int r = from; r < to; ++r)
-        drawTextLine(p, p.lines.at(r), p.y + (r - from) * p.step);
+        drawTextLine(p, p.lines.at(r), p.y + (r - from) * p.step, p.font, p.clip);
 }
 
 // Every other row banded across the printable width, as on continuous stationery, down to the
@@ -120,7 +124,7 @@ void PagePainter::drawText(const PlacedItem& p, int page) {
     text.replace(QStringLiteral("{pages}"), QString::number(m_pageCount));
     m_painter.setFont(p.font);
     m_painter.setPen(p.item->color);
-    drawTextLine(p, text, p.y);
+    drawTextLine(p, text, p.y, p.font, p.clip);
 }
 
 void PagePainter::drawRule(const TemplateItem& it) {

@@ -6,6 +6,7 @@
 #include <QString>
 
 class QPaintDevice;
+class QFont;
 class QPainter;
 struct PlacedItem;
 struct TemplateItem;
@@ -23,7 +24,8 @@ public:
 
 private:
     bool isOnPage(const TemplateItem& it, int page) const;
-    void drawTextLine(const PlacedItem& p, const QString& text, double top);
+    void drawTextLine(const PlacedItem& p, const QString& text, double top, const QFont& font,
+                      bool clip);
     void drawBlock(const PlacedItem& p);
     void drawBody(const PlacedItem& p, int page);
     void drawStripes(const PlacedItem& p, int from, int to);

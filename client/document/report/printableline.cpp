@@ -1,5 +1,7 @@
 #include "printableline.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 bool isControl(QChar c) {
@@ -33,4 +35,10 @@ bool isBlankLine(const QString& line) {
         if (c != u' ')
             return false;
     return true;
+}
+
+bool isContinuationNote(const QString& line) {
+    static const QRegularExpression note(QStringLiteral(R"(^\s*segue\s+(a|alla)\s+pag)"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return note.match(line).hasMatch();
 }
