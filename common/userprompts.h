@@ -11,7 +11,7 @@ public:
     // OK button only; an empty title means the program's own title.
     virtual void message(const QString& text, const QString& title = QString(),
                          Icon icon = Icon::None) = 0;
-    // Yes / No; true for Yes.
+    // Yes / No, with No as the default answer (Enter never accepts a risk); true for Yes.
     virtual bool question(const QString& text, const QString& title = QString()) = 0;
     // Input box; empty text when cancelled.
     virtual QString input(const QString& prompt, const QString& title = QString()) = 0;

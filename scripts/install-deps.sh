@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
-    qt6-base-dev libqt6sql6-sqlite
+    qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
     libgtest-dev libbenchmark-dev
     poppler-utils fonts-liberation
     xvfb xauth imagemagick

@@ -1,5 +1,6 @@
-#include "updaterwindow.h"
+#include "italiantranslation.h"
 #include "runtimeenv.h"
+#include "updaterwindow.h"
 #include "widgetprompts.h"
 
 #include <QApplication>
@@ -13,10 +14,12 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("VelarixUpd"));
+    installItalianTranslation(app);
     app.setQuitOnLastWindowClosed(true);
 
     UserPrompts& prompts = WidgetPrompts::forProgram();
     UpdaterWindow window(prompts, RuntimeEnv::get().interval(2000));
+    WidgetPrompts::setProgramWindow(&window);
     if (!window.load(arguments))
         return 0;
     window.show();

@@ -1,5 +1,6 @@
 #include "clientsession.h"
 #include "clientwindow.h"
+#include "italiantranslation.h"
 #include "platform/singleinstance.h"
 #include "preview.h"
 #include "quitonsignal.h"
@@ -29,6 +30,7 @@ std::unique_ptr<ReportPrinter> makeReportEngine(const QString& installFolder, Im
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VelarixCL"));
+    installItalianTranslation(app);
     QApplication::setQuitOnLastWindowClosed(false);
 
     QCommandLineParser parser;
@@ -72,6 +74,7 @@ int main(int argc, char* argv[]) {
     options.afterUpdate = parser.isSet(afterUpdate);
     ClientSession session(prompts, options, makeReportEngine);
     ClientWindow window(session, prompts);
+    WidgetPrompts::setProgramWindow(&window);
     installQuitOnSignal([&window] { window.close(); });
     if (!window.startUp())
         return 0;

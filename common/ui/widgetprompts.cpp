@@ -2,7 +2,7 @@
 
 #include "runtimeenv.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -24,23 +24,35 @@ QMessageBox::Icon boxIcon(UserPrompts::Icon icon) {
     }
     return QMessageBox::NoIcon;
 }
+
+WidgetPrompts& programPrompts() {
+    static WidgetPrompts widgets;
+    return widgets;
+}
 } // namespace
 
+QWidget* WidgetPrompts::boxParent() const {
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return m_parent;
+}
+
 void WidgetPrompts::message(const QString& text, const QString& title, Icon icon) {
-    QMessageBox box(boxIcon(icon), titleOrProgram(title), text, QMessageBox::Ok, m_parent);
+    QMessageBox box(boxIcon(icon), titleOrProgram(title), text, QMessageBox::Ok, boxParent());
     box.exec();
 }
 
 bool WidgetPrompts::question(const QString& text, const QString& title) {
     QMessageBox box(QMessageBox::Question, titleOrProgram(title), text,
-                    QMessageBox::Yes | QMessageBox::No, m_parent);
-    box.setDefaultButton(QMessageBox::Yes);
+                    QMessageBox::Yes | QMessageBox::No, boxParent());
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
 
 QString WidgetPrompts::input(const QString& prompt, const QString& title) {
     bool ok = false;
-    const QString text = QInputDialog::getText(m_parent, titleOrProgram(title), prompt,
+    const QString text = QInputDialog::getText(boxParent(), titleOrProgram(title), prompt,
                                                QLineEdit::Normal, QString(), &ok);
     return ok ? text : QString();
 }
@@ -50,6 +62,10 @@ UserPrompts& WidgetPrompts::forProgram() {
         static UnattendedPrompts unattended;
         return unattended;
     }
-    static WidgetPrompts widgets;
-    return widgets;
+    return programPrompts();
+}
+
+void WidgetPrompts::setProgramWindow(QWidget* window) {
+    if (!RuntimeEnv::get().unattended)
+        programPrompts().setWindow(window);
 }

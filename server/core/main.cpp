@@ -1,6 +1,7 @@
 // VelarixSrv: the print server. One instance per machine; the window lives in the
 // notification area and the timers and socket events drive everything.
 
+#include "italiantranslation.h"
 #include "platform/singleinstance.h"
 #include "printserver.h"
 #include "runtimeenv.h"
@@ -48,6 +49,7 @@ void watchTerminationSignals(PrintServer& server) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(PrintServer::ProgramName);
+    installItalianTranslation(app);
     // The window hides in the notification area and settings windows come and go: only closing
     // the main window ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -67,6 +69,7 @@ int main(int argc, char* argv[]) {
 
     PrintServer server(programFolder, prompts, RuntimeEnv::get().basePort);
     ServerWindow window(server, prompts);
+    WidgetPrompts::setProgramWindow(&window);
     watchTerminationSignals(server);
     server.startUp();
     if (lock)
