@@ -2,6 +2,7 @@
 
 #include "documenttables.h"
 #include "importhost.h"
+#include "printfailuretext.h"
 #include "printfile.h"
 #include "reportprinter.h"
 #include "sharepath.h"
@@ -340,7 +341,7 @@ void DocumentImport::writeAndPrint(const PrintDocument& doc, DocumentTables& tab
 
     say(QStringLiteral("Invio alla Stampante"));
     if (const Failure printed = print()) {
-        const QString text = QStringLiteral("Errore stampante: ") + QString::number(printed.number);
+        const QString text = printFailureText(printed);
         say(text);
         m_host.notifyPrintError(text + QStringLiteral(" - ") + m_reportName +
                                 QStringLiteral(" - ") + m_receivedText);

@@ -15,7 +15,12 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QPrinterInfo>
+#include <QMessageBox>
 #include <QStyle>
+
+namespace {
+const QString PrintFailureTitle = QStringLiteral("Velarix - Documento non stampato");
+} // namespace
 
 ClientWindow::ClientWindow(ClientSession& session, UserPrompts& prompts, QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<Ui::VelarixCL>()), m_session(session),
@@ -92,9 +97,23 @@ void ClientWindow::restore() {
     m_list->redraw(); // lines added while hidden were not scrolled to
 }
 
+// The person must learn that a document did not come out: a balloon where the icon is shown,
+// else the window comes forward with a message that does not stop the printing of the others.
 void ClientWindow::showPrintFailure(const QString& text) {
-    if (m_tray && m_tray->isShown())
-        m_tray->notify(QStringLiteral("Velarix"), text);
+    if (m_tray && m_tray->isShown()) {
+        m_tray->notify(PrintFailureTitle, text);
+        return;
+    }
+    restore();
+    if (!m_failureBox) {
+        m_failureBox = new QMessageBox(QMessageBox::Warning, PrintFailureTitle, QString(),
+                                       QMessageBox::Ok, this);
+        m_failureBox->setWindowModality(Qt::NonModal);
+        m_failureBox->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_failureBox->setText(text);
+    m_failureBox->show();
+    m_failureBox->raise();
 }
 
 void ClientWindow::editPrinters() {

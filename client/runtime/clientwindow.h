@@ -3,6 +3,7 @@
 #include "startupdialogs.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 
 namespace Ui {
@@ -10,6 +11,7 @@ class VelarixCL;
 }
 class ActivityList;
 class ClientSession;
+class QMessageBox;
 class UserPrompts;
 class TrayIcon;
 
@@ -45,4 +47,5 @@ private:
     UserPrompts& m_prompts;
     TrayIcon* m_tray = nullptr;
     ActivityList* m_list = nullptr;
+    QPointer<QMessageBox> m_failureBox; // the latest print failure, while it is open
 };

@@ -213,9 +213,11 @@ void hideToTray(TrayIcon*& tray, QWidget* window, QWidget* owner, const QString&
     tray->setBalloonTitle(QStringLiteral("Messaggio"));
     tray->setBalloonToolTip(QStringLiteral("Questo è il contenuto del messaggio"));
     tray->setBalloonIcon(3);
-    if (tray->add())
+    if (tray->add()) {
         window->hide();
-    else
+        // Minimised earlier while no notification area existed, it must not come back minimised.
+        window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    } else
         window->showMinimized(); // no notification area: the task bar keeps the window reachable
 }
 

@@ -76,6 +76,7 @@ public:
     };
     QList<int> statuses;
     PrintedCopies outOfAFailure;
+    QString description = QStringLiteral("stampante occupata"); // of every failed print
     QList<Call> calls;
 
     using ReportPrinter::printDocument;
@@ -85,7 +86,7 @@ public:
         for (int copy = 1; copy <= r.copyCount; ++copy)
             if (!status || outOfAFailure.contains(copy))
                 printed.insert(copy);
-        return {status, status ? QStringLiteral("stampante occupata") : QString()};
+        return {status, status ? description : QString()};
     }
 };
 

@@ -358,18 +358,38 @@ void TestDocumentImport::copiesNotANumber() {
     QCOMPARE(count(QStringLiteral("Riga")), 0);
 }
 
+// The person reads the number and why, without file positions, folders or the database's words.
 void TestDocumentImport::printerError_data() {
     QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("error number") << 20 << "20";
-    QTest::newRow("report error number") << 20505 << "20505";
+    QTest::newRow("number only") << 20 << ""
+                                 << "20";
+    QTest::newRow("plain reason") << 20505 << "stampante occupata"
+                                  << "20505 - stampante occupata";
+    QTest::newRow("template fault")
+        << 20502
+        << "/opt/velarix/client/ODL.rpt:16: immagine \"/opt/velarix/client/logo.png\" "
+           "non trovata"
+        << "20502 - immagine logo.png non trovata";
+    QTest::newRow("missing template") << 20501 << "Modello di stampa non trovato: /c/PRE_002.rpt"
+                                      << "20501 - Modello di stampa non trovato: PRE_002.rpt";
+    QTest::newRow("database words")
+        << 20503
+        << "Database C:\\Velarix\\Documenti.mdb non leggibile: tabella Testata (no such table: "
+           "Testata Unable to execute statement)"
+        << "20503 - Database Documenti.mdb non leggibile: tabella Testata";
+    QTest::newRow("date is no path") << 20505 << "lavoro del 07/12/2026 rifiutato"
+                                     << "20505 - lavoro del 07/12/2026 rifiutato";
 }
 
 void TestDocumentImport::printerError() {
     QFETCH(int, status);
+    QFETCH(QString, description);
     QFETCH(QString, shown);
     const QString path = writeFile(QStringLiteral("A.002.PRN"), makePrintFile("10", 1));
     m_printer.statuses = {status};
+    m_printer.description = description;
     DocumentImport import(m_host, m_printer, settings());
     const QString message = QStringLiteral("DIR:") + path + u'\r';
     import.receive(message, 2);

@@ -36,11 +36,13 @@ public:
         if (!orderBy.isEmpty())
             sql += QStringLiteral(" ORDER BY ") + orderBy;
         if (!q.prepare(sql))
-            return dbFailure(m_path, table + QStringLiteral(": ") + q.lastError().text());
+            return dbFailure(m_path,
+                             QStringLiteral("tabella %1 (%2)").arg(table, q.lastError().text()));
         if (code > 0)
             q.bindValue(QStringLiteral(":c"), code);
         if (!q.exec())
-            return dbFailure(m_path, table + QStringLiteral(": ") + q.lastError().text());
+            return dbFailure(m_path,
+                             QStringLiteral("tabella %1 (%2)").arg(table, q.lastError().text()));
         return Failure::none();
     }
 
