@@ -281,6 +281,12 @@ Failure PrintServer::putBack(const QString& fileName) {
     return failure;
 }
 
+Failure PrintServer::discard(const QString& fileName) {
+    const Failure failure = m_watcher->discard(fileName);
+    noticeQueueChange();
+    return failure;
+}
+
 void PrintServer::noticeQueueChange() {
     const quint64 revision = m_watcher->queueRevision();
     if (revision == m_queueRevision)

@@ -67,6 +67,8 @@ public:
     QList<QueueEntry> queue() const;
     // Puts a set-aside file back in the queue as a pending one (see PrintFolderWatcher).
     Failure putBack(const QString& fileName);
+    // Deletes a waiting file from the folder and the queue (see PrintFolderWatcher).
+    Failure discard(const QString& fileName);
 
     ServerConsole& console() { return *m_console; }
     PortPool& pool() { return *m_pool; }

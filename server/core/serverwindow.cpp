@@ -3,11 +3,13 @@
 #include "copieswindow.h"
 #include "letterheadwindow.h"
 #include "printserver.h"
+#include "queuelist.h"
 #include "runtimeenv.h"
 #include "serverconsole.h"
 #include "servericon.h"
 #include "trayicon.h"
 #include "ui_velarixsrv.h"
+#include "userprompts.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -16,13 +18,15 @@
 
 ServerWindow::ServerWindow(PrintServer& server, UserPrompts& prompts, QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<Ui::VelarixSrv>()), m_server(server),
-      m_prompts(prompts), m_trayTimer(new QTimer(this)) {
+      m_prompts(prompts), m_trayTimer(new QTimer(this)),
+      m_askBeforeClosing(!RuntimeEnv::get().unattended) {
     m_ui->setupUi(this);
     const QIcon icon = serverIcon();
     setWindowIcon(icon);
     m_ui->Picture1->setPixmap(icon.pixmap(24, 24));
     m_server.setHost(this);
     showServerState();
+    new QueueList(m_server, m_prompts, m_ui->Lst_Coda, m_ui->Cmd_Riprova, m_ui->Cmd_Elimina, this);
 
     // The trace switch always starts off; message display starts off.
     m_ui->TraceON->setChecked(false);
@@ -115,6 +119,15 @@ void ServerWindow::handOffToTray() {
 }
 
 void ServerWindow::closeEvent(QCloseEvent* e) {
+    // Closing stops printing for the whole office: a person is asked first. A stop request (a
+    // signal, the service manager) or an unattended run has nobody to ask.
+    if (!m_server.hasShutDown() && m_askBeforeClosing &&
+        !m_prompts.question(QStringLiteral("Chiudere il server di stampa?\nLe postazioni non "
+                                           "potranno stampare finché non sarà riavviato."),
+                            QString())) {
+        e->ignore();
+        return;
+    }
     m_trayTimer->stop();
     m_server.shutDown();
     e->accept();
@@ -138,13 +151,13 @@ void ServerWindow::openCopiesWindow() {
 }
 
 void ServerWindow::askForPrintFolder() {
-    showCopiesWindow();
+    // Unattended runs have nobody to fill in the window: the start-up goes on without it. The
+    // menu command opens it in every mode, as "Dati Ditta" does.
+    if (!RuntimeEnv::get().unattended)
+        showCopiesWindow();
 }
 
 void ServerWindow::showCopiesWindow() {
-    // Unattended runs have nobody to fill in the window: the start-up goes on without it.
-    if (RuntimeEnv::get().unattended)
-        return;
     CopiesWindow window(m_server, this);
     window.exec();
 }

@@ -17,8 +17,8 @@ class VelarixSrv;
 // The server's main window VelarixSrv. It shows the print server's state (caption, local
 // address, port list, message list, status label) and forwards the user's commands: the trace
 // and message switches, the settings menu and closing. Its own are the hand-off to the
-// notification area three seconds after creation and minimising to it. The first activation
-// opens the ports.
+// notification area three seconds after creation and minimising to it, the list of the documents
+// waiting, and the question before closing. The first activation opens the ports.
 class ServerWindow : public QMainWindow, public PrintServerHost {
     Q_OBJECT
 public:
@@ -27,6 +27,8 @@ public:
 
     // PrintServerHost: the copies window, unless nobody is there to fill it in.
     void askForPrintFolder() override;
+    // Whether closing asks first; not in unattended runs (tests switch it on).
+    void setAskBeforeClosing(bool ask) { m_askBeforeClosing = ask; }
 
 protected:
     bool event(QEvent* event) override;
@@ -50,4 +52,5 @@ private:
     UserPrompts& m_prompts;
     QTimer* m_trayTimer; // the one hand-off to the notification area after creation
     TrayIcon* m_tray = nullptr;
+    bool m_askBeforeClosing;
 };

@@ -740,3 +740,22 @@ Failure PrintFolderWatcher::putBack(const QString& fileName) {
     m_host.log(QStringLiteral("Stampa rimessa in coda: ") + m_folder + pendingName);
     return {};
 }
+
+Failure PrintFolderWatcher::discard(const QString& fileName) {
+    const auto it = m_jobs.constFind(fileName);
+    if (it == m_jobs.cend())
+        return {ErrorNumber::FileNotFound,
+                QStringLiteral("nessuna stampa in coda con nome ") + fileName};
+    if (it->state == JobState::Arriving || it->state == JobState::Announced ||
+        it->state == JobState::Completed)
+        return {ErrorNumber::PathFileAccess,
+                fileName + (it->state == JobState::Arriving
+                                ? QStringLiteral(" è ancora in arrivo")
+                                : QStringLiteral(" è in stampa sulla postazione"))};
+    QFile file(localPath(fileName));
+    if (!file.remove() && file.exists())
+        return {ErrorNumber::PathFileAccess, file.errorString()};
+    forget(fileName);
+    m_host.log(QStringLiteral("Stampa eliminata dalla coda: ") + m_folder + fileName);
+    return {};
+}

@@ -77,6 +77,10 @@ public:
     // offer it again; logged. Fails when it is not a set-aside file of the folder or its pending
     // name is taken.
     Failure putBack(const QString& fileName);
+    // Deletes a file that waits (pending, held or set aside) from the folder and the queue;
+    // logged. Refused for a file still arriving (its program may be writing it) or announced
+    // (its workstation may be reading it), and for a name that is not in the queue.
+    Failure discard(const QString& fileName);
 
     const WatcherSettings& settings() const { return m_settings; }
     void setSettings(const WatcherSettings& settings) { m_settings = settings; }

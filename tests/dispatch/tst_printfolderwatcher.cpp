@@ -48,6 +48,7 @@ private slots:
     void settingsFromEnvironment();
     void queueShowsEachFilesState();
     void setAsideFilePutBack();
+    void waitingFilesDiscarded();
 
 private:
     QString local(const QString& name) const { return m_localFolder + QLatin1Char('/') + name; }
@@ -722,6 +723,31 @@ void TestPrintFolderWatcher::setAsideFilePutBack() {
     QCOMPARE(m_host.sent.size(), 1);
     QCOMPARE(m_host.sent.at(0), qMakePair(2, "DIR:" + Folder + "X.001.PRN\r"));
     QCOMPARE(queueLines(), QStringList({"X.001.PRN 2 PORTATILE"}));
+
+    // Announced: its workstation may be reading it, so it stays.
+    QCOMPARE(m_watcher->discard(QStringLiteral("X.001.PRN")).number,
+             int(ErrorNumber::PathFileAccess));
+    QCOMPARE(files(), QStringList({"X.001.PRN"}));
+}
+
+// Deleting from the queue: only what waits, logged, gone from folder and queue alike.
+void TestPrintFolderWatcher::waitingFilesDiscarded() {
+    write(QStringLiteral("H.001"), "PC:VIA\r\n");
+    write(QStringLiteral("E.001"), "nessuna riga\r\n");
+    write(QStringLiteral("N.001"), "PC:VIA\r\n", false);
+    m_watcher->newFileScan();
+    QCOMPARE(files(), QStringList({"E.001.ERR", "H.001.PRN", "N.001"}));
+    QCOMPARE(m_watcher->discard(QStringLiteral("N.001")).number, int(ErrorNumber::PathFileAccess));
+    QCOMPARE(m_watcher->discard(QStringLiteral("../H.001.PRN")).number,
+             int(ErrorNumber::FileNotFound));
+
+    m_host.logs.clear();
+    QVERIFY(m_watcher->discard(QStringLiteral("H.001.PRN")).ok());
+    QVERIFY(m_watcher->discard(QStringLiteral("E.001.ERR")).ok());
+    QCOMPARE(files(), QStringList({"N.001"}));
+    QCOMPARE(queueLines(), QStringList({"N.001 0"}));
+    QCOMPARE(m_host.logs, QStringList({"Stampa eliminata dalla coda: " + Folder + "H.001.PRN",
+                                       "Stampa eliminata dalla coda: " + Folder + "E.001.ERR"}));
 }
 
 QTEST_GUILESS_MAIN(TestPrintFolderWatcher)

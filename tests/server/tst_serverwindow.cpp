@@ -16,14 +16,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
+#include <QSet>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
-class SilentPrompts : public UserPrompts {
+class ScriptedPrompts : public UserPrompts {
 public:
-    void message(const QString&, const QString&, Icon) override {}
-    bool question(const QString&, const QString&) override { return false; }
+    QStringList questions;
+    QStringList messages;
+    bool answer = false;
+    void message(const QString& text, const QString&, Icon) override { messages << text; }
+    bool question(const QString& text, const QString&) override {
+        questions << text;
+        return answer;
+    }
     QString input(const QString&, const QString&) override { return {}; }
 };
 
@@ -45,7 +54,7 @@ class TestServerWindow : public QObject {
 
 private:
     std::unique_ptr<ServerTest::ServerFolder> m_folder;
-    SilentPrompts m_prompts;
+    ScriptedPrompts m_prompts;
     std::unique_ptr<PrintServer> m_server;
     std::unique_ptr<ServerWindow> m_window;
     quint16 m_base = 0;
@@ -66,6 +75,8 @@ private slots:
         QVERIFY(QDir::setCurrent(m_folder->dir.path()));
         qputenv("XDG_CONFIG_HOME", m_folder->path("config").toUtf8());
         qputenv("PATH", m_folder->bin.toUtf8() + ":" + qgetenv("PATH"));
+        m_prompts = ScriptedPrompts();
+        m_folder->writeCompanies({1});
         m_base = ServerTest::openOnFreePorts(PortPool::Slots, [this](quint16 first) {
             m_window.reset();
             m_server = std::make_unique<PrintServer>(m_folder->program, m_prompts, first);
@@ -119,10 +130,13 @@ private slots:
     void menuCommandsAreLoggedAndPauseTheWatcher() {
         QVERIFY(m_server->isWatcherRunning());
         bool pausedWhileOpen = false;
+        QSet<QString> opened; // both open in every mode, unattended too
         auto* check = new QTimer(this);
         connect(check, &QTimer::timeout, this, [&] {
-            if (QApplication::activeModalWidget())
+            if (QWidget* modal = QApplication::activeModalWidget()) {
                 pausedWhileOpen = !m_server->isWatcherRunning();
+                opened << modal->windowTitle();
+            }
         });
         check->start(5);
         closeNextModal(this);
@@ -130,6 +144,7 @@ private slots:
         closeNextModal(this);
         child<QAction>("mnuNumCopie")->trigger();
         delete check;
+        QCOMPARE(opened, QSet<QString>({QStringLiteral("Dati Ditta"), QStringLiteral("Copie")}));
         QVERIFY(pausedWhileOpen);
         QVERIFY(m_server->isWatcherRunning());
         const QString log = logText();
@@ -149,14 +164,67 @@ private slots:
         QVERIFY(!m_window->isVisible() || m_window->isMinimized());
     }
 
+    // The files waiting are listed with their workstation and reason; "Riprova" and "Elimina"
+    // act on the one selected, "Elimina" only after a Yes.
+    void queueListShowsWhatWaitsAndActsOnIt() {
+        writeFile(m_folder->print + QStringLiteral("H.001"), "PC:ASSENTE\r\n");
+        writeFile(m_folder->print + QStringLiteral("E.001"), "nessuna riga\r\n");
+        auto* list = child<QTreeWidget>("Lst_Coda");
+        auto* retry = child<QPushButton>("Cmd_Riprova");
+        auto* discard = child<QPushButton>("Cmd_Elimina");
+        QTRY_COMPARE(list->topLevelItemCount(), 2);
+        const auto row = [list](int i) {
+            QStringList texts;
+            for (int c = 0; c < 5; ++c)
+                texts << list->topLevelItem(i)->text(c);
+            texts[3] = texts[3].isEmpty() ? QString() : QStringLiteral("age");
+            return texts;
+        };
+        QCOMPARE(row(0),
+                 QStringList({"E.001.ERR", "messo da parte", "", "age", "manca la riga PC:"}));
+        QCOMPARE(row(1), QStringList({"H.001.PRN", "postazione non collegata", "ASSENTE", "age",
+                                      "pc:ASSENTE non collegato"}));
+        QVERIFY(!retry->isEnabled() && !discard->isEnabled());
+
+        list->topLevelItem(1)->setSelected(true);
+        QVERIFY(!retry->isEnabled() && discard->isEnabled());
+        discard->click(); // answered No
+        QCOMPARE(m_prompts.questions.size(), 1);
+        QVERIFY(m_prompts.questions.at(0).contains(QStringLiteral("H.001.PRN")));
+        QVERIFY(QFile::exists(m_folder->print + QStringLiteral("H.001.PRN")));
+        m_prompts.answer = true;
+        discard->click();
+        QVERIFY(!QFile::exists(m_folder->print + QStringLiteral("H.001.PRN")));
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QVERIFY(logText().contains(QStringLiteral("Stampa eliminata dalla coda: ")));
+
+        list->topLevelItem(0)->setSelected(true);
+        QVERIFY(retry->isEnabled());
+        retry->click();
+        QVERIFY(logText().contains(QStringLiteral("Stampa rimessa in coda: ")));
+        QVERIFY(m_prompts.messages.isEmpty());
+    }
+
+    void closingAsksFirst() {
+        m_window->setAskBeforeClosing(true);
+        m_window->close(); // answered No
+        QCOMPARE(m_prompts.questions.size(), 1);
+        QVERIFY(m_window->isVisible() || m_window->isMinimized());
+        QVERIFY(!m_server->hasShutDown());
+        m_prompts.answer = true;
+        m_window->close();
+        QVERIFY(m_server->hasShutDown());
+    }
+
     void closingStopsTheServer() {
         ServerTest::Client client;
         QVERIFY(client.connectTo(quint16(m_base + 24)));
         QTRY_COMPARE(m_server->pool().state(25), int(SocketArray::Connected));
-        m_window->close();
+        m_window->close(); // unattended: nobody is asked
         QVERIFY(m_server->hasShutDown());
         QTRY_VERIFY(!client.isConnected());
         QVERIFY(logText().contains(QStringLiteral("Chiusura Porte collegate")));
+        QVERIFY(m_prompts.questions.isEmpty());
     }
 };
 

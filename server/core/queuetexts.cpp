@@ -1,0 +1,57 @@
+#include "queuetexts.h"
+
+namespace QueueTexts {
+
+QString state(JobState state) {
+    switch (state) {
+    case JobState::Arriving:
+        return QStringLiteral("in arrivo");
+    case JobState::Pending:
+        return QStringLiteral("in coda");
+    case JobState::Announced:
+        return QStringLiteral("in stampa");
+    case JobState::Held:
+        return QStringLiteral("postazione non collegata");
+    case JobState::SetAside:
+        return QStringLiteral("messo da parte");
+    case JobState::Completed:
+        return QStringLiteral("stampato");
+    }
+    return QString();
+}
+
+QString waited(qint64 ms) {
+    const qint64 seconds = qMax<qint64>(0, ms) / 1000;
+    const qint64 minutes = seconds / 60;
+    const qint64 hours = minutes / 60;
+    const qint64 days = hours / 24;
+    if (days > 0)
+        return QStringLiteral("%1 g %2 h").arg(days).arg(hours % 24);
+    if (hours > 0)
+        return QStringLiteral("%1 h %2 min").arg(hours).arg(minutes % 60);
+    if (minutes > 0)
+        return QStringLiteral("%1 min").arg(minutes);
+    return QStringLiteral("%1 s").arg(seconds);
+}
+
+bool isListed(const QueueEntry& entry) {
+    return entry.state != JobState::Completed;
+}
+
+bool canPutBack(const QueueEntry& entry) {
+    return entry.state == JobState::SetAside;
+}
+
+bool canDiscard(const QueueEntry& entry) {
+    return entry.state == JobState::Pending || entry.state == JobState::Held ||
+           entry.state == JobState::SetAside;
+}
+
+QString discardQuestion(const QueueEntry& entry) {
+    QString text = QStringLiteral("Eliminare il documento ") + entry.fileName;
+    if (!entry.workstation.isEmpty())
+        text += QStringLiteral(" per la postazione ") + entry.workstation;
+    return text + QStringLiteral("?\nNon sarà stampato e il file sarà cancellato.");
+}
+
+} // namespace QueueTexts
