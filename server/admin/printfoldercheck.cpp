@@ -28,4 +28,19 @@ State inspect(const QString& folder, const QString& serverProgramFolder) {
     return entries.isEmpty() ? State::Empty : State::NotEmpty;
 }
 
+QString unlistableReason(const QString& folder, const QString& serverProgramFolder) {
+    const QString path = localPath(folder, serverProgramFolder);
+    if (path.isEmpty())
+        return QStringLiteral("percorso di rete non valido (atteso \\\\server\\Velarix\\cartella)");
+    if (SharePath::isSharePath(path))
+        return QStringLiteral("non è nella condivisione Velarix di questo server");
+    const QFileInfo info(path);
+    const QString shown = QDir::toNativeSeparators(QDir::cleanPath(path));
+    if (!info.exists())
+        return QStringLiteral("la cartella %1 non esiste").arg(shown);
+    if (!info.isDir())
+        return QStringLiteral("%1 è un file, non una cartella").arg(shown);
+    return QStringLiteral("la cartella %1 non è leggibile (permessi)").arg(shown);
+}
+
 } // namespace PrintFolderCheck

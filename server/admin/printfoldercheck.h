@@ -16,4 +16,7 @@ enum class State {
 // The local folder that a typed print folder stands for; empty when it cannot be resolved.
 QString localPath(const QString& folder, const QString& serverProgramFolder);
 State inspect(const QString& folder, const QString& serverProgramFolder);
+// Why a folder that inspect() finds Unlistable cannot serve, in words that name the local folder
+// looked at: "la cartella /srv/velarix/Stampe non esiste".
+QString unlistableReason(const QString& folder, const QString& serverProgramFolder);
 } // namespace PrintFolderCheck

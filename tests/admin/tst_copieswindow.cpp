@@ -46,6 +46,7 @@ private slots:
 
 private:
     QString clientFolder() const { return m_root.filePath(QStringLiteral("Client")); }
+    QString serverFolder() const { return m_root.path(); }
     QString copiesPath() const { return clientFolder() + QStringLiteral("/Copie.txt"); }
     QString shareFolder(const QString& name) const {
         return QStringLiteral("\\\\127.0.0.1\\Velarix\\") + name + QLatin1Char('\\');
@@ -219,12 +220,21 @@ void TestCopiesWindow::saveRefusesBlankFolder() {
 
 void TestCopiesWindow::saveRefusesUnlistableFolder_data() {
     QTest::addColumn<QString>("folder");
-    QTest::newRow("missing folder") << shareFolder(QStringLiteral("Nessuna"));
-    QTest::newRow("missing local folder") << QStringLiteral("/nonexistent/velarix/print/");
-    QTest::newRow("a file, not a folder") << shareFolder(QStringLiteral("Client\\Copie.txt"));
-    QTest::newRow("share without host") << QStringLiteral("\\\\\\Velarix\\Stampe\\");
-    QTest::newRow("share path leaving the share") << QStringLiteral("\\\\h\\Velarix\\..\\..\\");
-    QTest::newRow("another computer's share") << QStringLiteral("\\\\10.1.1.1\\Stampe\\");
+    QTest::addColumn<QString>("why"); // %1: the server's program folder
+    QTest::newRow("missing folder")
+        << shareFolder(QStringLiteral("Nessuna")) << "la cartella %1/Nessuna non esiste.";
+    QTest::newRow("missing local folder") << QStringLiteral("/nonexistent/velarix/print/")
+                                          << "la cartella /nonexistent/velarix/print non esiste.";
+    QTest::newRow("a file, not a folder") << shareFolder(QStringLiteral("Client\\Copie.txt"))
+                                          << "%1/Client/Copie.txt è un file, non una cartella.";
+    const QString badShare =
+        QStringLiteral("percorso di rete non valido (atteso \\\\server\\Velarix\\cartella).");
+    QTest::newRow("share without host") << QStringLiteral("\\\\\\Velarix\\Stampe\\") << badShare;
+    QTest::newRow("share path leaving the share")
+        << QStringLiteral("\\\\h\\Velarix\\..\\..\\") << badShare;
+    QTest::newRow("another computer's share")
+        << QStringLiteral("\\\\10.1.1.1\\Stampe\\")
+        << "non è nella condivisione Velarix di questo server.";
 }
 
 void TestCopiesWindow::saveRefusesUnlistableFolder() {
@@ -233,7 +243,10 @@ void TestCopiesWindow::saveRefusesUnlistableFolder() {
     openWindow();
     child<QLineEdit>("Text2")->setText(folder);
     click("Cmd_Salva");
-    QCOMPARE(m_host->scripted.messages, QStringList{BadFolder});
+    // Which folder, as typed, and why, naming the local folder looked at.
+    QFETCH(QString, why);
+    QCOMPARE(m_host->scripted.messages,
+             QStringList{BadFolder + ": " + folder.trimmed() + '\n' + why.arg(serverFolder())});
     QVERIFY(m_window->isVisible());
     QCOMPARE(storedCopies(), QByteArray("\\\\h\\Velarix\\Stampe\\\r\n"));
     // The typed folder is already the watcher's, until "Annulla" or a good "Salva".

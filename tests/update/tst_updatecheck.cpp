@@ -142,16 +142,23 @@ void UpdateCheckTest::unreachableShare_data() {
     QTest::addColumn<bool>("withShareRoot");
     QTest::addColumn<bool>("withClientFolder");
 
-    QTest::newRow("no server name") << QStringLiteral("\\\\\\Velarix\\") << true << true;
-    QTest::newRow("no share root") << Share << false << true;
-    QTest::newRow("share without a Client folder") << Share << true << false;
+    QTest::addColumn<QString>("message"); // %1: the share root
+    const QString failed = QStringLiteral("Errore di Connessione al Server! ");
+    const QString checkSrv =
+        failed + QStringLiteral("Controllare collegamento all'indirizzo: srv\n");
+    QTest::newRow("no server name") << QStringLiteral("\\\\\\Velarix\\") << true << true
+                                    << failed + "Nessun indirizzo del server impostato.";
+    QTest::newRow("no share root")
+        << Share << false << true << checkSrv + "Cartella di collegamento al server non impostata.";
+    QTest::newRow("share without a Client folder")
+        << Share << true << false
+        << checkSrv + "La cartella %1/Client non esiste (condivisione del server non collegata?).";
 }
 
 void UpdateCheckTest::unreachableShare() {
     QFETCH(QString, sharePath);
     QFETCH(bool, withShareRoot);
     QFETCH(bool, withClientFolder);
-
     QTemporaryDir root;
     if (withClientFolder)
         QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("Client"))));
@@ -159,6 +166,9 @@ void UpdateCheckTest::unreachableShare() {
         UpdateCheck(sharePath, withShareRoot ? root.path() : QString(), root.path() + "/cl/").run();
     QCOMPARE(outcome.status, UpdateCheck::Status::ShareUnreachable);
     QVERIFY(outcome.outOfDate.isEmpty());
+    // The person is told the local folder and why, never a UNC path.
+    QFETCH(QString, message);
+    QCOMPARE(decideAfterUpdateCheck(outcome, sharePath, false).message, message.arg(root.path()));
 }
 
 void UpdateCheckTest::unreadableShareEntryIsAFailure() {
@@ -188,24 +198,27 @@ void UpdateCheckTest::decision_data() {
 
     using S = UpdateCheck::Status;
     using A = UpdateDecision::Action;
-    const QString unreachable =
-        QStringLiteral("Errore di Connessione al Server! Controllare collegamento all'indirizzo: ") +
-        Share;
-    QTest::newRow("up to date") << int(S::UpToDate) << false << int(A::GoOn) << "" << "";
-    QTest::newRow("update due")
-        << int(S::UpdateDue) << false << int(A::HandOver) << "Aggiornamento rilevato" << "";
+    const QString unreachable = QStringLiteral(
+        "Errore di Connessione al Server! Controllare collegamento all'indirizzo: srv");
+    QTest::newRow("up to date") << int(S::UpToDate) << false << int(A::GoOn) << ""
+                                << "";
+    QTest::newRow("update due") << int(S::UpdateDue) << false << int(A::HandOver)
+                                << "Aggiornamento rilevato"
+                                << "";
     QTest::newRow("still due after an update round")
         << int(S::UpdateDue) << true << int(A::GoOn)
         << "Aggiornamento incompleto, file non aggiornati: Copie.txt, Modelli/ODL.rpt"
         << "Aggiornamento non completato. File non aggiornati: Copie.txt, Modelli/ODL.rpt";
     QTest::newRow("complete after an update round")
-        << int(S::UpToDate) << true << int(A::GoOn) << "Aggiornamento completato" << "";
+        << int(S::UpToDate) << true << int(A::GoOn) << "Aggiornamento completato"
+        << "";
     QTest::newRow("share unreachable")
         << int(S::ShareUnreachable) << false << int(A::EndProgram) << "" << unreachable;
     QTest::newRow("share unreachable after an update round")
         << int(S::ShareUnreachable) << true << int(A::EndProgram) << "" << unreachable;
     QTest::newRow("other failure after an update round")
-        << int(S::Failed) << true << int(A::EndProgram) << "" << "53 - File non trovato: x";
+        << int(S::Failed) << true << int(A::EndProgram) << ""
+        << "53 - File non trovato: x";
 }
 
 void UpdateCheckTest::decision() {

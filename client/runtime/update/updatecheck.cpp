@@ -20,6 +20,31 @@ QString UpdateCheck::clientFolder() const {
     return SharePath::resolve(m_sharePath + QStringLiteral("Client\\"), m_shareRoot);
 }
 
+// The technician needs the local folder that was looked at and what was wrong with it.
+Failure UpdateCheck::whyUnreachable(const QString& folder) const {
+    if (folder.isEmpty()) {
+        if (SharePath::host(m_sharePath).isEmpty())
+            return {ErrorNumber::BadFileNameOrNumber,
+                    QStringLiteral("nessun indirizzo del server impostato")};
+        return {ErrorNumber::PathNotFound,
+                QStringLiteral("cartella di collegamento al server non impostata")};
+    }
+    const QFileInfo info(folder);
+    if (!info.exists())
+        return {ErrorNumber::PathNotFound,
+                QStringLiteral("la cartella %1 non esiste (condivisione del server non collegata?)")
+                    .arg(QDir::toNativeSeparators(QDir::cleanPath(folder)))};
+    if (!info.isDir())
+        return {ErrorNumber::PathNotFound,
+                QStringLiteral("%1 non è una cartella")
+                    .arg(QDir::toNativeSeparators(QDir::cleanPath(folder)))};
+    if (!QDir(folder).isReadable())
+        return {ErrorNumber::PermissionDenied,
+                QStringLiteral("la cartella %1 non è leggibile (permessi)")
+                    .arg(QDir::toNativeSeparators(QDir::cleanPath(folder)))};
+    return {};
+}
+
 qint64 UpdateCheck::timeStamp(const QDateTime& modified) {
     return modified.toLocalTime().toString(QStringLiteral("yyyyMMddHHmm")).toLongLong();
 }
@@ -34,9 +59,9 @@ bool UpdateCheck::isDue(const QFileInfo& shareFile, const QString& localPath) {
 UpdateCheck::Outcome UpdateCheck::run(bool collectAll) const {
     Outcome outcome;
     const QString folder = clientFolder();
-    const QFileInfo info(folder);
-    if (folder.isEmpty() || !info.isDir() || !QDir(folder).isReadable()) {
+    if (const Failure why = whyUnreachable(folder)) {
         outcome.status = Status::ShareUnreachable;
+        outcome.failure = why;
         return outcome;
     }
     walk(folder, QString(), collectAll, outcome);

@@ -35,7 +35,7 @@ public:
         // Relative names ("Copie.txt", "Modelli/ODL.rpt") found out of date, in listing order.
         // Only the first one unless the check was asked to collect them all.
         QStringList outOfDate;
-        Failure failure; // for Failed
+        Failure failure; // for Failed; for ShareUnreachable the local folder and why
     };
 
     // sharePath: "\\host\Velarix\" (with its trailing backslash); installFolder: local folder
@@ -56,6 +56,7 @@ public:
     static bool isDue(const QFileInfo& shareFile, const QString& localPath);
 
 private:
+    Failure whyUnreachable(const QString& folder) const;
     bool walk(const QString& shareDir, const QString& relative, bool collectAll,
               Outcome& outcome) const;
 

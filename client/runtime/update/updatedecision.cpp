@@ -1,5 +1,7 @@
 #include "updatedecision.h"
 
+#include "sharepath.h"
+
 namespace {
 UpdateDecision stillDue(const QStringList& names) {
     const QString list = names.join(QStringLiteral(", "));
@@ -7,6 +9,19 @@ UpdateDecision stillDue(const QStringList& names) {
             QStringLiteral("Aggiornamento incompleto, file non aggiornati: ") + list,
             QStringLiteral("Aggiornamento non completato. File non aggiornati: ") + list,
             UserPrompts::Icon::Exclamation};
+}
+// The server's address alone (a UNC path would wrap between its backslashes), then the local
+// folder that was missing and why.
+QString unreachableText(const Failure& why, const QString& sharePath) {
+    QString text = QStringLiteral("Errore di Connessione al Server! ");
+    const QString host = SharePath::host(sharePath);
+    if (!host.isEmpty())
+        text += QStringLiteral("Controllare collegamento all'indirizzo: ") + host;
+    QString reason = why.description;
+    if (reason.isEmpty())
+        return text;
+    reason[0] = reason.at(0).toUpper();
+    return text + (host.isEmpty() ? QString() : QStringLiteral("\n")) + reason + u'.';
 }
 } // namespace
 
@@ -23,10 +38,8 @@ UpdateDecision decideAfterUpdateCheck(const UpdateCheck::Outcome& outcome, const
             return stillDue(outcome.outOfDate);
         return {Action::HandOver, QStringLiteral("Aggiornamento rilevato"), QString()};
     case UpdateCheck::Status::ShareUnreachable:
-        return {Action::EndProgram, QString(),
-                QStringLiteral("Errore di Connessione al Server! Controllare collegamento "
-                               "all'indirizzo: ") +
-                    sharePath};
+        return {Action::EndProgram, QString(), unreachableText(outcome.failure, sharePath),
+                UserPrompts::Icon::Critical};
     case UpdateCheck::Status::Failed:
         break;
     }

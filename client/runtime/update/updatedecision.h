@@ -26,7 +26,8 @@ struct UpdateDecision {
 // logged as "Aggiornamento completato".
 //
 // A share that cannot be reached ends the program with "Errore di Connessione al Server!
-// Controllare collegamento all'indirizzo: " + sharePath; any other failure on the share with its
-// number + " - " + description. Both end the program whether or not an update round came first.
+// Controllare collegamento all'indirizzo: " + the server's address, and on a second line the
+// local folder that was looked at and why; any other failure on the share with its number + " - "
+// + description. Both end the program whether or not an update round came first.
 UpdateDecision decideAfterUpdateCheck(const UpdateCheck::Outcome& outcome, const QString& sharePath,
                                       bool afterUpdate);
