@@ -733,21 +733,16 @@ void TestPrintFolderWatcher::setAsideFilePutBack() {
 // Deleting from the queue: only what waits, logged, gone from folder and queue alike.
 void TestPrintFolderWatcher::waitingFilesDiscarded() {
     write(QStringLiteral("H.001"), "PC:VIA\r\n");
-    write(QStringLiteral("E.001"), "nessuna riga\r\n");
     write(QStringLiteral("N.001"), "PC:VIA\r\n", false);
     m_watcher->newFileScan();
-    QCOMPARE(files(), QStringList({"E.001.ERR", "H.001.PRN", "N.001"}));
     QCOMPARE(m_watcher->discard(QStringLiteral("N.001")).number, int(ErrorNumber::PathFileAccess));
     QCOMPARE(m_watcher->discard(QStringLiteral("../H.001.PRN")).number,
              int(ErrorNumber::FileNotFound));
-
     m_host.logs.clear();
     QVERIFY(m_watcher->discard(QStringLiteral("H.001.PRN")).ok());
-    QVERIFY(m_watcher->discard(QStringLiteral("E.001.ERR")).ok());
     QCOMPARE(files(), QStringList({"N.001"}));
     QCOMPARE(queueLines(), QStringList({"N.001 0"}));
-    QCOMPARE(m_host.logs, QStringList({"Stampa eliminata dalla coda: " + Folder + "H.001.PRN",
-                                       "Stampa eliminata dalla coda: " + Folder + "E.001.ERR"}));
+    QCOMPARE(m_host.logs, QStringList({"Stampa eliminata dalla coda: " + Folder + "H.001.PRN"}));
 }
 
 QTEST_GUILESS_MAIN(TestPrintFolderWatcher)

@@ -365,15 +365,11 @@ void TestDocumentImport::printerError_data() {
     QTest::addColumn<QString>("shown");
     QTest::newRow("number only") << 20 << ""
                                  << "20";
-    QTest::newRow("plain reason") << 20505 << "stampante occupata"
-                                  << "20505 - stampante occupata";
     QTest::newRow("template fault")
         << 20502
         << "/opt/velarix/client/ODL.rpt:16: immagine \"/opt/velarix/client/logo.png\" "
            "non trovata"
         << "20502 - immagine logo.png non trovata";
-    QTest::newRow("missing template") << 20501 << "Modello di stampa non trovato: /c/PRE_002.rpt"
-                                      << "20501 - Modello di stampa non trovato: PRE_002.rpt";
     QTest::newRow("database words")
         << 20503
         << "Database C:\\Velarix\\Documenti.mdb non leggibile: tabella Testata (no such table: "
