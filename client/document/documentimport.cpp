@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -343,8 +344,12 @@ void DocumentImport::writeAndPrint(const PrintDocument& doc, DocumentTables& tab
     if (const Failure printed = print()) {
         const QString text = printFailureText(printed);
         say(text);
-        m_host.notifyPrintError(text + QStringLiteral(" - ") + m_reportName +
-                                QStringLiteral(" - ") + m_receivedText);
+        // The file's name, not its share path: a path wraps between its backslashes.
+        const QString file =
+            m_receivedText.section(QRegularExpression(QStringLiteral(R"([\\/])")), -1);
+        m_host.notifyPrintError(text + QStringLiteral("\nDocumento ") + file +
+                                QStringLiteral(", modello ") + m_reportName +
+                                QStringLiteral(".rpt"));
         return; // not answered: the server offers the file again
     }
     say(QStringLiteral("Stampa Ok"));

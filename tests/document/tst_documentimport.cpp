@@ -396,7 +396,8 @@ void TestDocumentImport::printerError() {
     QCOMPARE(m_host.calls.mid(0, expected.size()), expected);
     // The person at the workstation is told; no "DEL:", never "Stampa Ok".
     QCOMPARE(m_host.calls.size(), expected.size() + 1);
-    QVERIFY(m_host.calls.last().startsWith(QStringLiteral("notify Errore stampante: ") + shown));
+    QCOMPARE(m_host.calls.last(), QStringLiteral("notify Errore stampante: ") + shown +
+                                      QStringLiteral("\nDocumento A.002.PRN, modello FOM.rpt"));
     QVERIFY(m_host.replies().isEmpty());
     QVERIFY(!m_host.lists().contains(QStringLiteral("Stampa Ok")));
 
