@@ -56,6 +56,9 @@ void QueueList::refresh() {
         if (entry.fileName == selected)
             item->setSelected(true);
     }
+    // Names and states whole; the reason takes the rest of the width.
+    for (int c = Document; c < Reason; ++c)
+        m_list->resizeColumnToContents(c);
     updateButtons();
 }
 
