@@ -32,10 +32,12 @@ QString unlistableReason(const QString& folder, const QString& serverProgramFold
     const QString path = localPath(folder, serverProgramFolder);
     if (path.isEmpty())
         return QStringLiteral("percorso di rete non valido (atteso \\\\server\\Velarix\\cartella)");
-    if (SharePath::isSharePath(path))
+    // Only this server's Velarix share resolves to a local folder; any other UNC path stays one.
+    if (path.startsWith(QStringLiteral("\\\\")))
         return QStringLiteral("non è nella condivisione Velarix di questo server");
-    const QFileInfo info(path);
-    const QString shown = QDir::toNativeSeparators(QDir::cleanPath(path));
+    const QString clean = QDir::cleanPath(path);
+    const QFileInfo info(clean);
+    const QString shown = QDir::toNativeSeparators(clean);
     if (!info.exists())
         return QStringLiteral("la cartella %1 non esiste").arg(shown);
     if (!info.isDir())

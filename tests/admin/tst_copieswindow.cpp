@@ -309,7 +309,8 @@ void TestCopiesWindow::refusedSaveThenCancelRestoresStoredFolder() {
     child<QLineEdit>("Text2")->setText(shareFolder(QStringLiteral("Altrove")));
     m_window->copyBox(0)->setText(QStringLiteral("5"));
     click("Cmd_Salva");
-    QCOMPARE(m_host->scripted.messages, QStringList{BadFolder});
+    QCOMPARE(m_host->scripted.messages.size(), 1);
+    QVERIFY(m_host->scripted.messages.at(0).startsWith(BadFolder + ": "));
     QCOMPARE(m_host->printFolder(), shareFolder(QStringLiteral("Altrove")));
 
     click("Cmd_Esci");

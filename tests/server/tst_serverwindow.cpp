@@ -172,12 +172,13 @@ private slots:
         auto* list = child<QTreeWidget>("Lst_Coda");
         auto* retry = child<QPushButton>("Cmd_Riprova");
         auto* discard = child<QPushButton>("Cmd_Elimina");
-        QTRY_COMPARE(list->topLevelItemCount(), 2);
+
         const auto row = [list](int i) {
             const QTreeWidgetItem* it = list->topLevelItem(i);
             return QStringList({it->text(0), it->text(1), it->text(2), it->text(4)}).join(u'|');
         };
-        QCOMPARE(row(0), QStringLiteral("E.001.ERR|messo da parte||manca la riga PC:"));
+        QTRY_COMPARE(list->topLevelItemCount(), 2);
+        QTRY_COMPARE(row(0), QStringLiteral("E.001.ERR|messo da parte||manca la riga PC:"));
         QCOMPARE(
             row(1),
             QStringLiteral("H.001.PRN|postazione non collegata|ASSENTE|pc:ASSENTE non collegato"));
