@@ -35,6 +35,10 @@ RuntimeEnv RuntimeEnv::read() {
         e.basePort = port;
 
     e.unattended = isTrue(env("VELARIX_UNATTENDED"));
+    e.shareGroup = env("VELARIX_SHARE_GROUP").trimmed();
+    if (e.shareGroup.isEmpty())
+        e.shareGroup = QStringLiteral("velarix"); // made by the server package
+    e.shareGuests = isTrue(env("VELARIX_SHARE_GUESTS"));
     e.pdfDir = env("VELARIX_PDF_DIR");
 
     const QString page = env("VELARIX_CODEPAGE").trimmed().toLower();

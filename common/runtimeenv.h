@@ -14,6 +14,8 @@
 //   VELARIX_PDF_DIR      print every job as a PDF into this folder instead of the printer
 //   VELARIX_CODEPAGE     8-bit code page of print files and messages (default windows-1252)
 //   VELARIX_TIMER_SCALE  divides every timer interval (tests only; default 1)
+//   VELARIX_SHARE_GROUP  server: the group whose members may read the share (default velarix)
+//   VELARIX_SHARE_GUESTS server: 1 lets guests read the share too (default off)
 struct RuntimeEnv {
     QString shareRoot;
     QString pcName;
@@ -22,6 +24,8 @@ struct RuntimeEnv {
     QString pdfDir;
     QString codePage;
     double timerScale = 1.0;
+    QString shareGroup;
+    bool shareGuests = false;
 
     static const RuntimeEnv& get(); // read on first use
     static RuntimeEnv read();       // reads the environment now (tests)

@@ -18,6 +18,8 @@ if [ -z "${DISPLAY:-}" ]; then
     export QT_QPA_PLATFORM=offscreen
 fi
 export VELARIX_UNATTENDED=1 VELARIX_BASE_PORT=$PORT
+# The share is published for a group that exists here (the package makes the group velarix).
+export VELARIX_SHARE_GROUP=${VELARIX_SHARE_GROUP:-$(id -gn)}
 
 now_ms() { date +%s%3N; }
 

@@ -2,12 +2,27 @@
 #include "posixplatform.h"
 
 #include <QDir>
+#include <QFile>
 
-// net usershare add Velarix <folder> "" S-1-1-0:F guest_ok=y. S-1-1-0 (Everyone) is accepted
-// even before smbd runs. The folder is one argument, so blanks in it need no quoting.
-Platform::Command PosixPlatform::shareCommand(const QString& programFolder) const {
-    return {QStringLiteral("net"),
-            {QStringLiteral("usershare"), QStringLiteral("add"), QStringLiteral("Velarix"),
-             QDir::toNativeSeparators(programFolder), QString(), QStringLiteral("S-1-1-0:F"),
-             QStringLiteral("guest_ok=y")}};
+#include <grp.h>
+
+// net usershare add Velarix <folder> "" <acl> guest_ok=n|y. A Unix group is named by its SID,
+// S-1-22-2-<gid>: Samba accepts that even before smbd runs (a name would need smbd to look it
+// up). "R" is read-only; Everyone (S-1-1-0) is added, read-only too, only with guests. The folder
+// is one argument, so blanks in it need no quoting.
+Failure PosixPlatform::shareCommand(const QString& programFolder, const ShareAccess& access,
+                                    Command* command) const {
+    const group* found = ::getgrnam(QFile::encodeName(access.group).constData());
+    if (!found)
+        return {ErrorNumber::PathNotFound,
+                QStringLiteral("il gruppo ") + access.group + QStringLiteral(" non esiste")};
+    QString acl =
+        QStringLiteral("S-1-22-2-") + QString::number(found->gr_gid) + QStringLiteral(":R");
+    if (access.guests)
+        acl += QStringLiteral(",S-1-1-0:R");
+    *command = {QStringLiteral("net"),
+                {QStringLiteral("usershare"), QStringLiteral("add"), QStringLiteral("Velarix"),
+                 QDir::toNativeSeparators(programFolder), QString(), acl,
+                 access.guests ? QStringLiteral("guest_ok=y") : QStringLiteral("guest_ok=n")}};
+    return {};
 }

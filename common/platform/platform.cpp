@@ -18,8 +18,10 @@ const Platform& Platform::current() {
     return platform;
 }
 
-Failure Platform::publishShare(const QString& programFolder) const {
-    const Command command = shareCommand(programFolder);
+Failure Platform::publishShare(const QString& programFolder, const ShareAccess& access) const {
+    Command command;
+    if (Failure f = shareCommand(programFolder, access, &command))
+        return f;
     return startProgram(command.program, command.arguments);
 }
 

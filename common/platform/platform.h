@@ -23,12 +23,14 @@ class QObject;
 //                     HKEY_LOCAL_MACHINE "SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
 //                     (RegCreateKeyA; RegSetValueExA with the size of the text without its NUL;
 //                     RegDeleteValueA to remove)
-//   share             "net share Velarix=<folder> /UNLIMITED"
+//   share             "net share Velarix=<folder> /UNLIMITED /GRANT:<group>,READ" (plus
+//                     Guest,READ when guests are asked for)
 //   server discovery  TESTSRV.BAT "NET VIEW > .\SERVER.TXT" and TESTIP.BAT "PING <name> >
 //                     .\IP.TXT", run through "cmd /c" in a minimised window; a shared file's
 //                     size from QFileInfo("\\<name>\Velarix\<file>")
 //   install folders   "C:\Programmi\Velarix\", then "C:\Program Files\Velarix\"
 //   printer queues    true: the spooler keeps a job for a paused or offline printer
+//   acting as owner   nothing: an administrator's files are the service's already
 //   single instance   nothing: SingleInstance (singleinstance.h) uses QLockFile, which works there
 //   processes         OpenProcess + GetExitCodeProcess: running while STILL_ACTIVE
 //   single instance   the folder for machine-wide locks: the common application data folder
@@ -64,12 +66,19 @@ public:
     virtual QString autostartLocation() const = 0;
 
     // -- Publishing the share
+    // Who may open the share: workstations only read from it, so it is read-only for the
+    // members of `group`; guests (no account) only when the technician asks for them.
+    struct ShareAccess {
+        QString group;
+        bool guests = false;
+    };
     // The command that publishes `programFolder` as the network share "Velarix". It is started,
     // not waited for, and its result is not looked at: a share that already exists makes it fail,
-    // which is harmless.
-    virtual Command shareCommand(const QString& programFolder) const = 0;
-    // Starts shareCommand(); fails only when it did not start.
-    Failure publishShare(const QString& programFolder) const;
+    // which is harmless. Fails (PathNotFound) when the group does not exist.
+    virtual Failure shareCommand(const QString& programFolder, const ShareAccess& access,
+                                 Command* command) const = 0;
+    // Starts shareCommand(); fails when there is no command or it did not start.
+    Failure publishShare(const QString& programFolder, const ShareAccess& access) const;
 
     // -- Finding servers on the network
     // The body of the work script that writes SERVER.TXT into its current folder: a heading, a
@@ -92,6 +101,12 @@ public:
     // The folders where a workstation's client is usually installed, in the order they are
     // probed; each ends with a separator.
     virtual QStringList installFolders() const = 0;
+
+    // -- Acting for a service
+    // When run by the administrator, takes on the identity (user and groups) of the owner of
+    // `folder`, so that everything written there keeps the owner its service expects. Does
+    // nothing for any other user, or for a folder the administrator owns.
+    virtual Failure actAsOwnerOf(const QString& folder) const = 0;
 
     // -- Printer queues
     // False only when the queue is known to refuse new jobs; true when it accepts them or when

@@ -11,7 +11,8 @@ public:
     Failure removeAutostart(const QString& name) const override;
     QString autostartLocation() const override;
 
-    Command shareCommand(const QString& programFolder) const override;
+    Failure shareCommand(const QString& programFolder, const ShareAccess& access,
+                         Command* command) const override;
 
     QByteArray serverListScript() const override;
     QByteArray addressScript(const QString& computerName) const override;
@@ -25,6 +26,7 @@ public:
     bool isProcessRunning(qint64 processId) const override;
     QString machineLockFolder() const override;
     QString userLockFolder() const override;
+    Failure actAsOwnerOf(const QString& folder) const override;
 
 private:
     Failure entryPath(const QString& name, QString* path) const;

@@ -69,13 +69,29 @@ LetterheadController::SaveResult LetterheadController::save(const QStringList& l
         trimmed.append(LetterheadStore::trimBlanks(line));
     const LetterheadStore store(databasePath());
     result.store = store.save(m_code, trimmed);
-    if (result.store)
-        return result;
+    if (!result.store)
+        afterChange(&result);
+    return result;
+}
+
+LetterheadController::SaveResult LetterheadController::remove(int code) {
+    SaveResult result;
+    bool found = false;
+    result.store = LetterheadStore(databasePath()).remove(code, &found);
+    if (!result.store && !found)
+        result.store = {ErrorNumber::FileNotFound,
+                        QStringLiteral("nessuna ditta con codice ") + QString::number(code)};
+    if (!result.store)
+        afterChange(&result);
+    return result;
+}
+
+void LetterheadController::afterChange(SaveResult* result) {
     // The watcher accepts the new code at once; slots beyond the rows keep their values.
+    const LetterheadStore store(databasePath());
     if (Failure failure = m_host.companyCodes().load(store.connectionText(), false))
         m_host.log(QStringLiteral("Lettura codici ditta non riuscita: ") + failure.description);
-    result.flag = UpdateFlag::write(m_host.clientFolder());
-    return result;
+    result->flag = UpdateFlag::write(m_host.clientFolder());
 }
 
 bool LetterheadController::finishSave(const SaveResult& result) {

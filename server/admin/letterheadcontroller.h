@@ -31,6 +31,9 @@ public:
     bool chooseCode(const QString& text, QStringList* lines);
     // "Salva", the slow part (the window shows the hourglass meanwhile).
     SaveResult save(const QStringList& lines);
+    // Deletes a company's letterhead, then refreshes the codes and Aggiorna.txt as a save does.
+    // A code without a row fails with FileNotFound.
+    SaveResult remove(int code);
     // Reports what went wrong and tells whether the window may close: it may unless the row
     // could not be stored. Resumes the watcher when it closes.
     bool finishSave(const SaveResult& result);
@@ -44,6 +47,8 @@ public:
 
 private:
     void resumeWatcher();
+    // After a change of the table: the watcher's codes and the workstations' update flag.
+    void afterChange(SaveResult* result);
 
     AdminHost& m_host;
     int m_code = -1;

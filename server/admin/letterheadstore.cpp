@@ -9,6 +9,17 @@ QString lineColumn(int index) {
     return QStringLiteral("Intestazione") + QString::number(index + 1);
 }
 
+QStringList shownLines(const RowReader& rows) {
+    QStringList lines;
+    for (int i = 0; i < LetterheadStore::Lines; ++i) {
+        const QVariant value = rows.value(lineColumn(i));
+        lines.append(value.isNull() ? QString()
+                                    : LetterheadStore::trimBlanks(
+                                          value.toString().left(LetterheadStore::LineLength)));
+    }
+    return lines;
+}
+
 Failure replaceRow(Database& db, const LetterheadRow& row) {
     if (Failure f = db.execute(QStringLiteral("Delete from Ditta where Codice = ") +
                                QString::number(row.code)))
@@ -53,16 +64,46 @@ Failure LetterheadStore::load(int code, QStringList* lines, bool* found) const {
     }
     if (!rows.atEnd()) {
         *found = true;
-        lines->clear();
-        for (int i = 0; i < Lines; ++i) {
-            const QVariant value = rows.value(lineColumn(i));
-            lines->append(value.isNull() ? QString()
-                                         : trimBlanks(value.toString().left(LineLength)));
-        }
+        *lines = shownLines(rows);
     }
     rows.close();
     db.close();
     return Failure::none();
+}
+
+Failure LetterheadStore::list(QList<LetterheadRow>* result) const {
+    result->clear();
+    Database db;
+    if (Failure f = db.open(connectionText()))
+        return f;
+    RowReader rows;
+    if (Failure f = rows.open(db, QStringLiteral("Select * from Ditta Order By Codice"))) {
+        db.close();
+        return f;
+    }
+    for (; !rows.atEnd(); rows.next()) {
+        LetterheadRow row;
+        row.code = rows.value(QStringLiteral("Codice")).toInt();
+        for (const QString& line : shownLines(rows))
+            row.lines.append(line);
+        result->append(row);
+    }
+    rows.close();
+    db.close();
+    return Failure::none();
+}
+
+Failure LetterheadStore::remove(int code, bool* found) const {
+    QStringList lines;
+    if (Failure f = load(code, &lines, found); f || !*found)
+        return f;
+    Database db;
+    if (Failure f = db.open(connectionText()))
+        return f;
+    Failure failure =
+        db.execute(QStringLiteral("Delete from Ditta where Codice = ") + QString::number(code));
+    db.close();
+    return failure;
 }
 
 Failure LetterheadStore::save(int code, const QStringList& lines) const {

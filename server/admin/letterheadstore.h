@@ -28,6 +28,10 @@ public:
     // The lines as the editor shows them: null as empty, otherwise the first 40 characters
     // without leading and trailing blanks. *found is false (and lines untouched) without a row.
     Failure load(int code, QStringList* lines, bool* found) const;
+    // Every row in ascending code order, the lines as load() gives them.
+    Failure list(QList<LetterheadRow>* rows) const;
+    // Deletes the row of one company; *found is false when there was none.
+    Failure remove(int code, bool* found) const;
     // Replaces the row of one company.
     Failure save(int code, const QStringList& lines) const;
     // Replaces the rows of several companies, all or none.

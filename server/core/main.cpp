@@ -1,20 +1,31 @@
 // VelarixSrv: the print server. One instance per machine; the window lives in the
 // notification area and the timers and socket events drive everything.
+//
+// "VelarixSrv --service [--folder DIR]" is how the service manager starts it: no window, no
+// message box (prompts go to standard error, which the journal keeps), no start at log-on, and
+// DIR (default: the program's own folder) as the server folder that is published as the share.
 
+#include "adminchannel.h"
 #include "italiantranslation.h"
 #include "platform/singleinstance.h"
 #include "printserver.h"
 #include "runtimeenv.h"
 #include "serverwindow.h"
+#include "userprompts.h"
 #include "widgetprompts.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <csignal>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <memory>
 
 namespace {
 int signalPipe[2] = {-1, -1};
@@ -44,22 +55,25 @@ void watchTerminationSignals(PrintServer& server) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
 }
-} // namespace
 
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(PrintServer::ProgramName);
-    installItalianTranslation(app);
-    // The window hides in the notification area and settings windows come and go: only closing
-    // the main window ends the program.
-    QApplication::setQuitOnLastWindowClosed(false);
+// One server per machine, whichever folder it starts from: a second one would take the first
+// one's free ports. A lock that cannot be taken for another reason (a full disk, a read-only
+// place) is no second server: the server starts and says why.
+void reportLockFailure(PrintServer& server, const Failure& lock) {
+    if (lock)
+        server.log(QStringLiteral("Controllo di istanza unica non riuscito (") + lock.description +
+                   QStringLiteral("): il programma parte comunque"));
+}
 
-    const QString programFolder = QCoreApplication::applicationDirPath();
+// The admin command reaches either kind of server the same way.
+void answerAdminCommand(PrintServer& server, AdminChannel& channel) {
+    if (Failure failure = channel.listen())
+        server.log(QStringLiteral("Comandi di amministrazione non disponibili: ") +
+                   failure.description);
+}
+// The desktop server: the window, message boxes, start at log-on on the first start.
+int runWithWindow(const QString& programFolder) {
     UserPrompts& prompts = WidgetPrompts::forProgram();
-
-    // One server per machine, whichever folder it starts from: a second one would take the
-    // first one's free ports. A lock that cannot be taken for another reason (a full disk, a
-    // read-only place) is no second server: the server starts and says why.
     SingleInstance instance(SingleInstance::Scope::Machine, PrintServer::ProgramName);
     const Failure lock = instance.claim();
     if (lock.number == ErrorNumber::FileAlreadyOpen) {
@@ -70,11 +84,11 @@ int main(int argc, char* argv[]) {
     PrintServer server(programFolder, prompts, RuntimeEnv::get().basePort);
     ServerWindow window(server, prompts);
     WidgetPrompts::setProgramWindow(&window);
+    AdminChannel channel(server);
     watchTerminationSignals(server);
     server.startUp();
-    if (lock)
-        server.log(QStringLiteral("Controllo di istanza unica non riuscito (") + lock.description +
-                   QStringLiteral("): il programma parte comunque"));
+    reportLockFailure(server, lock);
+    answerAdminCommand(server, channel);
     if (server.hasShutDown()) {
         // Told to stop while the start-up still waited on the copies window.
         server.terminate();
@@ -88,4 +102,65 @@ int main(int argc, char* argv[]) {
     server.shutDown();
     server.terminate();
     return result; // the window removes its notification-area icon as it goes
+}
+
+// The service: the same server without a window. A second instance fails, so the service manager
+// shows why it did not start.
+int runAsService(const QString& serverFolder) {
+    UnattendedPrompts prompts;
+    SingleInstance instance(SingleInstance::Scope::Machine, PrintServer::ProgramName);
+    const Failure lock = instance.claim();
+    if (lock.number == ErrorNumber::FileAlreadyOpen) {
+        prompts.message(QStringLiteral("Programma già in esecuzione!"), QString(), {});
+        return 1;
+    }
+    PrintServer server(serverFolder, prompts, RuntimeEnv::get().basePort);
+    server.setRunsAsService(true);
+    AdminChannel channel(server);
+    watchTerminationSignals(server);
+    server.startUp();
+    reportLockFailure(server, lock);
+    answerAdminCommand(server, channel);
+    server.openPorts();
+    const int result = QCoreApplication::exec();
+    server.shutDown();
+    server.terminate();
+    return result;
+}
+
+bool wantsService(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--service") == 0)
+            return true;
+    return false;
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // A service has no display: it must not need one, so it gets no GUI application at all.
+    const bool service = wantsService(argc, argv);
+    std::unique_ptr<QCoreApplication> app(service ? new QCoreApplication(argc, argv)
+                                                  : new QApplication(argc, argv));
+    QCoreApplication::setApplicationName(PrintServer::ProgramName);
+    installItalianTranslation(*app);
+
+    QCommandLineParser parser;
+    const QCommandLineOption serviceOption(QStringLiteral("service"),
+                                           QStringLiteral("run without a window, as a service"));
+    const QCommandLineOption folderOption(
+        QStringLiteral("folder"), QStringLiteral("server folder (default: the program's folder)"),
+        QStringLiteral("dir"));
+    parser.addOptions({serviceOption, folderOption});
+    parser.addHelpOption();
+    parser.process(*app);
+
+    const QString folder = parser.isSet(folderOption)
+                               ? QDir(parser.value(folderOption)).absolutePath()
+                               : QCoreApplication::applicationDirPath();
+    if (service)
+        return runAsService(folder);
+    // The window hides in the notification area and settings windows come and go: only closing
+    // the main window ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    return runWithWindow(folder);
 }

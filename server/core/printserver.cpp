@@ -2,6 +2,7 @@
 
 #include "autostartmark.h"
 #include "blockingpause.h"
+#include "clientfolderwatch.h"
 #include "copiesfile.h"
 #include "database.h"
 #include "earlyscan.h"
@@ -29,12 +30,16 @@ PrintServer::PrintServer(const QString& programFolder, UserPrompts& prompts, int
       m_pool(new PortPool(*this, basePort, VELARIX_REVISION, this)),
       m_scanTimer(makeTimer(1000, false)), m_periodicTimer(makeTimer(60000, false)),
       m_portRefreshTimer(makeTimer(10000, false)), m_followUpTimer(makeTimer(1000, true)),
+      m_clientWatch(new ClientFolderWatch(clientFolder(), RuntimeEnv::get().interval(500), this)),
       m_caption(QStringLiteral("Velarix (Server)")) {
     m_pool->setShareRoot(m_programFolder);
     connect(m_scanTimer, &QTimer::timeout, this, &PrintServer::onScanTick);
     connect(m_periodicTimer, &QTimer::timeout, this, &PrintServer::onPeriodicPassTick);
     connect(m_portRefreshTimer, &QTimer::timeout, m_pool, &PortPool::refreshPortList);
     connect(m_followUpTimer, &QTimer::timeout, this, &PrintServer::onFollowUpTick);
+    connect(m_clientWatch, &ClientFolderWatch::copiesChanged, this, &PrintServer::takeUpCopies);
+    connect(m_clientWatch, &ClientFolderWatch::letterheadsChanged, this,
+            &PrintServer::takeUpLetterheads);
     m_portRefreshTimer->start();
 
     m_watcher = std::make_unique<PrintFolderWatcher>(*this, m_codes);
@@ -74,10 +79,14 @@ bool PrintServer::isWatcherRunning() const {
 void PrintServer::startUp() {
     log(QStringLiteral("****Apertura Programma****"));
     // From here on a failing step is skipped and the sequence goes on.
-    AutostartMark(m_programFolder, ProgramName).registerIfFirstStart();
+    if (!m_runsAsService)
+        AutostartMark(m_programFolder, ProgramName).registerIfFirstStart();
     m_caption += QStringLiteral(" - ") + QString::number(PortCount) + QStringLiteral(" porte");
     emit captionChanged(m_caption);
-    Platform::current().publishShare(m_programFolder);
+    const RuntimeEnv& env = RuntimeEnv::get();
+    if (Failure failure =
+            Platform::current().publishShare(m_programFolder, {env.shareGroup, env.shareGuests}))
+        log(QStringLiteral("Condivisione Velarix non pubblicata: ") + failure.description);
     // Let the share come up before anything else happens; no events are handled meanwhile.
     pauseWithoutEvents(
         2, [this](const QString& label) { trace(label); },
@@ -92,7 +101,34 @@ void PrintServer::startUp() {
     if (Failure failure = loadCompanyCodes())
         log(QStringLiteral("Lettura codici ditta non riuscita: ") + failure.description);
 
+    m_clientWatch->rememberCurrent();
     setWatcherRunning(true);
+}
+
+// Copie.txt was rewritten by someone else (the admin command, an editor): its print folder is in
+// force from now on. The copies themselves are the workstations' business: they fetch the new
+// file with their next update.
+void PrintServer::takeUpCopies() {
+    if (m_shutDown)
+        return;
+    const QString folder =
+        CopiesFile::readPrintFolder(clientFolder() + QStringLiteral("Copie.txt"));
+    log(QStringLiteral("Copie.txt modificato, cartella di stampa: ") + folder);
+    if (folder != m_printFolder)
+        setPrintFolder(folder);
+}
+
+// The letterheads changed: the codes are read anew, so a deleted company's files are no longer
+// accepted either. A failed read leaves the codes unknown (nothing is deleted for an unknown
+// company) and the periodic pass tries again.
+void PrintServer::takeUpLetterheads() {
+    if (m_shutDown)
+        return;
+    m_codes = CompanyCodes();
+    if (Failure failure = loadCompanyCodes())
+        log(QStringLiteral("Lettura codici ditta non riuscita: ") + failure.description);
+    else
+        log(QStringLiteral("Dati Ditta modificati, codici ditta riletti"));
 }
 
 void PrintServer::readPrintFolder() {

@@ -12,6 +12,7 @@
 #include <QStringList>
 #include <memory>
 
+class ClientFolderWatch;
 class EarlyScan;
 class PortPool;
 class PrintFolderWatcher;
@@ -43,6 +44,9 @@ public:
 
     // Who answers the start-up's request for a print folder; none by default.
     void setHost(PrintServerHost* host) { m_host = host; }
+    // A server started by the system's service manager is started at boot by it: the start-up
+    // then registers no start at log-on.
+    void setRunsAsService(bool on) { m_runsAsService = on; }
 
     void startUp();
     void openPorts();
@@ -119,6 +123,8 @@ private:
     void onScanTick();
     void onPeriodicPassTick();
     void onFollowUpTick();
+    void takeUpCopies();
+    void takeUpLetterheads();
     void startFollowUp(const QString& name);
     void noticeQueueChange();
 
@@ -130,16 +136,18 @@ private:
     CompanyCodes m_codes;
     std::unique_ptr<PrintFolderWatcher> m_watcher;
     EarlyScan* m_earlyScan = nullptr;
-    QTimer* m_scanTimer;        // new-file scan, every second
-    QTimer* m_periodicTimer;    // dispatch pass for all workstations, every minute
-    QTimer* m_portRefreshTimer; // port list rebuilt, every ten seconds
-    QTimer* m_followUpTimer;    // dispatch pass for one workstation, a second after "DEL:"
+    QTimer* m_scanTimer;              // new-file scan, every second
+    QTimer* m_periodicTimer;          // dispatch pass for all workstations, every minute
+    QTimer* m_portRefreshTimer;       // port list rebuilt, every ten seconds
+    QTimer* m_followUpTimer;          // dispatch pass for one workstation, a second after "DEL:"
+    ClientFolderWatch* m_clientWatch; // settings changed by others, taken up without a restart
     QString m_caption;
     QString m_localIp;
     QString m_status;
     QString m_printFolder;
     QString m_followUpName;
     quint64 m_queueRevision = 0;
+    bool m_runsAsService = false;
     bool m_portsOpened = false;
     bool m_shutDown = false;
     bool m_terminated = false;

@@ -19,6 +19,7 @@
 #include <QTemporaryFile>
 #include <QTest>
 
+#include <grp.h>
 #include <unistd.h>
 
 namespace {
@@ -167,18 +168,43 @@ private slots:
         qunsetenv("XDG_CONFIG_HOME");
     }
 
-    void shareCommandPassesTheFolderAsOneArgument() {
-        const Platform::Command cmd =
-            Platform::current().shareCommand(QStringLiteral("/opt/Velarix Server"));
+    void shareIsReadOnlyForTheGroup_data() {
+        QTest::addColumn<bool>("guests");
+        QTest::addColumn<QString>("acl");
+        QTest::addColumn<QString>("guestOk");
+        const QString group = QStringLiteral("S-1-22-2-") + QString::number(::getgid()) + ":R";
+        QTest::newRow("members only") << false << group << "guest_ok=n";
+        QTest::newRow("guests asked for") << true << group + ",S-1-1-0:R"
+                                          << "guest_ok=y";
+    }
+
+    void shareIsReadOnlyForTheGroup() {
+        QFETCH(bool, guests);
+        QFETCH(QString, acl);
+        QFETCH(QString, guestOk);
+        const group* own = ::getgrgid(::getgid());
+        QVERIFY(own);
+        Platform::Command cmd;
+        QVERIFY(!Platform::current().shareCommand(QStringLiteral("/opt/Velarix Server"),
+                                                  {QString::fromLocal8Bit(own->gr_name), guests},
+                                                  &cmd));
         QCOMPARE(cmd.program, QStringLiteral("net"));
+        // The folder, blank included, is one argument.
         const QStringList expected{QStringLiteral("usershare"),
                                    QStringLiteral("add"),
                                    QStringLiteral("Velarix"),
-                                   QStringLiteral("/opt/Velarix Server"),
+                                   "/opt/Velarix Server",
                                    QString(),
-                                   QStringLiteral("S-1-1-0:F"),
-                                   QStringLiteral("guest_ok=y")};
+                                   acl,
+                                   guestOk};
         QCOMPARE(cmd.arguments, expected);
+    }
+
+    void shareForAMissingGroupIsNotPublished() {
+        const Failure failure = Platform::current().publishShare(
+            QStringLiteral("/opt/velarix"), {QStringLiteral("no-such-group-vx"), false});
+        QCOMPARE(failure.number, ErrorNumber::PathNotFound);
+        QVERIFY(failure.description.contains(QStringLiteral("no-such-group-vx")));
     }
 
     void serverListScriptShapesTheBrowseList() {

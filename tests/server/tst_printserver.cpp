@@ -16,6 +16,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <grp.h>
+#include <unistd.h>
+
 namespace {
 class RecordingPrompts : public UserPrompts {
 public:
@@ -82,10 +85,17 @@ private:
         return client;
     }
 
+    static QString ownGroup() {
+        const group* own = ::getgrgid(::getgid());
+        return own ? QFile::decodeName(own->gr_name) : QString();
+    }
+
 private slots:
     void initTestCase() {
         // Short timers (a periodic pass a second), before anything reads the environment.
         qputenv("VELARIX_TIMER_SCALE", "60");
+        // The share is published for a group that exists here: the test user's own.
+        qputenv("VELARIX_SHARE_GROUP", QFile::encodeName(ownGroup()));
         QCOMPARE(RuntimeEnv::get().timerScale, 60.0);
     }
 
@@ -125,8 +135,8 @@ private slots:
         const QString netArgs = m_folder->path("net-args.txt");
         QTRY_VERIFY(QFile::exists(netArgs));
         QCOMPARE(QString::fromUtf8(readFile(netArgs)).split(QLatin1Char('\n')),
-                 (QStringList{"usershare", "add", "Velarix", m_program, "", "S-1-1-0:F",
-                              "guest_ok=y", ""}));
+                 (QStringList{"usershare", "add", "Velarix", m_program, "",
+                              "S-1-22-2-" + QString::number(::getgid()) + ":R", "guest_ok=n", ""}));
         // First start on this machine: registered to start at log-on, marker left behind.
         QVERIFY(QFile::exists(m_folder->path("config/autostart/VelarixSrv.desktop")));
         QVERIFY(QFile::exists(m_program + QStringLiteral("/VelarixSrv.autostart")));
