@@ -3,7 +3,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo clean check-asan format check-format
+.PHONY: all deps configure build test demo package clean check-asan format check-format
 
 all: build
 
@@ -19,6 +19,10 @@ build: configure
 # A flaky test is a fault to fix, so every test gets exactly one run.
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+
+# velarix-server_<version>_<arch>.deb and velarix-client_<version>_<arch>.deb in $(BUILD)/.
+package: build
+	@cmake --build $(BUILD) --target package
 
 demo: build
 	@scripts/demo.sh $(BUILD)

@@ -11,6 +11,7 @@ packages=(
     xvfb xauth imagemagick
     cups cups-client printer-driver-cups-pdf
     samba smbclient mdbtools procps
+    file
 )
 
 missing=()

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Both packages unpacked into a scratch root (dpkg -x): the installed server runs headless with
+# the command line of its installed service unit, and the installed client, started through its
+# launcher by a person with an empty home, updates itself from the server and prints to PDF.
+set -euo pipefail
+DEBS=$1 VERSION=$2 SOURCE=$3
+. "$(dirname "$0")/common.sh"
+
+work=$(mktemp -d)
+cleanup() {
+    for pid in ${CLIENT_PIDS:-} ${SERVER_PID:-}; do kill -TERM "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+root=$work/root srv=$work/srv home=$work/home pdf=$work/pdf tools=$work/tools
+mkdir -p "$root" "$home" "$pdf" "$tools"
+dpkg -x "$SERVER_DEB" "$root"
+dpkg -x "$CLIENT_DEB" "$root"
+
+# The share is published through a stand-in `net` that records what it was asked, for a group
+# that exists here.
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/net-args"\n' "$work" >"$tools/net"
+chmod +x "$tools/net"
+export PATH=$tools:$PATH XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen
+export VELARIX_UNATTENDED=1 VELARIX_TIMER_SCALE=4 VELARIX_HOLD_MINUTES=0.02
+export VELARIX_SHARE_GROUP=$(id -gn)
+# 25 free ports.
+for _ in $(seq 20); do
+    base=$((20000 + RANDOM % 30000)) taken=""
+    for port in $(seq "$base" $((base + 24))); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && taken=yes && break
+    done
+    [ -z "$taken" ] && break
+done
+export VELARIX_BASE_PORT=$base
+
+# The server folder as the package's postinst lays it out, set up with the admin command.
+"$root/usr/lib/velarix/velarix-server-setup" "$srv"
+admin() { "$root/usr/bin/velarix-admin" --folder "$srv" "$@"; }
+admin import "$root/usr/share/velarix/templates/sample-letterheads.csv" >/dev/null
+[ "$(cat "$srv/Client/Aggiorna.txt")" = $'SI\r' ] || fail "import: Aggiorna.txt"
+admin letterheads | grep -q "^  2  AUTORIPARAZIONI SANTORO" || fail "import: letterheads"
+# A folder that cannot be listed is refused and nothing is written.
+if admin print-folder '\\server\Velarix\Manca\' 2>"$work/refused"; then fail "missing folder taken"; fi
+grep -q "Cartella non valida" "$work/refused" && [ ! -e "$srv/Client/Copie.txt" ] || fail "refusal"
+admin print-folder '\\server\Velarix\Stampe\' >/dev/null
+printf '%s\r\n' '\\server\Velarix\Stampe\' 1 1 1 1 1 1 0 0 >"$work/Copie.expected"
+cmp "$srv/Client/Copie.txt" "$work/Copie.expected" || fail "Copie.txt not as the window writes it"
+
+# The service's own command line, environment and folder, read from the installed unit.
+unit=$root/lib/systemd/system/velarix-server.service
+in_root() { sed -e "s|/var/lib/velarix|$srv|g" -e "s|/usr/|$root/usr/|g"; }
+exec_start=$(sed -n 's/^ExecStart=//p' "$unit" | in_root)
+directory=$(sed -n 's/^WorkingDirectory=//p' "$unit" | in_root)
+while read -r assignment; do export "${assignment?}"; done < <(sed -n 's/^Environment=//p' "$unit")
+[ -n "$exec_start" ] && [ "$directory" = "$srv" ] || fail "unit: ExecStart or WorkingDirectory"
+(cd "$directory" && unset DISPLAY WAYLAND_DISPLAY && exec $exec_start) 2>"$work/server.err" &
+SERVER_PID=$!
+wait_for 20 "the server's ports" bash -c "exec 3<>/dev/tcp/127.0.0.1/$base"
+wait_for 20 "the share command" test -s "$work/net-args"
+# A service registers no start at log-on.
+[ ! -e "$XDG_CONFIG_HOME/autostart/VelarixSrv.desktop" ] || fail "the service wrote an autostart entry"
+[ ! -e "$srv/VelarixSrv.autostart" ] || fail "the service left an autostart marker"
+
+[ "$(sed -n 6p "$work/net-args")" = "S-1-22-2-$(id -g):R" ] || fail "share not read-only for the group"
+[ "$(sed -n 7p "$work/net-args")" = guest_ok=n ] || fail "share open to guests"
+
+# Changes made beside the running server are taken up without a restart.
+admin --yes copies FOM=2 ODL2=3 >/dev/null
+[ "$(sed -n '5p;7p' "$srv/Client/Copie.txt" | tr -d '\r' | tr '\n' ' ')" = "2 3 " ] || fail "copies"
+wait_for 10 "the copies taken up" grep -q "Copie.txt modificato" "$srv/VXreg.txt"
+admin letterhead 7 "NUOVA DITTA S.r.l." "Via Roma 1" >/dev/null
+[ "$(admin letterhead 7 | head -2 | tr '\n' '|')" = "1: NUOVA DITTA S.r.l.|2: Via Roma 1|" ] \
+    || fail "letterhead 7 not stored"
+wait_for 10 "the letterheads taken up" grep -q "Dati Ditta modificati" "$srv/VXreg.txt"
+admin delete-letterhead 7 >/dev/null
+if admin letterheads | grep -q "^  7 "; then fail "letterhead 7 not deleted"; fi
+if admin delete-letterhead 7 2>/dev/null; then fail "deleting a missing company succeeded"; fi
+
+# A file for a workstation that is away is set aside after the hold time; the queue shows it.
+cp "$SOURCE/examples/FOM01533.002" "$srv/.drop"
+mv "$srv/.drop" "$srv/Stampe/FOM01533.002"
+wait_for 30 "the file set aside" test -e "$srv/Stampe/FOM01533.002.PRN.ERR"
+admin queue | grep -q "^messa da parte *FOM01533.002.PRN.ERR" || fail "queue: $(admin queue)"
+
+# A person's first start: the launcher seeds their own folder, the update fetches the server's
+# Client folder into it, the client registers and prints.
+mkdir -p "$home/.local/share/velarix"
+printf '127.0.0.1\r\n' >"$home/.local/share/velarix/IPHost.set"
+export HOME=$home VELARIX_SHARE_ROOT=$srv VELARIX_PC_NAME=VELARIXDEMO VELARIX_PDF_DIR=$pdf
+"$root/usr/bin/velarix-client" 2>"$work/client.err" &
+CLIENT_PIDS=$!
+folder=$home/.local/share/velarix
+wait_for 30 "the client's update" test -e "$folder/FOM.rpt"
+wait_for 30 "the workstation's registration" grep -q "VELARIXDEMO" "$srv/VXreg.txt"
+CLIENT_PIDS="$CLIENT_PIDS $(pgrep -f "$folder/VelarixCL" | tr '\n' ' ')"
+# Put back, the set-aside file is printed, in the two copies set above.
+admin put-back FOM01533.002.PRN.ERR >/dev/null
+wait_for 60 "the two printed copies" sh -c "[ \$(ls '$pdf' | grep -c '^FOM.*pdf$') -ge 2 ]"
+wait_for 20 "the completion" sh -c "! ls '$srv'/Stampe/FOM01533.002*"
+[ "$(ls "$pdf" | grep -c '^FOM.*pdf$')" = 2 ] || fail "not two copies"
+pdftotext "$(ls "$pdf"/FOM*.pdf | head -n1)" - | grep -q "SANTORO" || fail "PDF without letterhead"
+if admin put-back FOM01533.002.PRN.ERR 2>/dev/null; then fail "put back twice"; fi
+cmp -s "$folder/VelarixCL" "$root/usr/lib/velarix/client/VelarixCL" || fail "client not seeded"
+echo "installed server and client printed FOM01533.002"
