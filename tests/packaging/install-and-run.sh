@@ -25,9 +25,9 @@ chmod +x "$tools/net"
 export PATH=$tools:$PATH XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen
 export VELARIX_UNATTENDED=1 VELARIX_TIMER_SCALE=4 VELARIX_HOLD_MINUTES=0.02
 export VELARIX_SHARE_GROUP=$(id -gn)
-# 25 free ports.
+# 25 free ports, below the range the C++ tests reserve (20000-32700) and the ephemeral ports.
 for _ in $(seq 20); do
-    base=$((20000 + RANDOM % 30000)) taken=""
+    base=$((10000 + RANDOM % 9975)) taken=""
     for port in $(seq "$base" $((base + 24))); do
         (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && taken=yes && break
     done

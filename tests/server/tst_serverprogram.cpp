@@ -13,6 +13,8 @@
 #include <QtTest>
 
 #include <csignal>
+#include <grp.h>
+#include <unistd.h>
 
 using ServerTest::Client;
 
@@ -57,6 +59,9 @@ private slots:
         m_env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
         m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("20"));
         m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder.path("config"));
+        // The share is published for a group that exists here: the test user's own.
+        if (const group* own = ::getgrgid(::getgid()))
+            m_env.insert(QStringLiteral("VELARIX_SHARE_GROUP"), QFile::decodeName(own->gr_name));
         m_env.insert(QStringLiteral("PATH"), m_folder.bin + QLatin1Char(':') + m_env.value("PATH"));
         m_server.setWorkingDirectory(m_folder.dir.path());
         // The ports open once the window has been activated; a block another program took
