@@ -310,8 +310,13 @@ private slots:
         // Company 2 has no letterhead yet: no print, no answer, and no other company's
         // letterhead on the way.
         QVERIFY(m_server.sendPrintRequest(path));
+        // The number with its reason in words, naming the company.
         QTRY_VERIFY_WITH_TIMEOUT(
-            find(logLines(logPath), QStringLiteral("Errore stampante: 20507")) >= 0, 20000);
+            !logLines(logPath)
+                 .filter(QStringLiteral("Errore stampante: 20507 - Manca l'intestazione della "
+                                        "ditta 2"))
+                 .isEmpty(),
+            20000);
         QVERIFY(completed.isEmpty());
         const qsizetype pdfsBefore = QDir(m_pdf).entryList({QStringLiteral("*.pdf")}).size();
 
