@@ -47,7 +47,7 @@ check-format:
 	@scripts/check-format.sh $(FILES)
 
 # The format check joins `make test` once the whole tree has been formatted: uncomment this line.
-# test: check-format
+test: check-format
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

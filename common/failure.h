@@ -15,19 +15,19 @@
 // Error numbers of the whole project. A number keeps one meaning everywhere; a new kind of failure
 // takes a free number in its owner's range and is added here and to the owner's list.
 //
-// | Range         | Meaning                                   | Owner (where the names live)           |
+// | Range         | Meaning                                   | Owner (where the names live) |
 // |---------------|-------------------------------------------|----------------------------------------|
-// | 0             | success                                   | Failure::none()                        |
-// | 1 - 99        | run-time and file errors, numbered as the | ErrorNumber below; raised by the file  |
-// |               | programs have always tested them (52, 53, | reads and writes in common/, the       |
-// |               | 55 keep their meaning)                    | document import and the updater        |
-// | 340           | socket element that does not exist        | SocketArray::Error* (socketarray.h)    |
-// | 3000 - 3999   | database                                  | ErrorNumber::Database* below           |
-// |               |                                           | (database.cpp maps SQLite onto them)   |
-// | 10000 - 11999 | network, as the socket layer numbers them | SocketArray::Error* (socketarray.h)    |
-// | 20500 - 20599 | report engine and printing                | ReportError (client/document/report/   |
-// |               |                                           | reporterrors.h, docs/templates.md)     |
-// | 40000 - 40099 | socket operation in the wrong state       | SocketArray::Error* (socketarray.h)    |
+// | 0             | success                                   | Failure::none() | | 1 - 99        |
+// run-time and file errors, numbered as the | ErrorNumber below; raised by the file  | | | programs
+// have always tested them (52, 53, | reads and writes in common/, the       | |               | 55
+// keep their meaning)                    | document import and the updater        | | 340 | socket
+// element that does not exist        | SocketArray::Error* (socketarray.h)    | | 3000 - 3999   |
+// database                                  | ErrorNumber::Database* below           | | | |
+// (database.cpp maps SQLite onto them)   | | 10000 - 11999 | network, as the socket layer numbers
+// them | SocketArray::Error* (socketarray.h)    | | 20500 - 20599 | report engine and printing |
+// ReportError (client/document/report/   | |               | | reporterrors.h, docs/templates.md) |
+// | 40000 - 40099 | socket operation in the wrong state       | SocketArray::Error* (socketarray.h)
+// |
 struct Failure {
     int number = 0;
     QString description;

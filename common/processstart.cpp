@@ -10,9 +10,8 @@ int failureNumber(const QString& program, const QString& workingFolder) {
     if (!workingFolder.isEmpty() && !QFileInfo(workingFolder).isDir())
         return ErrorNumber::PathNotFound;
     // A bare name is looked up on the PATH, as the system does.
-    const QString path = program.contains(QLatin1Char('/'))
-                             ? program
-                             : QStandardPaths::findExecutable(program);
+    const QString path =
+        program.contains(QLatin1Char('/')) ? program : QStandardPaths::findExecutable(program);
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
         return ErrorNumber::FileNotFound;

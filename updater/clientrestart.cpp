@@ -13,11 +13,9 @@ namespace {
 constexpr int PollMs = 50;
 }
 
-ClientRestart::ClientRestart(QString program, QString previousProgram, int watchMs,
-                             QObject* parent)
-    : QObject(parent), m_program(std::move(program)),
-      m_previousProgram(std::move(previousProgram)), m_watchMs(watchMs),
-      m_poll(new QTimer(this)) {
+ClientRestart::ClientRestart(QString program, QString previousProgram, int watchMs, QObject* parent)
+    : QObject(parent), m_program(std::move(program)), m_previousProgram(std::move(previousProgram)),
+      m_watchMs(watchMs), m_poll(new QTimer(this)) {
     m_poll->setInterval(PollMs);
     connect(m_poll, &QTimer::timeout, this, &ClientRestart::watch);
 }
@@ -61,8 +59,8 @@ void ClientRestart::restore() {
     std::filesystem::rename(QFile::encodeName(m_previousProgram).toStdString(),
                             QFile::encodeName(m_program).toStdString(), error);
     if (error) {
-        m_detail += QStringLiteral("; ripristino non riuscito: ") +
-                    QString::fromStdString(error.message());
+        m_detail +=
+            QStringLiteral("; ripristino non riuscito: ") + QString::fromStdString(error.message());
         emit finished(Outcome::NoClient);
         return;
     }

@@ -21,8 +21,7 @@ public:
     enum class Outcome { Running, Restored, NoClient };
     Q_ENUM(Outcome)
 
-    ClientRestart(QString program, QString previousProgram, int watchMs,
-                  QObject* parent = nullptr);
+    ClientRestart(QString program, QString previousProgram, int watchMs, QObject* parent = nullptr);
 
     // Starts the program with --after-update; finished() follows, at once or after the watch.
     void start();

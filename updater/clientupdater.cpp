@@ -38,9 +38,10 @@ ClientUpdater::Target ClientUpdater::locate(const QStringList& arguments,
     }
     const QString serverHost = ServerHostFile::read(target.installFolder);
     if (serverHost.isEmpty()) {
-        target.failure = {ErrorNumber::FileNotFound,
-                          target.installFolder +
-                              QStringLiteral("IPHost.set non trovato o non configurato nel client!")};
+        target.failure = {
+            ErrorNumber::FileNotFound,
+            target.installFolder +
+                QStringLiteral("IPHost.set non trovato o non configurato nel client!")};
         return target;
     }
     target.sharePath = ServerHostFile::sharePath(serverHost);
@@ -59,9 +60,8 @@ void ClientUpdater::setRetry(int attempts, int delayMs) {
 int ClientUpdater::copyAll(const std::function<void(const QString&)>& status,
                            const std::function<void(const QString&)>& copyFailed) const {
     keepPreviousProgram();
-    ClientFolderCopy copy(
-        SharePath::resolve(m_sharePath + QStringLiteral("Client\\"), m_shareRoot),
-        m_installFolder);
+    ClientFolderCopy copy(SharePath::resolve(m_sharePath + QStringLiteral("Client\\"), m_shareRoot),
+                          m_installFolder);
     copy.setRetry(m_attempts, m_retryDelayMs);
     int counter = 0;
     ClientFolderCopy::Hooks hooks;

@@ -2,8 +2,8 @@
 
 #include "clientrestart.h"
 #include "clientupdater.h"
-#include "processstart.h"
 #include "platform/platform.h"
+#include "processstart.h"
 #include "runtimeenv.h"
 #include "userprompts.h"
 

@@ -22,9 +22,9 @@
 #include <QFile>
 #include <QHash>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QRandomGenerator>
 #include <QStringEncoder>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -32,8 +32,7 @@
 #include <unistd.h>
 
 namespace {
-void pump(int ms)
-{
+void pump(int ms) {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < ms) {
@@ -42,8 +41,7 @@ void pump(int ms)
     }
 }
 
-template <typename Pred> bool waitFor(Pred pred, int timeoutMs)
-{
+template <typename Pred> bool waitFor(Pred pred, int timeoutMs) {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < timeoutMs) {
@@ -55,16 +53,14 @@ template <typename Pred> bool waitFor(Pred pred, int timeoutMs)
     return pred();
 }
 
-double percentile(QList<double> v, double p)
-{
+double percentile(QList<double> v, double p) {
     if (v.isEmpty())
         return 0;
     std::sort(v.begin(), v.end());
     return v.at(std::min<qsizetype>(v.size() - 1, qsizetype(p * double(v.size() - 1) + 0.5)));
 }
 
-int latency(int n)
-{
+int latency(int n) {
     Installation inst(1.0);
     const QString ws = QStringLiteral("BENCH");
     if (!inst.startServer() || !inst.startClient(ws) || !inst.waitRegistered(ws, 30000))
@@ -75,9 +71,11 @@ int latency(int n)
         QElapsedTimer t;
         t.start();
         inst.drop(QStringLiteral("L%1.001").arg(i, 4, 10, QLatin1Char('0')), ws);
-        if (!waitFor([&] { return inst.pdfs(ws).size() > before &&
-                                  inst.printFolderEntries().isEmpty(); },
-                     30000)) {
+        if (!waitFor(
+                [&] {
+                    return inst.pdfs(ws).size() > before && inst.printFolderEntries().isEmpty();
+                },
+                30000)) {
             std::printf("file %d not printed within 30 s\n", i);
             return 1;
         }
@@ -90,8 +88,7 @@ int latency(int n)
     return 0;
 }
 
-int burst(int n, int stations)
-{
+int burst(int n, int stations) {
     Installation inst(1.0);
     QStringList names;
     if (!inst.startServer())
@@ -106,16 +103,16 @@ int burst(int n, int stations)
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < n; ++i)
-        inst.drop(QStringLiteral("B%1.001").arg(i, 4, 10, QLatin1Char('0')),
-                  names.at(i % stations), {QStringLiteral("Documento %1 fine").arg(i)});
+        inst.drop(QStringLiteral("B%1.001").arg(i, 4, 10, QLatin1Char('0')), names.at(i % stations),
+                  {QStringLiteral("Documento %1 fine").arg(i)});
     auto printedCount = [&] {
         qsizetype total = 0;
         for (const QString& ws : names)
             total += inst.pdfs(ws).size();
         return total;
     };
-    const bool all = waitFor([&] { return printedCount() >= n && inst.printFolderEntries().isEmpty(); },
-                             600000);
+    const bool all =
+        waitFor([&] { return printedCount() >= n && inst.printFolderEntries().isEmpty(); }, 600000);
     const double seconds = double(t.elapsed()) / 1000.0;
     pump(3000);
     QHash<int, int> seen;
@@ -139,14 +136,14 @@ int burst(int n, int stations)
 }
 
 // An ODL document of `pages` full pages, each ended by a page break but the last.
-QByteArray odlPages(const QString& ws, int pages)
-{
+QByteArray odlPages(const QString& ws, int pages) {
     QStringList lines{QStringLiteral("@BENCH^01"), QStringLiteral("^FL:  1 PC:") + ws, QString()};
     for (int p = 0; p < pages; ++p) {
         for (int i = 0; i < 14; ++i)
             lines << QStringLiteral("Intestazione riga %1").arg(i);
         for (int i = 0; i < 40; ++i)
-            lines << QStringLiteral("Riga %1 descrizione articolo                    € 12,50").arg(p * 40 + i);
+            lines << QStringLiteral("Riga %1 descrizione articolo                    € 12,50")
+                         .arg(p * 40 + i);
         lines << QStringLiteral("Totale pagina € 500,00");
         if (p + 1 < pages)
             lines << QStringLiteral("\f");
@@ -156,8 +153,7 @@ QByteArray odlPages(const QString& ws, int pages)
     return encode(lines.join(QStringLiteral("\r\n")));
 }
 
-int roundtrip(int runs)
-{
+int roundtrip(int runs) {
     Installation inst(1.0);
     const QString ws = QStringLiteral("ROUND");
     FakeServer server;
@@ -181,8 +177,9 @@ int roundtrip(int runs)
                 return 1;
             times << double(t.nsecsElapsed()) / 1e6;
         }
-        std::printf("DIR to DEL, %2d-page document, %d runs: median %.1f ms, 95th percentile %.1f ms\n",
-                    pages, runs, percentile(times, 0.5), percentile(times, 0.95));
+        std::printf(
+            "DIR to DEL, %2d-page document, %d runs: median %.1f ms, 95th percentile %.1f ms\n",
+            pages, runs, percentile(times, 0.5), percentile(times, 0.95));
     }
     return 0;
 }
@@ -229,8 +226,7 @@ int archiveCost(int runs) {
     return 0;
 }
 
-int pages(int copies)
-{
+int pages(int copies) {
     Installation inst(1.0);
     const QString ws = QStringLiteral("PAGES");
     // Copies of a work order as asked, one of everything else.
@@ -269,8 +265,7 @@ int pages(int copies)
     return 0;
 }
 
-long cpuTicks(qint64 pid)
-{
+long cpuTicks(qint64 pid) {
     QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
     if (!stat.open(QIODevice::ReadOnly))
         return -1;
@@ -278,8 +273,7 @@ long cpuTicks(qint64 pid)
     return fields.size() > 15 ? fields.at(13).toLong() + fields.at(14).toLong() : -1;
 }
 
-long rssKiB(qint64 pid)
-{
+long rssKiB(qint64 pid) {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
@@ -289,30 +283,33 @@ long rssKiB(qint64 pid)
     return -1;
 }
 
-int idle(int seconds)
-{
+int idle(int seconds) {
     Installation inst(1.0);
     const QString ws = QStringLiteral("IDLE");
     if (!inst.startClient(ws))
         return 1;
     pump(3000);
     QProcess pgrep;
-    pgrep.start(QStringLiteral("pgrep"), {QStringLiteral("-f"), inst.clientFolder(ws) + QStringLiteral("/VelarixCL")});
+    pgrep.start(QStringLiteral("pgrep"),
+                {QStringLiteral("-f"), inst.clientFolder(ws) + QStringLiteral("/VelarixCL")});
     pgrep.waitForFinished();
-    const qint64 pid = QString::fromUtf8(pgrep.readAllStandardOutput()).split(QLatin1Char('\n')).first().toLongLong();
+    const qint64 pid = QString::fromUtf8(pgrep.readAllStandardOutput())
+                           .split(QLatin1Char('\n'))
+                           .first()
+                           .toLongLong();
     const long before = cpuTicks(pid);
     const long rssBefore = rssKiB(pid);
     pump(seconds * 1000);
     const long after = cpuTicks(pid);
     const double cpu = double(after - before) / double(sysconf(_SC_CLK_TCK)) / seconds * 100.0;
-    std::printf("client sweeping with no server for %d s: %.2f %% of one core, RSS %ld -> %ld KiB\n",
-                seconds, cpu, rssBefore, rssKiB(pid));
+    std::printf(
+        "client sweeping with no server for %d s: %.2f %% of one core, RSS %ld -> %ld KiB\n",
+        seconds, cpu, rssBefore, rssKiB(pid));
     return 0;
 }
 } // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
     const QString mode = args.value(0, QStringLiteral("latency"));
@@ -330,7 +327,8 @@ int main(int argc, char** argv)
         return pages(a);
     if (mode == QLatin1String("archive"))
         return archiveCost(a > 0 ? a : 30);
-    std::fprintf(stderr,
-                 "usage: bench_endtoend latency|burst|roundtrip|idle|pages|archive [n] [workstations]\n");
+    std::fprintf(
+        stderr,
+        "usage: bench_endtoend latency|burst|roundtrip|idle|pages|archive [n] [workstations]\n");
     return 2;
 }

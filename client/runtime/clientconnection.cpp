@@ -4,8 +4,7 @@
 
 ClientConnection::ClientConnection(SocketArray& sockets, std::function<void(const QString&)> log,
                                    QObject* parent)
-    : QObject(parent), m_sockets(sockets), m_log(std::move(log))
-{
+    : QObject(parent), m_sockets(sockets), m_log(std::move(log)) {
     m_timer.setObjectName(QStringLiteral("Timer1"));
     m_timer.setInterval(1000);
     m_timer.setSingleShot(false); // every tick handler switches it off itself
@@ -20,8 +19,7 @@ ClientConnection::ClientConnection(SocketArray& sockets, std::function<void(cons
     connect(&m_sockets, &SocketArray::closed, this, &ClientConnection::onClosed);
 }
 
-void ClientConnection::onTimer()
-{
+void ClientConnection::onTimer() {
     m_log(QStringLiteral("Timer1"));
     m_sockets.destroy(Element);
     m_sockets.create(Element);
@@ -34,8 +32,7 @@ void ClientConnection::onTimer()
     m_timer.stop();
 }
 
-void ClientConnection::onError(int)
-{
+void ClientConnection::onError(int) {
     m_log(QStringLiteral("WSCK_Error"));
     if (m_callPort >= m_basePort + PortCount - 1) {
         m_timer.start();
@@ -48,8 +45,7 @@ void ClientConnection::onError(int)
     emit statusChanged(QStringLiteral("Riprova sulla porta ") + QString::number(m_callPort));
 }
 
-void ClientConnection::onConnected(int index)
-{
+void ClientConnection::onConnected(int index) {
     m_log(QStringLiteral("WSCK_Connect"));
     if (m_sockets.state(Element) != 7)
         return;
@@ -62,8 +58,7 @@ void ClientConnection::onConnected(int index)
     m_log(line);
 }
 
-void ClientConnection::onData(int index)
-{
+void ClientConnection::onData(int index) {
     m_log(QStringLiteral("WSCK_DataArrival"));
     const QList<QString> messages = m_framer.feed(m_sockets.readAllBytes(index));
     if (m_framer.takeOverflow())
@@ -72,8 +67,7 @@ void ClientConnection::onData(int index)
         emit messageReceived(text, index);
 }
 
-void ClientConnection::onClosed(int index)
-{
+void ClientConnection::onClosed(int index) {
     if (index != Element)
         return;
     m_log(QStringLiteral("WSCK_Close"));
@@ -81,15 +75,13 @@ void ClientConnection::onClosed(int index)
     connectToServer();
 }
 
-void ClientConnection::connectToServer()
-{
+void ClientConnection::connectToServer() {
     m_log(QStringLiteral("Tasto Connetti"));
     m_timer.start();
     emit closeButtonEnabled(true);
 }
 
-void ClientConnection::disconnectFromServer()
-{
+void ClientConnection::disconnectFromServer() {
     m_log(QStringLiteral("Tasto Disconnetti"));
     m_timer.stop();
     m_sockets.close(Element);
@@ -99,19 +91,16 @@ void ClientConnection::disconnectFromServer()
     emit closeButtonEnabled(false);
 }
 
-void ClientConnection::shutdown()
-{
+void ClientConnection::shutdown() {
     m_timer.stop();
     m_sockets.close(Element);
 }
 
-bool ClientConnection::isConnected() const
-{
+bool ClientConnection::isConnected() const {
     return m_sockets.exists(Element) && m_sockets.state(Element) == 7;
 }
 
-bool ClientConnection::sendText(const QString& text)
-{
+bool ClientConnection::sendText(const QString& text) {
     if (!isConnected())
         return false;
     return m_sockets.send(Element, text + QLatin1Char(Wire::CR)).ok();

@@ -2,7 +2,6 @@
 
 #include "sharepath.h"
 
-QString ClientSettings::onShare(const QString& relative) const
-{
+QString ClientSettings::onShare(const QString& relative) const {
     return SharePath::resolve(sharePath + relative, shareRoot);
 }

@@ -14,8 +14,8 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QPrinterInfo>
 #include <QMessageBox>
+#include <QPrinterInfo>
 #include <QStyle>
 
 namespace {

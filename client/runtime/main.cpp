@@ -79,7 +79,7 @@ int main(int argc, char* argv[]) {
     if (!window.startUp())
         return 0;
     if (lock)
-        session.log(QStringLiteral("Controllo di istanza unica non riuscito (") +
-                    lock.description + QStringLiteral("): il programma parte comunque"));
+        session.log(QStringLiteral("Controllo di istanza unica non riuscito (") + lock.description +
+                    QStringLiteral("): il programma parte comunque"));
     return app.exec();
 }

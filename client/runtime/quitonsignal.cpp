@@ -10,15 +10,13 @@
 namespace {
 int g_fds[2] = {-1, -1};
 
-void handler(int)
-{
+void handler(int) {
     const char byte = 1;
     [[maybe_unused]] auto written = ::write(g_fds[0], &byte, 1);
 }
 } // namespace
 
-void installQuitOnSignal(std::function<void()> onSignal)
-{
+void installQuitOnSignal(std::function<void()> onSignal) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_fds) != 0)
         return;
     auto* notifier = new QSocketNotifier(g_fds[1], QSocketNotifier::Read, qApp);

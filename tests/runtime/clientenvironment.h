@@ -7,8 +7,7 @@
 // of loopback, the share mounted at shareRoot, every job a PDF in pdfFolder, the workstation
 // named UFFICIO1, timers divided by timerScale.
 inline QProcessEnvironment clientEnvironment(quint16 basePort, const QString& shareRoot,
-                                             const QString& pdfFolder, const QString& timerScale)
-{
+                                             const QString& pdfFolder, const QString& timerScale) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));

@@ -10,8 +10,7 @@
 #include <QtTest>
 
 namespace {
-int freeBase()
-{
+int freeBase() {
     const int base = TestPorts::freeRange(ClientConnection::PortCount);
     if (base == 0)
         qFatal("no free range of test ports");
@@ -27,8 +26,7 @@ class TestClientConnection : public QObject {
         QStringList log;
         ClientConnection connection{sockets, [this](const QString& t) { log << t; }};
         QStringList statuses;
-        Rig(int base)
-        {
+        Rig(int base) {
             connection.setHost(QStringLiteral("127.0.0.1"));
             connection.setBasePort(base);
             connection.setWorkstationName(QStringLiteral("UFFICIO1"));
@@ -46,8 +44,7 @@ class TestClientConnection : public QObject {
         Rig rig{base};
         QSignalSpy received{&rig.connection, &ClientConnection::messageReceived};
         QTcpSocket* peer = nullptr;
-        bool up()
-        {
+        bool up() {
             if (!server.listen(QHostAddress::LocalHost, quint16(base)))
                 return false;
             rig.connection.arm();
@@ -61,14 +58,14 @@ class TestClientConnection : public QObject {
     };
 
 private slots:
-    void sweepsEveryPortThenStartsAgain()
-    {
+    void sweepsEveryPortThenStartsAgain() {
         const int base = freeBase();
         Rig rig(base);
         rig.connection.arm();
         // A whole sweep and the first call of the next one.
         QTRY_VERIFY_WITH_TIMEOUT(rig.statuses.size() >= 26, 10000);
-        QCOMPARE(rig.statuses.first(), QStringLiteral("Chiamata in corso sulla porta %1").arg(base));
+        QCOMPARE(rig.statuses.first(),
+                 QStringLiteral("Chiamata in corso sulla porta %1").arg(base));
         for (int i = 1; i < 25; ++i)
             QCOMPARE(rig.statuses.at(i), QStringLiteral("Riprova sulla porta %1").arg(base + i));
         QCOMPARE(rig.statuses.at(25), QStringLiteral("Chiamata in corso sulla porta %1").arg(base));
@@ -76,8 +73,7 @@ private slots:
         QCOMPARE(rig.log.first(), QStringLiteral("Timer1"));
     }
 
-    void reachesTheFirstPortThatAnswersAndRegisters()
-    {
+    void reachesTheFirstPortThatAnswersAndRegisters() {
         const int base = freeBase();
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost, quint16(base + 3)));
@@ -98,8 +94,7 @@ private slots:
         QVERIFY(rig.connection.isConnected());
     }
 
-    void disconnectStopsCallingUntilConnect()
-    {
+    void disconnectStopsCallingUntilConnect() {
         const int base = freeBase();
         Rig rig(base);
         rig.connection.arm();
@@ -116,8 +111,7 @@ private slots:
         QCOMPARE(rig.connection.callPort(), base);
     }
 
-    void serverCloseCallsAgain()
-    {
+    void serverCloseCallsAgain() {
         Linked link;
         QVERIFY(link.up());
         Rig& rig = link.rig;
@@ -126,14 +120,14 @@ private slots:
         rig.log.clear();
         peer->close();
         QTRY_VERIFY_WITH_TIMEOUT(rig.log.contains(QStringLiteral("Timer1")), 5000);
-        const QStringList expected{QStringLiteral("WSCK_Close"), QStringLiteral("Tasto Disconnetti"),
+        const QStringList expected{QStringLiteral("WSCK_Close"),
+                                   QStringLiteral("Tasto Disconnetti"),
                                    QStringLiteral("Tasto Connetti"), QStringLiteral("Timer1")};
         QCOMPARE(rig.log.mid(0, 4), expected);
         QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 5000);
     }
 
-    void framesEveryMessageOnce()
-    {
+    void framesEveryMessageOnce() {
         Linked link;
         QVERIFY(link.up());
         QSignalSpy& received = link.received;
@@ -141,8 +135,10 @@ private slots:
         peer->write("DIR:\\\\srv\\Velarix\\A.001.PRN\rDIR:\\\\srv\\Velarix\\B.001.PRN\r");
         peer->flush();
         QTRY_COMPARE_WITH_TIMEOUT(received.size(), 2, 5000);
-        QCOMPARE(received.at(0).at(0).toString(), QStringLiteral("DIR:\\\\srv\\Velarix\\A.001.PRN\r"));
-        QCOMPARE(received.at(1).at(0).toString(), QStringLiteral("DIR:\\\\srv\\Velarix\\B.001.PRN\r"));
+        QCOMPARE(received.at(0).at(0).toString(),
+                 QStringLiteral("DIR:\\\\srv\\Velarix\\A.001.PRN\r"));
+        QCOMPARE(received.at(1).at(0).toString(),
+                 QStringLiteral("DIR:\\\\srv\\Velarix\\B.001.PRN\r"));
         QCOMPARE(received.at(0).at(1).toInt(), int(ClientConnection::Element));
 
         // One message in single bytes, each read on its own, arrives once, whole.
@@ -161,8 +157,7 @@ private slots:
         QCOMPARE(received.at(3).at(0).toString(), QStringLiteral("DIR:D.001.PRN\r"));
     }
 
-    void survivesGarbageAndStillTakesTheNextRequest()
-    {
+    void survivesGarbageAndStillTakesTheNextRequest() {
         Linked link;
         QVERIFY(link.up());
         QSignalSpy& received = link.received;
@@ -181,8 +176,7 @@ private slots:
         QVERIFY(link.rig.connection.isConnected());
     }
 
-    void closeInTheMiddleOfAMessageDropsItAndCallsAgain()
-    {
+    void closeInTheMiddleOfAMessageDropsItAndCallsAgain() {
         Linked link;
         QVERIFY(link.up());
         QSignalSpy& received = link.received;
@@ -201,8 +195,7 @@ private slots:
         QCOMPARE(received.at(1).at(0).toString(), QStringLiteral("DIR:B.001.PRN\r"));
     }
 
-    void hostThatCannotBeResolvedSweepsLikeARefusal()
-    {
+    void hostThatCannotBeResolvedSweepsLikeARefusal() {
         // An empty host box fails at the name lookup, as a name unknown to the network does, but
         // without waiting on the machine's name server.
         const int base = freeBase();
@@ -214,8 +207,7 @@ private slots:
         QCOMPARE(rig.statuses.at(25), QStringLiteral("Chiamata in corso sulla porta %1").arg(base));
     }
 
-    void sendByHandOnlyWhileConnected()
-    {
+    void sendByHandOnlyWhileConnected() {
         const int base = freeBase();
         Rig rig(base);
         QVERIFY(!rig.connection.sendText(QStringLiteral("Ciao")));

@@ -26,8 +26,8 @@ private slots:
         QVERIFY(!mark.isFirstStart());
         QVERIFY(QFile::exists(mark.markerPath()));
 
-        const QString desktop =
-            QDir(Platform::current().autostartLocation()).filePath(QStringLiteral("VelarixSrv.desktop"));
+        const QString desktop = QDir(Platform::current().autostartLocation())
+                                    .filePath(QStringLiteral("VelarixSrv.desktop"));
         QVERIFY2(QFile::exists(desktop), qPrintable(desktop));
         QFile f(desktop);
         QVERIFY(f.open(QIODevice::ReadOnly));

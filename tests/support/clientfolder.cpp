@@ -8,8 +8,7 @@
 #include <QtDebug>
 
 bool ClientFolder::layOut(const QString& folder, const QString& printFolder,
-                          const QList<Letterhead>& letterheads)
-{
+                          const QList<Letterhead>& letterheads) {
     if (!QDir().mkpath(folder))
         return false;
     const QString db = folder + QStringLiteral("/Documenti.mdb");

@@ -51,7 +51,8 @@ void LiveUpdateTest::letterheadSavedOnTheServer() {
     const LiveUpdate::Result result = live.run();
     QCOMPARE(result.action, LiveUpdate::Action::Refreshed);
     QCOMPARE(result.copied, (QStringList{"Aggiorna.txt", "Documenti.mdb"}));
-    QCOMPARE(result.logLine, QStringLiteral("Aggiornamento dal server: Aggiorna.txt, Documenti.mdb"));
+    QCOMPARE(result.logLine,
+             QStringLiteral("Aggiornamento dal server: Aggiorna.txt, Documenti.mdb"));
     QCOMPARE(readFile(f.install + "Documenti.mdb"), QByteArray("new letterhead"));
     QCOMPARE(readFile(f.install + "VelarixCL"), QByteArray("old VelarixCL"));
 

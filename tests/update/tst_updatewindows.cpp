@@ -1,7 +1,7 @@
 // The update-check and server-search windows as the client's start-up shows them.
-#include "testfiles.h"
 #include "scriptedprompts.h"
 #include "serversearchdialog.h"
+#include "testfiles.h"
 #include "updatecheckdialog.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 // The updater's work: arguments, installation probe, IPHost.set, and the copy of the Client folder
 // (with the program kept as it was before the copy).
-#include "testfiles.h"
 #include "clientfoldercopy.h"
 #include "clientupdater.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +12,9 @@
 #include <sys/stat.h>
 
 namespace {
-QByteArray readFileOrMissing(const QString& path) { return readFile(path, "<missing>"); }
+QByteArray readFileOrMissing(const QString& path) {
+    return readFile(path, "<missing>");
+}
 
 const QString Share = QStringLiteral("\\\\srv\\Velarix\\");
 
@@ -105,14 +107,18 @@ void ClientUpdaterTest::locate_data() {
     QTest::addColumn<QString>("message"); // FOLDER stands for the folder found
     QTest::newRow("argument, standard folder not probed")
         << true << QByteArray("srv1\r\n") << QByteArray("srv2\r\n") << "argument"
-        << "\\\\srv1\\Velarix\\" << "";
+        << "\\\\srv1\\Velarix\\"
+        << "";
     QTest::newRow("no argument: the standard folder")
         << false << QByteArray() << QByteArray("srv2\r\n") << "standard"
-        << "\\\\srv2\\Velarix\\" << "";
-    QTest::newRow("no argument, nothing installed")
-        << false << QByteArray() << QByteArray() << "" << "" << "Procedura Velarix non Installata";
+        << "\\\\srv2\\Velarix\\"
+        << "";
+    QTest::newRow("no argument, nothing installed") << false << QByteArray() << QByteArray() << ""
+                                                    << ""
+                                                    << "Procedura Velarix non Installata";
     QTest::newRow("no server in IPHost.set")
-        << true << QByteArray("  , remark\r\n") << QByteArray("srv2\r\n") << "argument" << ""
+        << true << QByteArray("  , remark\r\n") << QByteArray("srv2\r\n") << "argument"
+        << ""
         << "FOLDERIPHost.set non trovato o non configurato nel client!";
 }
 
@@ -218,8 +224,8 @@ void ClientUpdaterTest::executableStaysExecutable() {
     QFETCH(bool, newProgramExecutable);
     Folders folders;
     const auto mode = [](bool executable) {
-        const QFile::Permissions rw = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                      QFile::ReadOther;
+        const QFile::Permissions rw =
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
         return executable ? rw | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther : rw;
     };
     writeFile(folders.client() + "VelarixCL", "#!/bin/sh\necho new\n");

@@ -2,10 +2,10 @@
 // hands over to the real updater, which copies the Client folder (subfolders too) and starts the
 // client again; that client never hands over a second time, even when an entry could not be
 // brought over, and it connects to the server and prints.
-#include "testfiles.h"
 #include "clientenvironment.h"
 #include "clientfolder.h"
 #include "fakeserver.h"
+#include "testfiles.h"
 #include "testports.h"
 
 #include <QDir>

@@ -119,12 +119,14 @@ void UpdaterProgramTest::newProgram_data() {
     QTest::addColumn<QByteArray>("started");
     QTest::addColumn<QString>("message");
     // The share's copy has mode 644: the workstation's program keeps its execute bit.
-    QTest::newRow("without execute bit on the share") << standInClient("v2") << QByteArray("v2")
-                                                       << QString();
+    QTest::newRow("without execute bit on the share")
+        << standInClient("v2") << QByteArray("v2") << QString();
     QTest::newRow("ends at once") << QByteArray("#!/bin/sh\nexit 1\n") << QByteArray("v1")
                                   << QStringLiteral("è stata ripristinata la versione precedente");
-    QTest::newRow("not a program") << QByteArray("\x7f" "ELF garbage") << QByteArray("v1")
-                                   << QStringLiteral("è stata ripristinata la versione precedente");
+    QTest::newRow("not a program")
+        << QByteArray("\x7f"
+                      "ELF garbage")
+        << QByteArray("v1") << QStringLiteral("è stata ripristinata la versione precedente");
 }
 
 void UpdaterProgramTest::newProgram() {

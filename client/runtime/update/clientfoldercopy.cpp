@@ -56,8 +56,7 @@ void ClientFolderCopy::forEachFile(const Visitor& visit) const {
         walk(m_clientFolder, QString(), visit);
 }
 
-void ClientFolderCopy::walk(const QString& folder, const QString& relative,
-                            const Visitor& visit) {
+void ClientFolderCopy::walk(const QString& folder, const QString& relative, const Visitor& visit) {
     // The same entries, in the same order, as the update check looks at.
     const QFileInfoList entries = QDir(folder).entryInfoList(
         QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name);

@@ -22,8 +22,8 @@ public:
     // Relative name ("ODL.rpt", "Modelli/FOM.rpt") and the share's file: copy it or not.
     using Filter = std::function<bool(const QString& relative, const QFileInfo& source)>;
     struct Hooks {
-        Filter wanted;                                    // every file when empty
-        std::function<void(const QString&)> copying;      // before each wanted file
+        Filter wanted;                               // every file when empty
+        std::function<void(const QString&)> copying; // before each wanted file
         std::function<void(const QString&, const Failure&)> failed;
     };
 

@@ -79,8 +79,8 @@ LiveUpdate::Result LiveUpdate::run() {
                                           failed.join(QStringLiteral(", ")));
     if (!result.copied.isEmpty()) {
         result.action = Action::Refreshed;
-        const QString copied = QStringLiteral("Aggiornamento dal server: ") +
-                               result.copied.join(QStringLiteral(", "));
+        const QString copied =
+            QStringLiteral("Aggiornamento dal server: ") + result.copied.join(QStringLiteral(", "));
         result.logLine =
             result.logLine.isEmpty() ? copied : copied + QStringLiteral("; ") + result.logLine;
     }
