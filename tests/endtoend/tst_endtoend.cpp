@@ -24,7 +24,7 @@ class TestEndToEnd : public QObject {
 
 private slots:
     void droppedFilePrintsOnceWithLetterheadAndIsDeleted() {
-        Installation inst(20);
+        Installation inst(60);
         QVERIFY(inst.valid());
         QVERIFY(inst.startServer());
         QVERIFY(inst.startClient(WS1));
@@ -59,7 +59,7 @@ private slots:
     }
 
     void fiftyQueuedFilesPrintExactlyOnce() {
-        Installation inst(20);
+        Installation inst(60);
         QVERIFY(inst.valid());
         QVERIFY(inst.startServer());
         QVERIFY(inst.startClient(WS1));
@@ -76,7 +76,7 @@ private slots:
     }
 
     void filesReachTheirOwnWorkstations() {
-        Installation inst(20);
+        Installation inst(60);
         QVERIFY(inst.valid());
         QVERIFY(inst.startServer());
         const QStringList stations{QStringLiteral("ALFA"), QStringLiteral("BETA"),
@@ -99,7 +99,7 @@ private slots:
     }
 
     void workstationAwayGetsItsFileWhenItComesBack() {
-        Installation inst(20);
+        Installation inst(60);
         inst.setEnv(QStringLiteral("VELARIX_HOLD_MINUTES"), QStringLiteral("2"));
         QVERIFY(inst.valid());
         QVERIFY(inst.startServer());
@@ -114,7 +114,7 @@ private slots:
     }
 
     void clientKilledBeforeAnsweringGetsTheFileAgain() {
-        Installation inst(20);
+        Installation inst(60);
         QVERIFY(inst.valid());
         QVERIFY(inst.startServer());
         QVERIFY(inst.startClient(WS1));
@@ -138,7 +138,7 @@ private slots:
     }
 
     void serverRestartedWhileClientsAreConnected() {
-        Installation inst(20);
+        Installation inst(60);
         QVERIFY(inst.valid());
         QVERIFY(inst.startServer());
         QVERIFY(inst.startClient(WS1));
@@ -154,7 +154,7 @@ private slots:
     }
 
     void newWorkstationFetchesEverythingThroughTheUpdaterThenPrints() {
-        Installation inst(20);
+        Installation inst(60);
         QVERIFY(inst.valid());
         QVERIFY(inst.startServer());
         // Only the program and the server's address: templates, copies and letterheads come from
@@ -180,7 +180,7 @@ private slots:
     // A document is never lost unseen: an unknown company code (a typo in the management program)
     // and a file without its workstation line are both set aside.
     void unknownCompanyAndMissingWorkstationAreSetAside() {
-        Installation inst(20);
+        Installation inst(60);
         QVERIFY(inst.valid());
         QVERIFY(inst.startServer());
         inst.drop(QStringLiteral("ESTRANEA.009"), WS1);

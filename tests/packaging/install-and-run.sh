@@ -23,7 +23,7 @@ dpkg -x "$CLIENT_DEB" "$root"
 printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/net-args"\n' "$work" >"$tools/net"
 chmod +x "$tools/net"
 export PATH=$tools:$PATH XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen
-export VELARIX_UNATTENDED=1 VELARIX_TIMER_SCALE=4 VELARIX_HOLD_MINUTES=0.02
+export VELARIX_UNATTENDED=1 VELARIX_TIMER_SCALE=30 VELARIX_HOLD_MINUTES=0.02
 export VELARIX_SHARE_GROUP=$(id -gn)
 # 25 free ports, below the range the C++ tests reserve (20000-32700) and the ephemeral ports.
 for _ in $(seq 20); do

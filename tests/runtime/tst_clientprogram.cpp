@@ -231,7 +231,7 @@ private slots:
             writeFile(hostFile, known);
             QFile::remove(m_share + QStringLiteral("/VelarixSrv"));
         });
-        // Two fixed four-second waits of the search, then the connection.
+        // Two four-second waits of the search (shortened by the timer scale), then the connection.
         QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 30000);
         QCOMPARE(readFile(hostFile), QByteArray("127.0.0.1\r\n"));
         QVERIFY(readFile(network + QStringLiteral("/asked.txt")).contains("//BETA/Velarix"));

@@ -57,7 +57,7 @@ private slots:
         m_env = QProcessEnvironment::systemEnvironment();
         m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
-        m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("20"));
+        m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("60"));
         m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder.path("config"));
         // The share is published for a group that exists here: the test user's own.
         if (const group* own = ::getgrgid(::getgid()))
@@ -215,7 +215,7 @@ private slots:
                       "PC:OCCUPATO\r\n");
         });
         office.start(100);
-        // The periodic pass (every 3 s here) offers the lost file again all the same.
+        // The periodic pass (every second here) offers the lost file again all the same.
         QTRY_COMPARE_WITH_TIMEOUT(quiet->received(), lost + lost, 15000);
         office.stop();
         quiet->send("DEL:" + lost.mid(4));

@@ -12,11 +12,11 @@
 namespace {
 // A client that notes its version and arguments in started.txt next to the folder it was started
 // in, after the name of the updater run that started it, and then stays up (as a client does)
-// until the test leaves a "stop" file there.
+// until the test leaves a "stop" file there or its folder is removed.
 QByteArray standInClient(const QByteArray& version) {
     return "#!/bin/sh\nDIR=\"$(dirname \"$0\")\"\necho \"" + version +
            " $RUN $@\" >> \"$DIR/started.txt\"\n"
-           "while [ ! -e \"$DIR/stop\" ]; do sleep 0.05; done\n";
+           "while [ -d \"$DIR\" ] && [ ! -e \"$DIR/stop\" ]; do sleep 0.05; done\n";
 }
 
 void writeStandInClient(const QString& folder, const QByteArray& version = "v1",

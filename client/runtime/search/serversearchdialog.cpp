@@ -1,5 +1,6 @@
 #include "serversearchdialog.h"
 
+#include "runtimeenv.h"
 #include "ui_serversearchdialog.h"
 
 #include <QDateTime>
@@ -115,7 +116,9 @@ void ServerSearchDialog::runSearch() {
     m_ran = true;
     ServerSearch::Hooks hooks = m_hooks;
     if (!hooks.pause)
-        hooks.pause = [this](double seconds) { pauseWithLamps(seconds); };
+        hooks.pause = [this](double seconds) {
+            pauseWithLamps(seconds / RuntimeEnv::get().timerScale);
+        };
     hooks.afterPause = [this, outer = m_hooks.afterPause] {
         setLamp(3, false);
         if (outer)
