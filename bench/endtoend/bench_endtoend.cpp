@@ -9,9 +9,11 @@
 //   bench_endtoend pages [C]          "DIR:" to "DEL:" of one 400-page and one 1,600-page work
 //                                     order with C copies (default 0: the import alone), and
 //                                     how many times longer the larger one takes
-//   bench_endtoend archive [N]        "DIR:" to "DEL:" of a 20-page document with and without the
+//   bench_endtoend archive [N] [Q]    "DIR:" to "DEL:" of a 20-page document with and without the
 //                                     PDF archive (Stampanti.txt ARCHIVIO=), N runs each
-//                                     (default 30), taking turns
+//                                     (default 30), taking turns; printed on the printer queue Q
+//                                     when given (the archive is then rendered on its own), else
+//                                     as PDF files (the archive takes the last copy's file)
 #include "fakeserver.h"
 #include "installation.h"
 #include "testports.h"
@@ -184,9 +186,11 @@ int roundtrip(int runs) {
     return 0;
 }
 
-int archiveCost(int runs) {
+int archiveCost(int runs, const QString& queue) {
     Installation inst(1.0);
     const QString ws = QStringLiteral("ARCH");
+    if (!queue.isEmpty())
+        inst.setEnv(QStringLiteral("VELARIX_PDF_DIR"), QString());
     FakeServer server;
     if (!server.listen(inst.basePort()) || !inst.startClient(ws))
         return 1;
@@ -198,6 +202,8 @@ int archiveCost(int runs) {
     const auto useArchive = [&](bool on) {
         QFile f(settings);
         f.open(QIODevice::WriteOnly);
+        if (!queue.isEmpty())
+            f.write("ODL=" + queue.toLocal8Bit() + "\r\n");
         if (on)
             f.write("ARCHIVIO=" + archive.path().toLocal8Bit() + "\r\n");
     };
@@ -326,9 +332,8 @@ int main(int argc, char** argv) {
     if (mode == QLatin1String("pages"))
         return pages(a);
     if (mode == QLatin1String("archive"))
-        return archiveCost(a > 0 ? a : 30);
-    std::fprintf(
-        stderr,
-        "usage: bench_endtoend latency|burst|roundtrip|idle|pages|archive [n] [workstations]\n");
+        return archiveCost(a > 0 ? a : 30, args.value(2));
+    std::fprintf(stderr, "usage: bench_endtoend latency|burst|roundtrip|idle|pages|archive [n] "
+                         "[workstations | queue]\n");
     return 2;
 }

@@ -167,7 +167,9 @@ bool Installation::startClient(const QString& workstation, Layout layout) {
     }
     QProcessEnvironment env = m_env;
     env.insert(QStringLiteral("VELARIX_PC_NAME"), workstation);
-    env.insert(QStringLiteral("VELARIX_PDF_DIR"), pdfFolder(workstation));
+    // PDF files unless the caller chose otherwise (an empty value prints on the printers).
+    if (!m_env.contains(QStringLiteral("VELARIX_PDF_DIR")))
+        env.insert(QStringLiteral("VELARIX_PDF_DIR"), pdfFolder(workstation));
     // Each workstation stands for a machine of its own: its own single-instance lock.
     env.insert(QStringLiteral("VELARIX_LOCK_DIR"), folder + QStringLiteral("/lock"));
     if (QProcess* old = m_clients.take(workstation)) {

@@ -806,6 +806,13 @@ void TestReportEngine::archiveOncePerDocument() {
     failing.results = {ReportError::PrintRefused};
     QCOMPARE(failing.printDocument(request(2, "FVV", 1)).number, ReportError::PrintRefused);
     QCOMPARE(archived(archive).size(), 3);
+
+    // On a printer the archive's PDF is rendered beside the copies: the same document.
+    ScriptedEngine printing(folder.path, QString(), rec.hooks());
+    QCOMPARE(printing.printDocument(request(2, "FVV", 2)).number, 0);
+    QCOMPARE(archived(archive).size(), 4);
+    QCOMPARE(pdfPages(printing.lastArchiveFile()), 2);
+    QVERIFY(pdfText(printing.lastArchiveFile(), &ok).contains("AUTORIPARAZIONI SANTORO"));
 }
 
 void TestReportEngine::archiveFailureDoesNotStopThePrint_data() {

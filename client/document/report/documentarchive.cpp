@@ -2,6 +2,7 @@
 
 #include "reporterrors.h"
 #include "reportoutput.h"
+#include "reportrenderer.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,14 +79,17 @@ QString plannedPath(const Entry& entry) {
     return QDir(yearFolder(entry)).filePath(stem(entry) + QStringLiteral(".pdf"));
 }
 
+Failure render(const ReportRenderer& renderer, const Entry& entry, const QString& path) {
+    const QString title = entry.kind + u' ' + printFileStem(entry.printFile);
+    return ReportOutput::writePdf(renderer, path, title, QPagedPaintDevice::PdfVersion_A1b);
+}
+
 Failure write(const ReportRenderer& renderer, const Entry& entry, QString* written) {
     return place(
         entry,
         [&](QTemporaryFile& scratch) {
             scratch.close();
-            const QString title = entry.kind + u' ' + printFileStem(entry.printFile);
-            return ReportOutput::writePdf(renderer, scratch.fileName(), title,
-                                          QPagedPaintDevice::PdfVersion_A1b);
+            return render(renderer, entry, scratch.fileName());
         },
         written);
 }
@@ -109,3 +113,31 @@ Failure copyIn(const QString& pdf, const Entry& entry, QString* written) {
 }
 
 } // namespace DocumentArchive
+
+ArchiveDraft::~ArchiveDraft() {
+    if (m_result.valid())
+        m_result.wait(); // the thread writes into m_file
+}
+
+void ArchiveDraft::start(const ReportTemplate& tpl, const ReportData& data,
+                         const DocumentArchive::Entry& entry) {
+    m_file.setFileTemplate(QDir::temp().filePath(QStringLiteral("velarix-archivio-XXXXXX.pdf")));
+    if (!m_file.open()) {
+        std::promise<Failure> refused;
+        refused.set_value({ReportError::ArchiveFailed, QDir::toNativeSeparators(QDir::tempPath()) +
+                                                           QStringLiteral(": ") +
+                                                           m_file.errorString()});
+        m_result = refused.get_future();
+        return;
+    }
+    m_file.close();
+    m_result = std::async(std::launch::async, [tpl, data, entry, path = m_file.fileName()] {
+        return DocumentArchive::render(ReportRenderer(tpl, data), entry, path);
+    });
+}
+
+Failure ArchiveDraft::finish(QString* path) {
+    const Failure f = m_result.get();
+    *path = m_file.fileName();
+    return f;
+}

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "failure.h"
+#include "reportdata.h"
+#include "reporttemplate.h"
 
 #include <QDateTime>
 #include <QString>
+#include <QTemporaryFile>
+#include <future>
 
 class ReportRenderer;
 
@@ -25,6 +29,10 @@ struct Entry {
 // The path the entry would get if nothing were in the way (no "-2").
 QString plannedPath(const Entry& entry);
 
+// Renders the document as the archive keeps it (PDF/A-1b, titled after the kind and the print
+// file) into the file at path, wherever that is.
+Failure render(const ReportRenderer& renderer, const Entry& entry, const QString& path);
+
 // Renders the document into the archive. On success *written is the file's path; a failure
 // (ReportError::ArchiveFailed) says which folder or file could not be written and why, and leaves
 // no file behind.
@@ -34,3 +42,24 @@ Failure write(const ReportRenderer& renderer, const Entry& entry, QString* writt
 Failure copyIn(const QString& pdf, const Entry& entry, QString* written);
 
 } // namespace DocumentArchive
+
+// The archive's PDF rendered on a thread of its own while the copies go to the printer, from its
+// own copy of the template and the data; it enters the archive (copyIn) only once every copy has
+// printed. The file is a scratch file of the system's; it goes with the draft.
+class ArchiveDraft {
+public:
+    ArchiveDraft() = default;
+    ~ArchiveDraft();
+    ArchiveDraft(const ArchiveDraft&) = delete;
+    ArchiveDraft& operator=(const ArchiveDraft&) = delete;
+
+    bool started() const { return m_result.valid(); }
+    void start(const ReportTemplate& tpl, const ReportData& data,
+               const DocumentArchive::Entry& entry);
+    // Waits for the rendering; on success *path is the rendered file.
+    Failure finish(QString* path);
+
+private:
+    QTemporaryFile m_file;
+    std::future<Failure> m_result;
+};

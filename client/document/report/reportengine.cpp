@@ -103,6 +103,8 @@ Failure ReportEngine::printDocument(const PrintRequest& request, PrintedCopies& 
     Failure lastFailure;
     ReportTemplate tpl;
     ReportData data;
+    const bool archiving = request.copyCount > 0 && !printers.archiveFolder.isEmpty();
+    ArchiveDraft draft;
     for (int copy = 1; copy <= request.copyCount; ++copy) {
         if (printed.contains(copy))
             continue;
@@ -114,6 +116,9 @@ Failure ReportEngine::printDocument(const PrintRequest& request, PrintedCopies& 
             logFailure(setup);
             return setup;
         }
+        // On a printer the archive's PDF is rendered meanwhile, on a thread of its own.
+        if (archiving && m_pdfFolder.isEmpty() && !draft.started())
+            draft.start(tpl, data, archiveEntry(request, printers.archiveFolder));
         if (Failure refused = printCopy(ReportRenderer(tpl, data), request.reportName, copy)) {
             logFailure(refused);
             lastFailure = refused;
@@ -124,21 +129,32 @@ Failure ReportEngine::printDocument(const PrintRequest& request, PrintedCopies& 
     }
     // Kept once per document, and only once it is done with: a copy that failed brings the whole
     // document back later, and it is archived then.
-    if (lastFailure.ok() && request.copyCount > 0 && !printers.archiveFolder.isEmpty())
-        archive(ReportRenderer(tpl, data), request, printers.archiveFolder);
+    if (lastFailure.ok() && archiving)
+        archive(ReportRenderer(tpl, data), request, printers.archiveFolder, draft);
     return lastFailure;
 }
 
-void ReportEngine::archive(const ReportRenderer& renderer, const PrintRequest& request,
-                           const QString& folder) {
+DocumentArchive::Entry ReportEngine::archiveEntry(const PrintRequest& request,
+                                                  const QString& folder) const {
     const QString local =
         SharePath::isSharePath(folder) ? SharePath::resolve(folder, m_shareRoot) : folder;
-    const DocumentArchive::Entry entry{local, request.kind, request.companyCode, request.printFile,
-                                       QDateTime::currentDateTime()};
-    // A copy written as a PDF is the document as printed: kept as it is, not rendered again.
-    const Failure f = m_pdfFiles.isEmpty()
-                          ? DocumentArchive::write(renderer, entry, &m_archiveFile)
-                          : DocumentArchive::copyIn(m_pdfFiles.constLast(), entry, &m_archiveFile);
+    return {local, request.kind, request.companyCode, request.printFile,
+            QDateTime::currentDateTime()};
+}
+
+void ReportEngine::archive(const ReportRenderer& renderer, const PrintRequest& request,
+                           const QString& folder, ArchiveDraft& draft) {
+    const DocumentArchive::Entry entry = archiveEntry(request, folder);
+    // A copy written as a PDF is the document as printed: kept as it is, not rendered again;
+    // so is the draft rendered while the copies printed. Without either it is rendered now.
+    QString rendered;
+    Failure f;
+    if (!m_pdfFiles.isEmpty())
+        f = DocumentArchive::copyIn(m_pdfFiles.constLast(), entry, &m_archiveFile);
+    else if (draft.started() && draft.finish(&rendered).ok())
+        f = DocumentArchive::copyIn(rendered, entry, &m_archiveFile);
+    else
+        f = DocumentArchive::write(renderer, entry, &m_archiveFile);
     if (f.ok()) {
         log(QStringLiteral("Archiviato: ") + QDir::toNativeSeparators(m_archiveFile));
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "documentarchive.h"
 #include "failure.h"
 #include "reportprinter.h"
 
@@ -37,8 +38,10 @@ struct ReportEngineHooks {
 // "predefinita".
 //
 // A document whose copies all printed is then archived once (DocumentArchive) when the file names
-// an archive folder. An archive that cannot be written is logged, listed and alerted, and changes
-// nothing in the outcome: the document printed.
+// an archive folder, before the print is reported done. On a printer its PDF/A is rendered on a
+// thread of its own while the copies print (ArchiveDraft), so the archive costs little more than
+// a file copy; with a PDF folder the last copy's file is taken as it is. An archive that cannot be
+// written is logged, listed and alerted, and changes nothing in the outcome: the document printed.
 class ReportEngine : public ReportPrinter {
 public:
     ReportEngine(QString installFolder, QString pdfFolder, ReportEngineHooks hooks);
@@ -66,8 +69,9 @@ private:
     void say(const QString& text) const; // list, log, redraw
     PrinterSettings readPrinterSettings() const;
     void chooseQueue(const PrinterSettings& printers, const QString& kind);
-    void archive(const ReportRenderer& renderer, const PrintRequest& request,
-                 const QString& folder);
+    DocumentArchive::Entry archiveEntry(const PrintRequest& request, const QString& folder) const;
+    void archive(const ReportRenderer& renderer, const PrintRequest& request, const QString& folder,
+                 ArchiveDraft& draft);
 
     QString m_installFolder;
     QString m_pdfFolder;
