@@ -2,58 +2,31 @@
 
 #include "printjob.h"
 #include "printserver.h"
+#include "queuetexts.h"
 
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-
-namespace {
-QString stateText(JobState state) {
-    switch (state) {
-    case JobState::Arriving:
-        return QStringLiteral("in arrivo");
-    case JobState::Pending:
-        return QStringLiteral("in attesa");
-    case JobState::Announced:
-        return QStringLiteral("inviata");
-    case JobState::Held:
-        return QStringLiteral("trattenuta");
-    case JobState::SetAside:
-        return QStringLiteral("messa da parte");
-    case JobState::Completed:
-        return QStringLiteral("stampata");
-    }
-    return QString();
-}
-
-QString ageText(qint64 ms) {
-    const qint64 seconds = ms / 1000;
-    if (seconds < 120)
-        return QString::number(seconds) + QStringLiteral(" s");
-    if (seconds < 7200)
-        return QString::number(seconds / 60) + QStringLiteral(" min");
-    return QString::number(seconds / 3600) + QStringLiteral(" h");
-}
-} // namespace
 
 QString AdminChannel::socketPath(const QString& serverFolder) {
     return QDir(serverFolder).filePath(QStringLiteral(".VelarixSrv.admin"));
 }
 
 QString AdminChannel::queueText(const QList<QueueEntry>& entries) {
-    if (entries.isEmpty())
-        return QStringLiteral("Nessuna stampa nella cartella\n");
+    // The words and the rule of the server window's list: what is printed no longer waits.
     QString text;
     for (const QueueEntry& entry : entries) {
-        QString line = stateText(entry.state).leftJustified(15) + entry.fileName +
+        if (!QueueTexts::isListed(entry))
+            continue;
+        QString line = QueueTexts::state(entry.state).leftJustified(25) + entry.fileName +
                        QLatin1Char('\t') +
                        (entry.workstation.isEmpty() ? QStringLiteral("-") : entry.workstation) +
-                       QLatin1Char('\t') + ageText(entry.ageMs);
+                       QLatin1Char('\t') + QueueTexts::waited(entry.ageMs);
         if (!entry.reason.isEmpty())
             line += QLatin1Char('\t') + entry.reason;
         text += line + QLatin1Char('\n');
     }
-    return text;
+    return text.isEmpty() ? QStringLiteral("Nessuna stampa nella cartella\n") : text;
 }
 
 AdminChannel::AdminChannel(PrintServer& server, QObject* parent)

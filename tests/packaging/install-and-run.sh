@@ -82,7 +82,7 @@ if admin delete-letterhead 7 2>/dev/null; then fail "deleting a missing company 
 cp "$SOURCE/examples/FOM01533.002" "$srv/.drop"
 mv "$srv/.drop" "$srv/Stampe/FOM01533.002"
 wait_for 30 "the file set aside" test -e "$srv/Stampe/FOM01533.002.PRN.ERR"
-admin queue | grep -q "^messa da parte *FOM01533.002.PRN.ERR" || fail "queue: $(admin queue)"
+admin queue | grep -q "^messo da parte *FOM01533.002.PRN.ERR" || fail "queue: $(admin queue)"
 
 # A person's first start: the launcher seeds their own folder, the update fetches the server's
 # Client folder into it, the client registers and prints.
