@@ -8,6 +8,8 @@ DEBS=$1 VERSION=$2 SOURCE=$3
 
 work=$(mktemp -d)
 cleanup() {
+    # A failure shows what the programs said.
+    [ $? -eq 0 ] || tail -n 20 "$work"/server.err "$work"/client.err 2>/dev/null >&2
     for pid in ${CLIENT_PIDS:-} ${SERVER_PID:-}; do kill -TERM "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
     rm -rf "$work"
@@ -25,6 +27,8 @@ chmod +x "$tools/net"
 export PATH=$tools:$PATH XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen
 export VELARIX_UNATTENDED=1 VELARIX_TIMER_SCALE=30 VELARIX_HOLD_MINUTES=0.02
 export VELARIX_SHARE_GROUP=$(id -gn)
+# A server is one per machine; this one must not meet a server someone runs here meanwhile.
+export VELARIX_LOCK_DIR=$work/lock
 # 25 free ports, below the range the C++ tests reserve (20000-32700) and the ephemeral ports.
 for _ in $(seq 20); do
     base=$((10000 + RANDOM % 9975)) taken=""
