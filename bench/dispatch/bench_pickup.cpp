@@ -41,6 +41,25 @@ struct Result {
     int lost = 0;
 };
 
+// From each file's drop to its print request; a file never requested is lost.
+Result summary(const QHash<QString, qint64>& droppedAt, const QHash<QString, qint64>& sentAt) {
+    QList<double> latencies;
+    Result result;
+    for (auto it = droppedAt.cbegin(); it != droppedAt.cend(); ++it) {
+        if (!sentAt.contains(it.key())) {
+            ++result.lost;
+            continue;
+        }
+        latencies.append(double(sentAt.value(it.key()) - it.value()));
+    }
+    std::sort(latencies.begin(), latencies.end());
+    if (!latencies.isEmpty()) {
+        result.median = latencies.at(latencies.size() / 2);
+        result.p95 = latencies.at(qMin(latencies.size() - 1, qsizetype(latencies.size() * 0.95)));
+    }
+    return result;
+}
+
 Result run(int files, bool early) {
     QTemporaryDir dir;
     const QString folder = dir.path() + QLatin1Char('/');
@@ -86,21 +105,7 @@ Result run(int files, bool early) {
     dropper.start(300);
     QCoreApplication::exec();
 
-    QList<double> latencies;
-    Result result;
-    for (auto it = droppedAt.cbegin(); it != droppedAt.cend(); ++it) {
-        if (!host.sentAt.contains(it.key())) {
-            ++result.lost;
-            continue;
-        }
-        latencies.append(double(host.sentAt.value(it.key()) - it.value()));
-    }
-    std::sort(latencies.begin(), latencies.end());
-    if (!latencies.isEmpty()) {
-        result.median = latencies.at(latencies.size() / 2);
-        result.p95 = latencies.at(qMin(latencies.size() - 1, qsizetype(latencies.size() * 0.95)));
-    }
-    return result;
+    return summary(droppedAt, host.sentAt);
 }
 } // namespace
 

@@ -15,66 +15,72 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+namespace {
+// Each command returns its error text, empty when it succeeded.
+QString sample(const QStringList& a) {
+    QString e = SampleDocument::clear(a.at(5));
+    if (e.isEmpty())
+        e = SampleDocument(a.at(2), a.at(3).toInt(), a.at(4).toInt()).write(a.at(5));
+    if (e.isEmpty())
+        e = SampleDocument::loadLetterheads(a.at(5));
+    return e;
+}
+
+QString bodyOnly(const QStringList& a) {
+    const SampleDocument doc = SampleDocument::bodyOnly(a.at(2), 1, a.at(3).toInt());
+    QString e = SampleDocument::clear(a.at(4));
+    if (e.isEmpty())
+        e = doc.write(a.at(4));
+    if (e.isEmpty() && a.size() == 6) {
+        QByteArray text;
+        for (const QString& line : doc.body)
+            text += line.toLatin1() + '\n';
+        QFile file(a.at(5));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            e = file.errorString();
+    }
+    return e;
+}
+
+int print(const QStringList& a, QTextStream& out) {
+    ReportEngineHooks hooks;
+    hooks.listAdd = [&](const QString& t) { out << "list: " << t << Qt::endl; };
+    hooks.log = [&](const QString& t) { out << "log: " << t << Qt::endl; };
+    hooks.alert = [&](const QString& t) { out << "alert: " << t << Qt::endl; };
+    ReportEngine engine(a.at(2), a.value(6), hooks);
+    // The kind is the report name without its company and branch suffixes.
+    const QString kind = a.at(3).section(u'_', 0, 0).section(u'-', 0, 0);
+    const PrintRequest request{a.at(4).toInt(), a.at(3), kind, a.at(5).toInt(),
+                               QStringLiteral("\\\\server\\Velarix\\Stampe\\") + a.at(3) +
+                                   QStringLiteral(".001.PRN")};
+    const int status = engine.printDocument(request).number;
+    out << "status " << status << Qt::endl;
+    return status == 0 ? 0 : 1;
+}
+} // namespace
+
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     const QStringList a = app.arguments();
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QString cmd = a.value(1);
-    if (cmd == u"sample" && a.size() == 6) {
-        QString e = SampleDocument::clear(a.at(5));
-        if (e.isEmpty())
-            e = SampleDocument(a.at(2), a.at(3).toInt(), a.at(4).toInt()).write(a.at(5));
-        if (e.isEmpty())
-            e = SampleDocument::loadLetterheads(a.at(5));
-        if (!e.isEmpty()) {
-            err << e << Qt::endl;
-            return 1;
-        }
+    QString error;
+    if (cmd == u"sample" && a.size() == 6)
+        error = sample(a);
+    else if (cmd == u"bodyonly" && (a.size() == 5 || a.size() == 6))
+        error = bodyOnly(a);
+    else if (cmd == u"print" && (a.size() == 6 || a.size() == 7))
+        return print(a, out);
+    else if (cmd == u"pdf" && a.size() == 6) {
+        if (const Failure f = renderDocumentToPdf(a.at(2), a.at(3), a.at(4).toInt(), a.at(5)))
+            error = QString::number(f.number) + u' ' + f.description;
+    } else {
+        err << "usage: reporttool sample|bodyonly|print|pdf ..." << Qt::endl;
+        return 2;
+    }
+    if (error.isEmpty())
         return 0;
-    }
-    if (cmd == u"bodyonly" && (a.size() == 5 || a.size() == 6)) {
-        const SampleDocument doc = SampleDocument::bodyOnly(a.at(2), 1, a.at(3).toInt());
-        QString e = SampleDocument::clear(a.at(4));
-        if (e.isEmpty())
-            e = doc.write(a.at(4));
-        if (e.isEmpty() && a.size() == 6) {
-            QByteArray text;
-            for (const QString& line : doc.body)
-                text += line.toLatin1() + '\n';
-            QFile file(a.at(5));
-            if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-                e = file.errorString();
-        }
-        if (!e.isEmpty()) {
-            err << e << Qt::endl;
-            return 1;
-        }
-        return 0;
-    }
-    if (cmd == u"print" && (a.size() == 6 || a.size() == 7)) {
-        ReportEngineHooks hooks;
-        hooks.listAdd = [&](const QString& t) { out << "list: " << t << Qt::endl; };
-        hooks.log = [&](const QString& t) { out << "log: " << t << Qt::endl; };
-        hooks.alert = [&](const QString& t) { out << "alert: " << t << Qt::endl; };
-        ReportEngine engine(a.at(2), a.value(6), hooks);
-        // The kind is the report name without its company and branch suffixes.
-        const QString kind = a.at(3).section(u'_', 0, 0).section(u'-', 0, 0);
-        const PrintRequest request{a.at(4).toInt(), a.at(3), kind, a.at(5).toInt(),
-                                   QStringLiteral("\\\\server\\Velarix\\Stampe\\") + a.at(3) +
-                                       QStringLiteral(".001.PRN")};
-        const int status = engine.printDocument(request).number;
-        out << "status " << status << Qt::endl;
-        return status == 0 ? 0 : 1;
-    }
-    if (cmd == u"pdf" && a.size() == 6) {
-        const Failure f = renderDocumentToPdf(a.at(2), a.at(3), a.at(4).toInt(), a.at(5));
-        if (f) {
-            err << f.number << ' ' << f.description << Qt::endl;
-            return 1;
-        }
-        return 0;
-    }
-    err << "usage: reporttool sample|bodyonly|print|pdf ..." << Qt::endl;
-    return 2;
+    err << error << Qt::endl;
+    return 1;
 }

@@ -10,6 +10,7 @@
 #include "reporttemplate.h"
 #include "sampledocument.h"
 #include "selectionformula.h"
+#include "testfiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -741,6 +742,13 @@ QStringList archived(const QString& folder) {
     return files;
 }
 
+// The program folder's Stampanti.txt names this archive folder and nothing else.
+void archiveInto(const ProgramFolder& folder, const QString& archive) {
+    QFile file(folder.path + "Stampanti.txt");
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("ARCHIVIO=" + archive.toLocal8Bit() + "\r\n");
+}
+
 QString pdfInfo(const QString& pdf) {
     QProcess p;
     p.start("pdfinfo", {"-meta", pdf});
@@ -757,10 +765,7 @@ void TestReportEngine::archiveOncePerDocument() {
     QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
     const QString archive = folder.dir.filePath("archivio");
     QVERIFY(QDir().mkpath(archive));
-    QFile file(folder.path + "Stampanti.txt");
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("ARCHIVIO=" + archive.toLocal8Bit() + "\r\n");
-    file.close();
+    archiveInto(folder, archive);
     Recorder rec;
     ReportEngine engine(folder.path, folder.pdf, rec.hooks());
 
@@ -789,17 +794,11 @@ void TestReportEngine::archiveOncePerDocument() {
 
     // The same print file again (the same second, even) never replaces the first.
     const QString firstPath = engine.lastArchiveFile();
-    const QByteArray first = [&] {
-        QFile f(firstPath);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    const QByteArray first = readFile(firstPath);
     QCOMPARE(engine.printDocument(request(2, "FVV", 1)).number, 0);
     QCOMPARE(engine.printDocument(request(2, "FVV", 1)).number, 0);
-    files = archived(archive);
-    QCOMPARE(files.size(), 3);
-    QFile f(firstPath);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), first);
+    QCOMPARE(archived(archive).size(), 3);
+    QCOMPARE(readFile(firstPath), first);
 
     // A copy that failed brings the document back later: it is archived then, not now.
     ScriptedEngine failing(folder.path, QString(), rec.hooks());
@@ -835,10 +834,7 @@ void TestReportEngine::archiveFailureDoesNotStopThePrint() {
     QFile block(folder.dir.filePath(blocker));
     QVERIFY(block.open(QIODevice::WriteOnly));
     block.close();
-    QFile file(folder.path + "Stampanti.txt");
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("ARCHIVIO=" + archive.toLocal8Bit() + "\r\n");
-    file.close();
+    archiveInto(folder, archive);
     Recorder rec;
     QStringList alerts;
     ReportEngineHooks hooks = rec.hooks();
