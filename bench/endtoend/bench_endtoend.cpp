@@ -155,29 +155,43 @@ QByteArray odlPages(const QString& ws, int pages) {
     return encode(lines.join(QStringLiteral("\r\n")));
 }
 
+// A client of the installation started against a fake server, and registered with it.
+bool startAgainst(FakeServer& server, Installation& inst, const QString& ws) {
+    return server.listen(inst.basePort()) && inst.startClient(ws) &&
+           waitFor([&] { return server.registrations() > 0; }, 30000);
+}
+
+// Milliseconds from "DIR:" for a print file of these bytes to its "DEL:"; -1 when none came.
+double timedRequest(FakeServer& server, const Installation& inst, const QString& name,
+                    const QByteArray& bytes, int timeoutMs = 30000) {
+    QFile f(inst.printFolder() + QLatin1Char('/') + name);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return -1;
+    f.close();
+    const qsizetype before = server.completions().size();
+    QElapsedTimer t;
+    t.start();
+    server.sendPrintRequest(inst.sharePrintFolder() + name);
+    if (!waitFor([&] { return server.completions().size() > before; }, timeoutMs))
+        return -1;
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
 int roundtrip(int runs) {
     Installation inst(1.0);
     const QString ws = QStringLiteral("ROUND");
     FakeServer server;
-    if (!server.listen(inst.basePort()) || !inst.startClient(ws))
-        return 1;
-    if (!waitFor([&] { return server.registrations() > 0; }, 30000))
+    if (!startAgainst(server, inst, ws))
         return 1;
     for (int pages : {1, 20}) {
         QList<double> times;
         for (int r = 0; r < runs; ++r) {
-            const QString name = QStringLiteral("R%1P%2.001.PRN").arg(r).arg(pages);
-            QFile f(inst.printFolder() + QLatin1Char('/') + name);
-            f.open(QIODevice::WriteOnly);
-            f.write(odlPages(ws, pages));
-            f.close();
-            const qsizetype before = server.completions().size();
-            QElapsedTimer t;
-            t.start();
-            server.sendPrintRequest(inst.sharePrintFolder() + name);
-            if (!waitFor([&] { return server.completions().size() > before; }, 30000))
+            const double ms =
+                timedRequest(server, inst, QStringLiteral("R%1P%2.001.PRN").arg(r).arg(pages),
+                             odlPages(ws, pages));
+            if (ms < 0)
                 return 1;
-            times << double(t.nsecsElapsed()) / 1e6;
+            times << ms;
         }
         std::printf(
             "DIR to DEL, %2d-page document, %d runs: median %.1f ms, 95th percentile %.1f ms\n",
@@ -192,9 +206,7 @@ int archiveCost(int runs, const QString& queue) {
     if (!queue.isEmpty())
         inst.setEnv(QStringLiteral("VELARIX_PDF_DIR"), QString());
     FakeServer server;
-    if (!server.listen(inst.basePort()) || !inst.startClient(ws))
-        return 1;
-    if (!waitFor([&] { return server.registrations() > 0; }, 30000))
+    if (!startAgainst(server, inst, ws))
         return 1;
     QTemporaryDir archive;
     const QString settings = inst.clientFolder(ws) + QStringLiteral("/Stampanti.txt");
@@ -211,18 +223,11 @@ int archiveCost(int runs, const QString& queue) {
     for (int r = 0; r < 2 * runs; ++r) {
         const bool on = r % 2 == 1;
         useArchive(on);
-        const QString name = QStringLiteral("A%1.001.PRN").arg(r);
-        QFile f(inst.printFolder() + QLatin1Char('/') + name);
-        f.open(QIODevice::WriteOnly);
-        f.write(odlPages(ws, 20));
-        f.close();
-        const qsizetype before = server.completions().size();
-        QElapsedTimer t;
-        t.start();
-        server.sendPrintRequest(inst.sharePrintFolder() + name);
-        if (!waitFor([&] { return server.completions().size() > before; }, 30000))
+        const double ms =
+            timedRequest(server, inst, QStringLiteral("A%1.001.PRN").arg(r), odlPages(ws, 20));
+        if (ms < 0)
             return 1;
-        times[on ? 1 : 0] << double(t.nsecsElapsed()) / 1e6;
+        times[on ? 1 : 0] << ms;
     }
     const double without = percentile(times[0], 0.5);
     const double with = percentile(times[1], 0.5);
@@ -243,27 +248,17 @@ int pages(int copies) {
                    "\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
     settings.close();
     FakeServer server;
-    if (!server.listen(inst.basePort()) || !inst.startClient(ws))
-        return 1;
-    if (!waitFor([&] { return server.registrations() > 0; }, 30000))
+    if (!startAgainst(server, inst, ws))
         return 1;
     QList<double> seconds;
     for (int count : {400, 1600}) {
-        const QString name = QStringLiteral("P%1.001.PRN").arg(count);
-        QFile f(inst.printFolder() + QLatin1Char('/') + name);
-        if (!f.open(QIODevice::WriteOnly))
-            return 1;
-        f.write(odlPages(ws, count));
-        f.close();
-        const qsizetype before = server.completions().size();
-        QElapsedTimer t;
-        t.start();
-        server.sendPrintRequest(inst.sharePrintFolder() + name);
-        if (!waitFor([&] { return server.completions().size() > before; }, 1200000)) {
+        const double ms = timedRequest(server, inst, QStringLiteral("P%1.001.PRN").arg(count),
+                                       odlPages(ws, count), 1200000);
+        if (ms < 0) {
             std::printf("%d pages: no \"DEL:\" within 20 minutes\n", count);
             return 1;
         }
-        seconds << double(t.nsecsElapsed()) / 1e9;
+        seconds << ms / 1000.0;
         std::printf("DIR to DEL, %4d-page work order, %d copies: %.2f s\n", count, copies,
                     seconds.last());
     }

@@ -78,10 +78,26 @@ class TestClientProgram : public QObject {
     }
 
     void stop(QProcess* p) {
-        if (p->state() != QProcess::NotRunning) {
+        if (p && p->state() != QProcess::NotRunning) {
             ::kill(pid_t(p->processId()), SIGTERM);
             QVERIFY(p->waitForFinished(10000));
         }
+    }
+
+    QString clientLog() const { return m_program + QStringLiteral("/VXCreg.txt"); }
+
+    // The sample work order as the print file `name` in the share's print folder.
+    bool dropSample(const QString& name) {
+        return QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
+                           m_share + QStringLiteral("/Stampe/") + name);
+    }
+
+    // A client started with an empty log; true once it has registered with the fake server.
+    bool startRegistered(QProcess*& client) {
+        QFile::remove(clientLog());
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        client = start();
+        return QTest::qWaitFor([&] { return !registered.isEmpty(); }, 15000);
     }
 
 private slots:
@@ -152,13 +168,11 @@ private slots:
 
     void printsARequestAndAnswersWithItsPath() {
         const QString name = QStringLiteral("ODL00412.001.PRN");
-        QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
-                            m_share + QStringLiteral("/Stampe/") + name));
-        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QVERIFY(dropSample(name));
         QSignalSpy completed(&m_server, &FakeServer::completionReceived);
-        QProcess* client = start();
+        QProcess* client = nullptr;
         auto end = qScopeGuard([&] { stop(client); });
-        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+        QVERIFY(startRegistered(client));
 
         const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name;
         QVERIFY(m_server.sendPrintRequest(QStringLiteral("  ") + path + QStringLiteral("  ")));
@@ -271,13 +285,11 @@ private slots:
         const QString stampe = m_share + QStringLiteral("/Stampe/");
         writeFile(stampe + QStringLiteral("LUNGO.001.PRN"), longWorkOrder(150));
         writeFile(stampe + QStringLiteral("BREVE.001.PRN"), longWorkOrder(1));
-        const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
-        QFile::remove(logPath);
-        QSignalSpy registered(&m_server, &FakeServer::registered);
+        const QString logPath = clientLog();
         QSignalSpy completed(&m_server, &FakeServer::completionReceived);
-        QProcess* client = start();
+        QProcess* client = nullptr;
         auto end = qScopeGuard([&] { stop(client); });
-        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+        QVERIFY(startRegistered(client));
 
         const QString longOne = QStringLiteral("\\\\srv\\Velarix\\Stampe\\LUNGO.001.PRN");
         QVERIFY(m_server.sendPrintRequest(longOne));
@@ -297,15 +309,12 @@ private slots:
     void letterheadSavedWhileRunningIsOnTheNextDocument() {
         const QString name = QStringLiteral("NUOVA.002.PRN");
         const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name;
-        QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
-                            m_share + QStringLiteral("/Stampe/") + name));
-        const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
-        QFile::remove(logPath);
-        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QVERIFY(dropSample(name));
+        const QString logPath = clientLog();
         QSignalSpy completed(&m_server, &FakeServer::completionReceived);
-        QProcess* client = start();
+        QProcess* client = nullptr;
         auto end = qScopeGuard([&] { stop(client); });
-        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+        QVERIFY(startRegistered(client));
 
         // Company 2 has no letterhead yet: no print, no answer, and no other company's
         // letterhead on the way.
@@ -360,15 +369,12 @@ private slots:
         program.close();
         auto removeProgram = qScopeGuard([&] { QFile::remove(shareProgram); });
         const QString name = QStringLiteral("SENZAUPD.001.PRN");
-        QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
-                            m_share + QStringLiteral("/Stampe/") + name));
-        const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
-        QFile::remove(logPath);
-        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QVERIFY(dropSample(name));
+        const QString logPath = clientLog();
         QSignalSpy completed(&m_server, &FakeServer::completionReceived);
-        QProcess* client = start();
+        QProcess* client = nullptr;
         auto end = qScopeGuard([&] { stop(client); });
-        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+        QVERIFY(startRegistered(client));
         QVERIFY(m_server.sendPrintRequest(QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name));
         QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 20000);
 
@@ -392,13 +398,11 @@ private slots:
         const QString name = QStringLiteral("ARCH0001.001.PRN");
         const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name;
         writeFile(stampe + name, longWorkOrder(2));
-        const QString logPath = m_program + QStringLiteral("/VXCreg.txt");
-        QFile::remove(logPath);
-        QSignalSpy registered(&m_server, &FakeServer::registered);
+        const QString logPath = clientLog();
         QSignalSpy completed(&m_server, &FakeServer::completionReceived);
-        QProcess* client = start();
+        QProcess* client = nullptr;
         auto end = qScopeGuard([&] { stop(client); });
-        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+        QVERIFY(startRegistered(client));
         const auto printedOn = [&](const QString& queue) {
             return QDir(m_pdf)
                 .entryList({QStringLiteral("ODL_") + queue + QStringLiteral("_*.pdf")})
