@@ -63,6 +63,23 @@ bool applyCopiesArgument(const QString& arg, CopiesSettings* settings) {
 bool finished(LetterheadController& controller, const LetterheadController::SaveResult& result) {
     return controller.finishSave(result) && !result.flag;
 }
+// A company's eight lines; a code without a row is said, not shown as eight empty lines.
+int showLetterhead(CommandHost& host, const QString& text, QTextStream& out) {
+    const int code = LetterheadController::parseCode(text);
+    if (code < 0)
+        return refuse(host, QStringLiteral("Inserire Cod. Ditta"), 2);
+    QStringList lines;
+    bool found = false;
+    if (Failure f =
+            LetterheadStore(LetterheadController(host).databasePath()).load(code, &lines, &found))
+        return refuse(host, QStringLiteral("Lettura dati ditta non riuscita: ") + f.description);
+    if (!found)
+        return refuse(host, QStringLiteral("Ditta %1 non presente").arg(code));
+    for (int i = 0; i < lines.size(); ++i)
+        out << i + 1 << ": " << lines.at(i) << '\n';
+    return 0;
+}
+
 } // namespace
 
 namespace AdminCommands {
@@ -110,16 +127,13 @@ int listLetterheads(CommandHost& host, QTextStream& out) {
 int letterhead(CommandHost& host, const QStringList& args, QTextStream& out) {
     if (args.isEmpty() || args.size() > 1 + LetterheadStore::Lines)
         return refuse(host, QStringLiteral("Uso: letterhead CODICE [RIGA1 ... RIGA8]"), 2);
+    if (args.size() == 1)
+        return showLetterhead(host, args.first(), out);
     LetterheadController controller(host);
     controller.open();
     QStringList lines(LetterheadStore::Lines);
     if (!controller.chooseCode(args.first(), &lines))
         return 1;
-    if (args.size() == 1) {
-        for (int i = 0; i < lines.size(); ++i)
-            out << i + 1 << ": " << lines.at(i) << '\n';
-        return 0;
-    }
     QStringList given = args.mid(1);
     for (int i = 0; i < given.size(); ++i) {
         if (given.at(i).size() > LetterheadStore::LineLength)

@@ -80,6 +80,7 @@ admin letterhead 7 "NUOVA DITTA S.r.l." "Via Roma 1" >/dev/null
 wait_for 10 "the letterheads taken up" grep -q "Dati Ditta modificati" "$srv/VXreg.txt"
 admin delete-letterhead 7 >/dev/null
 if admin letterheads | grep -q "^  7 "; then fail "letterhead 7 not deleted"; fi
+if admin letterhead 7 >/dev/null 2>&1; then fail "a company without a row shown"; fi
 if admin delete-letterhead 7 2>/dev/null; then fail "deleting a missing company succeeded"; fi
 
 # A file for a workstation that is away is set aside after the hold time; the queue shows it.
