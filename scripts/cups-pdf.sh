@@ -2,6 +2,8 @@
 # when none does) and creates a cups-pdf queue. Callers define skip(), which ends with exit 77.
 #   cups_start WORKDIR    sets CUPS_STARTED_PID when it started cupsd itself
 #   cups_pdf_queue NAME   creates (or replaces) the queue NAME printing to cups-pdf
+#   cups_null_queue NAME  creates (or replaces) the queue NAME that hands each job as it comes to
+#                         /dev/null: jobs land in CUPS's job list with no filter run (no CPU)
 #   cups_stop             stops the cupsd this script started, if any
 
 cups_start() {
@@ -26,6 +28,12 @@ cups_start() {
 cups_pdf_queue() {
     lpadmin -p "$1" -v cups-pdf:/ -m lsb/usr/cups-pdf/CUPS-PDF_opt.ppd -E \
         -o printer-is-shared=false 2>/dev/null || skip "cannot create the cups-pdf queue $1"
+}
+
+cups_null_queue() {
+    # CUPS warns that queues without a driver are deprecated; they still work in CUPS 2.4.
+    lpadmin -p "$1" -v file:/dev/null -m raw -E -o printer-is-shared=false >/dev/null 2>&1 ||
+        skip "cannot create the queue $1 on file:/dev/null"
 }
 
 cups_stop() {

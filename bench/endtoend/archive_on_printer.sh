@@ -25,8 +25,7 @@ cleanup() {
 }
 trap cleanup EXIT
 cups_start "$work"
-lpadmin -p VelarixDirect -v file:/dev/null -m raw -E 2>/dev/null ||
-    skip "cannot create a queue on file:/dev/null"
+cups_null_queue VelarixDirect
 cups_pdf_queue VelarixArchive
 echo "== a printer that takes the job as it comes (file:/dev/null)"
 "$BUILD/bin/bench_endtoend" archive "$N" VelarixDirect

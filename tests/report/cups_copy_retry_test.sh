@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # A printer that takes the first copy of an invoice and refuses the second, with the real server
-# and client and a real CUPS queue (cups-pdf): the client answers nothing, and when the queue takes
+# and client and a real CUPS queue (on file:/dev/null): the client answers nothing, and when the queue takes
 # jobs again the server's next offer prints the second copy only. The queue stops accepting jobs
 # just before the client asks about it for the second copy (a stand-in lpstat counts the asks and
 # runs cupsreject, then the real lpstat answers). Jobs are counted in CUPS's own job list.
 # Usage: cups_copy_retry_test.sh BIN_DIR SOURCE_DIR
-# Exit 77 (skipped) when CUPS or cups-pdf are missing or cupsd cannot be started.
+# Exit 77 (skipped) when CUPS is missing or cupsd cannot be started.
 set -u
 BIN=$1 SOURCE=$2
 skip() { echo "SKIP: $*"; exit 77; }
@@ -25,7 +25,7 @@ cleanup() {
 }
 trap cleanup EXIT
 cups_start "$work"
-cups_pdf_queue VelarixRetry
+cups_null_queue VelarixRetry
 lpstat=$(command -v lpstat)
 
 # The server folder with two copies of an invoice (FOM), and a workstation up to date with it

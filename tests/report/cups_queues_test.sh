@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Each kind on its own printer, through a real CUPS scheduler with two cups-pdf queues: Stampanti.txt
-# sends ODL to one queue and FVV to the other; PRE names a queue that no longer exists and must
-# print on the default printer with a log line. Which queue took a job is read from CUPS's own
-# job list (lpstat -W all -o QUEUE), not from where cups-pdf puts its files.
+# Each kind on its own printer, through a real CUPS scheduler with two queues: Stampanti.txt sends
+# ODL to one queue and FVV to the other; PRE names a queue that no longer exists and must print on
+# the default printer with a log line. Which queue took a job is read from CUPS's own job list
+# (lpstat -W all -o QUEUE); the queues hand their jobs to /dev/null, so no filter runs.
 # Usage: cups_queues_test.sh REPORTTOOL TEMPLATES_FOLDER
-# Exit 77 (skipped) when CUPS or cups-pdf are missing or cupsd cannot be started.
+# Exit 77 (skipped) when CUPS is missing or cupsd cannot be started.
 set -u
 tool=$1
 templates=$2
@@ -22,8 +22,8 @@ cleanup() {
 }
 trap cleanup EXIT
 cups_start "$work"
-cups_pdf_queue VelarixOfficina
-cups_pdf_queue VelarixUfficio
+cups_null_queue VelarixOfficina
+cups_null_queue VelarixUfficio
 lpoptions -d VelarixOfficina >/dev/null || skip "cannot make VelarixOfficina the default printer"
 
 jobs_on() { lpstat -W all -o "$1" 2>/dev/null | grep -c "^$1-"; }
