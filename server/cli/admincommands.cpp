@@ -63,6 +63,7 @@ bool applyCopiesArgument(const QString& arg, CopiesSettings* settings) {
 bool finished(LetterheadController& controller, const LetterheadController::SaveResult& result) {
     return controller.finishSave(result) && !result.flag;
 }
+
 // A company's eight lines; a code without a row is said, not shown as eight empty lines.
 int showLetterhead(CommandHost& host, const QString& text, QTextStream& out) {
     const int code = LetterheadController::parseCode(text);
