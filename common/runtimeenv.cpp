@@ -40,6 +40,7 @@ RuntimeEnv RuntimeEnv::read() {
         e.shareGroup = QStringLiteral("velarix"); // made by the server package
     e.shareGuests = isTrue(env("VELARIX_SHARE_GUESTS"));
     e.pdfDir = env("VELARIX_PDF_DIR");
+    e.launcher = env("VELARIX_LAUNCHER").trimmed();
 
     const QString page = env("VELARIX_CODEPAGE").trimmed().toLower();
     const bool oem = page == QLatin1String("ibm850") || page == QLatin1String("850") ||

@@ -16,6 +16,8 @@
 //   VELARIX_TIMER_SCALE  divides every timer interval (tests only; default 1)
 //   VELARIX_SHARE_GROUP  server: the group whose members may read the share (default velarix)
 //   VELARIX_SHARE_GUESTS server: 1 lets guests read the share too (default off)
+//   VELARIX_LAUNCHER     client: the command that started it (the package's launcher, which
+//                        refreshes the program folder first); the start at log-on runs it too
 struct RuntimeEnv {
     QString shareRoot;
     QString pcName;
@@ -26,6 +28,7 @@ struct RuntimeEnv {
     double timerScale = 1.0;
     QString shareGroup;
     bool shareGuests = false;
+    QString launcher;
 
     static const RuntimeEnv& get(); // read on first use
     static RuntimeEnv read();       // reads the environment now (tests)

@@ -237,6 +237,7 @@ private slots:
                        env.value(QStringLiteral("PATH")));
         env.insert(QStringLiteral("VELARIX_TEST_NETWORK"), network);
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_root.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("VELARIX_LAUNCHER"), QStringLiteral("/usr/bin/velarix-client"));
         client->setProcessEnvironment(env);
         client->setWorkingDirectory(m_program);
         client->start(m_program + QStringLiteral("/VelarixCL"));
@@ -249,6 +250,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 30000);
         QCOMPARE(readFile(hostFile), QByteArray("127.0.0.1\r\n"));
         QVERIFY(readFile(network + QStringLiteral("/asked.txt")).contains("//BETA/Velarix"));
+        // Started by the package's launcher, the log-on start goes through it too.
+        QVERIFY(readFile(m_root.filePath(QStringLiteral("config/autostart/VelarixCL.desktop")))
+                    .contains("\nExec=/usr/bin/velarix-client\n"));
     }
 
     void previewFailsWithoutItsDatabase() {

@@ -1,6 +1,7 @@
 #include "serversearch.h"
 
 #include "platform/platform.h"
+#include "runtimeenv.h"
 #include "serverhostfile.h"
 #include "settingsvalues.h"
 #include "sharepath.h"
@@ -59,8 +60,12 @@ QString ServerSearch::run(const QString& serverHost) {
                           QStringLiteral("IPHost.set: ") + f.description);
     }
     if (!host.isEmpty()) {
-        Platform::current().addAutostart(QStringLiteral("VelarixCL"),
-                                         m_installFolder + QStringLiteral("VelarixCL"));
+        // Started through the package's launcher, the log-on start goes through it too, so that
+        // a newer packaged program still reaches the person's folder first.
+        const QString launcher = RuntimeEnv::get().launcher;
+        Platform::current().addAutostart(
+            QStringLiteral("VelarixCL"),
+            launcher.isEmpty() ? m_installFolder + QStringLiteral("VelarixCL") : launcher);
     }
     return host;
 }
