@@ -29,14 +29,8 @@ export VELARIX_UNATTENDED=1 VELARIX_TIMER_SCALE=30 VELARIX_HOLD_MINUTES=0.02
 export VELARIX_SHARE_GROUP=$(id -gn)
 # A server is one per machine; this one must not meet a server someone runs here meanwhile.
 export VELARIX_LOCK_DIR=$work/lock
-# 25 free ports, below the range the C++ tests reserve (20000-32700) and the ephemeral ports.
-for _ in $(seq 20); do
-    base=$((10000 + RANDOM % 9975)) taken=""
-    for port in $(seq "$base" $((base + 24))); do
-        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && taken=yes && break
-    done
-    [ -z "$taken" ] && break
-done
+. "$SOURCE/tests/support/freeports.sh"
+base=$(free_ports)
 export VELARIX_BASE_PORT=$base
 
 # The server folder as the package's postinst lays it out, set up with the admin command.

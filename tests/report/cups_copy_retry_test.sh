@@ -51,13 +51,8 @@ exec "$lpstat" "\$@"
 EOT
 chmod +x "$tools/net" "$tools/lpstat"
 
-for _ in $(seq 20); do
-    base=$((10000 + RANDOM % 9975)) taken=""
-    for port in $(seq "$base" $((base + 24))); do
-        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && taken=yes && break
-    done
-    [ -z "$taken" ] && break
-done
+. "$SOURCE/tests/support/freeports.sh"
+base=$(free_ports)
 export PATH=$tools:$PATH QT_QPA_PLATFORM=offscreen VELARIX_UNATTENDED=1 VELARIX_TIMER_SCALE=30
 export VELARIX_BASE_PORT=$base VELARIX_SHARE_ROOT=$srv VELARIX_LOCK_DIR=$work/lock
 export VELARIX_SHARE_GROUP=$(id -gn) XDG_CONFIG_HOME=$work/config VELARIX_PC_NAME=VELARIXDEMO
