@@ -1,6 +1,8 @@
 #include "processstart.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -34,4 +36,14 @@ Failure startProgram(const QString& program, const QStringList& arguments,
     return {failureNumber(program, workingFolder),
             QStringLiteral("Impossibile avviare %1 (%2)")
                 .arg(QDir::toNativeSeparators(program), process.errorString())};
+}
+
+void announceStarted() {
+    const QString path = qEnvironmentVariable(StartedFileVariable);
+    qunsetenv(StartedFileVariable);
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(QByteArray::number(QCoreApplication::applicationPid()));
 }

@@ -27,8 +27,15 @@ stop_all() {
     for pid in ${CLIENT_PID:-} ${SERVER_PID:-}; do
         kill -TERM "$pid" 2>/dev/null || true
     done
+    # An update hands the client over to a new process (the updater starts it), at start-up or
+    # while it runs: every client started from the demo's folder ends too.
+    pkill -TERM -f "^$CLIENT/VelarixCL" 2>/dev/null || true
     for pid in ${CLIENT_PID:-} ${SERVER_PID:-}; do
         wait "$pid" 2>/dev/null || true
+    done
+    for _ in $(seq 50); do
+        pgrep -f "^$CLIENT/VelarixCL" >/dev/null || break
+        sleep 0.1
     done
 }
 trap stop_all EXIT

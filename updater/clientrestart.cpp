@@ -20,8 +20,15 @@ ClientRestart::ClientRestart(QString program, QString previousProgram, int watch
     connect(m_poll, &QTimer::timeout, this, &ClientRestart::watch);
 }
 
+QString ClientRestart::startedFile() const {
+    return m_startedFolder.isValid() ? m_startedFolder.filePath(QStringLiteral("avviato"))
+                                     : QString();
+}
+
 Failure ClientRestart::launch() {
     m_processId = 0;
+    QFile::remove(startedFile());
+    qputenv(StartedFileVariable, QFile::encodeName(startedFile())); // inherited by the client
     // In our own current folder, the client's: its activity log stays where it was.
     return startProgram(m_program, {QStringLiteral("--after-update")}, QString(), &m_processId);
 }
@@ -37,8 +44,9 @@ void ClientRestart::start() {
 }
 
 void ClientRestart::watch() {
-    if (Platform::current().isProcessRunning(m_processId)) {
-        if (m_watched.elapsed() < m_watchMs)
+    const bool started = !startedFile().isEmpty() && QFileInfo::exists(startedFile());
+    if (started || Platform::current().isProcessRunning(m_processId)) {
+        if (!started && m_watched.elapsed() < m_watchMs)
             return;
         m_poll->stop();
         emit finished(Outcome::Running);

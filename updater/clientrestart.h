@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QTemporaryDir>
 
 class QTimer;
 
@@ -12,6 +13,11 @@ class QTimer;
 // client runs afterwards: a new program that cannot be started, or that has ended before watchMs
 // have passed, is replaced by the previous one (kept by ClientUpdater before the copy), which is
 // started instead. The previous program is trusted: it ran before the update.
+//
+// A client that got through its start-up says so by writing the file named in
+// VELARIX_STARTED_FILE (announceStarted(), processstart.h): from then on it counts as running, so a
+// client asked to end soon after (a person, a shutdown) is neither started again nor replaced by
+// the previous program.
 //
 // Outcomes: Running (the new program is up), Restored (the previous program is back and was
 // started), NoClient (neither could be started; detail() says why).
@@ -33,6 +39,7 @@ signals:
     void finished(ClientRestart::Outcome outcome);
 
 private:
+    QString startedFile() const;
     Failure launch();
     void watch();
     void restore();
@@ -42,6 +49,7 @@ private:
     int m_watchMs;
     QTimer* m_poll;
     QElapsedTimer m_watched;
+    QTemporaryDir m_startedFolder; // where the client writes that it has started
     qint64 m_processId = 0;
     QString m_detail;
 };

@@ -3,6 +3,7 @@
 #include "italiantranslation.h"
 #include "platform/singleinstance.h"
 #include "preview.h"
+#include "processstart.h"
 #include "quitonsignal.h"
 #include "report/reportengine.h"
 #include "runtimeenv.h"
@@ -66,6 +67,8 @@ int main(int argc, char* argv[]) {
     SingleInstance instance(SingleInstance::Scope::User, QStringLiteral("VelarixCL"));
     const Failure lock = instance.claim();
     if (lock.number == ErrorNumber::FileAlreadyOpen) {
+        // A client runs: an updater that started this one has nothing to put back.
+        announceStarted();
         prompts.message(QStringLiteral("Programma già in esecuzione!"));
         return 0;
     }
@@ -76,7 +79,10 @@ int main(int argc, char* argv[]) {
     ClientWindow window(session, prompts);
     WidgetPrompts::setProgramWindow(&window);
     installQuitOnSignal([&window] { window.close(); });
-    if (!window.startUp())
+    // Whatever its start-up decided (an update handed over again included), this program runs.
+    const bool carryOn = window.startUp();
+    announceStarted();
+    if (!carryOn)
         return 0;
     if (lock)
         session.log(QStringLiteral("Controllo di istanza unica non riuscito (") + lock.description +

@@ -121,6 +121,11 @@ void UpdaterProgramTest::newProgram_data() {
     // The share's copy has mode 644: the workstation's program keeps its execute bit.
     QTest::newRow("without execute bit on the share")
         << standInClient("v2") << QByteArray("v2") << QString();
+    // Asked to end right after its start-up (a person, a shutdown): the update stays.
+    QTest::newRow("ends on request after its start-up")
+        << QByteArray("#!/bin/sh\necho \"v2 $RUN $@\" >> \"$(dirname \"$0\")/started.txt\"\n"
+                      "echo $$ > \"$VELARIX_STARTED_FILE\"\n")
+        << QByteArray("v2") << QString();
     QTest::newRow("ends at once") << QByteArray("#!/bin/sh\nexit 1\n") << QByteArray("v1")
                                   << QStringLiteral("è stata ripristinata la versione precedente");
     QTest::newRow("not a program")
@@ -151,8 +156,7 @@ void UpdaterProgramTest::newProgram() {
     QVERIFY(QFile::permissions(install + "VelarixCL") & QFile::ExeOwner);
     QVERIFY2(result.errors.contains(QStringLiteral("versione precedente")) == !message.isEmpty(),
              qPrintable(result.errors));
-    if (!message.isEmpty())
-        QCOMPARE(readFile(install + "VelarixCL"), standInClient("v1"));
+    QCOMPARE(readFile(install + "VelarixCL"), message.isEmpty() ? program : standInClient("v1"));
 }
 
 QTEST_GUILESS_MAIN(UpdaterProgramTest)
