@@ -1,5 +1,9 @@
 #include "letterheadimport.h"
 
+#include "documentschema.h"
+#include "updateflag.h"
+
+#include <QFileInfo>
 #include <QStringDecoder>
 
 #include <cmath>
@@ -150,5 +154,20 @@ Failure LetterheadImport::run(const QByteArray& csv, const QString& databasePath
     if (Failure f = LetterheadStore(databasePath).saveAll(rows))
         return f;
     *imported = int(rows.size());
+    return Failure::none();
+}
+
+Failure LetterheadImport::intoServerDatabase(const QByteArray& csv, const QString& databasePath,
+                                             bool rewriteFlag, int* imported) {
+    *imported = 0;
+    if (Failure f = DocumentSchema::create(databasePath))
+        return {f.number, QStringLiteral("Database non utilizzabile: ") + f.description};
+    if (Failure f = run(csv, databasePath, imported))
+        return {f.number, QStringLiteral("Importazione non riuscita, nessuna ditta modificata: ") +
+                              f.description};
+    if (rewriteFlag) {
+        if (Failure f = UpdateFlag::write(QFileInfo(databasePath).absolutePath()))
+            return {f.number, QStringLiteral("Aggiorna.txt non riscritto: ") + f.description};
+    }
     return Failure::none();
 }

@@ -21,4 +21,10 @@ public:
     // Parses and replaces the rows of the listed companies in one transaction (all or none).
     // Other companies keep their rows.
     static Failure run(const QByteArray& csv, const QString& databasePath, int* imported);
+    // What the import commands do with a server's Documenti.mdb: the tables made where missing,
+    // the rows stored (run), then, when asked, Aggiorna.txt rewritten beside the database so the
+    // workstations fetch it. The failure's description names the step that failed; *imported
+    // counts the companies stored even when only the flag could not be written.
+    static Failure intoServerDatabase(const QByteArray& csv, const QString& databasePath,
+                                      bool rewriteFlag, int* imported);
 };

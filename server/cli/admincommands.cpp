@@ -2,11 +2,9 @@
 
 #include "commandhost.h"
 #include "copiescontroller.h"
-#include "documentschema.h"
 #include "letterheadcontroller.h"
 #include "letterheadimport.h"
 #include "letterheadstore.h"
-#include "updateflag.h"
 
 #include <QFile>
 #include <QProcess>
@@ -179,17 +177,10 @@ int importLetterheads(CommandHost& host, const QStringList& args, QTextStream& o
             return refuse(host, QStringLiteral("Lettura non riuscita: ") + file.errorString());
         csv = file.readAll();
     }
-    const QString database = LetterheadController(host).databasePath();
     int imported = 0;
-    Failure failure = DocumentSchema::create(database);
-    if (!failure)
-        failure = LetterheadImport::run(csv, database, &imported);
-    if (failure)
-        return refuse(host,
-                      QStringLiteral("Importazione non riuscita, nessuna ditta modificata: ") +
-                          failure.description);
-    if (Failure f = UpdateFlag::write(host.clientFolder()))
-        return refuse(host, QStringLiteral("Aggiorna.txt non riscritto: ") + f.description);
+    if (Failure f = LetterheadImport::intoServerDatabase(
+            csv, LetterheadController(host).databasePath(), true, &imported))
+        return refuse(host, f.description);
     out << imported << " ditte importate\n";
     return 0;
 }

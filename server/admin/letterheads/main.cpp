@@ -1,14 +1,11 @@
 // velarix-letterheads: stores the letterheads that mdb-export took from an older Documenti.mdb
 // into the server's Documenti.mdb, then rewrites Aggiorna.txt beside it so that the workstations
 // fetch the new database. scripts/import-letterheads.sh runs mdb-export and this together.
-#include "documentschema.h"
 #include "letterheadimport.h"
-#include "updateflag.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -53,21 +50,14 @@ int main(int argc, char** argv) {
     }
     const QByteArray csv = input.readAll();
 
-    if (Failure f = DocumentSchema::create(database)) {
-        err << "Database non utilizzabile: " << f.description << '\n';
-        return 1;
-    }
     int imported = 0;
-    if (Failure f = LetterheadImport::run(csv, database, &imported)) {
-        err << "Importazione non riuscita, nessuna ditta modificata: " << f.description << '\n';
+    const Failure f =
+        LetterheadImport::intoServerDatabase(csv, database, !parser.isSet(noFlag), &imported);
+    if (imported > 0 || !f)
+        out << imported << " ditte importate in " << database << '\n';
+    if (f) {
+        err << f.description << '\n';
         return 1;
-    }
-    out << imported << " ditte importate in " << database << '\n';
-    if (!parser.isSet(noFlag)) {
-        if (Failure f = UpdateFlag::write(QFileInfo(database).absolutePath())) {
-            err << "Aggiorna.txt non riscritto: " << f.description << '\n';
-            return 1;
-        }
     }
     return 0;
 }
