@@ -67,11 +67,20 @@ class TestClientProgram : public QObject {
     FakeServer m_server;
     quint16 m_base = 0;
 
+    // The single-instance lock in this run's own folder: a lock left in a folder kept between
+    // runs by a client that was killed, once its process id belongs to another client, would
+    // look held and refuse every start.
+    QProcessEnvironment environment(const QString& timerScale) const {
+        QProcessEnvironment env = clientEnvironment(m_base, m_share, m_pdf, timerScale);
+        env.insert(QStringLiteral("VELARIX_LOCK_DIR"), m_root.filePath(QStringLiteral("locks")));
+        return env;
+    }
+
     // Timers run twenty times faster unless a test needs the real ones.
     QProcess* start(const QStringList& args = {},
                     const QString& timerScale = QStringLiteral("20")) {
         auto* p = new QProcess(this);
-        p->setProcessEnvironment(clientEnvironment(m_base, m_share, m_pdf, timerScale));
+        p->setProcessEnvironment(environment(timerScale));
         p->setWorkingDirectory(m_program);
         p->start(m_program + QStringLiteral("/VelarixCL"), args);
         return p;
@@ -231,7 +240,7 @@ private slots:
 
         QSignalSpy registered(&m_server, &FakeServer::registered);
         auto* client = new QProcess(this);
-        QProcessEnvironment env = clientEnvironment(m_base, m_share, m_pdf, QStringLiteral("20"));
+        QProcessEnvironment env = environment(QStringLiteral("20"));
         env.insert(QStringLiteral("PATH"),
                    bin + QStringLiteral(":" VELARIX_SOURCE_DIR "/tests/support/standins:") +
                        env.value(QStringLiteral("PATH")));

@@ -59,6 +59,9 @@ private slots:
         m_env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
         m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("60"));
         m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder.path("config"));
+        // The one-per-machine lock in this run's own folder: a lock a killed server left in a
+        // folder kept between runs, once its process id belongs to another server, looks held.
+        m_env.insert(QStringLiteral("VELARIX_LOCK_DIR"), m_folder.path("locks"));
         // The share is published for a group that exists here: the test user's own.
         if (const group* own = ::getgrgid(::getgid()))
             m_env.insert(QStringLiteral("VELARIX_SHARE_GROUP"), QFile::decodeName(own->gr_name));
