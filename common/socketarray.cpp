@@ -1,5 +1,7 @@
 #include "socketarray.h"
 
+#include "platform/platform.h"
+#include "runtimeenv.h"
 #include "textcodec.h"
 
 #include <QFile>
@@ -109,7 +111,10 @@ struct SocketArray::Element {
     bool peerClosed = false; // the peer closed; state 8 until our own close
 };
 
-SocketArray::SocketArray(QObject* parent) : QObject(parent) {}
+// Just under two minutes: a workstation that vanished gets its documents back on its next
+// connection well before anyone asks where they went.
+SocketArray::SocketArray(QObject* parent)
+    : QObject(parent), m_deadPeerTimeout(RuntimeEnv::get().interval(110000)) {}
 
 SocketArray::~SocketArray() {
     const QList<int> indexes = m_elements.keys();
@@ -293,6 +298,7 @@ Failure SocketArray::accept(int index, qintptr requestId) {
         return failure;
     }
     attachSocket(index, socket);
+    watchPeer(socket);
     e->remoteIp = plainIp(socket->peerAddress());
     return Failure::none();
 }
@@ -405,6 +411,7 @@ void SocketArray::attachSocket(int index, QTcpSocket* socket) {
         if (!e || e->socket != socket)
             return;
         e->remoteIp = plainIp(socket->peerAddress());
+        watchPeer(socket);
         post(index, [this, index] { emit connected(index); });
     });
     connect(socket, &QTcpSocket::readyRead, this, [this, index, socket] {
@@ -423,6 +430,11 @@ void SocketArray::attachSocket(int index, QTcpSocket* socket) {
             [this, index, socket] { socketError(index, socket); });
     connect(socket, &QTcpSocket::disconnected, this,
             [this, index, socket] { socketDisconnected(index, socket); });
+}
+
+void SocketArray::watchPeer(QTcpSocket* socket) const {
+    socket->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    Platform::current().watchConnection(socket->socketDescriptor(), m_deadPeerTimeout);
 }
 
 void SocketArray::socketError(int index, QTcpSocket* socket) {

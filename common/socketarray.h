@@ -73,6 +73,12 @@ public:
     // A host that drops connection attempts silently would otherwise hold a call for minutes.
     void setConnectTimeout(int milliseconds);
     int connectTimeout() const { return m_connectTimeout; }
+    // Every connection, accepted or made, is probed while idle (TCP keep-alive), so a peer that
+    // vanished without a close (power cut, cable, suspend) raises the error event after about
+    // this long instead of never. Default just under two minutes, after VELARIX_TIMER_SCALE;
+    // applies to connections made from now on.
+    void setDeadPeerTimeout(int milliseconds) { m_deadPeerTimeout = milliseconds; }
+    int deadPeerTimeout() const { return m_deadPeerTimeout; }
     // Hands the whole text to the socket; fails when the element is not connected.
     Failure send(int index, const QString& text);
     Failure sendBytes(int index, const QByteArray& bytes);
@@ -95,6 +101,7 @@ private:
     struct Element;
     Element* element(int index) const;
     void attachSocket(int index, QTcpSocket* socket);
+    void watchPeer(QTcpSocket* socket) const;
     void detachSocket(Element* e, bool graceful);
     void stopListening(Element* e);
     void releaseRequests(Element* e);
@@ -116,4 +123,5 @@ private:
     bool m_releaseQueued = false;
     quint64 m_generation = 0;
     int m_connectTimeout = 10000;
+    int m_deadPeerTimeout;
 };

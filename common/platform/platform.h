@@ -131,6 +131,15 @@ public:
     // has just closed or that was moved in.
     virtual std::unique_ptr<FolderNotifier> watchFolder(const QString& folder) const;
 
+    // -- Connections that die without a close
+    // Sets the timing of keep-alive probes on a connection that has keep-alive switched on, so
+    // that one whose peer stopped answering, probes and unacknowledged data alike, fails after
+    // about `deadAfterMs` with an error like any other. A peer that lost its power, its cable or
+    // went to sleep sends no close, and without this its connection stays open on our side for
+    // hours (idle) or a quarter of an hour (data unacknowledged). The base class leaves the
+    // system's own timing.
+    virtual void watchConnection(qintptr descriptor, int deadAfterMs) const;
+
     // -- Single instance
     // Where the lock that allows one running instance per machine lives, and where the one per
     // user of a machine lives. Both are folders that exist or can be created; "" when none.

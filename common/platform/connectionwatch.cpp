@@ -1,0 +1,3 @@
+#include "platform.h"
+
+void Platform::watchConnection(qintptr, int) const {}
