@@ -1,0 +1,287 @@
+#include "newfileintake.h"
+
+#include "companycodes.h"
+#include "platform/platform.h"
+#include "printfilerules.h"
+#include "watcherhost.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+using namespace PrintFileRules;
+using namespace WatcherTexts;
+
+namespace {
+const QString BeingWritten = QStringLiteral("in scrittura");
+} // namespace
+
+NewFileIntake::NewFileIntake(JobBook& book)
+    : m_book(book),
+      m_writerCheck([](const QString& path) { return Platform::current().checkNoWriters(path); }) {}
+
+QString NewFileIntake::findFolderProblem() const {
+    if (m_book.folder().isEmpty())
+        return QStringLiteral("cartella di stampa non impostata");
+    if (m_book.localFolder().isEmpty())
+        return QStringLiteral("cartella di stampa fuori dalla condivisione: ") + m_book.folder();
+    const QFileInfo info(m_book.localFolder());
+    if (!info.exists())
+        return QStringLiteral("cartella di stampa inesistente: ") + m_book.folder();
+    if (!info.isDir() || !info.isReadable() || !info.isExecutable())
+        return QStringLiteral("cartella di stampa non leggibile: ") + m_book.folder();
+    return {};
+}
+
+bool NewFileIntake::checkFolder() {
+    const QString problem = findFolderProblem();
+    if (problem == m_folderProblem)
+        return problem.isEmpty();
+    // Once when it starts failing (or fails differently) and once when it recovers, not every
+    // second; the status label keeps showing it meanwhile.
+    if (!problem.isEmpty()) {
+        m_book.host().log(QStringLiteral("Stampe ferme: ") + problem);
+        m_book.host().setStatusLabel(QStringLiteral("Stampe ferme: ") + problem);
+    } else {
+        m_book.host().log(QStringLiteral("Cartella di stampa di nuovo raggiungibile: ") +
+                          m_book.folder());
+        m_book.host().setStatusLabel(Waiting);
+    }
+    m_folderProblem = problem;
+    return problem.isEmpty();
+}
+
+void NewFileIntake::newFileScan() {
+    m_book.host().trace(QStringLiteral("Timer1"));
+    if (!checkFolder()) {
+        m_book.host().trace(QStringLiteral("1.10"));
+        return;
+    }
+    const QDateTime now = m_book.clock();
+    m_book.nextListing();
+    const QStringList names = m_book.listEntries();
+    // Pending and set-aside files change only by a rename or a delete, so a listing like the
+    // last complete one has nothing new for their records: thousands of them cost no lookups.
+    const bool sameNames = names == m_lastListing;
+    for (const QString& name : names) {
+        m_book.host().trace(QStringLiteral("1.") + name);
+        if (name == QLatin1String(".") || name == QLatin1String(".."))
+            continue;
+        if (isPending(name) || isSetAside(name)) {
+            if (!sameNames)
+                noteListed(name, now);
+            continue;
+        }
+        if (takeNewFile(name, now) == Step::End)
+            return; // gone since the listing: the scan ends here
+    }
+    // A folder that could not be listed (not even "." and "..") forgets nothing.
+    if (!names.isEmpty() && !sameNames)
+        forgetUnlisted();
+    restartRests();
+    m_lastListing = names;
+    m_book.host().trace(QStringLiteral("1.10"));
+}
+
+void NewFileIntake::noteListed(const QString& name, const QDateTime& now) {
+    const auto it = m_book.jobs().find(name);
+    if (it != m_book.jobs().end()) {
+        it->listedIn = m_book.listing();
+        return;
+    }
+    // A file accepted or set aside before this run: its time stamp tells since when.
+    const QDateTime since = QFileInfo(m_book.localPath(name)).lastModified().toUTC();
+    m_book.record(name, isPending(name) ? JobState::Pending : JobState::SetAside,
+                  since.isValid() ? since : now);
+}
+
+void NewFileIntake::forgetUnlisted() {
+    for (auto it = m_book.jobs().begin(); it != m_book.jobs().end();) {
+        if (it->listedIn != m_book.listing()) {
+            it = m_book.jobs().erase(it);
+            m_book.changed();
+        } else {
+            ++it;
+        }
+    }
+}
+
+void NewFileIntake::restartRests() {
+    // A new file that this scan did not see changing starts its rest afresh next time.
+    for (PrintJob& job : m_book.jobs()) {
+        if (job.restingIn != m_book.listing())
+            job.restingIn = 0;
+    }
+}
+
+bool NewFileIntake::matchesCompany(const QString& name) const {
+    return m_book.codes().matches(endingValue(name));
+}
+
+NewFileIntake::Step NewFileIntake::takeNewFile(const QString& name, const QDateTime& now) {
+    m_book.host().trace(QStringLiteral("1.0"));
+    const bool match = matchesCompany(name);
+    m_book.host().trace(QStringLiteral("1.1"));
+    const QFileInfo info(m_book.localPath(name));
+    if (!match) {
+        // Until the company codes could be read (database missing or locked) an unmatched
+        // ending tells nothing: the file waits for the codes. Once they are known, the whole
+        // file is set aside for someone to look at (a typing slip in the management program's
+        // company code must not lose a document).
+        if (!m_book.codes().isKnown()) {
+            PrintJob& job = m_book.record(name, JobState::Arriving, now);
+            job.listedIn = m_book.listing();
+            m_book.moveTo(job, JobState::Arriving, QStringLiteral("codici ditta non ancora letti"));
+        } else if (info.exists() && isComplete(name, info, now)) {
+            m_book.setAside(name, QStringLiteral("codice ditta ") + name.right(3) +
+                                      QStringLiteral(" sconosciuto"));
+        }
+        m_book.host().trace(QStringLiteral("1.2"));
+        return Step::Next;
+    }
+    m_book.host().trace(QStringLiteral("1.3"));
+
+    if (!info.exists())
+        return Step::End;
+    if (!isComplete(name, info, now))
+        return Step::Next;
+    return accept(name, now);
+}
+
+bool NewFileIntake::isComplete(const QString& name, const QFileInfo& info, const QDateTime& now) {
+    PrintJob& job = m_book.record(name, JobState::Arriving, now);
+    job.listedIn = m_book.listing();
+    if (info.isDir())
+        return true; // cannot be read; the reading below says so
+    // An empty file may have been created first and be filled by a second open: it rests.
+    if (info.size() == 0)
+        return hasRested(job, info, now);
+    const Failure writers = m_writerCheck(info.filePath());
+    if (writers.ok()) {
+        job.restingIn = 0;
+        return true;
+    }
+    if (writers.number == ErrorNumber::FileAlreadyOpen) {
+        // However long its writer pauses: the writer's close brings the next look.
+        m_book.moveTo(job, JobState::Arriving, BeingWritten);
+        job.restingIn = 0;
+        return false;
+    }
+    if (writers.number != ErrorNumber::FileNotFound)
+        noteWriterCheckMissing(writers);
+    return hasRested(job, info, now);
+}
+
+void NewFileIntake::noteWriterCheckMissing(const Failure& why) {
+    if (m_writerCheckMissingLogged)
+        return;
+    m_writerCheckMissingLogged = true;
+    m_book.host().log(
+        QStringLiteral("Non si può sapere se un file di stampa è ancora in scrittura (") +
+        why.description + QStringLiteral("): si prende quando resta invariato per ") +
+        JobBook::number(m_book.settings.scanIntervalMs / 1000.0) + QStringLiteral(" s"));
+}
+
+bool NewFileIntake::hasRested(PrintJob& job, const QFileInfo& info, const QDateTime& now) {
+    // Left until it has rested: unchanged since the previous scan and not modified within the
+    // last scan interval.
+    const qint64 size = info.size();
+    const QDateTime modified = info.lastModified().toUTC();
+    const bool known = job.restingIn != 0;
+    const bool changed = known && (job.size != size || job.modified != modified);
+    const qint64 age = modified.msecsTo(now);
+    // A time stamp ahead of our clock cannot tell the age: unchanged since the previous scan is
+    // then enough.
+    const bool young = age >= 0 ? age < m_book.settings.scanIntervalMs : !known;
+    if (changed || young) {
+        m_book.moveTo(job, JobState::Arriving);
+        job.size = size;
+        job.modified = modified;
+        job.restingIn = m_book.listing();
+        return false;
+    }
+    job.restingIn = 0;
+    return true;
+}
+
+NewFileIntake::Step NewFileIntake::accept(const QString& name, const QDateTime& now) {
+    const QString local = m_book.localPath(name);
+    const WorkstationLine line = readWorkstationLine(local);
+    if (line.status == WorkstationLine::Status::NotFound)
+        return Step::End;
+    if (line.status == WorkstationLine::Status::Unreadable) {
+        m_book.moveTo(m_book.jobs()[name], JobState::Arriving, QStringLiteral("non leggibile"));
+        return Step::Next; // locked or a folder: the next tick tries again
+    }
+    const QString workstation = line.name;
+    m_book.host().trace(QStringLiteral("1.4"));
+    m_book.host().setStatusLabel(Waiting);
+    if (line.status == WorkstationLine::Status::NoLine || workstation.isEmpty()) {
+        // No workstation to send it to: kept for inspection.
+        const QString aside = JobBook::asideName(local);
+        if (QFile::rename(local, aside)) {
+            m_book.forget(name);
+            m_book.moveTo(m_book.record(QFileInfo(aside).fileName(), JobState::SetAside, now),
+                          JobState::SetAside,
+                          line.status == WorkstationLine::Status::NoLine ? NoWorkstationLine
+                                                                         : EmptyWorkstation);
+        }
+        m_book.host().trace(QStringLiteral("1.5"));
+        return Step::Next;
+    }
+
+    m_book.host().trace(QStringLiteral("1.6"));
+    const QString pendingName = name + PrnSuffix;
+    if (!renameToPending(name, pendingName)) {
+        // Still held by its writer, or a pending file of the same name is still waiting: the
+        // new file stays as it is and is taken once that name is free. The waiting file is left
+        // to the passes, which offer it to its own workstation (not this file's).
+        m_book.moveTo(m_book.jobs()[name], JobState::Arriving,
+                      QStringLiteral("nome ") + pendingName + QStringLiteral(" ancora in uso"));
+        return Step::Next;
+    }
+    m_book.forget(name);
+    m_book.forget(pendingName);
+    PrintJob& job = m_book.record(pendingName, JobState::Pending, now);
+    job.workstation = workstation;
+    job.workstationKnown = true;
+    JobBook::stampModified(m_book.localPath(pendingName), now);
+    const QString path = m_book.folder() + pendingName;
+    m_book.host().trace(QStringLiteral("1.7"));
+    const int slot = m_book.announce(path, workstation);
+    m_book.host().trace(QStringLiteral("1.8"));
+    if (slot > 0) {
+        m_book.markAnnounced(job, slot, now);
+        return Step::Announced;
+    }
+    // Its workstation is away: the file waits for it (hold time) instead of being lost.
+    m_book.hold(job, now);
+    m_book.host().trace(QStringLiteral("1.9"));
+    return Step::Next;
+}
+
+bool NewFileIntake::renameToPending(const QString& name, const QString& pendingName) {
+    const QString pendingLocal = m_book.localPath(pendingName);
+    if (QFile::rename(m_book.localPath(name), pendingLocal))
+        return true;
+    const auto waiting = m_book.jobs().constFind(pendingName);
+    if (waiting == m_book.jobs().constEnd() || waiting->state != JobState::Completed ||
+        !QFile::remove(pendingLocal))
+        return false;
+    // The waiting file of that name was printed already, only its delete had failed.
+    m_book.forget(pendingName);
+    return QFile::rename(m_book.localPath(name), pendingLocal);
+}
+
+qint64 NewFileIntake::msUntilNextReady() const {
+    const QDateTime now = m_book.clock();
+    qint64 best = -1;
+    for (const PrintJob& job : m_book.jobs()) {
+        if (job.state != JobState::Arriving || job.restingIn == 0)
+            continue;
+        const qint64 left =
+            qMax<qint64>(0, m_book.settings.scanIntervalMs - job.modified.msecsTo(now));
+        if (best < 0 || left < best)
+            best = left;
+    }
+    return best;
+}

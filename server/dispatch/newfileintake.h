@@ -1,0 +1,62 @@
+#pragma once
+
+#include "failure.h"
+#include "jobbook.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+class QFileInfo;
+
+// The new-file scan (every second): accepts fresh print files by renaming them to ".PRN" and
+// announces each to its workstation.
+//
+// A new file is taken once it is whole: when the system proves that no process (the file server
+// serving a workstation included) holds it open for writing; where that cannot be known (a network
+// file system, no right to ask), once it has rested unchanged for a scan interval. A file whose
+// writer keeps it open is never taken, however long the writer pauses. A new file whose ".PRN"
+// name is still taken by a pending file waits until that one is gone.
+class NewFileIntake {
+public:
+    explicit NewFileIntake(JobBook& book);
+
+    // Why the print folder cannot be scanned, as the last scan found it; "" when it can. The
+    // scan logs the change both ways and shows it on the status label.
+    QString folderProblem() const { return m_folderProblem; }
+    // One tick of the scan timer.
+    void newFileScan();
+    // The print folder changed.
+    void reset() { m_lastListing.clear(); }
+
+    // Whether a file still has a writer (Platform::checkNoWriters unless a test says otherwise).
+    using WriterCheck = std::function<Failure(const QString& localPath)>;
+    void setWriterCheck(WriterCheck check) { m_writerCheck = std::move(check); }
+    // Milliseconds until the youngest new file left waiting to rest has rested long enough (-1:
+    // none), so a folder notification can bring the next scan forward. A file known to be held
+    // by its writer waits for the writer's close instead.
+    qint64 msUntilNextReady() const;
+
+private:
+    using Step = WatchStep;
+
+    QString findFolderProblem() const;
+    bool checkFolder();
+    Step takeNewFile(const QString& name, const QDateTime& now);
+    bool matchesCompany(const QString& name) const;
+    bool isComplete(const QString& name, const QFileInfo& info, const QDateTime& now);
+    bool hasRested(PrintJob& job, const QFileInfo& info, const QDateTime& now);
+    void noteWriterCheckMissing(const Failure& why);
+    Step accept(const QString& name, const QDateTime& now);
+    bool renameToPending(const QString& name, const QString& pendingName);
+    void noteListed(const QString& name, const QDateTime& now);
+    void forgetUnlisted();
+    void restartRests();
+
+    JobBook& m_book;
+    WriterCheck m_writerCheck;
+    bool m_writerCheckMissingLogged = false;
+    QString m_folderProblem;
+    QStringList m_lastListing; // of the last scan that went through the whole folder
+};
