@@ -2,9 +2,11 @@
 
 #include "textcodec.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStorageInfo>
 
 namespace {
 bool isLineEnd(char c) {
@@ -15,22 +17,25 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-Failure saveFailure(const QSaveFile& file, const QString& path) {
-    int number = ErrorNumber::PermissionDenied;
-    switch (file.error()) {
-    case QFileDevice::OpenError:
-        number = QFileInfo(QFileInfo(path).absolutePath()).isDir() ? ErrorNumber::PermissionDenied
-                                                                   : ErrorNumber::PathNotFound;
-        break;
-    case QFileDevice::WriteError:
-    case QFileDevice::ResizeError:
-        number = ErrorNumber::DeviceIO;
-        break;
-    default:
-        number = ErrorNumber::PathFileAccess;
-        break;
-    }
-    return {number, file.errorString()};
+enum class SaveStep { Open, Write, Replace };
+
+// Why a settings file was not replaced, in the office's words. Told from the place itself:
+// Qt's error kinds differ between versions for the same cause, and its texts are English.
+Failure saveFailure(const QString& path, qint64 bytes, SaveStep step) {
+    const QString what = QStringLiteral(": impostazioni non salvate (") +
+                         QDir::toNativeSeparators(path) + QLatin1Char(')');
+    const QFileInfo file(path);
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isDir())
+        return {ErrorNumber::PathNotFound, QStringLiteral("Cartella inesistente") + what};
+    const QStorageInfo storage(folder.absoluteFilePath());
+    if (storage.isValid() && storage.bytesAvailable() < bytes + storage.blockSize())
+        return {ErrorNumber::DiskFull, QStringLiteral("Disco pieno") + what};
+    if (!folder.isWritable() || (file.exists() && !file.isDir() && !file.isWritable()))
+        return {ErrorNumber::PermissionDenied, QStringLiteral("Accesso negato") + what};
+    if (step == SaveStep::Write)
+        return {ErrorNumber::DeviceIO, QStringLiteral("Errore di scrittura") + what};
+    return {ErrorNumber::PathFileAccess, QStringLiteral("File non sostituibile") + what};
 }
 
 } // namespace
@@ -100,16 +105,18 @@ QString readFirstSettingsValue(const QString& path) {
 }
 
 Failure writeSettingsFile(const QString& path, const QString& text) {
+    const QByteArray bytes = TextCodec::encode(text);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return saveFailure(file, path);
-    const QByteArray bytes = TextCodec::encode(text);
-    if (file.write(bytes) != bytes.size()) {
-        const Failure failure = saveFailure(file, path);
+        return saveFailure(path, bytes.size(), SaveStep::Open);
+    // A settings file fits in the write buffer: only the flush meets a full disk, and commit()
+    // would rename the short file over the good one all the same.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const Failure failure = saveFailure(path, bytes.size(), SaveStep::Write);
         file.cancelWriting();
         return failure;
     }
     if (!file.commit())
-        return saveFailure(file, path);
+        return saveFailure(path, bytes.size(), SaveStep::Replace);
     return Failure::none();
 }

@@ -68,8 +68,7 @@ void PrintersWindow::save() {
         return;
     }
     if (Failure f = PrintersFile::write(m_path, settings)) {
-        m_prompts.message(QStringLiteral("Impossibile salvare ") + PrintersFile::fileName() +
-                          QStringLiteral(": ") + f.description);
+        m_prompts.message(f.description); // it names the file and why
         return;
     }
     accept();

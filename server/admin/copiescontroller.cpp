@@ -57,11 +57,9 @@ bool CopiesController::save(const CopiesSettings& settings) {
         break;
     }
     if (Failure failure = CopiesFile::write(copiesPath(), settings)) {
-        // The stored file is unchanged (QSaveFile): say so and let the user try again.
-        const QString text =
-            QStringLiteral("Salvataggio di Copie.txt non riuscito: ") + failure.description;
-        m_host.log(text);
-        m_host.prompts().message(text, QString(), UserPrompts::Icon::Critical);
+        // The stored file is unchanged; the description says why and names it.
+        m_host.log(failure.description);
+        m_host.prompts().message(failure.description, QString(), UserPrompts::Icon::Critical);
         return false;
     }
     resumeWatcher();

@@ -96,9 +96,13 @@ void LetterheadController::afterChange(SaveResult* result) {
 
 bool LetterheadController::finishSave(const SaveResult& result) {
     if (result.store) {
-        const QString message = QStringLiteral("Salvataggio non riuscito: ") +
-                                result.store.description +
-                                QStringLiteral("\nI dati della ditta non sono stati modificati.");
+        // The database's own text speaks of the database; the office needs to hear why.
+        const QString reason =
+            result.store.number == ErrorNumber::DiskFull
+                ? QStringLiteral("Disco pieno: impostazioni non salvate")
+                : QStringLiteral("Salvataggio non riuscito: ") + result.store.description;
+        const QString message =
+            reason + QStringLiteral("\nI dati della ditta non sono stati modificati.");
         m_host.log(message);
         m_host.prompts().message(message, QString(), UserPrompts::Icon::Critical);
         return false;

@@ -1,7 +1,8 @@
 #include "updateflag.h"
 
+#include "settingsvalues.h"
+
 #include <QDir>
-#include <QSaveFile>
 
 namespace UpdateFlag {
 
@@ -10,18 +11,7 @@ QString fileName() {
 }
 
 Failure write(const QString& clientFolder) {
-    QSaveFile file(QDir(clientFolder).filePath(fileName()));
-    const QByteArray content("SI\r\n");
-    if (!file.open(QIODevice::WriteOnly))
-        return {ErrorNumber::PermissionDenied, file.errorString()};
-    if (file.write(content) != content.size()) {
-        const Failure failure{ErrorNumber::DeviceIO, file.errorString()};
-        file.cancelWriting();
-        return failure;
-    }
-    if (!file.commit())
-        return {ErrorNumber::DeviceIO, file.errorString()};
-    return Failure::none();
+    return writeSettingsFile(QDir(clientFolder).filePath(fileName()), QStringLiteral("SI\r\n"));
 }
 
 } // namespace UpdateFlag

@@ -9,6 +9,7 @@
 // takes as an update of the whole folder.
 namespace UpdateFlag {
 QString fileName();
-// Replaces the file through QSaveFile (a fresh file, so a fresh modification time).
+// Replaces the file as every settings file is replaced (a fresh file, so a fresh modification
+// time); on a full disk the old one stays.
 Failure write(const QString& clientFolder);
 } // namespace UpdateFlag

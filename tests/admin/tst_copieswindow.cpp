@@ -295,7 +295,7 @@ void TestCopiesWindow::failedWriteIsReportedAndWindowStays() {
     click("Cmd_Salva");
     QCOMPARE(m_host->scripted.messages.size(), 1);
     QVERIFY2(m_host->scripted.messages.first().startsWith(
-                 QStringLiteral("Salvataggio di Copie.txt non riuscito: ")),
+                 QStringLiteral("File non sostituibile: impostazioni non salvate (")),
              qPrintable(m_host->scripted.messages.first()));
     QVERIFY(m_window->isVisible());
     QVERIFY(!m_host->watcherRunning);
