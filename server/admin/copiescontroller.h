@@ -2,6 +2,8 @@
 
 #include "copiesfile.h"
 
+#include <QList>
+
 class AdminHost;
 
 // What the copies window does, without widgets: it pauses the watcher while it is open, reads
@@ -20,7 +22,7 @@ public:
     // True when the settings were stored and the watcher resumed: the window closes.
     bool save(const CopiesSettings& settings);
     // Reads the stored print folder back into the watcher; true (and the watcher resumed) when
-    // one is stored.
+    // one is stored, or when the user chooses to leave without one.
     bool cancel();
 
     QString copiesPath() const;
@@ -29,7 +31,14 @@ public:
 
 private:
     void resumeWatcher();
+    // Copies that are not digits are refused; 0 copies of a kind is asked about.
+    bool copiesAccepted(const CopiesSettings& settings);
+    // A report switch turned on is refused while its templates are missing.
+    bool templatesAccepted(const CopiesSettings& settings);
+    // The companies of Ditta, or the watcher's codes when the table cannot be read.
+    QList<int> companies() const;
 
     AdminHost& m_host;
     bool m_paused = false;
+    CopiesSettings m_stored; // as read when the window opened
 };

@@ -5,6 +5,7 @@
 #include "ui_copieswindow.h"
 
 #include <QMouseEvent>
+#include <QRegularExpressionValidator>
 
 CopiesWindow::CopiesWindow(AdminHost& host, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Copie>()),
@@ -13,6 +14,11 @@ CopiesWindow::CopiesWindow(AdminHost& host, QWidget* parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     m_copyBoxes = {m_ui->Text1_0, m_ui->Text1_1, m_ui->Text1_2,
                    m_ui->Text1_3, m_ui->Text1_4, m_ui->Text1_5};
+    // A letter would be stored as 0 copies: the boxes take digits only.
+    auto* digit =
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]")), this);
+    for (QLineEdit* box : m_copyBoxes)
+        box->setValidator(digit);
     // The switch captions are separate labels: clicking one toggles its switch.
     m_ui->Label11->installEventFilter(this);
     m_ui->Label3->installEventFilter(this);

@@ -1,15 +1,17 @@
 #include "letterheadwindow.h"
 
+#include "adminhost.h"
 #include "letterheadcontroller.h"
 #include "letterheadstore.h"
 #include "ui_letterheadwindow.h"
+#include "userprompts.h"
 
 #include <QApplication>
 #include <QFontDatabase>
 
 LetterheadWindow::LetterheadWindow(AdminHost& host, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::Ditta>()),
-      m_controller(std::make_unique<LetterheadController>(host)) {
+      m_controller(std::make_unique<LetterheadController>(host)), m_prompts(host.prompts()) {
     m_ui->setupUi(this);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     m_lineBoxes = {m_ui->Text1_0, m_ui->Text1_1, m_ui->Text1_2, m_ui->Text1_3,
@@ -30,6 +32,17 @@ LetterheadWindow::LetterheadWindow(AdminHost& host, QWidget* parent)
         box->setFont(fixed);
         box->setMinimumWidth(width);
         box->installEventFilter(this);
+        // A full line takes no more characters: say so, rather than ignore the keys.
+        connect(box, &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            if (text.size() >= LetterheadStore::LineLength)
+                m_ui->Lbl_Limite->setText(
+                    QStringLiteral("La riga %1 \u00e8 piena: ogni riga tiene al massimo %2 "
+                                   "caratteri.")
+                        .arg(i + 1)
+                        .arg(LetterheadStore::LineLength));
+            else
+                m_ui->Lbl_Limite->clear();
+        });
     }
 
     // The panel's OK answers Enter while the code is typed; then the next-line OK does.
@@ -38,9 +51,9 @@ LetterheadWindow::LetterheadWindow(AdminHost& host, QWidget* parent)
         button->setAutoDefault(false);
 
     connect(m_ui->Command2, &QPushButton::clicked, this, &LetterheadWindow::onCodeOk);
-    connect(m_ui->Command3, &QPushButton::clicked, this, &LetterheadWindow::reject);
+    connect(m_ui->Command3, &QPushButton::clicked, this, &LetterheadWindow::discard);
     connect(m_ui->Command1, &QPushButton::clicked, this, &LetterheadWindow::onNextLine);
-    connect(m_ui->Cmd_Esci, &QPushButton::clicked, this, &LetterheadWindow::reject);
+    connect(m_ui->Cmd_Esci, &QPushButton::clicked, this, &LetterheadWindow::discard);
     connect(m_ui->Cmd_Salva, &QPushButton::clicked, this, &LetterheadWindow::onSave);
 
     m_ui->Frame1->setGeometry(rect());
@@ -61,13 +74,12 @@ void LetterheadWindow::resizeEvent(QResizeEvent* event) {
 }
 
 void LetterheadWindow::onCodeOk() {
-    QStringList lines;
-    for (const QLineEdit* box : m_lineBoxes)
-        lines.append(box->text());
+    QStringList lines = this->lines();
     if (!m_controller->chooseCode(m_ui->Text2->text(), &lines))
         return;
     for (int i = 0; i < m_lineBoxes.size(); ++i)
         m_lineBoxes.at(i)->setText(lines.value(i));
+    m_shownLines = lines;
     m_currentLine = 0;
     m_ui->Frame1->hide();
     m_ui->Command2->setDefault(false);
@@ -84,19 +96,32 @@ void LetterheadWindow::onNextLine() {
 void LetterheadWindow::onSave() {
     if (!m_ui->Frame1->isHidden())
         return; // no code chosen yet
-    QStringList lines;
-    for (const QLineEdit* box : m_lineBoxes)
-        lines.append(box->text());
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const LetterheadController::SaveResult result = m_controller->save(lines);
+    const LetterheadController::SaveResult result = m_controller->save(lines());
     QApplication::restoreOverrideCursor();
     if (m_controller->finishSave(result))
         accept();
 }
 
-void LetterheadWindow::reject() {
+QStringList LetterheadWindow::lines() const {
+    QStringList texts;
+    for (const QLineEdit* box : m_lineBoxes)
+        texts.append(box->text());
+    return texts;
+}
+
+void LetterheadWindow::discard() {
     m_controller->cancel();
     QDialog::reject();
+}
+
+void LetterheadWindow::reject() {
+    // The close box and Escape are easy to reach by mistake: edited lines are not dropped unasked.
+    if (m_ui->Frame1->isHidden() && lines() != m_shownLines &&
+        !m_prompts.question(QStringLiteral("Le righe modificate non sono state salvate. Uscire "
+                                           "senza salvarle?")))
+        return;
+    discard();
 }
 
 bool LetterheadWindow::eventFilter(QObject* watched, QEvent* event) {

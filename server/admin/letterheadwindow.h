@@ -2,11 +2,13 @@
 
 #include <QDialog>
 #include <QList>
+#include <QStringList>
 #include <memory>
 
 class AdminHost;
 class LetterheadController;
 class QLineEdit;
+class UserPrompts;
 namespace Ui {
 class Ditta;
 }
@@ -25,10 +27,12 @@ public:
     int currentLine() const { return m_currentLine; }
 
 public slots:
-    // Both "Annulla" buttons, the close box and Escape.
+    // The close box and Escape: asks before dropping edited lines.
     void reject() override;
 
 private slots:
+    // Both "Annulla" buttons: closes without saving.
+    void discard();
     void onCodeOk();
     void onNextLine();
     void onSave();
@@ -38,8 +42,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    QStringList lines() const;
+
     std::unique_ptr<Ui::Ditta> m_ui;
     std::unique_ptr<LetterheadController> m_controller;
+    UserPrompts& m_prompts;
     QList<QLineEdit*> m_lineBoxes;
+    QStringList m_shownLines; // as loaded for the chosen code
     int m_currentLine = 0;
 };

@@ -1,7 +1,9 @@
 // The window Copie on screen: what it shows, what "Salva" and "Annulla" store and refuse, and
 // that the watcher is paused while it is open and resumed however it closes.
 #include "copieswindow.h"
+#include "documentschema.h"
 #include "fakeadminhost.h"
+#include "letterheadstore.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -38,9 +40,10 @@ private slots:
     void nonEmptyFolderAsks_data();
     void nonEmptyFolderAsks();
     void failedWriteIsReportedAndWindowStays();
+    void reportSwitchNeedsItsTemplates();
 
     void refusedSaveThenCancelRestoresStoredFolder();
-    void cancelWithoutStoredFolderStays();
+    void cancelWithoutStoredFolderAsks();
     void everyWayOfClosingResumesWatcher_data();
     void everyWayOfClosingResumesWatcher();
 
@@ -176,19 +179,40 @@ void TestCopiesWindow::saveWritesExactBytes() {
     m_window->copyBox(0)->selectAll();
     QTest::keyClicks(m_window->copyBox(0), QStringLiteral("27")); // one character only
     QCOMPARE(m_window->copyBox(0)->text(), QStringLiteral("2"));
+    // A letter cannot be typed; one that came from the file is refused, naming its row.
+    m_window->copyBox(1)->clear();
+    QTest::keyClicks(m_window->copyBox(1), QStringLiteral("a"));
+    QCOMPARE(m_window->copyBox(1)->text(), QString());
     m_window->copyBox(1)->setText(QStringLiteral("a"));
+    click("Cmd_Salva");
+    QCOMPARE(
+        m_host->scripted.messages,
+        QStringList{QStringLiteral("Numero di copie non valido per \"Preordini Fronte-Retro\": "
+                                   "scrivere una cifra da 0 a 9.")});
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(storedCopies(), QByteArray("<missing>"));
+
+    m_window->copyBox(1)->setText(QStringLiteral("0"));
     m_window->copyBox(5)->setText(QStringLiteral("3"));
-    m_window->copyBox(3)->clear();
+    m_window->copyBox(3)->setText(QStringLiteral("0"));
     // The switch captions toggle their switches too.
     QTest::mouseClick(child<QLabel>("Label11"), Qt::LeftButton);
     QVERIFY(child<QCheckBox>("Check1")->isChecked());
+    // 0 copies is asked about (No keeps the window), then stored.
+    click("Cmd_Salva");
+    QCOMPARE(m_host->scripted.questions,
+             QStringList{QStringLiteral(
+                 "Con 0 copie i documenti \"Preordini Fronte-Retro\", \"Fatture/Bolle "
+                 "Officina\" non vengono stampati: le postazioni li danno per stampati e il "
+                 "server li cancella. Salvare comunque?")});
+    QVERIFY(m_window->isVisible());
+    m_host->scripted.answers = {true};
     click("Cmd_Salva");
 
     QCOMPARE(storedCopies(),
              QByteArray("\\\\127.0.0.1\\Velarix\\Stampe\\\r\n2\r\n0\r\n1\r\n0\r\n1\r\n"
                         "3\r\n1\r\n0\r\n"));
-    QVERIFY(m_host->scripted.messages.isEmpty());
-    QVERIFY(m_host->scripted.questions.isEmpty());
+    QCOMPARE(m_host->scripted.messages.size(), 1);
     QCOMPARE(m_host->printFolder(), folder);
     QCOMPARE(m_host->watcherCalls, (QList<bool>{false, true}));
     QVERIFY(!m_window->isVisible());
@@ -302,6 +326,43 @@ void TestCopiesWindow::failedWriteIsReportedAndWindowStays() {
     QCOMPARE(m_host->logged, m_host->scripted.messages);
 }
 
+void TestCopiesWindow::reportSwitchNeedsItsTemplates() {
+    // Turned on without the templates, every document of the office would stop with 20501.
+    const QString db = clientFolder() + QStringLiteral("/Documenti.mdb");
+    QVERIFY(DocumentSchema::create(db).ok());
+    QVERIFY(LetterheadStore(db).save(1, QStringList(8, QString())).ok());
+    QVERIFY(LetterheadStore(db).save(7, QStringList(8, QString())).ok());
+    auto addTemplates = [this](const QStringList& names) {
+        for (const QString& name : names)
+            QVERIFY(QFile(clientFolder() + QLatin1Char('/') + name).open(QIODevice::WriteOnly));
+    };
+    addTemplates({QStringLiteral("ODL_001.rpt"), QStringLiteral("PRE_001.rpt"),
+                  QStringLiteral("FOM_001.rpt"), QStringLiteral("FVV_001.rpt"),
+                  QStringLiteral("ODL_007.rpt"), QStringLiteral("PRE_007.rpt")});
+    openWindow();
+    child<QLineEdit>("Text2")->setText(shareFolder(QStringLiteral("Stampe")));
+    child<QCheckBox>("Check1")->setChecked(true);
+    click("Cmd_Salva");
+    QCOMPARE(m_host->scripted.messages,
+             QStringList{QStringLiteral("Le stampe divise per azienda non sono state attivate: "
+                                        "nella cartella ") +
+                         clientFolder() +
+                         QStringLiteral("/ mancano i modelli FOM_007.rpt, FVV_007.rpt. Senza i "
+                                        "modelli i documenti non verrebbero stampati.")});
+    QVERIFY(m_window->isVisible());
+
+    addTemplates({QStringLiteral("FOM_007.rpt"), QStringLiteral("FVV_007.rpt")});
+    child<QCheckBox>("Check2")->setChecked(true);
+    click("Cmd_Salva");
+    QVERIFY(m_host->scripted.messages.last().contains(
+        QStringLiteral("divise per azienda e per filiale")));
+    QVERIFY(m_host->scripted.messages.last().contains(QStringLiteral("ODL_001-NN.rpt, ")));
+    child<QCheckBox>("Check2")->setChecked(false);
+    click("Cmd_Salva");
+    QVERIFY(!m_window->isVisible());
+    QVERIFY(storedCopies().endsWith("1\r\n0\r\n"));
+}
+
 void TestCopiesWindow::refusedSaveThenCancelRestoresStoredFolder() {
     const QString stored = shareFolder(QStringLiteral("Stampe"));
     storeCopies(stored.toLatin1() + "\r\n2\r\n2\r\n2\r\n2\r\n2\r\n2\r\n1\r\n1\r\n");
@@ -323,21 +384,20 @@ void TestCopiesWindow::refusedSaveThenCancelRestoresStoredFolder() {
     QVERIFY(storedCopies().contains("\r\n2\r\n2\r\n"));
 }
 
-void TestCopiesWindow::cancelWithoutStoredFolderStays() {
+void TestCopiesWindow::cancelWithoutStoredFolderAsks() {
+    const QString question =
+        NoFolder + QStringLiteral(": finch\u00e9 non \u00e8 salvato, il server "
+                                  "non stampa nessun documento. Uscire comunque?");
     openWindow();
     click("Cmd_Esci");
-    QCOMPARE(m_host->scripted.messages, QStringList{NoFolder});
+    QCOMPARE(m_host->scripted.questions, QStringList{question});
     QVERIFY(m_window->isVisible());
     QCOMPARE(m_host->printFolder(), QString());
 
-    // The close box is "Annulla" too: it cannot leave without a stored folder either.
+    // The close box is "Annulla" too; answered Yes, the window goes without a stored folder.
+    m_host->scripted.answers = {true};
     m_window->close();
-    QCOMPARE(m_host->scripted.messages, (QStringList{NoFolder, NoFolder}));
-    QVERIFY(m_window->isVisible());
-    QCOMPARE(m_host->watcherCalls, QList<bool>{false});
-
-    child<QLineEdit>("Text2")->setText(shareFolder(QStringLiteral("Stampe")));
-    click("Cmd_Salva");
+    QCOMPARE(m_host->scripted.questions, (QStringList{question, question}));
     QVERIFY(!m_window->isVisible());
     QCOMPARE(m_host->watcherCalls, (QList<bool>{false, true}));
 }

@@ -71,6 +71,7 @@ private slots:
     void saveAgainstReadOnlyDatabaseKeepsOldRow();
     void everyWayOfClosingResumesWatcher_data();
     void everyWayOfClosingResumesWatcher();
+    void editedLinesAreNotDroppedUnasked();
 
 private:
     QString clientFolder() const { return m_dir->filePath(QStringLiteral("Client")); }
@@ -419,6 +420,8 @@ void TestLetterheadWindow::everyWayOfClosingResumesWatcher() {
         enterCode(QStringLiteral("5"));
         m_window->lineBox(0)->setText(QStringLiteral("non salvata"));
     }
+    // Closed with its close box, the editor asks before dropping the edited line.
+    m_host->scripted.answers = {true};
     if (how == QLatin1String("Command3") || how == QLatin1String("Cmd_Esci"))
         click(qPrintable(how));
     else if (how == QLatin1String("escape"))
@@ -436,6 +439,26 @@ void TestLetterheadWindow::everyWayOfClosingResumesWatcher() {
     }
     QCOMPARE(rows(5).first().at(0).toString(), StoredLines.at(0));
     QVERIFY(!QFile::exists(flagPath()));
+    QCOMPARE(m_host->scripted.questions.size(), how == QLatin1String("editor-close") ? 1 : 0);
+}
+
+void TestLetterheadWindow::editedLinesAreNotDroppedUnasked() {
+    openWindow();
+    enterCode(QStringLiteral("5"));
+    // The 41st character is refused with a word, not silently.
+    m_window->lineBox(2)->clear();
+    QTest::keyClicks(m_window->lineBox(2), QString(41, QLatin1Char('x')));
+    QCOMPARE(m_window->lineBox(2)->text().size(), 40);
+    QCOMPARE(child<QLabel>("Lbl_Limite")->text(),
+             QStringLiteral("La riga 3 \u00e8 piena: ogni riga tiene al massimo 40 caratteri."));
+    // Answered No, the close box leaves the window and the edit where they were.
+    m_window->close();
+    QCOMPARE(m_host->scripted.questions,
+             QStringList{QStringLiteral(
+                 "Le righe modificate non sono state salvate. Uscire senza salvarle?")});
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_window->lineBox(2)->text(), QString(40, QLatin1Char('x')));
+    QCOMPARE(m_host->watcherCalls, QList<bool>{false});
 }
 
 QTEST_MAIN(TestLetterheadWindow)
