@@ -131,22 +131,31 @@ PrintRequest request(int company, const QString& report, int copies) {
             QStringLiteral("\\\\srv\\Velarix\\Stampe\\DOC.%1.PRN").arg(company, 3, 10, QChar('0'))};
 }
 
-// Where each word of the PDF stands: text -> xMin, xMax in points (the last one of equal words).
-QMap<QString, QPair<double, double>> wordBoxes(const QString& pdf) {
+// Where each word of the PDF stands, in points (the last one of equal words).
+QMap<QString, QRectF> wordRects(const QString& pdf) {
     QProcess p;
     p.start("pdftotext", {"-bbox", pdf, "-"});
     p.waitForFinished(30000);
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     static const QRegularExpression word(
-        R"re(<word xMin="([\d.]+)" yMin="[\d.]+" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re");
-    QMap<QString, QPair<double, double>> boxes;
+        R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+    QMap<QString, QRectF> rects;
     for (auto it = word.globalMatch(out); it.hasNext();) {
         const auto m = it.next();
-        boxes.insert(m.captured(3), {m.captured(1).toDouble(), m.captured(2).toDouble()});
+        rects.insert(m.captured(5),
+                     QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                            QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())));
     }
+    return rects;
+}
+// Where each word of the PDF stands: text -> xMin, xMax in points.
+QMap<QString, QPair<double, double>> wordBoxes(const QString& pdf) {
+    QMap<QString, QPair<double, double>> boxes;
+    const QMap<QString, QRectF> rects = wordRects(pdf);
+    for (auto it = rects.cbegin(); it != rects.cend(); ++it)
+        boxes.insert(it.key(), {it->left(), it->right()});
     return boxes;
 }
-
 int pdfPages(const QString& pdf) {
     QProcess p;
     p.start("pdfinfo", {pdf});
@@ -553,50 +562,56 @@ void TestReportEngine::blankTailStartsNoPage() {
 void TestReportEngine::linesFitTheirPlace() {
     if (!havePoppler())
         QSKIP("pdftotext (poppler-utils) not installed");
-    // A body font far too large for 80 columns, and header lines of 120 and 300 characters.
+    // A body font far too large for 80 columns; header lines of 120 and 300 characters without a
+    // blank, one of 105 with blanks, and a short one, 99 columns of 9 pt to the margin.
     ReportTemplate tpl;
     const Failure parsed =
         ReportTemplate::parse("page size=A4\n"
                               "margins left=10 top=10 right=10 bottom=10\n"
                               "font name=big family=\"Liberation Mono\" size=20\n"
                               "font name=mono family=\"Liberation Mono\" size=9\n"
-                              "header line=1..3 x=10 y=10 step=12 font=mono\n"
-                              "body x=10 y=60 rows=10 step=9 font=big\n",
+                              "header line=1..5 x=10 y=10 step=6 font=mono\n"
+                              "body x=10 y=90 rows=10 step=9 font=big\n",
                               "fit.rpt", ".", tpl);
     QVERIFY2(parsed.ok(), qPrintable(parsed.description));
     ReportData data;
     const QString columns80 = QString("0123456789").repeated(8);
     data.body = QStringList{columns80, "A" + QString(78, ' ') + "Z"};
     const QString long120 = QString("abcdefghijklmnopqrstuvwxyz0123").repeated(4);
-    data.header = QStringList{long120, QString("W").repeated(300), "corta"};
+    const QString words105 = QString("parola ").repeated(15);
+    data.header = QStringList{long120, QString("W").repeated(300), words105, "corta"};
     QTemporaryDir dir;
     const QString pdf = dir.filePath("fit.pdf");
     QVERIFY(ReportOutput::writePdf(ReportRenderer(tpl, data), pdf, "fit").ok());
 
+    const QMap<QString, QRectF> rects = wordRects(pdf);
     const QMap<QString, QPair<double, double>> boxes = wordBoxes(pdf);
     const double mm = 72.0 / 25.4;
     const double right = 200 * mm + 1.0; // right margin, one point of tolerance
+    auto column = [&](const QString& word) { return rects.value(word).width() / word.size(); };
 
     // 80 columns are all there and end inside the right margin; column 80 stays under column 80.
     QVERIFY(boxes.contains(columns80));
     QVERIFY(boxes.value(columns80).second <= right);
     QVERIFY(boxes.contains("Z"));
     QVERIFY(qAbs(boxes.value("Z").second - boxes.value(columns80).second) < 0.5);
-    // A 120-character header line shrinks and is printed whole; a 300-character one is cut at
-    // the margin; the short line keeps its declared size (9 pt: a column of 5.4 pt).
-    QVERIFY(boxes.contains(long120));
-    QVERIFY(boxes.value(long120).second <= right);
-    bool cutFound = false;
-    for (auto it = boxes.cbegin(); it != boxes.cend(); ++it)
-        if (it.key().startsWith("WWWW")) {
-            cutFound = true;
-            QVERIFY(it.key().size() < 300);
-        }
-    QVERIFY(cutFound);
-    const double shrunk = (boxes.value(long120).second - boxes.value(long120).first) / 120;
-    const double kept = (boxes.value("corta").second - boxes.value("corta").first) / 5;
-    QVERIFY2(qAbs(kept - 5.4) < 0.05, qPrintable(QString::number(kept)));
-    QVERIFY(shrunk < kept * 0.9);
+    // The 120 characters wrap at their 9 pt (a column of 5.4 pt) onto a second row, below the
+    // first; the next line moves down rather than print over it.
+    const QString first = long120.left(99), rest = long120.mid(99);
+    QVERIFY2(rects.contains(first) && rects.contains(rest), qPrintable(rects.keys().join(' ')));
+    QVERIFY(qAbs(column(first) - 5.4) < 0.05 && qAbs(column(rest) - 5.4) < 0.05);
+    QVERIFY(rects.value(rest).top() > rects.value(first).bottom() - 1);
+    // 300 characters take three rows at most (the last one is cut at the margin, which
+    // pdftotext does not show), each below the one before.
+    const QRectF second = rects.value(QString(99, 'W')), third = rects.value(QString(102, 'W'));
+    QCOMPARE(second.left(), rects.value(first).left());
+    QVERIFY(second.top() > rects.value(rest).bottom() - 1 && third.top() > second.bottom() - 1);
+    // 105 characters shrink a little on their own row, never below 8 pt (4.8 pt a column); the
+    // short line keeps its declared size and comes last.
+    QVERIFY(column("parola") >= 4.79 && column("parola") < 5.35);
+    QVERIFY(rects.value("parola").right() > 100 * 4.79);
+    QVERIFY2(qAbs(column("corta") - 5.4) < 0.05, qPrintable(QString::number(column("corta"))));
+    QVERIFY(rects.value("corta").top() > rects.value("parola").bottom());
 }
 
 void TestReportEngine::shippedTemplatesPrintOnlyTheDocument_data() {
@@ -618,6 +633,7 @@ void TestReportEngine::shippedTemplatesPrintOnlyTheDocument() {
     doc.header[6] =
         QString("Pagamento: 30% alla firma, saldo alla consegna; ").repeated(3).left(135);
     doc.totals[10] = QString(60, ' ') + "Segue a pagina 2";
+    doc.totals[13] = "ULTIMA RIGA DEI TOTALI";
     QCOMPARE(doc.write(folder.db()), QString());
     QCOMPARE(SampleDocument::loadLetterheads(folder.db()), QString());
     const QString out = folder.dir.filePath("doc.pdf");
@@ -628,11 +644,23 @@ void TestReportEngine::shippedTemplatesPrintOnlyTheDocument() {
     for (const char* title : {"ORDINE DI LAVORO", "PREVENTIVO", "OFFICINA", "VENDITA VEICOL"})
         QVERIFY2(!text.contains(title), title);
     QCOMPARE(text.count("PREORDINE RICAMBI N. 77"), 2);
-    QVERIFY(has(text, doc.header[6]));
+    // The payment terms wrap onto a second row rather than shrink to 6 pt.
+    QVERIFY(has(QString(text).replace('\n', ' '), doc.header[6]));
+    QVERIFY(!has(text, doc.header[6]));
     QVERIFY(!text.contains("Segue a pagina") && text.contains("Segue alla pagina successiva"));
     const auto rule = wordBoxes(out).value(QString(80, '-'));
     QVERIFY2(qAbs(rule.second - rule.first - 80 * 5.7) < 1.0,
              qPrintable(QString::number(rule.first)));
+    // The fourteenth totals line stays a millimetre clear of the totals frame.
+    ReportTemplate tpl;
+    QVERIFY(ReportTemplate::load(folder.path + kind + ".rpt", tpl).ok());
+    double frameBottom = 0;
+    for (const TemplateItem& it : tpl.items)
+        if (it.kind == TemplateItem::Kind::Box && it.pages == TemplateItem::Pages::Last)
+            frameBottom = (it.y + it.height) * 72.0 / 25.4;
+    const double lastLine = wordRects(out).value("ULTIMA").bottom();
+    QVERIFY2(lastLine > 0 && lastLine + 72.0 / 25.4 < frameBottom,
+             qPrintable(QStringLiteral("%1 %2").arg(lastLine).arg(frameBottom)));
 }
 
 void TestReportEngine::printableText_data() {

@@ -5,6 +5,7 @@
 #include "templatetokenizer.h"
 
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +21,7 @@ private slots:
     void missingFile();
     void notUtf8();
     void optionsApplied();
+    void companyLogo();
 };
 
 void TestReportTemplate::shippedTemplates_data() {
@@ -227,6 +229,30 @@ void TestReportTemplate::optionsApplied() {
     QCOMPARE(totals.pages, TemplateItem::Pages::All);
     QCOMPARE(totals.align, Qt::AlignRight);
     QCOMPARE(tpl.items.at(2).fill, QColor("#eeeeee"));
+}
+
+// Each company prints its own logo where one lies beside the shared one, else the shared one; a
+// company added later without a picture of its own gets the shared logo, not another's.
+void TestReportTemplate::companyLogo() {
+    QTemporaryDir dir;
+    const QList<QPair<QString, QColor>> pictures = {
+        {"logo.png", Qt::red}, {"logo_007.png", Qt::blue}, {"logo_12.png", Qt::green}};
+    for (const auto& [name, color] : pictures) {
+        QImage image(4, 4, QImage::Format_RGB32);
+        image.fill(color);
+        QVERIFY(image.save(dir.filePath(name)));
+    }
+    const QList<QPair<int, QColor>> expected = {
+        {7, Qt::blue}, {12, Qt::green}, {3, Qt::red}, {70, Qt::red}, {0, Qt::red}};
+    for (const auto& [company, color] : expected) {
+        ReportTemplate tpl;
+        QVERIFY(ReportTemplate::parse("page size=A4\nlogo file=logo.png x=10 y=10 width=20 "
+                                      "height=20\nbody x=10 y=40 rows=10 step=4\n",
+                                      "L.rpt", dir.path(), tpl)
+                    .ok());
+        tpl.useCompanyLogos(company);
+        QCOMPARE(tpl.items.constFirst().image.pixelColor(1, 1), color);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestReportTemplate)

@@ -9,10 +9,15 @@
 #include <QFontMetricsF>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 constexpr double MinimumShrink = 0.5;
+// A letterhead, header or totals line is never printed smaller than this; wider, it wraps.
+constexpr double SmallestLinePoints = 8.0;
+// A line wraps onto at most this many rows; what is left is cut at the edge of the last one.
+constexpr int MostRowsPerLine = 3;
 constexpr int BodyColumns = 80;
 
 // Fields first..last (numbered from 1); fields the document does not have print empty.
@@ -143,20 +148,75 @@ private:
         p.font = fittedFont(p.item->font, widest, p.boxWidth, &p.clip);
     }
 
-    // Each line gets the largest size up to the declared one at which it fits.
+    // Each line gets the largest size, from the declared one down to 8 pt (or half, if more),
+    // at which it fits. A line that does not fit even so wraps at the declared size onto the next
+    // rows; the lines below it move down one row per extra row, until a blank line takes up the
+    // move (a field of one line grows downwards).
     void fitEachLine(PlacedItem& p) const {
         placeText(p);
         p.font = font(p.item->font, 1.0);
-        p.lineFonts.reserve(p.lines.size());
-        p.lineClips.reserve(p.lines.size());
-        for (const QString& line : p.lines) {
-            bool clip = false;
+        const double declared = m_tpl.fonts.value(p.item->font).size;
+        const double floor =
+            std::min(1.0, std::max(MinimumShrink, SmallestLinePoints / std::max(declared, 0.1)));
+        const QStringList lines = std::exchange(p.lines, {});
+        int moved = 0;
+        for (int i = 0; i < int(lines.size()); ++i) {
+            const QString& line = lines.at(i);
+            if (moved > 0 && isBlankLine(line)) {
+                --moved;
+                continue;
+            }
             const double widest = widestLine(p.font, {line}, 0);
-            p.lineFonts << (widest > p.boxWidth
-                                ? fittedFont(p.item->font, widest, p.boxWidth, &clip)
-                                : p.font);
-            p.lineClips << clip;
+            const double scale = widest > p.boxWidth ? p.boxWidth / widest * 0.999 : 1.0;
+            if (scale >= floor) {
+                addRow(p, line, font(p.item->font, scale), false, i + moved);
+                continue;
+            }
+            bool clip = false;
+            const QStringList pieces = wrapped(line, p.font, p.boxWidth, &clip);
+            for (int k = 0; k < int(pieces.size()); ++k)
+                addRow(p, pieces.at(k), p.font, clip && k == pieces.size() - 1, i + moved + k);
+            moved += int(pieces.size()) - 1;
         }
+    }
+
+    static void addRow(PlacedItem& p, const QString& text, const QFont& font, bool clip, int slot) {
+        p.lines << text;
+        p.lineFonts << font;
+        p.lineClips << clip;
+        p.lineSlots << slot;
+    }
+
+    // The line cut into rows that fit the width, at the last blank before the edge where there is
+    // one; the rows after the first start at their first character that is not a blank.
+    QStringList wrapped(QString line, const QFont& font, double width, bool* clip) const {
+        const QFontMetricsF fm(font, m_device);
+        while (line.endsWith(u' '))
+            line.chop(1);
+        QStringList rows;
+        while (!line.isEmpty() && rows.size() < MostRowsPerLine - 1 &&
+               fm.horizontalAdvance(line) > width) {
+            qsizetype fits = 1; // the longest start that fits, one character at least
+            for (qsizetype lo = 1, hi = line.size(); lo <= hi;) {
+                const qsizetype mid = (lo + hi) / 2;
+                if (fm.horizontalAdvance(line.left(mid)) <= width) {
+                    fits = mid;
+                    lo = mid + 1;
+                } else {
+                    hi = mid - 1;
+                }
+            }
+            const qsizetype blank = line.lastIndexOf(u' ', fits);
+            const qsizetype cut = blank > 0 && line.left(blank).trimmed().size() > 0 ? blank : fits;
+            rows << line.left(cut);
+            line = line.mid(cut);
+            while (line.startsWith(u' '))
+                line.remove(0, 1);
+        }
+        if (!line.isEmpty())
+            rows << line;
+        *clip = fm.horizontalAdvance(rows.constLast()) > width;
+        return rows;
     }
 
     const ReportTemplate& m_tpl;

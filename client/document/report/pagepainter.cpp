@@ -86,7 +86,8 @@ void PagePainter::drawBlock(const PlacedItem& p) {
     m_painter.setPen(p.item->color);
     for (int i = 0; i < p.lines.size(); ++i) {
         m_painter.setFont(p.lineFonts.at(i));
-        drawTextLine(p, p.lines.at(i), p.y + i * p.step, p.lineFonts.at(i), p.lineClips.at(i));
+        drawTextLine(p, p.lines.at(i), p.y + p.lineSlots.at(i) * p.step, p.lineFonts.at(i),
+                     p.lineClips.at(i));
     }
 }
 

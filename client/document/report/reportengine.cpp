@@ -109,6 +109,7 @@ Failure ReportEngine::printDocument(const PrintRequest& request, PrintedCopies& 
         if (printed.contains(copy))
             continue;
         Failure setup = ReportTemplate::load(tplPath, tpl);
+        tpl.useCompanyLogos(request.companyCode);
         if (setup.ok())
             setup = ReportData::load(dbPath, request.companyCode, data);
         if (setup) {

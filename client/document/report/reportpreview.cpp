@@ -14,6 +14,7 @@ Failure renderDocumentToPdf(const QString& templatePath, const QString& database
     ReportTemplate tpl;
     if (Failure f = ReportTemplate::load(templatePath, tpl))
         return f;
+    tpl.useCompanyLogos(companyCode);
     ReportData data;
     if (Failure f = ReportData::load(databasePath, companyCode, data))
         return f;

@@ -4,6 +4,7 @@
 #include "statementreader.h"
 #include "templatetokenizer.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -58,6 +59,29 @@ QSizeF ReportTemplate::paperSize() const {
 
 QRectF ReportTemplate::printableArea() const {
     return QRectF(QPointF(0, 0), paperSize()).marginsRemoved(margins);
+}
+
+void ReportTemplate::useCompanyLogos(int companyCode) {
+    if (companyCode <= 0)
+        return;
+    const QString codes[] = {QString::number(companyCode).rightJustified(3, u'0'),
+                             QString::number(companyCode)};
+    for (TemplateItem& it : items) {
+        if (it.kind != TemplateItem::Kind::Logo)
+            continue;
+        const QFileInfo shared(it.text);
+        for (const QString& code : codes) {
+            const QString own = shared.dir().filePath(shared.completeBaseName() + u'_' + code +
+                                                      u'.' + shared.suffix());
+            QImage image;
+            // An unreadable picture of the company's own leaves the shared one in place.
+            if (QFileInfo(own).isFile() && image.load(own)) {
+                it.image = image;
+                it.text = own;
+                break;
+            }
+        }
+    }
 }
 
 Failure ReportTemplate::load(const QString& path, ReportTemplate& out) {

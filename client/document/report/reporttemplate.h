@@ -54,6 +54,9 @@ public:
 
     // Reads and parses a template file; relative logo paths are taken from the template's folder.
     static Failure load(const QString& path, ReportTemplate& out);
+    // Every logo of the company's own where one lies beside the template's picture: for
+    // "logo.png" and company 7, "logo_007.png" (or "logo_7.png"). The others keep the shared one.
+    void useCompanyLogos(int companyCode);
     // Parses template text; fileName only serves the error texts.
     static Failure parse(const QString& text, const QString& fileName, const QString& baseFolder,
                          ReportTemplate& out);
