@@ -364,6 +364,18 @@ QByteArray SocketArray::readAllBytes(int index) {
     return e && e->socket ? e->socket->readAll() : QByteArray();
 }
 
+QByteArray SocketArray::readAllBeforeClose(int index) {
+    Element* e = element(index);
+    if (!e || !e->socket)
+        return {};
+    QTcpSocket* socket = e->socket;
+    // Nothing more ready ends the wait with a time-out error: not for the handlers to see.
+    const QSignalBlocker quiet(socket);
+    while (socket->state() == QAbstractSocket::ConnectedState && socket->waitForReadyRead(0)) {
+    }
+    return socket->readAll();
+}
+
 QString SocketArray::readAll(int index) {
     return TextCodec::decode(readAllBytes(index));
 }

@@ -83,6 +83,10 @@ public:
     Failure send(int index, const QString& text);
     Failure sendBytes(int index, const QByteArray& bytes);
     QByteArray readAllBytes(int index);
+    // The last read before a close: what the socket holds and what the system has received for
+    // it that no event has announced yet, without waiting for more. The element's events from
+    // this read are dropped; close it next.
+    QByteArray readAllBeforeClose(int index);
     QString readAll(int index);
     void close(int index);
 

@@ -268,9 +268,21 @@ void PortPool::refreshPortList() {
     m_host.portListReplaced(m_lines);
 }
 
+// A completion that reached the slot before its port closes is carried out: its document was
+// printed, and left in the folder it would print again after the restart.
+void PortPool::finishCompletions(int slot) {
+    MessageFramer& framer = m_framers[size_t(slot)];
+    for (const QString& text : framer.feed(m_sockets->readAllBeforeClose(slot))) {
+        if (Wire::isCompletion(text))
+            handleMessage(slot, text);
+    }
+}
+
 void PortPool::closeAll() {
     m_closing = true;
     for (int slot = 1; slot <= Slots; ++slot) {
+        if (m_sockets->exists(slot))
+            finishCompletions(slot);
         m_registry[size_t(slot)].clear();
         m_framers[size_t(slot)].clear();
         if (m_sockets->exists(slot)) {

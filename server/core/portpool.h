@@ -45,6 +45,7 @@ public:
     // The periodic refresh: recovers broken slots, then rebuilds the 25 port-list lines.
     void refreshPortList();
     // Shutdown: clears, closes and destroys slots 1 to 25, letting pending events run after each.
+    // Before a slot closes, every completion it has received is carried out; nothing else is.
     void closeAll();
 
     QString registryName(int slot) const;
@@ -66,6 +67,7 @@ private:
     void onDataArrival(int slot);
     void onClosed(int slot);
     void onError(int slot, int number, const QString& description);
+    void finishCompletions(int slot);
 
     void openSlot(int slot);
     void recover(int slot);

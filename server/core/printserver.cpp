@@ -239,7 +239,8 @@ void PrintServer::printFileCompleted(const QString& path) {
 }
 
 void PrintServer::followUpRequested(const QString& name) {
-    startFollowUp(name);
+    if (!m_shutDown) // completions carried out while the ports close offer nothing more
+        startFollowUp(name);
 }
 
 void PrintServer::workstationRegistered(int, const QString& name) {
