@@ -16,6 +16,8 @@ QString state(JobState state) {
         return QStringLiteral("messo da parte");
     case JobState::Completed:
         return QStringLiteral("stampato");
+    case JobState::Ignored:
+        return QStringLiteral("non preso");
     }
     return QString();
 }
@@ -44,7 +46,7 @@ bool canPutBack(const QueueEntry& entry) {
 
 bool canDiscard(const QueueEntry& entry) {
     return entry.state == JobState::Pending || entry.state == JobState::Held ||
-           entry.state == JobState::SetAside;
+           entry.state == JobState::SetAside || entry.state == JobState::Ignored;
 }
 
 QString discardQuestion(const QueueEntry& entry) {

@@ -7,7 +7,6 @@
 #include "wiremessages.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -55,6 +54,15 @@ void JobBook::stampModified(const QString& local, const QDateTime& when) {
         stamp.setFileTime(when.toLocalTime(), QFileDevice::FileModificationTime);
 }
 
+Failure JobBook::fileFailure(const QString& name, const QString& action) const {
+    // Qt's texts are English and say little more: the folder's rights are the usual cause.
+    const QFileInfo folder(m_localFolder);
+    const QString why = folder.isWritable() ? QStringLiteral("file in uso o non accessibile")
+                                            : QStringLiteral("cartella di stampa non scrivibile");
+    return {ErrorNumber::PathFileAccess, QStringLiteral("Impossibile ") + action +
+                                             QLatin1Char(' ') + name + QStringLiteral(": ") + why};
+}
+
 bool JobBook::setPrintFolder(const QString& folder, const QString& shareRoot) {
     const bool changedFolder = folder != m_folder;
     if (changedFolder) {
@@ -72,18 +80,13 @@ QString JobBook::localPath(const QString& name) const {
     return QDir(m_localFolder).filePath(name);
 }
 
-QStringList JobBook::listEntries() const {
+QStringList JobBook::listEntries(QStringList* badNames) const {
     if (m_localFolder.isEmpty())
         return {};
-    // Files and folders, "." and ".." as the listing gives them; hidden and special files are
-    // left out. Iterating and sorting the names ourselves costs half of a sorted QDir listing,
-    // which matters once per second with thousands of pending files.
-    QStringList names;
-    QDirIterator it(m_localFolder, QDir::Files | QDir::Dirs);
-    while (it.hasNext()) {
-        it.next();
-        names.append(it.fileName());
-    }
+    // Every kind of entry (links, pipes, devices and sockets too), so that the queue can say why
+    // one is not taken. Listing and sorting the names ourselves costs half of a sorted QDir
+    // listing, which matters with thousands of pending files.
+    QStringList names = listFolder(m_localFolder, badNames);
     std::sort(names.begin(), names.end(), inFolderOrder);
     return names;
 }
@@ -127,6 +130,8 @@ void JobBook::moveTo(PrintJob& job, JobState state, const QString& reason) {
     }
     if (state != JobState::Held)
         job.absentSince = QDateTime();
+    if (state != JobState::SetAside && state != JobState::Ignored)
+        job.cause = JobCause::None;
 }
 
 void JobBook::markAnnounced(PrintJob& job, int slot, const QDateTime& now) {
@@ -191,12 +196,12 @@ bool JobBook::inFlight(const PrintJob& job, const QDateTime& now) const {
     return comparable(m_host.registryName(job.announcedSlot)) == job.announcedTo;
 }
 
-Failure JobBook::setAside(const QString& name, const QString& why) {
+Failure JobBook::setAside(const QString& name, const QString& why, JobCause cause) {
     const QString from = localPath(name);
     const QString to = asideName(from);
     QFile file(from);
     if (!file.rename(to))
-        return {ErrorNumber::PathFileAccess, file.errorString()}; // tried again next time
+        return fileFailure(name, QStringLiteral("rinominare")); // tried again next time
     const PrintJob before = m_jobs.value(name);
     forget(name);
     const QString aside = QFileInfo(to).fileName();
@@ -204,6 +209,7 @@ Failure JobBook::setAside(const QString& name, const QString& why) {
     job.workstation = before.workstation;
     job.workstationKnown = before.workstationKnown;
     moveTo(job, JobState::SetAside, why);
+    job.cause = cause;
     m_host.log(QStringLiteral("Stampa messa da parte: ") + m_folder + aside + QStringLiteral(" (") +
                why + QStringLiteral(")"));
     return {};
@@ -232,6 +238,7 @@ QList<QueueEntry> JobBook::queue() const {
         entry.workstation = it->workstationKnown ? it->workstation : QString();
         entry.ageMs = it->since.isValid() ? qMax<qint64>(0, it->since.msecsTo(now)) : 0;
         entry.reason = it->reason;
+        entry.cause = it->cause;
         entries.append(entry);
     }
     std::sort(entries.begin(), entries.end(), [](const QueueEntry& a, const QueueEntry& b) {
@@ -250,7 +257,7 @@ Failure JobBook::putBack(const QString& fileName) {
         return {ErrorNumber::PathFileAccess, pendingName + QStringLiteral(" esiste già")};
     QFile file(localPath(fileName));
     if (!file.rename(localPath(pendingName)))
-        return {ErrorNumber::PathFileAccess, file.errorString()};
+        return fileFailure(fileName, QStringLiteral("rinominare"));
     // Accepted anew: hold and expiry count from now, also after a restart.
     const QDateTime now = clock();
     stampModified(localPath(pendingName), now);
@@ -273,7 +280,7 @@ Failure JobBook::discard(const QString& fileName) {
                                 : QStringLiteral(" è in stampa sulla postazione"))};
     QFile file(localPath(fileName));
     if (!file.remove() && file.exists())
-        return {ErrorNumber::PathFileAccess, file.errorString()};
+        return fileFailure(fileName, QStringLiteral("eliminare"));
     forget(fileName);
     m_host.log(QStringLiteral("Stampa eliminata dalla coda: ") + m_folder + fileName);
     return {};

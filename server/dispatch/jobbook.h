@@ -51,8 +51,9 @@ public:
     const QString& folder() const { return m_folder; }
     const QString& localFolder() const { return m_localFolder; }
     QString localPath(const QString& name) const;
-    // The folder's entries in folder order ("" folder: none).
-    QStringList listEntries() const;
+    // The folder's entries in folder order ("" folder: none); names that are not valid text
+    // cannot be opened or renamed, and go to badNames instead.
+    QStringList listEntries(QStringList* badNames = nullptr) const;
     // Starts a new listing of the folder: records found by it are stamped with its number.
     quint64 nextListing() { return ++m_listing; }
     quint64 listing() const { return m_listing; }
@@ -78,7 +79,7 @@ public:
     // or the send failed.
     int announce(const QString& path, const QString& workstation);
     bool inFlight(const PrintJob& job, const QDateTime& now) const;
-    Failure setAside(const QString& name, const QString& why);
+    Failure setAside(const QString& name, const QString& why, JobCause cause = JobCause::Other);
     QString holdText(const QString& workstation) const;
     QString expiryText(const QString& workstation) const;
 
@@ -96,6 +97,8 @@ public:
     static QString number(double value);
 
 private:
+    Failure fileFailure(const QString& name, const QString& action) const;
+
     WatcherHost& m_host;
     CompanyCodes& m_codes;
     QString m_folder;

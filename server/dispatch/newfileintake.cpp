@@ -7,12 +7,27 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 using namespace PrintFileRules;
 using namespace WatcherTexts;
 
 namespace {
 const QString BeingWritten = QStringLiteral("in scrittura");
+// What one scan spends reading workstation lines before it leaves the rest for the next one.
+constexpr qint64 ReadBudgetMs = 50;
+// A print file larger than this is set aside unread.
+constexpr qint64 MaxPrintFileBytes = qint64(256) * 1024 * 1024;
+// Longest name that can still take ".PRN" or ".ERR" (file systems allow 255 bytes).
+constexpr qsizetype MaxNameBytes = 255 - 4;
+// The folder is listed at least every this many scans, whatever its time stamp says.
+constexpr int FullListingEvery = 10;
+// A folder time stamp younger than this may hide a change made within the same clock step.
+constexpr qint64 StampSlackMs = 2000;
+
+QString megabytes(qint64 bytes) {
+    return QString::number((bytes + 1024 * 1024 - 1) / (1024 * 1024)) + QStringLiteral(" MB");
+}
 } // namespace
 
 NewFileIntake::NewFileIntake(JobBook& book)
@@ -57,8 +72,18 @@ void NewFileIntake::newFileScan() {
         return;
     }
     const QDateTime now = m_book.clock();
+    m_readBudget = QDeadlineTimer(ReadBudgetMs);
+    if (!folderMayHaveChanged()) {
+        revisitWaiting(now);
+        m_book.host().trace(QStringLiteral("1.10"));
+        return;
+    }
     m_book.nextListing();
-    const QStringList names = m_book.listEntries();
+    QStringList badNames;
+    const QStringList names = m_book.listEntries(&badNames);
+    for (const QString& name : std::as_const(badNames))
+        leaveAlone(name, JobCause::BadName,
+                   QStringLiteral("nome del file non valido (non è testo UTF-8)"), now);
     // Pending and set-aside files change only by a rename or a delete, so a listing like the
     // last complete one has nothing new for their records: thousands of them cost no lookups.
     const bool sameNames = names == m_lastListing;
@@ -82,6 +107,65 @@ void NewFileIntake::newFileScan() {
     m_book.host().trace(QStringLiteral("1.10"));
 }
 
+bool NewFileIntake::folderMayHaveChanged() {
+    // Creating, renaming or deleting a file changes the folder's time stamp. The listing is
+    // skipped while the stamp stays as a listing found it, and only when that stamp was old enough
+    // then that a coarse clock (a network file system) cannot hide a change made right after it.
+    const QDateTime stamp = QFileInfo(m_book.localFolder()).lastModified().toUTC();
+    if (stamp.isValid() && stamp == m_folderStamp && m_stampSettled &&
+        ++m_quickScans < FullListingEvery)
+        return false;
+    m_folderStamp = stamp;
+    m_stampSettled = stamp.msecsTo(QDateTime::currentDateTimeUtc()) > StampSlackMs;
+    m_quickScans = 0;
+    return true;
+}
+
+void NewFileIntake::revisitWaiting(const QDateTime& now) {
+    // Nothing was added, renamed or removed: only the new files that wait can have changed.
+    m_book.nextListing();
+    QStringList names;
+    for (auto it = m_book.jobs().cbegin(); it != m_book.jobs().cend(); ++it) {
+        if (!isPending(it.key()) && !isSetAside(it.key()) && it->cause != JobCause::BadName)
+            names.append(it.key());
+    }
+    std::sort(names.begin(), names.end(), JobBook::inFolderOrder);
+    for (const QString& name : std::as_const(names)) {
+        m_book.host().trace(QStringLiteral("1.") + name);
+        if (takeNewFile(name, now) == Step::End)
+            return;
+    }
+    restartRests();
+}
+
+void NewFileIntake::leaveAlone(const QString& name, JobCause cause, const QString& why,
+                               const QDateTime& now) {
+    m_readers.remove(name);
+    PrintJob& job = m_book.record(name, JobState::Ignored, now);
+    job.listedIn = m_book.listing();
+    if (job.state == JobState::Ignored && job.reason == why)
+        return; // logged already
+    m_book.moveTo(job, JobState::Ignored, why);
+    job.cause = cause;
+    m_book.host().log(QStringLiteral("File non preso dalla cartella di stampa: ") +
+                      m_book.folder() + name + QStringLiteral(" (") + why + QStringLiteral(")"));
+}
+
+// Why a new file must be left as it is, or "" when it may be taken.
+std::pair<JobCause, QString> NewFileIntake::refusal(const QString& name,
+                                                    const QFileInfo& info) const {
+    const QString kind = whyNotRegular(info.filePath());
+    if (!kind.isEmpty())
+        return {JobCause::NotAFile, kind};
+    const qsizetype bytes = QFile::encodeName(name).size();
+    if (bytes > MaxNameBytes)
+        return {JobCause::BadName,
+                QStringLiteral("nome del file troppo lungo: %1 byte, al massimo %2")
+                    .arg(bytes)
+                    .arg(MaxNameBytes)};
+    return {JobCause::None, QString()};
+}
+
 void NewFileIntake::noteListed(const QString& name, const QDateTime& now) {
     const auto it = m_book.jobs().find(name);
     if (it != m_book.jobs().end()) {
@@ -97,6 +181,7 @@ void NewFileIntake::noteListed(const QString& name, const QDateTime& now) {
 void NewFileIntake::forgetUnlisted() {
     for (auto it = m_book.jobs().begin(); it != m_book.jobs().end();) {
         if (it->listedIn != m_book.listing()) {
+            m_readers.remove(it.key());
             it = m_book.jobs().erase(it);
             m_book.changed();
         } else {
@@ -118,10 +203,15 @@ bool NewFileIntake::matchesCompany(const QString& name) const {
 }
 
 NewFileIntake::Step NewFileIntake::takeNewFile(const QString& name, const QDateTime& now) {
+    const QFileInfo info(m_book.localPath(name));
+    const auto [cause, why] = refusal(name, info);
+    if (cause != JobCause::None) {
+        leaveAlone(name, cause, why, now);
+        return Step::Next;
+    }
     m_book.host().trace(QStringLiteral("1.0"));
     const bool match = matchesCompany(name);
     m_book.host().trace(QStringLiteral("1.1"));
-    const QFileInfo info(m_book.localPath(name));
     if (!match) {
         // Until the company codes could be read (database missing or locked) an unmatched
         // ending tells nothing: the file waits for the codes. Once they are known, the whole
@@ -132,8 +222,10 @@ NewFileIntake::Step NewFileIntake::takeNewFile(const QString& name, const QDateT
             job.listedIn = m_book.listing();
             m_book.moveTo(job, JobState::Arriving, QStringLiteral("codici ditta non ancora letti"));
         } else if (info.exists() && isComplete(name, info, now)) {
-            m_book.setAside(name, QStringLiteral("codice ditta ") + name.right(3) +
-                                      QStringLiteral(" sconosciuto"));
+            m_book.setAside(name,
+                            QStringLiteral("codice ditta ") + name.right(3) +
+                                QStringLiteral(" sconosciuto"),
+                            JobCause::UnknownCompany);
         }
         m_book.host().trace(QStringLiteral("1.2"));
         return Step::Next;
@@ -142,24 +234,24 @@ NewFileIntake::Step NewFileIntake::takeNewFile(const QString& name, const QDateT
 
     if (!info.exists())
         return Step::End;
-    if (!isComplete(name, info, now))
+    if (!isComplete(name, info, now)) {
+        m_readers.remove(name); // read again once whole
         return Step::Next;
-    return accept(name, now);
+    }
+    return accept(name, info, now);
 }
 
 bool NewFileIntake::isComplete(const QString& name, const QFileInfo& info, const QDateTime& now) {
     PrintJob& job = m_book.record(name, JobState::Arriving, now);
     job.listedIn = m_book.listing();
-    if (info.isDir())
-        return true; // cannot be read; the reading below says so
     // An empty file may have been created first and be filled by a second open: it rests.
     if (info.size() == 0)
-        return hasRested(job, info, now);
+        return hasRested(job, info, now, m_book.settings.scanIntervalMs);
     const Failure writers = m_writerCheck(info.filePath());
-    if (writers.ok()) {
-        job.restingIn = 0;
-        return true;
-    }
+    // No writer now, and none for a moment: a writer that closes and opens it again at once
+    // must not have it taken in between.
+    if (writers.ok())
+        return hasRested(job, info, now, m_book.settings.settleMs);
     if (writers.number == ErrorNumber::FileAlreadyOpen) {
         // However long its writer pauses: the writer's close brings the next look.
         m_book.moveTo(job, JobState::Arriving, BeingWritten);
@@ -168,7 +260,7 @@ bool NewFileIntake::isComplete(const QString& name, const QFileInfo& info, const
     }
     if (writers.number != ErrorNumber::FileNotFound)
         noteWriterCheckMissing(writers);
-    return hasRested(job, info, now);
+    return hasRested(job, info, now, m_book.settings.scanIntervalMs);
 }
 
 void NewFileIntake::noteWriterCheckMissing(const Failure& why) {
@@ -181,9 +273,10 @@ void NewFileIntake::noteWriterCheckMissing(const Failure& why) {
         JobBook::number(m_book.settings.scanIntervalMs / 1000.0) + QStringLiteral(" s"));
 }
 
-bool NewFileIntake::hasRested(PrintJob& job, const QFileInfo& info, const QDateTime& now) {
+bool NewFileIntake::hasRested(PrintJob& job, const QFileInfo& info, const QDateTime& now,
+                              qint64 restMs) {
     // Left until it has rested: unchanged since the previous scan and not modified within the
-    // last scan interval.
+    // rest time.
     const qint64 size = info.size();
     const QDateTime modified = info.lastModified().toUTC();
     const bool known = job.restingIn != 0;
@@ -191,40 +284,54 @@ bool NewFileIntake::hasRested(PrintJob& job, const QFileInfo& info, const QDateT
     const qint64 age = modified.msecsTo(now);
     // A time stamp ahead of our clock cannot tell the age: unchanged since the previous scan is
     // then enough.
-    const bool young = age >= 0 ? age < m_book.settings.scanIntervalMs : !known;
+    const bool young = age >= 0 ? age < restMs : !known;
     if (changed || young) {
         m_book.moveTo(job, JobState::Arriving);
         job.size = size;
         job.modified = modified;
         job.restingIn = m_book.listing();
+        job.restMs = restMs;
         return false;
     }
     job.restingIn = 0;
     return true;
 }
 
-NewFileIntake::Step NewFileIntake::accept(const QString& name, const QDateTime& now) {
+NewFileIntake::Step NewFileIntake::accept(const QString& name, const QFileInfo& info,
+                                          const QDateTime& now) {
+    if (info.size() > MaxPrintFileBytes) {
+        m_book.setAside(name,
+                        QStringLiteral("file troppo grande: ") + megabytes(info.size()) +
+                            QStringLiteral(", al massimo ") + megabytes(MaxPrintFileBytes),
+                        JobCause::TooLarge);
+        return Step::Next;
+    }
     const QString local = m_book.localPath(name);
-    const WorkstationLine line = readWorkstationLine(local);
+    // A long file is read over several scans, so that no file holds up the server.
+    const WorkstationLine line = m_readers[name].readOn(local, m_readBudget);
+    if (line.status == WorkstationLine::Status::Reading) {
+        m_book.moveTo(m_book.jobs()[name], JobState::Arriving, QStringLiteral("lettura in corso"));
+        return Step::Next;
+    }
+    m_readers.remove(name);
     if (line.status == WorkstationLine::Status::NotFound)
         return Step::End;
     if (line.status == WorkstationLine::Status::Unreadable) {
-        m_book.moveTo(m_book.jobs()[name], JobState::Arriving, QStringLiteral("non leggibile"));
-        return Step::Next; // locked or a folder: the next tick tries again
+        // Tried again every scan; logged once.
+        leaveAlone(name, line.notRegular ? JobCause::NotAFile : JobCause::Unreadable,
+                   QStringLiteral("non leggibile: ") + line.why, now);
+        return Step::Next;
     }
     const QString workstation = line.name;
     m_book.host().trace(QStringLiteral("1.4"));
     m_book.host().setStatusLabel(Waiting);
     if (line.status == WorkstationLine::Status::NoLine || workstation.isEmpty()) {
         // No workstation to send it to: kept for inspection.
-        const QString aside = JobBook::asideName(local);
-        if (QFile::rename(local, aside)) {
-            m_book.forget(name);
-            m_book.moveTo(m_book.record(QFileInfo(aside).fileName(), JobState::SetAside, now),
-                          JobState::SetAside,
-                          line.status == WorkstationLine::Status::NoLine ? NoWorkstationLine
-                                                                         : EmptyWorkstation);
-        }
+        const QString why = line.cutShort ? NoWorkstationLine + QStringLiteral(" nei primi ") +
+                                                megabytes(LineSearchLimit)
+                            : line.status == WorkstationLine::Status::NoLine ? NoWorkstationLine
+                                                                             : EmptyWorkstation;
+        m_book.setAside(name, why, JobCause::NoWorkstationLine);
         m_book.host().trace(QStringLiteral("1.5"));
         return Step::Next;
     }
@@ -273,13 +380,14 @@ bool NewFileIntake::renameToPending(const QString& name, const QString& pendingN
 }
 
 qint64 NewFileIntake::msUntilNextReady() const {
+    if (!m_readers.isEmpty())
+        return 0; // a file is half read
     const QDateTime now = m_book.clock();
     qint64 best = -1;
     for (const PrintJob& job : m_book.jobs()) {
         if (job.state != JobState::Arriving || job.restingIn == 0)
             continue;
-        const qint64 left =
-            qMax<qint64>(0, m_book.settings.scanIntervalMs - job.modified.msecsTo(now));
+        const qint64 left = qMax<qint64>(0, job.restMs - job.modified.msecsTo(now));
         if (best < 0 || left < best)
             best = left;
     }

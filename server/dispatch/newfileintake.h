@@ -2,11 +2,15 @@
 
 #include "failure.h"
 #include "jobbook.h"
+#include "printfilerules.h"
 
 #include <QDateTime>
+#include <QDeadlineTimer>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <utility>
 
 class QFileInfo;
 
@@ -28,7 +32,11 @@ public:
     // One tick of the scan timer.
     void newFileScan();
     // The print folder changed.
-    void reset() { m_lastListing.clear(); }
+    void reset() {
+        m_lastListing.clear();
+        m_readers.clear();
+        m_folderStamp = QDateTime();
+    }
 
     // Whether a file still has a writer (Platform::checkNoWriters unless a test says otherwise).
     using WriterCheck = std::function<Failure(const QString& localPath)>;
@@ -46,9 +54,13 @@ private:
     Step takeNewFile(const QString& name, const QDateTime& now);
     bool matchesCompany(const QString& name) const;
     bool isComplete(const QString& name, const QFileInfo& info, const QDateTime& now);
-    bool hasRested(PrintJob& job, const QFileInfo& info, const QDateTime& now);
+    bool hasRested(PrintJob& job, const QFileInfo& info, const QDateTime& now, qint64 restMs);
     void noteWriterCheckMissing(const Failure& why);
-    Step accept(const QString& name, const QDateTime& now);
+    Step accept(const QString& name, const QFileInfo& info, const QDateTime& now);
+    bool folderMayHaveChanged();
+    void revisitWaiting(const QDateTime& now);
+    std::pair<JobCause, QString> refusal(const QString& name, const QFileInfo& info) const;
+    void leaveAlone(const QString& name, JobCause cause, const QString& why, const QDateTime& now);
     bool renameToPending(const QString& name, const QString& pendingName);
     void noteListed(const QString& name, const QDateTime& now);
     void forgetUnlisted();
@@ -59,4 +71,9 @@ private:
     bool m_writerCheckMissingLogged = false;
     QString m_folderProblem;
     QStringList m_lastListing; // of the last scan that went through the whole folder
+    QHash<QString, PrintFileRules::WorkstationLineReader> m_readers; // files half read
+    QDeadlineTimer m_readBudget;
+    QDateTime m_folderStamp; // the folder's time stamp when it was last listed
+    bool m_stampSettled = false;
+    int m_quickScans = 0; // scans since that listing
 };

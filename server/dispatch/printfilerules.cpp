@@ -98,77 +98,84 @@ QString workstationName(const QString& line) {
     return trimBlanks(line.mid(p + 3));
 }
 
-namespace {
-qsizetype lineEndFrom(const QByteArray& bytes, qsizetype from) {
-    for (qsizetype i = from; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' || bytes[i] == '\n')
-            return i;
-    }
-    return -1;
-}
-
-qsizetype lineStartBefore(const QByteArray& bytes, qsizetype pos) {
-    for (qsizetype i = pos - 1; i >= 0; --i) {
-        if (bytes[i] == '\r' || bytes[i] == '\n')
-            return i + 1;
-    }
-    return 0;
-}
-} // namespace
-
-WorkstationLine readWorkstationLine(const QString& localPath) {
+WorkstationLine WorkstationLineReader::readOn(const QString& localPath, QDeadlineTimer deadline) {
     WorkstationLine result;
-    const QFileInfo info(localPath);
-    if (!info.exists() && !info.isSymLink()) {
-        result.status = WorkstationLine::Status::NotFound;
+    QFile file;
+    const Failure open = openRegularFile(file, localPath, &result.notRegular);
+    if (open) {
+        result.status = open.number == ErrorNumber::FileNotFound
+                            ? WorkstationLine::Status::NotFound
+                            : WorkstationLine::Status::Unreadable;
+        result.why = open.description;
         return result;
     }
-    if (info.isDir()) {
+    if (m_offset > 0 && !file.seek(m_offset)) {
         result.status = WorkstationLine::Status::Unreadable;
+        result.why = QStringLiteral("errore di lettura");
         return result;
     }
-    QFile file(localPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.status = QFile::exists(localPath) ? WorkstationLine::Status::Unreadable
-                                                 : WorkstationLine::Status::NotFound;
-        return result;
-    }
-    // Reads only until the workstation line, keeping no more than the line being looked at.
-    constexpr qint64 Chunk = 16 * 1024;
-    QByteArray buffer;
-    qsizetype searchFrom = 0;
-    qsizetype found = -1;
-    for (;;) {
-        const QByteArray chunk = file.read(Chunk);
+    constexpr qint64 Chunk = 64 * 1024;
+    while (m_offset < LineSearchLimit) {
+        const QByteArray chunk = file.read(qMin(Chunk, LineSearchLimit - m_offset));
         if (chunk.isEmpty() && file.error() != QFileDevice::NoError) {
             result.status = WorkstationLine::Status::Unreadable;
+            result.why = QStringLiteral("errore di lettura");
             return result;
         }
-        const bool atEnd = chunk.isEmpty();
-        buffer.append(chunk);
-        if (found < 0) {
-            found = buffer.indexOf("PC:", searchFrom);
-            if (found < 0) {
-                // Keep the unfinished last line (and two bytes of a "PC:" cut in half).
-                const qsizetype start = lineStartBefore(buffer, buffer.size());
-                buffer.remove(0, start);
-                searchFrom = qMax<qsizetype>(0, buffer.size() - 2);
-                if (atEnd)
-                    break;
-                continue;
-            }
-        }
-        const qsizetype end = lineEndFrom(buffer, found + 3);
-        if (end >= 0 || atEnd) {
-            const qsizetype start = lineStartBefore(buffer, found);
-            const QByteArray line = buffer.mid(start, (end >= 0 ? end : buffer.size()) - start);
-            result.status = WorkstationLine::Status::Found;
-            result.name = workstationName(TextCodec::decode(line));
+        if (chunk.isEmpty())
+            break;
+        m_offset += chunk.size();
+        if (take(chunk))
+            return found(m_searched);
+        if (deadline.hasExpired() && !file.atEnd()) {
+            result.status = WorkstationLine::Status::Reading;
             return result;
         }
     }
+    if (m_pcAt >= 0)
+        return found(m_line.size()); // its line ends with the file or the limit
     result.status = WorkstationLine::Status::NoLine;
+    result.cutShort = m_offset >= LineSearchLimit;
     return result;
+}
+
+// Looks at the new bytes only; true when the line holding "PC:" ended (at m_searched).
+bool WorkstationLineReader::take(const QByteArray& chunk) {
+    m_line.append(chunk);
+    qsizetype lineStart = 0;
+    for (qsizetype i = m_searched; i < m_line.size(); ++i) {
+        const char c = m_line.at(i);
+        if (c == '\r' || c == '\n') {
+            if (m_pcAt >= 0) {
+                m_searched = i;
+                m_line.remove(0, lineStart);
+                m_pcAt -= lineStart;
+                m_searched -= lineStart;
+                return true;
+            }
+            lineStart = i + 1;
+        } else if (m_pcAt < 0 && c == ':' && i - lineStart >= 2 && m_line.at(i - 1) == 'C' &&
+                   m_line.at(i - 2) == 'P') {
+            m_pcAt = i - 2;
+        }
+    }
+    // Only the unfinished line is kept, dropped once per piece.
+    m_line.remove(0, lineStart);
+    if (m_pcAt >= 0)
+        m_pcAt -= lineStart;
+    m_searched = m_line.size();
+    return false;
+}
+
+WorkstationLine WorkstationLineReader::found(qsizetype end) {
+    WorkstationLine result;
+    result.status = WorkstationLine::Status::Found;
+    result.name = workstationName(TextCodec::decode(m_line.left(end)));
+    return result;
+}
+
+WorkstationLine readWorkstationLine(const QString& localPath) {
+    return WorkstationLineReader().readOn(localPath);
 }
 
 } // namespace PrintFileRules

@@ -1,6 +1,12 @@
 #pragma once
 
+#include "failure.h"
+
+#include <QDeadlineTimer>
 #include <QString>
+#include <QStringList>
+
+class QFile;
 
 // How the watcher reads names and files of the print folder. Pure rules, shared by the new-file
 // scan and the dispatch passes, and testable without a folder.
@@ -27,17 +33,58 @@ QString comparable(const QString& name);
 // True when two workstation names are the same for the registry (comparable() of both).
 bool sameWorkstation(const QString& a, const QString& b);
 
-// Reads a print file up to its first line containing "PC:". A line ends at a carriage return or
-// a line feed.
+// What reading a print file for its workstation line found.
 struct WorkstationLine {
     enum class Status {
         Found,      // name holds the workstation name (may be empty)
-        NoLine,     // read to the end, no line with "PC:"
+        NoLine,     // read to the end or to the search limit, no line with "PC:"
         NotFound,   // the file is not there (any more)
-        Unreadable, // exists but cannot be opened or read now (locked, a folder, an I/O error)
+        Unreadable, // cannot be opened or read now (locked, no right, an I/O error), or is no
+                    // regular file (a folder, a device, a pipe, a socket)
+        Reading,    // not finished when the deadline passed: read on later
     };
     Status status = Status::NotFound;
     QString name;
+    QString why;             // Unreadable: why, in Italian
+    bool notRegular = false; // Unreadable because it is no regular file
+    bool cutShort = false;   // NoLine: the search stopped at the limit, not at the end
+};
+
+// The workstation line is looked for in a file's first bytes only, so that no file costs more.
+constexpr qint64 LineSearchLimit = 4 * 1024 * 1024;
+
+// Reads a print file up to its first line containing "PC:" (a line ends at a carriage return or a
+// line feed), a piece at a time: each byte is looked at once, and no more than the line being
+// looked at is kept. Only a regular file is read (a link to one included): opening a device or a
+// pipe could block or never end.
+class WorkstationLineReader {
+public:
+    // Reads on from where the previous call stopped until the line is found, the file ends, the
+    // search limit is reached or the deadline passes.
+    WorkstationLine readOn(const QString& localPath,
+                           QDeadlineTimer deadline = QDeadlineTimer(QDeadlineTimer::Forever));
+    qint64 bytesRead() const { return m_offset; }
+
+private:
+    bool take(const QByteArray& chunk);
+    WorkstationLine found(qsizetype end);
+
+    qint64 m_offset = 0;
+    QByteArray m_line;        // from the start of the line being looked at
+    qsizetype m_searched = 0; // bytes of m_line already looked at
+    qsizetype m_pcAt = -1;    // where "PC:" starts in m_line
 };
 WorkstationLine readWorkstationLine(const QString& localPath);
+
+// The names in a folder, hidden ones left out, "." and ".." kept, in no order. A name that is not
+// valid text cannot be opened or renamed by a QString path: it goes to badNames instead, with each
+// byte that breaks it shown as "\xFF".
+QStringList listFolder(const QString& folder, QStringList* badNames);
+// "" when the path is a regular file or a link to one (or is not there); otherwise why it is none,
+// in Italian. Never blocks.
+QString whyNotRegular(const QString& localPath);
+// Opens a file for reading only when it is a regular file, without ever blocking on the open.
+// Fails with FileNotFound when it is not there, otherwise with an Italian description (and
+// *notRegular set when it is no regular file).
+Failure openRegularFile(QFile& file, const QString& localPath, bool* notRegular);
 } // namespace PrintFileRules

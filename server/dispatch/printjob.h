@@ -12,6 +12,20 @@ enum class JobState {
     Held,      // its workstation is not connected; kept for the hold time
     SetAside,  // renamed to ".ERR" for someone to look at; never offered again
     Completed, // its client reported it printed; only its delete has still to succeed
+    Ignored,   // left alone as it is: no print file the server can take (see reason), logged once
+};
+
+// Why a file was set aside or left alone, for programs to act on; the reason is for people.
+// None when nothing is wrong, and for a file set aside before the server started.
+enum class JobCause {
+    None,
+    UnknownCompany,    // its name ends in no known company code
+    NoWorkstationLine, // no "PC:" line (within the search limit) or an empty name in it
+    TooLarge,          // larger than the limit for a print file
+    NotAFile,          // a folder, a device, a pipe, a socket, or a link to one or to nothing
+    BadName,           // a name that is not valid text, or too long to be renamed
+    Unreadable,        // cannot be read (no right, an I/O error)
+    Other,             // held or unprinted too long, and whatever else
 };
 
 // One line of the queue view: a copy taken at one moment, for windows and commands to show.
@@ -21,6 +35,7 @@ struct QueueEntry {
     QString workstation; // "" while the file has not been read
     qint64 ageMs = 0;    // since it arrived, was accepted or was set aside
     QString reason;      // why it waits or was set aside; "" when nothing is wrong
+    JobCause cause = JobCause::None;
 };
 
 // The watcher's record of one file of the print folder. Beyond the state, each field matters
@@ -29,8 +44,9 @@ struct PrintJob {
     JobState state = JobState::Arriving;
     QString workstation; // as read from the file, once workstationKnown
     bool workstationKnown = false;
-    QDateTime since;      // arrival, acceptance (Pending on) or setting aside; UTC
-    QString reason;       // Arriving, Held, SetAside: as QueueEntry::reason
+    QDateTime since;                 // arrival, acceptance (Pending on) or setting aside; UTC
+    QString reason;                  // Arriving, Held, SetAside, Ignored: as QueueEntry::reason
+    JobCause cause = JobCause::None; // SetAside, Ignored
     quint64 listedIn = 0; // the last listing of the folder (scan or pass) that found the file
 
     // Arriving: the size and time stamp a scan saw while the file had not rested yet, and that
@@ -38,6 +54,7 @@ struct PrintJob {
     qint64 size = -1;
     QDateTime modified;
     quint64 restingIn = 0;
+    qint64 restMs = 0; // how long it must stay unchanged before it is read
 
     // Announced: when, on which slot and to which registered name (comparable form).
     QDateTime announcedAt;

@@ -97,13 +97,17 @@ void TestPrintFileRules::readLine_data() {
     QTest::newRow("empty file") << QByteArray() << false << "";
     QTest::newRow("accented name")
         << QByteArray("PC:CAFF\xC8 z\r\n") << true << QStringLiteral("CAFF\u00C8");
-    // The marker far into a big file, cut across the reader's chunks.
+    // The marker far into a big file, "PC:" itself cut across the reader's pieces.
     QByteArray big;
-    while (big.size() < 16 * 1024 - 1)
+    while (big.size() < 64 * 1024)
         big.append("0123456789 ABCDEFGHIJ 0123456789 ABCDEFGHIJ 0123456789\r\n");
-    big.truncate(16 * 1024 - 1);
-    big.append("\r\nPC:FAR rest\r\n");
+    big.truncate(64 * 1024 - 2);
+    big.append("\nPC:FAR rest\r\n");
     QTest::newRow("across chunks") << big << true << "FAR";
+    QTest::newRow("long line, then the marker")
+        << QByteArray(200 * 1024, 'x').append("\rPC:DOPO\r") << true << "DOPO";
+    QTest::newRow("marker past the search limit")
+        << QByteArray(LineSearchLimit, 'x').append("\nPC:TARDI\n") << false << "";
     QByteArray bigNoLine;
     for (int i = 0; i < 5000; ++i)
         bigNoLine.append("riga del documento senza il segno\r\n");
@@ -121,9 +125,18 @@ void TestPrintFileRules::readLine() {
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
     file.close();
-    const WorkstationLine line = readWorkstationLine(path);
-    QCOMPARE(line.status, found ? WorkstationLine::Status::Found : WorkstationLine::Status::NoLine);
-    QCOMPARE(line.name, name);
+    // Read whole, and read a piece per call (a deadline that has passed) as the scan does.
+    WorkstationLineReader reader;
+    WorkstationLine pieces;
+    do
+        pieces = reader.readOn(path, QDeadlineTimer(0));
+    while (pieces.status == WorkstationLine::Status::Reading);
+    for (const WorkstationLine& line : {readWorkstationLine(path), pieces}) {
+        QCOMPARE(line.status,
+                 found ? WorkstationLine::Status::Found : WorkstationLine::Status::NoLine);
+        QCOMPARE(line.name, name);
+        QCOMPARE(line.cutShort, content.size() > LineSearchLimit);
+    }
 }
 
 void TestPrintFileRules::readMissingAndFolder() {

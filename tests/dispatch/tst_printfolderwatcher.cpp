@@ -409,8 +409,9 @@ void TestPrintFolderWatcher::setAsideNameTakenAlready() {
     m_watcher->dispatchPass(PassKind::Periodic, QString());
     QCOMPARE(files(),
              QStringList({"X.001.2.ERR", "X.001.ERR", "Y.001.PRN.2.ERR", "Y.001.PRN.ERR"}));
-    QCOMPARE(logs().size(), 1);
-    QVERIFY(logs().at(0).contains(Folder + QStringLiteral("Y.001.PRN.2.ERR")));
+    QCOMPARE(logs().size(), 2);
+    QVERIFY(logs().at(0).contains(Folder + QStringLiteral("X.001.2.ERR")));
+    QVERIFY(logs().at(1).contains(Folder + QStringLiteral("Y.001.PRN.2.ERR")));
 }
 
 void TestPrintFolderWatcher::passWithWantedWorkstation() {

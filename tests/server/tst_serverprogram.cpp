@@ -13,7 +13,9 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using ServerTest::Client;
@@ -241,6 +243,46 @@ private slots:
                                    QStringLiteral("DITTA.009.ERR (codice ditta 009 sconosciuto)")));
         QCOMPARE(unnamed.received(), QByteArray());
         QCOMPARE(named->received(), QByteArray());
+    }
+
+    void filesThatCouldStopTheServerAreLeftAlone() {
+        // A link to an endless device, a pipe nobody writes, 40 MB without a line end, a name too
+        // long to take ".PRN" and one that is not text: each is logged once with its reason and
+        // shown so in the queue, and the files after them are still served. With them in the
+        // folder the server still ends on SIGTERM (the last test).
+        auto client = registered("UFFICIO2");
+        QVERIFY(client);
+        const QByteArray print = QFile::encodeName(m_print);
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), m_print + QStringLiteral("ZERO.001")));
+        QCOMPARE(::mkfifo((print + "TUBO.001").constData(), 0600), 0);
+        QVERIFY(::close(::open((print + "NOME\xff.001").constData(), O_CREAT | O_WRONLY, 0600)) ==
+                0);
+        writeFile(m_print + QString(252, QLatin1Char('L')), "PC:UFFICIO2\r\n");
+        writeFile(m_print + QStringLiteral("GRANDE.001"), QByteArray(40 << 20, 'x'));
+        writeFile(m_print + QStringLiteral("SERVITO.001"), "PC:UFFICIO2\r\n");
+        QTRY_COMPARE(client->received(), "DIR:" + print + "SERVITO.001.PRN\r");
+        QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("GRANDE.001.ERR")));
+        // Later scans log nothing again.
+        writeFile(m_print + QStringLiteral("ANCORA.001"), "PC:UFFICIO2\r\n");
+        QTRY_VERIFY(client->received().contains("ANCORA.001.PRN"));
+        const QStringList reasons = {"ZERO.001 (collegamento: è un dispositivo, non un file)",
+                                     "TUBO.001 (è una pipe (FIFO), non un file)",
+                                     "NOME\\xFF.001 (nome del file non valido (non è testo UTF-8))",
+                                     QString(252, QLatin1Char('L')) +
+                                         " (nome del file troppo lungo: 252 byte, al massimo 251)",
+                                     "GRANDE.001.ERR (manca la riga PC: nei primi 4 MB)"};
+        QProcess admin;
+        admin.start(QStringLiteral(VELARIX_BIN_DIR "/velarix-admin"),
+                    {QStringLiteral("--folder"), m_program, QStringLiteral("queue")});
+        QVERIFY(admin.waitForFinished(15000));
+        const QString queue = QString::fromUtf8(admin.readAllStandardOutput());
+        const QString log = logText();
+        for (const QString& reason : reasons) {
+            QVERIFY2(log.count(m_print + reason) == 1, qPrintable(reason));
+            const QString name = reason.section(QLatin1Char(' '), 0, 0);
+            const QString why = reason.section(QLatin1Char('('), 1).chopped(1);
+            QVERIFY2(queue.contains(name) && queue.contains(why), qPrintable(queue));
+        }
     }
 
     void busyPortRefusesInsteadOfResetting() {
