@@ -96,9 +96,10 @@ public:
     static void stampModified(const QString& local, const QDateTime& when);
     static QString number(double value);
 
-private:
+    // A rename or delete of the folder's file that failed, said in Italian.
     Failure fileFailure(const QString& name, const QString& action) const;
 
+private:
     WatcherHost& m_host;
     CompanyCodes& m_codes;
     QString m_folder;

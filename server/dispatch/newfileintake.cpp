@@ -336,14 +336,22 @@ NewFileIntake::Step NewFileIntake::accept(const QString& name, const QFileInfo& 
         return Step::Next;
     }
 
+    return takeFor(name, workstation, now);
+}
+
+NewFileIntake::Step NewFileIntake::takeFor(const QString& name, const QString& workstation,
+                                           const QDateTime& now) {
     m_book.host().trace(QStringLiteral("1.6"));
     const QString pendingName = name + PrnSuffix;
     if (!renameToPending(name, pendingName)) {
-        // Still held by its writer, or a pending file of the same name is still waiting: the
-        // new file stays as it is and is taken once that name is free. The waiting file is left
-        // to the passes, which offer it to its own workstation (not this file's).
+        // A pending file of the same name is still waiting, or the folder refuses the rename:
+        // the new file stays as it is and is tried again. The waiting file is left to the
+        // passes, which offer it to its own workstation (not this file's).
+        const bool taken = QFileInfo::exists(m_book.localPath(pendingName));
         m_book.moveTo(m_book.jobs()[name], JobState::Arriving,
-                      QStringLiteral("nome ") + pendingName + QStringLiteral(" ancora in uso"));
+                      taken
+                          ? QStringLiteral("nome ") + pendingName + QStringLiteral(" ancora in uso")
+                          : m_book.fileFailure(name, QStringLiteral("rinominare")).description);
         return Step::Next;
     }
     m_book.forget(name);

@@ -57,6 +57,7 @@ private:
     bool hasRested(PrintJob& job, const QFileInfo& info, const QDateTime& now, qint64 restMs);
     void noteWriterCheckMissing(const Failure& why);
     Step accept(const QString& name, const QFileInfo& info, const QDateTime& now);
+    Step takeFor(const QString& name, const QString& workstation, const QDateTime& now);
     bool folderMayHaveChanged();
     void revisitWaiting(const QDateTime& now);
     std::pair<JobCause, QString> refusal(const QString& name, const QFileInfo& info) const;
