@@ -35,18 +35,24 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"VXCreg.txt"});
     }
 
-    void entriesAppendAndKeepEmbeddedCarriageReturns() {
+    void entriesCannotForgeLinesOrFlood() {
+        // A peer's text holding a line feed would write a made-up line of its own, and one of
+        // 60,000 bytes would write all of it.
         QTemporaryDir dir;
         LogFile log(dir.filePath(QStringLiteral("VXreg.txt")));
         log.write(QStringLiteral("uno"));
-        log.write(QStringLiteral("DIR:c:\\x.PRN\r"));
-        const QByteArray text = readAll(log.fileName());
-        const QList<QByteArray> lines = text.split('\n');
-        QCOMPARE(lines.size(), 3); // two lines and the empty rest after the last LF
+        log.write(QStringLiteral(
+            "[PC:X\n01/01/2026 00:00:00 ****Chiusura Programma****\x1b[2J\u2028\r]"));
+        log.write(QString(60000, QLatin1Char('y')) + QStringLiteral("\r"));
+        const QList<QByteArray> lines = readAll(log.fileName()).split('\n');
+        QCOMPARE(lines.size(), 4); // three lines and the empty rest after the last LF
         const QRegularExpression shape(
             QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d uno\\r$"));
         QVERIFY2(shape.match(QString::fromUtf8(lines[0])).hasMatch(), lines[0].constData());
-        QVERIFY(lines[1].endsWith(" DIR:c:\\x.PRN\r\r"));
+        QVERIFY(lines[1].endsWith(" [PC:X\\n01/01/2026 00:00:00 ****Chiusura "
+                                  "Programma****\\x1b[2J\\u2028\\r]\r"));
+        QVERIFY(lines[2].endsWith(QString(LogFile::MaxEntryChars, QLatin1Char('y')).toUtf8() +
+                                  "\xe2\x80\xa6[altri 59501 caratteri]\r"));
     }
 
     void relativeNameLandsInCurrentFolder() {
@@ -112,26 +118,36 @@ private slots:
         QCOMPARE(QFileInfo(dir.filePath(expected)).size(), LogFile::SizeLimit + 1);
     }
 
-    void setAsideCollisionKeepsTheLog() {
+    void setAsideWithinTheMinuteAndTotalLimit() {
+        // A flood used to keep the log growing until the minute turned, and set-aside logs
+        // were never removed: now a second set-aside in the minute takes a numbered name and the
+        // oldest go once the logs together pass the total.
         QTemporaryDir dir;
         LogFile log(dir.filePath(QStringLiteral("VXCreg.txt")));
         log.setClock([] { return at(14, 5); });
-        const QString aside = log.setAsideName(at(14, 5));
-        writeFile(aside, "set aside earlier this minute\r\n");
-        const QByteArray old(LogFile::SizeLimit + 1, 'b');
+        log.setTotalLimit(3 * LogFile::SizeLimit + 500);
+        writeFile(dir.filePath(QStringLiteral("VXreg0101260000.txt")), "server's, not ours");
+        writeFile(dir.filePath(QStringLiteral("VXCreg.bak")), "not a set-aside log");
+        const QString first = log.setAsideName(at(14, 5));
+        writeFile(first, QByteArray(LogFile::SizeLimit, 'a'));
+        QFile oldest(first);
+        QVERIFY(oldest.open(QIODevice::Append));
+        QVERIFY(oldest.setFileTime(QDateTime::currentDateTime().addSecs(-60),
+                                   QFileDevice::FileModificationTime));
+        oldest.close();
+        writeFile(log.setAsideName(at(14, 5), 2), QByteArray(LogFile::SizeLimit, 'b'));
+        const QByteArray old(LogFile::SizeLimit + 1, 'c');
         writeFile(log.fileName(), old);
 
         log.write(QStringLiteral("ancora"));
-        QCOMPARE(readAll(aside), QByteArray("set aside earlier this minute\r\n"));
-        const QByteArray now = readAll(log.fileName());
-        QVERIFY(now.startsWith(old));
-        QVERIFY(now.endsWith("14:05:07 ancora\r\n"));
-
-        // A minute later the name is free and the log is set aside normally.
-        log.setClock([] { return at(14, 6); });
-        log.write(QStringLiteral("dopo"));
-        QCOMPARE(readAll(log.setAsideName(at(14, 6))), now);
-        QCOMPARE(readAll(log.fileName()), QByteArray("09/03/2026 14:06:07 dopo\r\n"));
+        QCOMPARE(readAll(dir.filePath(QStringLiteral("VXCreg0903261405_3.txt"))), old);
+        QVERIFY(!QFile::exists(first)); // the oldest, by time rather than by name
+        QVERIFY(QFile::exists(log.setAsideName(at(14, 5), 2)));
+        QCOMPARE(readAll(log.fileName()),
+                 QByteArray("09/03/2026 14:05:07 Log rimosso per restare entro lo spazio "
+                            "massimo: VXCreg0903261405.txt\r\n09/03/2026 14:05:07 ancora\r\n"));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("VXreg0101260000.txt"))));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("VXCreg.bak"))));
     }
 
     void readOnlyFolderLosesTheEntrySilently() {

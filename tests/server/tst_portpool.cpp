@@ -164,7 +164,7 @@ private slots:
         QCOMPARE(m_host->registrations.size(), 1);
         QCOMPARE(m_host->registrations.first().first, 4);
         const QString log = logText();
-        QVERIFY(log.contains(QStringLiteral("Ricevuto il messaggio [PC:UFFICIO1\r] sulla porta ") +
+        QVERIFY(log.contains(QStringLiteral("Ricevuto il messaggio [PC:UFFICIO1\\r] sulla porta ") +
                              port));
         const QString sent = QStringLiteral("Inviato: Velarix 1.0 rev. ") +
                              QString::number(VELARIX_REVISION) + QStringLiteral(" al pc:UFFICIO1");
@@ -209,7 +209,7 @@ private slots:
         client->send("pc:UFFICIO1\r");
         const QString port = QString::number(m_base + 1);
         QTRY_VERIFY(logText().contains(
-            QStringLiteral("Ricevuto il messaggio [pc:UFFICIO1\r] sulla porta ") + port));
+            QStringLiteral("Ricevuto il messaggio [pc:UFFICIO1\\r] sulla porta ") + port));
         QCOMPARE(m_pool->registryName(2), QString());
         QCOMPARE(client->received(), QByteArray());
     }
@@ -352,7 +352,7 @@ private slots:
         QTRY_VERIFY(logText().contains(QStringLiteral(" al pc:UFFICIO7")));
         client->send("Ciao\r");
         QTRY_VERIFY(
-            logText().contains(QStringLiteral("Ricevuto il messaggio [Ciao\r] sulla porta ")));
+            logText().contains(QStringLiteral("Ricevuto il messaggio [Ciao\\r] sulla porta ")));
         client->disconnect();
         QTRY_VERIFY(logText().contains(QStringLiteral(" chiusa alle ")));
         QVERIFY(logText().contains(QStringLiteral(" aperta alle ")));
