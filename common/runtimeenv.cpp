@@ -41,6 +41,9 @@ RuntimeEnv RuntimeEnv::read() {
     e.shareGuests = isTrue(env("VELARIX_SHARE_GUESTS"));
     e.pdfDir = env("VELARIX_PDF_DIR");
     e.launcher = env("VELARIX_LAUNCHER").trimmed();
+    const int perAddress = env("VELARIX_MAX_PER_ADDRESS").trimmed().toInt(&ok);
+    if (ok && perAddress >= 1)
+        e.connectionsPerAddress = perAddress;
 
     const QString page = env("VELARIX_CODEPAGE").trimmed().toLower();
     const bool oem = page == QLatin1String("ibm850") || page == QLatin1String("850") ||

@@ -18,6 +18,7 @@
 //   VELARIX_SHARE_GUESTS server: 1 lets guests read the share too (default off)
 //   VELARIX_LAUNCHER     client: the command that started it (the package's launcher, which
 //                        refreshes the program folder first); the start at log-on runs it too
+//   VELARIX_MAX_PER_ADDRESS server: connections one address may hold at once (default 20)
 struct RuntimeEnv {
     QString shareRoot;
     QString pcName;
@@ -29,6 +30,7 @@ struct RuntimeEnv {
     QString shareGroup;
     bool shareGuests = false;
     QString launcher;
+    int connectionsPerAddress = 0;
 
     static const RuntimeEnv& get(); // read on first use
     static RuntimeEnv read();       // reads the environment now (tests)

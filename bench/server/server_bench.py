@@ -70,7 +70,8 @@ def main():
         f.write("#!/bin/sh\nexit 0\n")
     os.chmod(os.path.join(tmp, "bin", "net"), 0o755)
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen", VELARIX_UNATTENDED="1",
-               VELARIX_BASE_PORT=str(BASE), XDG_CONFIG_HOME=os.path.join(tmp, "config"),
+               VELARIX_BASE_PORT=str(BASE), VELARIX_MAX_PER_ADDRESS="25",
+               XDG_CONFIG_HOME=os.path.join(tmp, "config"),
                PATH=os.path.join(tmp, "bin") + ":" + os.environ["PATH"])
     server = subprocess.Popen([os.path.join(program, "VelarixSrv")], cwd=tmp, env=env,
                               stderr=subprocess.DEVNULL)

@@ -5,6 +5,7 @@
 #include "commandhost.h"
 #include "platform/platform.h"
 #include "serverlink.h"
+#include "workstationcommands.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -22,7 +23,23 @@ const char* const Usage = R"(Commands:
   delete-letterhead CODE
   import FILE                  letterheads from a CSV (mdb-export) or an older Access .mdb
   queue                        the running server's print files: waiting, held, set aside
-  put-back NAME                a set-aside file (....ERR) back in the queue)";
+  put-back NAME                a set-aside file (....ERR) back in the queue
+  workstations                 elenco delle postazioni ammesse (Postazioni.txt) e da dove
+  workstation NOME INDIRIZZI   NOME si registra solo da quegli indirizzi o reti, separati da
+                               virgole (es. 192.168.1.20,192.168.1.0/24, anche IPv6)
+  delete-workstation NOME      toglie NOME dall'elenco)";
+
+// -1 when the command is none of these.
+int runWorkstationCommand(CommandHost& host, const QString& command, const QStringList& args,
+                          QTextStream& out) {
+    if (command == QLatin1String("workstations") && args.isEmpty())
+        return WorkstationCommands::show(host.serverFolder(), out);
+    if (command == QLatin1String("workstation"))
+        return WorkstationCommands::set(host.serverFolder(), args, out);
+    if (command == QLatin1String("delete-workstation"))
+        return WorkstationCommands::remove(host.serverFolder(), args, out);
+    return -1;
+}
 
 int run(CommandHost& host, const QString& command, const QStringList& args, QTextStream& out) {
     if (command == QLatin1String("print-folder"))
@@ -42,6 +59,8 @@ int run(CommandHost& host, const QString& command, const QStringList& args, QTex
     if (command == QLatin1String("put-back") && args.size() == 1)
         return askRunningServer(host.serverFolder(), QStringLiteral("put-back ") + args.first(),
                                 out);
+    if (const int code = runWorkstationCommand(host, command, args, out); code >= 0)
+        return code;
     QTextStream(stderr) << Usage << '\n';
     return 2;
 }

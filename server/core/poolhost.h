@@ -19,6 +19,8 @@ public:
     virtual void message(const QString& line, bool select) = 0;
     // "DEL:" named a print file the pool was allowed to delete (deleted, or already gone).
     virtual void printFileCompleted(const QString& path) = 0;
+    // The workstation a print file named in a message is for ("" when it names none).
+    virtual QString workstationOf(const QString& path) const = 0;
     // "DEL:" arrived: the follow-up pass for this (trimmed, possibly empty) name, one tick later.
     virtual void followUpRequested(const QString& name) = 0;
     // "PC:" arrived: a workstation announced itself on a slot.

@@ -2,9 +2,11 @@
 
 #include "poolhost.h"
 #include "printfileremoval.h"
+#include "runtimeenv.h"
 #include "socketarray.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLoggingCategory>
 #include <QTime>
 #include <QTimer>
@@ -19,7 +21,9 @@ const QString PortPool::PortTag = QStringLiteral("Porta ");
 
 PortPool::PortPool(PoolHost& host, int basePort, int revision, QObject* parent)
     : QObject(parent), m_host(host), m_basePort(basePort), m_revision(revision),
-      m_sockets(new SocketArray(this)) {
+      m_sockets(new SocketArray(this)), m_gate([this](const QString& text) { m_host.log(text); }) {
+    if (RuntimeEnv::get().connectionsPerAddress > 0)
+        m_gate.setPerAddress(RuntimeEnv::get().connectionsPerAddress);
     // Slot 0 exists from the start and never listens (the local address is read from it).
     m_sockets->create(0);
     connect(m_sockets, &SocketArray::connectionRequest, this, &PortPool::onConnectionRequest);
@@ -151,6 +155,9 @@ void PortPool::onConnectionRequest(int slot, qintptr requestId) {
                  QLatin1Char(')'));
     m_registry[size_t(slot)].clear();
     m_framers[size_t(slot)].clear();
+    m_peers[size_t(slot)].clear();
+    m_connections[size_t(slot)] = 0;
+    m_refused[size_t(slot)] = false;
     m_sockets->close(slot);
     const Failure failure = m_sockets->accept(slot, requestId);
     if (failure) {
@@ -159,24 +166,104 @@ void PortPool::onConnectionRequest(int slot, qintptr requestId) {
         reopenPort(slot);
         return;
     }
+    const QString address = m_sockets->remoteHostIp(slot);
+    if (!m_gate.admitConnection(address, connectionsFrom(address), port(slot))) {
+        m_sockets->close(slot);
+        reopenPort(slot);
+        return;
+    }
+    m_peers[size_t(slot)] = address;
+    const quint64 connection = ++m_lastConnection;
+    m_connections[size_t(slot)] = connection;
+    m_logBudgets[size_t(slot)] = MessageLogBudget();
+    // Faster timers in tests still leave a peer a few seconds to announce itself.
+    const int registration = qMax(ConnectionGate::MinRegistrationMs,
+                                  RuntimeEnv::get().interval(ConnectionGate::RegistrationMs));
+    QTimer::singleShot(registration, this,
+                       [this, slot, connection] { dropUnregistered(slot, connection); });
     logAndList(QStringLiteral("Connessione sulla porta ") + QString::number(port(slot)) +
-               QStringLiteral(" aperta alle ") + timeOfDay());
+               QStringLiteral(" aperta alle ") + timeOfDay() + fromPeer(slot));
     setLine(slot, connectedLine(slot));
+}
+
+int PortPool::connectionsFrom(const QString& address) const {
+    int count = 0;
+    for (int slot = 1; slot <= Slots; ++slot) {
+        if (m_connections[size_t(slot)] != 0 && m_peers[size_t(slot)] == address)
+            ++count;
+    }
+    return count;
+}
+
+void PortPool::logSkipped(int slot, const QString& peer) {
+    if (const int skipped = m_logBudgets[size_t(slot)].takeSkipped())
+        m_host.log(QString::number(skipped) +
+                   QStringLiteral(" messaggi ricevuti e non registrati nel log, porta ") +
+                   QString::number(port(slot)) + peer);
+}
+
+QString PortPool::fromPeer(int slot) const {
+    const QString& address = m_peers[size_t(slot)];
+    return address.isEmpty() ? QString() : QStringLiteral(" da ") + address;
+}
+
+void PortPool::dropUnregistered(int slot, quint64 connection) {
+    if (m_closing || m_connections[size_t(slot)] != connection ||
+        !m_registry[size_t(slot)].isEmpty() || m_refused[size_t(slot)])
+        return;
+    m_host.log(QStringLiteral("Nessuna registrazione entro ") +
+               QString::number(ConnectionGate::RegistrationMs / 1000) +
+               QStringLiteral(" secondi sulla porta ") + QString::number(port(slot)) +
+               fromPeer(slot));
+    endConnection(slot);
+}
+
+// A name that may not register hears nothing, is read no more and is closed a little later.
+void PortPool::refuseRegistration(int slot) {
+    m_refused[size_t(slot)] = true;
+    m_registry[size_t(slot)].clear();
+    setLine(slot, connectedLine(slot));
+    const quint64 connection = m_connections[size_t(slot)];
+    QTimer::singleShot(RuntimeEnv::get().interval(ConnectionGate::RefusedCloseMs), this,
+                       [this, slot, connection] {
+                           if (!m_closing && m_connections[size_t(slot)] == connection)
+                               endConnection(slot);
+                       });
+}
+
+// The list of workstations changed: a name registered before that it no longer admits goes.
+void PortPool::dropNoLongerAdmitted() {
+    for (int slot = 1; slot <= Slots; ++slot) {
+        const QString& name = m_registry[size_t(slot)];
+        if (m_connections[size_t(slot)] == 0 || name.isEmpty() ||
+            m_gate.mayStay(name, m_peers[size_t(slot)]))
+            continue;
+        m_host.log(QStringLiteral("Postazione ") + Wire::trimBlanks(name) +
+                   QStringLiteral(" non più ammessa sulla porta ") + QString::number(port(slot)) +
+                   fromPeer(slot));
+        endConnection(slot);
+    }
 }
 
 void PortPool::onDataArrival(int slot) {
     if (!validSlot(slot) || m_closing || !m_sockets->exists(slot))
         return;
     m_host.trace(QStringLiteral("WSCK_DataArrival(") + QString::number(slot) + QLatin1Char(')'));
+    const QByteArray bytes = m_sockets->readAllBytes(slot);
+    if (m_refused[size_t(slot)])
+        return;
     MessageFramer& framer = m_framers[size_t(slot)];
-    const QList<QString> messages = framer.feed(m_sockets->readAllBytes(slot));
+    const QList<QString> messages = framer.feed(bytes);
     if (framer.takeOverflow())
         m_host.log(QStringLiteral("Messaggio troppo lungo sulla porta ") +
-                   QString::number(port(slot)) + QStringLiteral(": parte scartata"));
+                   QString::number(port(slot)) + fromPeer(slot) +
+                   QStringLiteral(": parte scartata"));
+    const quint64 connection = m_connections[size_t(slot)];
     for (const QString& text : messages) {
         handleMessage(slot, text);
-        // A handler may have closed the slot (nothing does today, but keep the loop honest).
-        if (!m_sockets->exists(slot))
+        // A handler may have refused or closed the connection.
+        if (!m_sockets->exists(slot) || m_connections[size_t(slot)] != connection ||
+            m_refused[size_t(slot)])
             break;
     }
 }
@@ -184,12 +271,22 @@ void PortPool::onDataArrival(int slot) {
 void PortPool::handleMessage(int slot, const QString& text) {
     if (!validSlot(slot))
         return;
-    logAndList(QStringLiteral("Ricevuto il messaggio [") + text + QStringLiteral("] sulla porta ") +
-               QString::number(port(slot)));
+    const QString received = QStringLiteral("Ricevuto il messaggio [") + text +
+                             QStringLiteral("] sulla porta ") + QString::number(port(slot));
+    // The list shows every message; the log as many as a real client sends, and how many more.
+    if (m_logBudgets[size_t(slot)].allow()) {
+        logSkipped(slot, fromPeer(slot));
+        m_host.log(received);
+    }
+    m_host.message(received, true);
 
     if (Wire::isRegistration(text)) {
         m_host.trace(QStringLiteral("W.DA.0"));
         const QString name = Wire::serverPayload(text, 3);
+        if (!m_gate.admitRegistration(name, m_peers[size_t(slot)], port(slot))) {
+            refuseRegistration(slot);
+            return;
+        }
         m_registry[size_t(slot)] = name;
         setLine(slot, registeredLine(slot));
         if (!m_sockets->send(slot, Wire::versionReply(m_revision)).ok())
@@ -201,34 +298,58 @@ void PortPool::handleMessage(int slot, const QString& text) {
         m_host.workstationRegistered(slot, name);
     } else if (Wire::isCompletion(text)) {
         m_host.trace(QStringLiteral("W.DA.1"));
-        const QString path = Wire::serverPayload(text, 4);
-        const Failure removal = PrintFileRemoval(m_printFolder, m_shareRoot).remove(path);
-        if (removal.number == ErrorNumber::PermissionDenied) {
-            m_host.log(QStringLiteral("Cancellazione rifiutata: ") + path);
-        } else {
-            // A delete that failed is retried by the passes; the job itself is done.
-            if (removal)
-                qCDebug(lcPool) << "delete of" << path << removal.description;
-            m_host.printFileCompleted(path);
-        }
-        const QString name = Wire::trimBlanks(m_registry[size_t(slot)]);
-        m_host.message(QStringLiteral("Ricerca PC: [") + name + QLatin1Char(']'), false);
-        m_host.followUpRequested(name);
+        completion(slot, Wire::serverPayload(text, 4));
     }
+}
+
+void PortPool::completion(int slot, const QString& path) {
+    // Only the name the file is for completes it, on any of its connections; a file already gone
+    // is no one's, and its completion harmless once the connection has registered.
+    const QString name = Wire::trimBlanks(m_registry[size_t(slot)]);
+    const PrintFileRemoval removal(m_printFolder, m_shareRoot);
+    const QString local = removal.localPath(path);
+    const bool present = !local.isEmpty() && QFileInfo::exists(local);
+    if (name.isEmpty() ||
+        (present && Wire::trimBlanks(m_host.workstationOf(path)).toUpper() != name.toUpper())) {
+        m_host.log(QStringLiteral("Cancellazione rifiutata: ") + path + fromPeer(slot) +
+                   (name.isEmpty() ? QStringLiteral(", connessione non registrata")
+                                   : QStringLiteral(", non è della postazione ") + name));
+        return;
+    }
+    const Failure removed = removal.remove(path);
+    if (removed.number == ErrorNumber::PermissionDenied) {
+        m_host.log(QStringLiteral("Cancellazione rifiutata: ") + path + fromPeer(slot));
+    } else {
+        // A delete that failed is retried by the passes; the job itself is done.
+        if (removed)
+            qCDebug(lcPool) << "delete of" << path << removed.description;
+        m_host.printFileCompleted(path);
+    }
+    m_host.message(QStringLiteral("Ricerca PC: [") + name + QLatin1Char(']'), false);
+    m_host.followUpRequested(name);
 }
 
 void PortPool::onClosed(int slot) {
     if (!validSlot(slot) || m_closing)
         return;
     m_host.trace(QStringLiteral("WSCK_Close(") + QString::number(slot) + QLatin1Char(')'));
+    endConnection(slot);
+}
+
+void PortPool::endConnection(int slot) {
+    const QString peer = fromPeer(slot);
+    logSkipped(slot, peer);
     m_registry[size_t(slot)].clear();
+    m_peers[size_t(slot)].clear();
+    m_connections[size_t(slot)] = 0;
+    m_refused[size_t(slot)] = false;
     // A clean socket with no leftover state, then the same port again.
     m_sockets->close(slot);
     m_sockets->destroy(slot);
     m_sockets->create(slot);
     reopenPort(slot);
     logAndList(QStringLiteral("Connessione sulla porta ") + QString::number(port(slot)) +
-               QStringLiteral(" chiusa alle ") + timeOfDay());
+               QStringLiteral(" chiusa alle ") + timeOfDay() + peer);
 }
 
 void PortPool::onError(int slot, int number, const QString& description) {
@@ -244,6 +365,8 @@ void PortPool::onError(int slot, int number, const QString& description) {
 
 void PortPool::recover(int slot) {
     m_registry[size_t(slot)].clear();
+    m_peers[size_t(slot)].clear();
+    m_connections[size_t(slot)] = 0;
     const int before = state(slot);
     m_sockets->destroy(slot);
     m_sockets->create(slot);
@@ -257,6 +380,8 @@ void PortPool::refreshPortList() {
     m_host.trace(QStringLiteral("Timer4"));
     if (!m_opened)
         return; // before the first activation there are no slots to show
+    if (!m_closing)
+        dropNoLongerAdmitted();
     for (int slot = 1; slot <= Slots; ++slot) {
         const int s = state(slot);
         if (!m_closing && (s == SocketArray::Error || s == SocketArray::Closed))

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "connectiongate.h"
 #include "failure.h"
+#include "messagelogbudget.h"
 #include "wiremessages.h"
 
 #include <QObject>
@@ -17,7 +19,10 @@ class SocketArray;
 // slot i announced with "PC:"; entry 0 is never used.
 //
 // Received bytes are split into messages at each carriage return; every complete message is
-// logged and acted on in order, an unfinished one waits for the rest. Failures of sockets are
+// logged and acted on in order, an unfinished one waits for the rest. A peer is a stranger until
+// it registers (ConnectionGate: the time to register, the connections per address, the list of
+// workstations); "DEL:" completes only a file of the name its connection registered, and every
+// line about a connection names the peer's address. Failures of sockets are
 // never reported to the user: a slot that ends in the error state, or whose port could not be
 // opened, is rebuilt and listens again at the latest on the next refreshPortList().
 class PortPool : public QObject {
@@ -56,6 +61,9 @@ public:
     void setPrintFolder(const QString& folder) { m_printFolder = folder; }
     QString printFolder() const { return m_printFolder; }
     void setShareRoot(const QString& folder) { m_shareRoot = folder; }
+    // Postazioni.txt of the server folder; without it every name may register from anywhere.
+    void setWorkstationListFile(const QString& path) { m_gate.setListFile(path); }
+    ConnectionGate& gate() { return m_gate; }
 
     QStringList portLines() const { return m_lines; }
 
@@ -70,6 +78,16 @@ private:
     void finishCompletions(int slot);
 
     void openSlot(int slot);
+    // Our side ends the connection of a slot (the peer's close, a refusal, a time-out): the slot
+    // forgets it, listens again and the log says so, with the peer's address.
+    void endConnection(int slot);
+    void refuseRegistration(int slot);
+    void completion(int slot, const QString& path);
+    void dropUnregistered(int slot, quint64 connection);
+    void dropNoLongerAdmitted();
+    int connectionsFrom(const QString& address) const;
+    QString fromPeer(int slot) const;
+    void logSkipped(int slot, const QString& peer);
     void recover(int slot);
     void setLine(int slot, const QString& line);
     QString shortLine(int slot) const;
@@ -87,6 +105,12 @@ private:
     std::array<QString, Slots + 1> m_registry;
     std::array<MessageFramer, Slots + 1> m_framers;
     std::array<bool, Slots + 1> m_openFailureLogged{};
+    std::array<QString, Slots + 1> m_peers;         // address of the connection on the slot
+    std::array<quint64, Slots + 1> m_connections{}; // which connection it is; 0: none
+    std::array<bool, Slots + 1> m_refused{};        // refused name: read nothing more from it
+    std::array<MessageLogBudget, Slots + 1> m_logBudgets;
+    quint64 m_lastConnection = 0;
+    ConnectionGate m_gate;
     QStringList m_lines;
     QString m_printFolder;
     QString m_shareRoot;

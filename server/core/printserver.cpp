@@ -16,6 +16,7 @@
 #include "userprompts.h"
 #include "version.h"
 #include "wiremessages.h"
+#include "workstationlist.h"
 
 #include <QDir>
 #include <QTimer>
@@ -149,6 +150,7 @@ void PrintServer::openPorts() {
     if (m_portsOpened || m_shutDown)
         return;
     m_portsOpened = true;
+    m_pool->setWorkstationListFile(m_programFolder + QLatin1Char('/') + WorkstationList::FileName);
     m_pool->listenPorts();
 }
 
@@ -236,6 +238,10 @@ void PrintServer::message(const QString& line, bool select) {
 void PrintServer::printFileCompleted(const QString& path) {
     m_watcher->completed(path);
     noticeQueueChange();
+}
+
+QString PrintServer::workstationOf(const QString& path) const {
+    return m_watcher->workstationOf(path);
 }
 
 void PrintServer::followUpRequested(const QString& name) {

@@ -89,6 +89,7 @@ public:
     void trace(const QString& label) override;
     void message(const QString& line, bool select) override;
     void printFileCompleted(const QString& path) override;
+    QString workstationOf(const QString& path) const override;
     void followUpRequested(const QString& name) override;
     void workstationRegistered(int slot, const QString& name) override;
 

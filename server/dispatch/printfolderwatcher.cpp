@@ -1,5 +1,7 @@
 #include "printfolderwatcher.h"
 
+#include "printfilerules.h"
+
 PrintFolderWatcher::PrintFolderWatcher(WatcherHost& host, CompanyCodes& codes)
     : m_book(host, codes), m_intake(m_book), m_passes(m_book) {}
 
@@ -8,4 +10,19 @@ void PrintFolderWatcher::setPrintFolder(const QString& folder, const QString& sh
         m_passes.reset();
         m_intake.reset();
     }
+}
+
+QString PrintFolderWatcher::workstationOf(const QString& path) const {
+    const QString folder = m_book.folder();
+    if (folder.isEmpty() || !path.startsWith(folder, Qt::CaseInsensitive))
+        return {};
+    const QString name = path.mid(folder.size());
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')))
+        return {};
+    const PrintJob job = m_book.jobs().value(name);
+    if (job.workstationKnown)
+        return job.workstation;
+    const PrintFileRules::WorkstationLine line =
+        PrintFileRules::readWorkstationLine(m_book.localPath(name));
+    return line.status == PrintFileRules::WorkstationLine::Status::Found ? line.name : QString();
 }

@@ -50,6 +50,9 @@ public:
     // "DEL:" arrived for this path (the pool deletes the file first). The file is never
     // announced again; if it could not be deleted, later passes retry the delete.
     void completed(const QString& path) { m_passes.completed(path); }
+    // The workstation the file a message path names is for: the name it was announced to, else
+    // its workstation line; "" when the path names no file of the folder or the file none.
+    QString workstationOf(const QString& path) const;
 
     // The files of the folder as the last scan and passes left them, in folder order.
     QList<QueueEntry> queue() const { return m_book.queue(); }

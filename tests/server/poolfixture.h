@@ -7,17 +7,23 @@
 #include "documentschema.h"
 #include "testfiles.h"
 #include "testports.h"
+#include "version.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <grp.h>
+#include <memory>
+#include <unistd.h>
 
 namespace ServerTest {
 
@@ -99,10 +105,63 @@ inline QSet<quint16> listeningPorts(qint64 pid) {
     return ports;
 }
 
+// The real VelarixSrv of a server folder (copied to <program>/VelarixSrv) started headless and
+// unattended in the folder itself, with fast timers, a one-per-machine lock of its own and the
+// share published for the test user's group; `extra` adds to that environment. Returns the base
+// of the 25 ports it listens on, 0 when it could not start.
+
+inline quint16 startServer(QProcess& server, const ServerFolder& folder,
+                           const QProcessEnvironment& extra = {}) {
+    const QString binary = folder.program + QStringLiteral("/VelarixSrv");
+    if (!QFile::exists(binary) &&
+        !QFile::copy(QStringLiteral(VELARIX_BIN_DIR "/VelarixSrv"), binary))
+        return 0;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
+    env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("60"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder.path("config"));
+    // The one-per-machine lock in this run's own folder: a lock a killed server left in a
+    // folder kept between runs, once its process id belongs to another server, looks held.
+    env.insert(QStringLiteral("VELARIX_LOCK_DIR"), folder.path("locks"));
+    // The share is published for a group that exists here: the test user's own.
+    if (const group* own = ::getgrgid(::getgid()))
+        env.insert(QStringLiteral("VELARIX_SHARE_GROUP"), QFile::decodeName(own->gr_name));
+    env.insert(QStringLiteral("PATH"), folder.bin + QLatin1Char(':') + env.value("PATH"));
+    env.insert(extra);
+    server.setWorkingDirectory(folder.dir.path());
+    const QString log = folder.path("VXreg.txt");
+    const auto logText = [&] { return QString::fromUtf8(readFile(log)); };
+    // The ports open once the window has been activated; a block another program took
+    // meanwhile is given up for the next one.
+    return openOnFreePorts(25, [&](quint16 base) {
+        env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(base));
+        server.setProcessEnvironment(env);
+        server.start(binary, {});
+        if (!server.waitForStarted())
+            return false;
+        const bool listening = QTest::qWaitFor(
+            [&] {
+                return listeningPorts(server.processId()).size() == 25 ||
+                       logText().contains(QStringLiteral("Impossibile aprire la porta"));
+            },
+            30000);
+        if (listening && !logText().contains(QStringLiteral("Impossibile aprire la porta")))
+            return true;
+        server.kill();
+        server.waitForFinished();
+        QFile::remove(log);
+        return false;
+    });
+}
+
 // A workstation: connects, sends raw bytes, collects what the server answers.
 class Client {
 public:
-    bool connectTo(quint16 port, int timeoutMs = 3000) {
+    // from: the local address to call from (127.0.0.2 stands for a second machine).
+    bool connectTo(quint16 port, int timeoutMs = 3000, const QHostAddress& from = {}) {
+        if (!from.isNull())
+            m_socket.bind(from);
         m_socket.connectToHost(QHostAddress::LocalHost, port);
         return m_socket.waitForConnected(timeoutMs);
     }
@@ -128,5 +187,24 @@ private:
     QTcpSocket m_socket;
     QByteArray m_received;
 };
+
+// Registers a workstation on the first free port from base upwards, as the client does; null
+// when no port answered with the version reply.
+inline std::unique_ptr<Client> registerOn(quint16 base, const QByteArray& name,
+                                          const QHostAddress& from = {}) {
+    const QByteArray reply = "Velarix 1.0 rev. " + QByteArray::number(VELARIX_REVISION) + "\r";
+    for (int i = 0; i < 25; ++i) {
+        auto c = std::make_unique<Client>();
+        if (!c->connectTo(quint16(base + i), 1000, from))
+            continue;
+        c->send("PC:" + name + "\r");
+        if (QTest::qWaitFor([&] { return !c->received().isEmpty(); }, 2000) &&
+            c->received() == reply) {
+            c->clearReceived();
+            return c;
+        }
+    }
+    return nullptr;
+}
 
 } // namespace ServerTest

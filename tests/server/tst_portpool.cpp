@@ -41,6 +41,7 @@ public:
             selected = line;
     }
     void printFileCompleted(const QString& path) override { completed.append(path); }
+    QString workstationOf(const QString&) const override { return owner; }
     void followUpRequested(const QString& name) override {
         followUp = name;
         ++followUps;
@@ -57,6 +58,7 @@ public:
     int followUps = 0;
     QList<QPair<int, QString>> registrations;
     QStringList completed;
+    QString owner = QStringLiteral("UFFICIO1"); // of every print file
 };
 
 QString reply() {
@@ -246,6 +248,7 @@ private slots:
     }
 
     void twentySixthClientIsRefusedEverywhere() {
+        m_pool->gate().setPerAddress(PortPool::Slots);
         std::vector<std::unique_ptr<Client>> clients;
         for (int slot = 1; slot <= 25; ++slot) {
             auto c = connectClient(slot);
@@ -335,13 +338,18 @@ private slots:
         QVERIFY(m_host->console.messages().contains(QStringLiteral("Ricerca PC: [UFFICIO1]")));
     }
 
-    void completionWithoutNameGivesEmptyFollowUp() {
+    void completionWithoutNameIsRefused() {
+        const QString target = printFolder() + QStringLiteral("NONE.PRN");
+        writeFile(target, "PC:UFFICIO1\r\n");
+        m_host->owner.clear();
         auto client = connectClient(6);
         QVERIFY(client);
-        client->send(QByteArray("DEL:") + printFolder().toLatin1() + "NONE.PRN\r");
-        QTRY_COMPARE(m_host->followUps, 1);
-        QCOMPARE(m_host->followUp, QString());
-        QVERIFY(m_host->console.messages().contains(QStringLiteral("Ricerca PC: []")));
+        client->send("DEL:" + target.toLatin1() + "\r");
+        QTRY_VERIFY(
+            logText().contains(QStringLiteral("Cancellazione rifiutata: ") + target +
+                               QStringLiteral(" da 127.0.0.1, connessione non registrata")));
+        QVERIFY(QFile::exists(target));
+        QCOMPARE(m_host->followUps, 0);
     }
 
     void messageDisplayOffStillLogsEverything() {
@@ -394,6 +402,7 @@ private slots:
         QFile f(target);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.close();
+        m_host->owner = QStringLiteral("UFFICIO10");
         auto client = connectClient(10);
         QVERIFY(client);
         client->send(QByteArray("PC:UFFICIO10\rDEL:") + target.toLatin1() + "\r");

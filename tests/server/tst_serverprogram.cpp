@@ -33,63 +33,18 @@ private:
 
     QString logText() const { return m_folder.log(); }
     QString binary() const { return m_program + QStringLiteral("/VelarixSrv"); }
-    QString reply() const { return QStringLiteral("Velarix 1.0 rev. %1\r").arg(VELARIX_REVISION); }
     // Registers a workstation on the first free port from base upwards, as the client does.
     std::unique_ptr<Client> registered(const QByteArray& name) {
-        for (int i = 0; i < 25; ++i) {
-            auto c = std::make_unique<Client>();
-            if (!c->connectTo(quint16(m_base + i), 1000))
-                continue;
-            c->send("PC:" + name + "\r");
-            const bool answered = QTest::qWaitFor([&] { return !c->received().isEmpty(); }, 2000);
-            if (answered && QString::fromLatin1(c->received()) == reply()) {
-                c->clearReceived();
-                return c;
-            }
-        }
-        return nullptr;
+        return ServerTest::registerOn(m_base, name);
     }
 
 private slots:
     void initTestCase() {
-        QVERIFY(QFile::copy(QStringLiteral(VELARIX_BIN_DIR "/VelarixSrv"), binary()));
         m_folder.writeCompanies({1});
         writeFile(m_program + QStringLiteral("/Client/Copie.txt"),
                   "\"" + m_print.toUtf8() + "  \"\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_env.insert(QStringLiteral("VELARIX_UNATTENDED"), QStringLiteral("1"));
-        m_env.insert(QStringLiteral("VELARIX_TIMER_SCALE"), QStringLiteral("60"));
-        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_folder.path("config"));
-        // The one-per-machine lock in this run's own folder: a lock a killed server left in a
-        // folder kept between runs, once its process id belongs to another server, looks held.
-        m_env.insert(QStringLiteral("VELARIX_LOCK_DIR"), m_folder.path("locks"));
-        // The share is published for a group that exists here: the test user's own.
-        if (const group* own = ::getgrgid(::getgid()))
-            m_env.insert(QStringLiteral("VELARIX_SHARE_GROUP"), QFile::decodeName(own->gr_name));
-        m_env.insert(QStringLiteral("PATH"), m_folder.bin + QLatin1Char(':') + m_env.value("PATH"));
-        m_server.setWorkingDirectory(m_folder.dir.path());
-        // The ports open once the window has been activated; a block another program took
-        // meanwhile is given up for the next one.
-        m_base = ServerTest::openOnFreePorts(25, [this](quint16 base) {
-            m_env.insert(QStringLiteral("VELARIX_BASE_PORT"), QString::number(base));
-            m_server.setProcessEnvironment(m_env);
-            m_server.start(binary(), {});
-            if (!m_server.waitForStarted())
-                return false;
-            const bool listening = QTest::qWaitFor(
-                [&] {
-                    return ServerTest::listeningPorts(m_server.processId()).size() == 25 ||
-                           logText().contains(QStringLiteral("Impossibile aprire la porta"));
-                },
-                30000);
-            if (listening && !logText().contains(QStringLiteral("Impossibile aprire la porta")))
-                return true;
-            m_server.kill();
-            m_server.waitForFinished();
-            QFile::remove(m_folder.path("VXreg.txt"));
-            return false;
-        });
+        m_base = ServerTest::startServer(m_server, m_folder);
+        m_env = m_server.processEnvironment();
         QVERIFY(m_base != 0);
         const QSet<quint16> ports = ServerTest::listeningPorts(m_server.processId());
         for (int i = 0; i < 25; ++i)
