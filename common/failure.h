@@ -57,4 +57,7 @@ constexpr int DatabaseStatement = 3075;  // statement refused (syntax, missing t
 constexpr int DatabaseLocked = 3218;     // locked by another user
 constexpr int DatabaseUnreadable = 3343; // not a database file, or damaged
 constexpr int DatabaseClosed = 3704;     // operation on a connection that is not open
+// The workstation's Documenti.mdb cannot take a document (read-only, disk full, missing): the
+// document waits, unanswered, like one its printer refused; the description says why.
+constexpr int DatabaseDocumentNotStored = 3060;
 } // namespace ErrorNumber

@@ -80,6 +80,11 @@ Failure readPrintFile(const QString& path, const QString& shareRoot, QByteArray*
     return {};
 }
 
+// The file's name, not its share path: a path wraps between its backslashes.
+QString fileNameOf(const QString& path) {
+    return path.section(QRegularExpression(QStringLiteral(R"([\\/])")), -1);
+}
+
 QString errorText(const Failure& f) {
     return QStringLiteral("Errore ") + QString::number(f.number) + QLatin1Char(' ') + f.description;
 }
@@ -220,7 +225,7 @@ void DocumentImport::importPrintFile() {
         endTables(tables, startTables(tables));
         return;
     }
-    m_stamp = {m_receivedText, info.size(), info.lastModified()};
+    m_stamp = {{m_receivedText, info.size(), info.lastModified()}, info.metadataChangeTime()};
     m_stampValid = true;
     const PrintDocument doc = PrintFile::read(bytes, readFailure);
     bytes = QByteArray();
@@ -228,14 +233,38 @@ void DocumentImport::importPrintFile() {
 }
 
 bool DocumentImport::startTables(DocumentTables& tables) {
-    if (Failure f = m_documentsDb.open(m_settings.documentsConnection)) {
+    m_tablesFailure = m_documentsDb.open(m_settings.documentsConnection);
+    if (const Failure& f = m_tablesFailure) {
         sayError(QStringLiteral("Open DB:Err. ") + QString::number(f.number) + QLatin1Char(' ') +
                  f.description);
     }
     // One transaction for the whole document: the deletions and every record are flushed once.
     const bool inTransaction = tables.begin().ok();
-    tables.clear();
+    if (const Failure f = tables.clear(); f && m_tablesFailure.ok())
+        m_tablesFailure = f;
     return inTransaction;
+}
+
+void DocumentImport::reportNotStored(const Failure& f) {
+    // Why the tables could not be written, rather than what the failed statement said after it.
+    const Failure& cause = m_tablesFailure ? m_tablesFailure : f;
+    QString reason;
+    switch (cause.number) {
+    case ErrorNumber::DatabaseReadOnly:
+        reason = QStringLiteral("file o cartella di sola lettura");
+        break;
+    case ErrorNumber::DiskFull:
+        reason = QStringLiteral("disco pieno");
+        break;
+    default:
+        reason = QString::number(cause.number) + QLatin1Char(' ') + plainReason(cause.description);
+    }
+    const QString text = QStringLiteral("Errore database: ") +
+                         QString::number(ErrorNumber::DatabaseDocumentNotStored) +
+                         QStringLiteral(" - Impossibile scrivere il documento in Documenti.mdb: ") +
+                         reason;
+    say(text);
+    m_host.notifyPrintError(text + QStringLiteral("\nDocumento ") + fileNameOf(m_receivedText));
 }
 
 void DocumentImport::endTables(DocumentTables& tables, bool inTransaction) {
@@ -306,7 +335,7 @@ DocumentImport::PagesRead DocumentImport::readPages(const PrintDocument& doc,
             tables.appendBody(m_companyCode, doc.body, page.firstBody, page.bodyCount);
         say(QStringLiteral("Preparo: Totali Pagina ") + number);
         if (f) {
-            qCWarning(lcImport) << "body lines not saved:" << f.number << f.description;
+            reportNotStored(f);
             return PagesRead::Broken;
         }
         if (page.broken != PrintPage::Break::None)
@@ -331,7 +360,7 @@ void DocumentImport::writeAndPrint(const PrintDocument& doc, DocumentTables& tab
         // The report would print an incomplete document: keep the file for a later offer.
         if (inTransaction)
             tables.commit();
-        say(errorText(f));
+        reportNotStored(f);
         closeDocumentsDb();
         return;
     }
@@ -344,10 +373,7 @@ void DocumentImport::writeAndPrint(const PrintDocument& doc, DocumentTables& tab
     if (const Failure printed = print()) {
         const QString text = printFailureText(printed);
         say(text);
-        // The file's name, not its share path: a path wraps between its backslashes.
-        const QString file =
-            m_receivedText.section(QRegularExpression(QStringLiteral(R"([\\/])")), -1);
-        m_host.notifyPrintError(text + QStringLiteral("\nDocumento ") + file +
+        m_host.notifyPrintError(text + QStringLiteral("\nDocumento ") + fileNameOf(m_receivedText) +
                                 QStringLiteral(", modello ") + m_reportName +
                                 QStringLiteral(".rpt"));
         return; // not answered: the server offers the file again
@@ -357,10 +383,10 @@ void DocumentImport::writeAndPrint(const PrintDocument& doc, DocumentTables& tab
 }
 
 Failure DocumentImport::print() {
-    const bool known = m_stampValid && m_stamp.path == m_receivedText;
+    const bool known = m_stampValid && m_stamp.file.path == m_receivedText;
     ReportPrinter::PrintedCopies printed;
     if (known)
-        printed = m_partlyPrinted.copiesOf(m_stamp);
+        printed = m_partlyPrinted.copiesOf(m_stamp.file);
     if (!printed.isEmpty()) {
         QList<int> numbers(printed.cbegin(), printed.cend());
         std::sort(numbers.begin(), numbers.end());
@@ -372,7 +398,7 @@ Failure DocumentImport::print() {
     const PrintRequest request{m_companyCode, m_reportName, m_kind, m_copyCount, m_receivedText};
     const Failure f = m_printer.printDocument(request, printed);
     if (known)
-        m_partlyPrinted.remember(m_stamp, f ? printed : ReportPrinter::PrintedCopies());
+        m_partlyPrinted.remember(m_stamp.file, f ? printed : ReportPrinter::PrintedCopies());
     return f;
 }
 
@@ -387,18 +413,19 @@ void DocumentImport::reply() {
 
 bool DocumentImport::alreadyCompleted(const QString& path) const {
     for (const Completion& c : m_completions) {
-        if (c.path != path)
+        if (c.file.path != path)
             continue;
         const QFileInfo info(SharePath::resolve(path, m_settings.shareRoot));
-        return info.exists() && info.size() == c.size && info.lastModified() == c.modified;
+        return info.exists() && info.size() == c.file.size &&
+               info.lastModified() == c.file.modified && info.metadataChangeTime() == c.changed;
     }
     return false;
 }
 
 void DocumentImport::rememberCompletion() {
-    if (!m_stampValid || m_stamp.path != m_receivedText)
+    if (!m_stampValid || m_stamp.file.path != m_receivedText)
         return;
-    m_completions.removeIf([&](const Completion& c) { return c.path == m_stamp.path; });
+    m_completions.removeIf([&](const Completion& c) { return c.file.path == m_stamp.file.path; });
     m_completions.append(m_stamp);
     while (m_completions.size() > RecentCompletions)
         m_completions.removeFirst();

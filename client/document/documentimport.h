@@ -36,10 +36,11 @@ struct DocumentImportSettings {
 // come out of it are not printed again then (PartlyPrinted).
 //
 // Messages that arrive while a run lets window events through are queued and run afterwards, in
-// order; a request for a path that is queued or in progress is dropped, and a request for a file
-// just completed and unchanged since is answered again without printing it twice. Before each
-// print file the host may update the client's files, or end the client, in which case nothing
-// more is imported and the server keeps the files.
+// order; a request for a path that is queued or in progress is dropped. Once answered, a request
+// for the same path is a new document, printed again, unless it names the very file answered: then
+// the answer was lost (the connection died with it) and is sent again without a second print.
+// Before each print file the host may update the client's files, or end the client, in which case
+// nothing more is imported and the server keeps the files.
 class DocumentImport {
 public:
     static constexpr int RecentCompletions = 32;
@@ -65,7 +66,13 @@ private:
         int socketIndex = 0;
         QString path; // the print-file path of a "DIR:" message, empty otherwise
     };
-    using Completion = PartlyPrinted::File; // a print file as it was read
+    // A print file as it was read. Name, size and modification time are repeated by a file
+    // copied back with its time kept (or by a coarse clock); the status-change time is set by the
+    // system at every create, copy or rename, so a new file never has the answered one's.
+    struct Completion {
+        PartlyPrinted::File file;
+        QDateTime changed;
+    };
 
     enum class PagesRead { Nothing, Broken, Print };
 
@@ -75,6 +82,8 @@ private:
     // Opens Documenti.mdb (a failure is shown and the run goes on), begins the document's one
     // transaction and empties the three tables; true when the transaction is open.
     bool startTables(DocumentTables& tables);
+    // A write into the tables failed: said and shown as an error of its own, not answered.
+    void reportNotStored(const Failure& f);
     void endTables(DocumentTables& tables, bool inTransaction);
     PagesRead readPages(const PrintDocument& doc, DocumentTables& tables);
     void writeAndPrint(const PrintDocument& doc, DocumentTables& tables, bool inTransaction);
@@ -105,8 +114,9 @@ private:
     QString m_kind; // of m_reportName, without its suffixes
     int m_copyCount = 0;
 
+    Failure m_tablesFailure; // the first of the document's opening and emptying the tables
     bool m_stampValid = false;
-    Completion m_stamp; // size and time of the print file as it was read
+    Completion m_stamp; // the print file as it was read
     QList<Completion> m_completions;
     PartlyPrinted m_partlyPrinted;
 };
