@@ -3,6 +3,7 @@
 #include "clientconnection.h"
 #include "database.h"
 #include "documentimport.h"
+#include "folderlock.h"
 #include "liveupdate.h"
 #include "logplace.h"
 #include "processstart.h"
@@ -28,6 +29,7 @@ ClientSession::ClientSession(UserPrompts& prompts, Options options, PrinterFacto
     const RuntimeEnv& env = m_options.env;
     m_connection->setBasePort(env.basePort);
     m_connection->setTimerInterval(env.interval(1000));
+    m_connection->setRepeatLogInterval(env.interval(60000));
     m_connection->setWorkstationName(env.pcName.isEmpty() ? SocketArray::localHostName()
                                                           : env.pcName);
     connect(m_connection, &ClientConnection::statusChanged, this, &ClientSession::statusChanged);
@@ -38,6 +40,8 @@ ClientSession::ClientSession(UserPrompts& prompts, Options options, PrinterFacto
     connect(m_connection, &ClientConnection::portShown, this, &ClientSession::portShown);
     connect(m_connection, &ClientConnection::listAdded, this, &ClientSession::listAdded);
     connect(m_connection, &ClientConnection::messageReceived, this, &ClientSession::onMessage);
+    connect(m_connection, &ClientConnection::reachableChanged, this,
+            &ClientSession::serverReachable);
     m_liveUpdateTimer->setInterval(env.interval(LiveUpdateIntervalMs));
     connect(m_liveUpdateTimer, &QTimer::timeout, this, [this] {
         // A document in print checks before it is read; the next one will again.
@@ -53,6 +57,10 @@ ClientSession::Startup ClientSession::startUp(StartupDialogs& dialogs) {
     if (!m_logPlace.notice.isEmpty())
         log(m_logPlace.notice);
     readServerHost();
+    if (!claimFolder()) {
+        shutdown();
+        return Startup::Ended;
+    }
     if (m_settings.serverHost.trimmed().isEmpty()) {
         m_settings.serverHost =
             dialogs.searchServer(m_settings.serverHost, m_settings.installFolder);
@@ -60,13 +68,52 @@ ClientSession::Startup ClientSession::startUp(StartupDialogs& dialogs) {
             return Startup::Ended;
     }
     useServerHost();
-    if (!passUpdateCheck(dialogs)) {
+    m_dialogs = &dialogs;
+    const UpdateCheck::Outcome share =
+        UpdateCheck(m_settings.sharePath, m_settings.shareRoot, m_settings.installFolder).run();
+    if (share.status == UpdateCheck::Status::ShareUnreachable) {
+        waitForShare(share);
+        return Startup::Resident;
+    }
+    return finishStartUp() ? Startup::Resident : Startup::Ended;
+}
+
+// False when the program must end.
+bool ClientSession::finishStartUp() {
+    if (!passUpdateCheck(*m_dialogs)) {
         shutdown();
-        return Startup::Ended;
+        return false;
     }
     startImport();
     m_connection->arm();
-    return Startup::Resident;
+    return true;
+}
+
+// After a power cut the workstations start before their server: said once, then looked for
+// every ShareRetryMs until the share is there. Closing the window still ends the program.
+void ClientSession::waitForShare(const UpdateCheck::Outcome& unreachable) {
+    const UpdateDecision decision =
+        decideAfterUpdateCheck(unreachable, m_settings.sharePath, m_options.afterUpdate);
+    const QString text = decision.message + QStringLiteral("\nNuovo tentativo ogni 30 secondi.");
+    log(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    emit statusChanged(QStringLiteral("In attesa della cartella del server"));
+    m_prompts.message(text, QString(), decision.icon);
+    if (m_ended)
+        return;
+    auto* retry = new QTimer(this);
+    retry->setInterval(m_options.env.interval(ShareRetryMs));
+    connect(retry, &QTimer::timeout, this, [this, retry] {
+        const UpdateCheck check(m_settings.sharePath, m_settings.shareRoot,
+                                m_settings.installFolder);
+        if (m_ended || check.run().status == UpdateCheck::Status::ShareUnreachable)
+            return;
+        retry->deleteLater();
+        retry->stop();
+        log(QStringLiteral("Cartella del server raggiungibile"));
+        if (!finishStartUp())
+            emit ended();
+    });
+    retry->start();
 }
 
 void ClientSession::readServerHost() {
@@ -78,6 +125,41 @@ void ClientSession::readServerHost() {
     m_settings.installFolder = folder;
     m_settings.shareRoot = m_options.env.shareRoot;
     m_settings.serverHost = ServerHostFile::read(folder);
+}
+
+// False when another client works on this program folder.
+bool ClientSession::claimFolder() {
+    m_folderLock =
+        std::make_unique<FolderLock>(m_settings.installFolder, m_connection->workstationName(),
+                                     m_options.env.interval(FolderLock::BeatMs));
+    const Failure f = m_folderLock->claim();
+    if (f.number == ErrorNumber::FileAlreadyOpen) {
+        const QString text = QStringLiteral("VelarixCL è già in esecuzione su ") +
+                             m_folderLock->holderText() + QStringLiteral(" con la cartella ") +
+                             m_settings.installFolder +
+                             QStringLiteral(". Due programmi sulla stessa cartella stamperebbero "
+                                            "l'uno i documenti dell'altro: chiudere quello prima "
+                                            "di avviarne un altro.");
+        log(text);
+        m_prompts.message(text, QString(), UserPrompts::Icon::Critical);
+        return false;
+    }
+    if (f)
+        log(QStringLiteral("Blocco della cartella del programma non riuscito (") + f.description +
+            QStringLiteral("): il programma parte comunque"));
+    connect(m_folderLock.get(), &FolderLock::lost, this, &ClientSession::folderTaken);
+    return true;
+}
+
+void ClientSession::folderTaken(const QString& holder) {
+    const QString text = QStringLiteral("La cartella ") + m_settings.installFolder +
+                         QStringLiteral(" è ora usata da VelarixCL su ") + holder +
+                         QStringLiteral(": questo programma si chiude per non stampare i suoi "
+                                        "documenti.");
+    log(text);
+    shutdown();
+    m_prompts.message(text, QString(), UserPrompts::Icon::Critical);
+    emit ended();
 }
 
 // Whatever the host now holds, even blank: the update check then reports the share unreachable.

@@ -5,6 +5,7 @@
 #include "logfile.h"
 #include "logplace.h"
 #include "runtimeenv.h"
+#include "updatecheck.h"
 
 #include <QObject>
 #include <functional>
@@ -12,6 +13,7 @@
 
 class ClientConnection;
 class DocumentImport;
+class FolderLock;
 class LiveUpdate;
 class QTimer;
 class ReportPrinter;
@@ -23,6 +25,9 @@ class UserPrompts;
 // update check and hand-over to the updater, copies settings), the connection to the server, the
 // document import and the activity log. Knows no widgets: the window shows what the signals say
 // and forwards the user's commands; modal questions go through UserPrompts and StartupDialogs.
+//
+// One client per program folder (FolderLock): a second one, on any computer, is refused at
+// start-up, and one whose lock was taken over while it slept ends.
 //
 // Every received message goes straight to the one document import, whose queue is the only one:
 // a message that arrives while a document is imported waits there, and a repeated "DIR:" for a
@@ -49,13 +54,16 @@ public:
 
     enum class Startup { Resident, Ended };
     static constexpr int LiveUpdateIntervalMs = 2 * 60 * 1000;
+    static constexpr int ShareRetryMs = 30 * 1000;
 
     ClientSession(UserPrompts& prompts, Options options, PrinterFactory makePrinter,
                   QObject* parent = nullptr);
     ~ClientSession() override;
 
-    // Ended: the program must end (handed over to the updater, the share unreachable, or shut
-    // down meanwhile); the closing lines are already logged. Resident: the first call is armed.
+    // Ended: the program must end (handed over to the updater, a failure on the share, or shut
+    // down meanwhile); the closing lines are already logged. Resident: the first call is armed,
+    // or the share cannot be reached yet and is looked for every ShareRetryMs; once it is there
+    // the start-up goes on, and ended() is emitted if it ends the program.
     Startup startUp(StartupDialogs& dialogs);
     // Timer off, socket closed, closing lines logged. Only the first call does anything.
     void shutdown();
@@ -82,12 +90,18 @@ signals:
     // A document did not come out, or printed but could not be archived; the text says which
     // and why.
     void printFailed(const QString& text);
+    // False while the server cannot be reached (a lost connection, a sweep without an answer).
+    void serverReachable(bool reachable);
     // The session has shut down while resident (handed over to the updater): the program ends.
     void ended();
 
 private:
     void readServerHost();
+    bool claimFolder();
+    void folderTaken(const QString& holder);
     void useServerHost();
+    bool finishStartUp();
+    void waitForShare(const UpdateCheck::Outcome& unreachable);
     bool passUpdateCheck(StartupDialogs& dialogs);
     bool startUpdater();
     void startImport();
@@ -115,7 +129,9 @@ private:
     std::unique_ptr<ReportPrinter> m_printer;
     std::unique_ptr<DocumentImport> m_import;
     std::unique_ptr<LiveUpdate> m_liveUpdate;
+    std::unique_ptr<FolderLock> m_folderLock;
     QTimer* m_liveUpdateTimer;
+    StartupDialogs* m_dialogs = nullptr;
     bool m_updaterFailureShown = false;
     bool m_ended = false;
 };

@@ -18,6 +18,10 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <grp.h>
+#include <sched.h>
+#include <unistd.h>
 
 namespace {
 QStringList logLines(const QString& path) {
@@ -55,6 +59,32 @@ bool copyInto(const QString& file, const QString& folder) {
     QFile::remove(target);
     return QFile::copy(file, target);
 }
+
+// This test process (and the programs it starts) in a network of its own with only a loopback,
+// which can be taken down: a peer that vanishes without a close. Back home at the end.
+class PrivateNetwork {
+public:
+    PrivateNetwork() : m_home(::open("/proc/self/ns/net", O_RDONLY)) {
+        m_made = m_home >= 0 && ::unshare(CLONE_NEWNET) == 0 && setLink(true);
+    }
+    ~PrivateNetwork() {
+        if (m_home >= 0 && m_made)
+            ::setns(m_home, CLONE_NEWNET);
+        if (m_home >= 0)
+            ::close(m_home);
+    }
+    bool made() const { return m_made; }
+    bool setLink(bool up) const {
+        return QProcess::execute(QStringLiteral("ip"),
+                                 {QStringLiteral("link"), QStringLiteral("set"),
+                                  QStringLiteral("lo"),
+                                  up ? QStringLiteral("up") : QStringLiteral("down")}) == 0;
+    }
+
+private:
+    int m_home;
+    bool m_made = false;
+};
 } // namespace
 
 class TestClientProgram : public QObject {
@@ -77,10 +107,13 @@ class TestClientProgram : public QObject {
     }
 
     // Timers run twenty times faster unless a test needs the real ones.
-    QProcess* start(const QStringList& args = {},
-                    const QString& timerScale = QStringLiteral("20")) {
+    QProcess* start(const QStringList& args = {}, const QString& timerScale = QStringLiteral("20"),
+                    const QHash<QString, QString>& extra = {}) {
         auto* p = new QProcess(this);
-        p->setProcessEnvironment(environment(timerScale));
+        QProcessEnvironment env = environment(timerScale);
+        for (auto it = extra.cbegin(); it != extra.cend(); ++it)
+            env.insert(it.key(), it.value());
+        p->setProcessEnvironment(env);
         p->setWorkingDirectory(m_program);
         p->start(m_program + QStringLiteral("/VelarixCL"), args);
         return p;
@@ -184,6 +217,8 @@ private slots:
         QVERIFY(startRegistered(client));
 
         const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name;
+        const QDateTime completedFileTime =
+            QFileInfo(m_share + QStringLiteral("/Stampe/") + name).lastModified();
         QVERIFY(m_server.sendPrintRequest(QStringLiteral("  ") + path + QStringLiteral("  ")));
         QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 20000);
         QCOMPARE(completed.at(0).at(0).toString(), path);
@@ -198,6 +233,14 @@ private slots:
         QVERIFY(content.contains(QStringLiteral("Olio motore 5W30")));
         QVERIFY(content.contains(QStringLiteral("Autofficina Rossi & Figli")));
         QVERIFY(content.contains(QStringLiteral("€")));
+
+        // The same file written again with its old time kept is a new document, not a repeat.
+        const QString local = m_share + QStringLiteral("/Stampe/") + name;
+        writeFile(local, readFile(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001")),
+                  completedFileTime);
+        QVERIFY(m_server.sendPrintRequest(path));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 2, 20000);
+        QCOMPARE(QDir(m_pdf).entryList({QStringLiteral("*.pdf")}).size(), 2);
     }
 
     void hostNameWithTrailingBlanks() {
@@ -467,6 +510,134 @@ private slots:
         const QStringList lines = logLines(logPath);
         QCOMPARE(find(lines, QStringLiteral("Timer1")), -1);
         QVERIFY(find(lines, QStringLiteral("****Chiusura Programma****")) >= 0);
+    }
+
+    void oneClientPerProgramFolder() {
+        // The same user on a second computer with a network home folder: another workstation
+        // name, another per-user lock folder, the same program folder.
+        const QHash<QString, QString> elsewhere{
+            {QStringLiteral("VELARIX_PC_NAME"), QStringLiteral("UFFICIO2")},
+            {QStringLiteral("VELARIX_LOCK_DIR"), m_root.filePath(QStringLiteral("locks2"))}};
+        QProcess* first = nullptr;
+        auto end = qScopeGuard([&] { stop(first); });
+        QVERIFY(startRegistered(first));
+        QProcess* second = start({}, QStringLiteral("20"), elsewhere);
+        QVERIFY(second->waitForFinished(20000));
+        QVERIFY(QString::fromUtf8(second->readAllStandardError())
+                    .contains(QStringLiteral("VelarixCL è già in esecuzione su UFFICIO1")));
+
+        // A computer that lost its power leaves its lock behind: it is taken over once it has
+        // stopped beating.
+        ::kill(pid_t(first->processId()), SIGKILL);
+        QVERIFY(first->waitForFinished(10000));
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        second = start({}, QStringLiteral("20"), elsewhere);
+        auto endSecond = qScopeGuard([&] { stop(second); });
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+        QCOMPARE(m_server.workstation(), QStringLiteral("UFFICIO2"));
+    }
+
+    void waitsForTheServersShareAtStartUp() {
+        const QString later = m_root.filePath(QStringLiteral("share-later"));
+        QFile::remove(clientLog());
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QProcess* client =
+            start({}, QStringLiteral("20"), {{QStringLiteral("VELARIX_SHARE_ROOT"), later}});
+        auto end = qScopeGuard([&] {
+            stop(client);
+            QFile::remove(later);
+        });
+        const QString waiting = QStringLiteral("Nuovo tentativo ogni 30 secondi.");
+        QTRY_VERIFY_WITH_TIMEOUT(find(logLines(clientLog()), waiting) >= 0, 15000);
+        QVERIFY(QFile::link(m_share, later)); // the server has started
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+        QCOMPARE(logLines(clientLog()).filter(waiting).size(), 1);
+    }
+
+    void databaseThatCannotBeWrittenHoldsTheDocumentUntilItCan() {
+        // Another user than the folder's owner: root writes anything, so the client runs as
+        // nobody, in folders nobody may use.
+        const QString db = m_program + QStringLiteral("/Documenti.mdb");
+        const QFile::Permissions dbWas = QFile::permissions(db);
+        auto restore = qScopeGuard([&] { QFile::setPermissions(db, dbWas); });
+        QVERIFY(QFile::setPermissions(db, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        for (const QString& open : {m_root.path(), m_program, m_pdf})
+            QVERIFY(QFile::setPermissions(open, QFile::Permissions(0x7777)));
+        const QString name = QStringLiteral("SOLALETT.001.PRN");
+        const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name;
+        QVERIFY(dropSample(name));
+        QFile::remove(clientLog());
+        QSignalSpy registered(&m_server, &FakeServer::registered);
+        QSignalSpy completed(&m_server, &FakeServer::completionReceived);
+        QProcess* client = new QProcess(this);
+        client->setProcessEnvironment(environment(QStringLiteral("20")));
+        client->setWorkingDirectory(m_program);
+        client->setChildProcessModifier([] {
+            if (::geteuid() == 0 &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
+                ::_exit(97);
+        });
+        client->start(m_program + QStringLiteral("/VelarixCL"));
+        auto end = qScopeGuard([&] { stop(client); });
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+
+        QVERIFY(m_server.sendPrintRequest(path));
+        const QString error = QStringLiteral("Errore database: 3060 - Impossibile scrivere il "
+                                             "documento in Documenti.mdb: file o cartella di sola "
+                                             "lettura");
+        QTRY_VERIFY_WITH_TIMEOUT(find(logLines(clientLog()), error) >= 0, 20000);
+        QVERIFY(completed.isEmpty());
+
+        // Writable again: the server's next offer prints it.
+        QVERIFY(QFile::setPermissions(db, QFile::Permissions(0x6666)));
+        QVERIFY(m_server.sendPrintRequest(path));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 20000);
+    }
+
+    void serverThatVanishesIsCalledAgainAndItsRequestPrintedOnce() {
+        PrivateNetwork network;
+        if (!network.made())
+            QSKIP("no network namespace of our own here (needs root and unshare)");
+        FakeServer server; // in the private network, on the same ports
+        QVERIFY(server.listen(m_base));
+        const QString stampe = m_share + QStringLiteral("/Stampe/");
+        writeFile(stampe + QStringLiteral("SPENTO.001.PRN"), longWorkOrder(60));
+        const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\SPENTO.001.PRN");
+        QFile::remove(clientLog());
+        const qsizetype pdfsBefore = QDir(m_pdf).entryList({QStringLiteral("*.pdf")}).size();
+        QSignalSpy registered(&server, &FakeServer::registered);
+        QSignalSpy completed(&server, &FakeServer::completionReceived);
+        QProcess* client = start();
+        auto end = qScopeGuard([&] { stop(client); });
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
+
+        // The server's machine loses its power while the document prints: nothing is closed.
+        QVERIFY(server.sendPrintRequest(path));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            find(logLines(clientLog()), QStringLiteral("Preparo: Testata Pagina 1")) >= 0, 15000);
+        QVERIFY(network.setLink(false));
+        server.closeConnection();
+        QTRY_VERIFY_WITH_TIMEOUT(!logLines(clientLog())
+                                      .filter(QStringLiteral("Connessione con il server persa: "))
+                                      .isEmpty(),
+                                 30000);
+        // Back on the network, the server program not yet: every call is refused.
+        server.stopListening();
+        QVERIFY(network.setLink(true));
+        const auto refusals = [&] {
+            return logLines(clientLog()).filter(QStringLiteral("WSCK_Error"));
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!refusals().filter(QStringLiteral("(ripetuto ")).isEmpty(), 20000);
+        QVERIFY(server.listen(m_base));
+        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 2, 15000);
+        // The server offers what the workstation held again, at once.
+        QVERIFY(server.sendPrintRequest(path));
+        QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 30000);
+        QCOMPARE(completed.at(0).at(0).toString(), path);
+        QCOMPARE(QDir(m_pdf).entryList({QStringLiteral("*.pdf")}).size(), pdfsBefore + 1);
+
+        // Hundreds of refused calls, a few lines.
+        QVERIFY2(refusals().size() < 10, qPrintable(refusals().join(QLatin1Char('\n'))));
     }
 };
 
