@@ -105,10 +105,12 @@ void ClientSession::waitForShare(const UpdateCheck::Outcome& unreachable) {
     connect(retry, &QTimer::timeout, this, [this, retry] {
         const UpdateCheck check(m_settings.sharePath, m_settings.shareRoot,
                                 m_settings.installFolder);
-        if (m_ended || check.run().status == UpdateCheck::Status::ShareUnreachable)
+        if (!m_ended && check.run().status == UpdateCheck::Status::ShareUnreachable)
             return;
         retry->deleteLater();
         retry->stop();
+        if (m_ended)
+            return;
         log(QStringLiteral("Cartella del server raggiungibile"));
         if (!finishStartUp())
             emit ended();

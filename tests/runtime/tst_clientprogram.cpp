@@ -60,30 +60,20 @@ bool copyInto(const QString& file, const QString& folder) {
     return QFile::copy(file, target);
 }
 
-// This test process (and the programs it starts) in a network of its own with only a loopback,
-// which can be taken down: a peer that vanishes without a close. Back home at the end.
-class PrivateNetwork {
-public:
-    PrivateNetwork() : m_home(::open("/proc/self/ns/net", O_RDONLY)) {
-        m_made = m_home >= 0 && ::unshare(CLONE_NEWNET) == 0 && setLink(true);
-    }
-    ~PrivateNetwork() {
-        if (m_home >= 0 && m_made)
-            ::setns(m_home, CLONE_NEWNET);
-        if (m_home >= 0)
-            ::close(m_home);
-    }
-    bool made() const { return m_made; }
-    bool setLink(bool up) const {
+// This test process, and what it starts, in a network of its own whose loopback can be pulled out.
+struct PrivateNetwork {
+    static bool link(const char* state) {
         return QProcess::execute(QStringLiteral("ip"),
                                  {QStringLiteral("link"), QStringLiteral("set"),
-                                  QStringLiteral("lo"),
-                                  up ? QStringLiteral("up") : QStringLiteral("down")}) == 0;
+                                  QStringLiteral("lo"), QLatin1String(state)}) == 0;
     }
-
-private:
-    int m_home;
-    bool m_made = false;
+    int home = ::open("/proc/self/ns/net", O_RDONLY);
+    bool made = home >= 0 && ::unshare(CLONE_NEWNET) == 0 && link("up");
+    ~PrivateNetwork() {
+        if (made)
+            ::setns(home, CLONE_NEWNET);
+        ::close(home);
+    }
 };
 } // namespace
 
@@ -108,8 +98,10 @@ class TestClientProgram : public QObject {
 
     // Timers run twenty times faster unless a test needs the real ones.
     QProcess* start(const QStringList& args = {}, const QString& timerScale = QStringLiteral("20"),
-                    const QHash<QString, QString>& extra = {}) {
+                    const QHash<QString, QString>& extra = {},
+                    const std::function<void()>& inChild = {}) {
         auto* p = new QProcess(this);
+        p->setChildProcessModifier(inChild);
         QProcessEnvironment env = environment(timerScale);
         for (auto it = extra.cbegin(); it != extra.cend(); ++it)
             env.insert(it.key(), it.value());
@@ -127,6 +119,7 @@ class TestClientProgram : public QObject {
     }
 
     QString clientLog() const { return m_program + QStringLiteral("/VXCreg.txt"); }
+    bool logged(const QString& text) const { return !logLines(clientLog()).filter(text).isEmpty(); }
 
     // The sample work order as the print file `name` in the share's print folder.
     bool dropSample(const QString& name) {
@@ -135,10 +128,10 @@ class TestClientProgram : public QObject {
     }
 
     // A client started with an empty log; true once it has registered with the fake server.
-    bool startRegistered(QProcess*& client) {
+    bool startRegistered(QProcess*& client, const std::function<void()>& inChild = {}) {
         QFile::remove(clientLog());
         QSignalSpy registered(&m_server, &FakeServer::registered);
-        client = start();
+        client = start({}, QStringLiteral("20"), {}, inChild);
         return QTest::qWaitFor([&] { return !registered.isEmpty(); }, 15000);
     }
 
@@ -518,10 +511,10 @@ private slots:
         const QHash<QString, QString> elsewhere{
             {QStringLiteral("VELARIX_PC_NAME"), QStringLiteral("UFFICIO2")},
             {QStringLiteral("VELARIX_LOCK_DIR"), m_root.filePath(QStringLiteral("locks2"))}};
-        QProcess* first = nullptr;
-        auto end = qScopeGuard([&] { stop(first); });
+        QProcess *first = nullptr, *second = nullptr;
+        auto end = qScopeGuard([&] { stop(first), stop(second); });
         QVERIFY(startRegistered(first));
-        QProcess* second = start({}, QStringLiteral("20"), elsewhere);
+        second = start({}, QStringLiteral("20"), elsewhere);
         QVERIFY(second->waitForFinished(20000));
         QVERIFY(QString::fromUtf8(second->readAllStandardError())
                     .contains(QStringLiteral("VelarixCL è già in esecuzione su UFFICIO1")));
@@ -532,7 +525,6 @@ private slots:
         QVERIFY(first->waitForFinished(10000));
         QSignalSpy registered(&m_server, &FakeServer::registered);
         second = start({}, QStringLiteral("20"), elsewhere);
-        auto endSecond = qScopeGuard([&] { stop(second); });
         QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
         QCOMPARE(m_server.workstation(), QStringLiteral("UFFICIO2"));
     }
@@ -543,49 +535,35 @@ private slots:
         QSignalSpy registered(&m_server, &FakeServer::registered);
         QProcess* client =
             start({}, QStringLiteral("20"), {{QStringLiteral("VELARIX_SHARE_ROOT"), later}});
-        auto end = qScopeGuard([&] {
-            stop(client);
-            QFile::remove(later);
-        });
+        auto end = qScopeGuard([&] { stop(client), QFile::remove(later); });
         const QString waiting = QStringLiteral("Nuovo tentativo ogni 30 secondi.");
-        QTRY_VERIFY_WITH_TIMEOUT(find(logLines(clientLog()), waiting) >= 0, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(logged(waiting), 15000);
         QVERIFY(QFile::link(m_share, later)); // the server has started
         QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
         QCOMPARE(logLines(clientLog()).filter(waiting).size(), 1);
     }
 
     void databaseThatCannotBeWrittenHoldsTheDocumentUntilItCan() {
-        // Another user than the folder's owner: root writes anything, so the client runs as
-        // nobody, in folders nobody may use.
+        // Another user than the database's owner (as root, the client runs as nobody).
         const QString db = m_program + QStringLiteral("/Documenti.mdb");
-        const QFile::Permissions dbWas = QFile::permissions(db);
-        auto restore = qScopeGuard([&] { QFile::setPermissions(db, dbWas); });
+        auto restore = qScopeGuard([&] { QFile::setPermissions(db, QFile::Permissions(0x6644)); });
         QVERIFY(QFile::setPermissions(db, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         for (const QString& open : {m_root.path(), m_program, m_pdf})
             QVERIFY(QFile::setPermissions(open, QFile::Permissions(0x7777)));
         const QString name = QStringLiteral("SOLALETT.001.PRN");
         const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\") + name;
         QVERIFY(dropSample(name));
-        QFile::remove(clientLog());
-        QSignalSpy registered(&m_server, &FakeServer::registered);
         QSignalSpy completed(&m_server, &FakeServer::completionReceived);
-        QProcess* client = new QProcess(this);
-        client->setProcessEnvironment(environment(QStringLiteral("20")));
-        client->setWorkingDirectory(m_program);
-        client->setChildProcessModifier([] {
+        QProcess* client = nullptr;
+        auto end = qScopeGuard([&] { stop(client); });
+        QVERIFY(startRegistered(client, [] {
             if (::geteuid() == 0 &&
                 (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0))
                 ::_exit(97);
-        });
-        client->start(m_program + QStringLiteral("/VelarixCL"));
-        auto end = qScopeGuard([&] { stop(client); });
-        QTRY_COMPARE_WITH_TIMEOUT(registered.size(), 1, 15000);
-
+        }));
         QVERIFY(m_server.sendPrintRequest(path));
-        const QString error = QStringLiteral("Errore database: 3060 - Impossibile scrivere il "
-                                             "documento in Documenti.mdb: file o cartella di sola "
-                                             "lettura");
-        QTRY_VERIFY_WITH_TIMEOUT(find(logLines(clientLog()), error) >= 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("Errore database: 3060 - ")), 20000);
+        QVERIFY(logged(QStringLiteral("Documenti.mdb: file o cartella di sola lettura")));
         QVERIFY(completed.isEmpty());
 
         // Writable again: the server's next offer prints it.
@@ -596,12 +574,11 @@ private slots:
 
     void serverThatVanishesIsCalledAgainAndItsRequestPrintedOnce() {
         PrivateNetwork network;
-        if (!network.made())
+        if (!network.made)
             QSKIP("no network namespace of our own here (needs root and unshare)");
         FakeServer server; // in the private network, on the same ports
         QVERIFY(server.listen(m_base));
-        const QString stampe = m_share + QStringLiteral("/Stampe/");
-        writeFile(stampe + QStringLiteral("SPENTO.001.PRN"), longWorkOrder(60));
+        writeFile(m_share + QStringLiteral("/Stampe/SPENTO.001.PRN"), longWorkOrder(60));
         const QString path = QStringLiteral("\\\\srv\\Velarix\\Stampe\\SPENTO.001.PRN");
         QFile::remove(clientLog());
         const qsizetype pdfsBefore = QDir(m_pdf).entryList({QStringLiteral("*.pdf")}).size();
@@ -613,17 +590,14 @@ private slots:
 
         // The server's machine loses its power while the document prints: nothing is closed.
         QVERIFY(server.sendPrintRequest(path));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            find(logLines(clientLog()), QStringLiteral("Preparo: Testata Pagina 1")) >= 0, 15000);
-        QVERIFY(network.setLink(false));
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("Preparo: Testata Pagina 1")), 15000);
+        QVERIFY(network.link("down"));
         server.closeConnection();
-        QTRY_VERIFY_WITH_TIMEOUT(!logLines(clientLog())
-                                      .filter(QStringLiteral("Connessione con il server persa: "))
-                                      .isEmpty(),
+        QTRY_VERIFY_WITH_TIMEOUT(logged(QStringLiteral("Connessione con il server persa: ")),
                                  30000);
         // Back on the network, the server program not yet: every call is refused.
         server.stopListening();
-        QVERIFY(network.setLink(true));
+        QVERIFY(network.link("up"));
         const auto refusals = [&] {
             return logLines(clientLog()).filter(QStringLiteral("WSCK_Error"));
         };
@@ -633,7 +607,6 @@ private slots:
         // The server offers what the workstation held again, at once.
         QVERIFY(server.sendPrintRequest(path));
         QTRY_COMPARE_WITH_TIMEOUT(completed.size(), 1, 30000);
-        QCOMPARE(completed.at(0).at(0).toString(), path);
         QCOMPARE(QDir(m_pdf).entryList({QStringLiteral("*.pdf")}).size(), pdfsBefore + 1);
 
         // Hundreds of refused calls, a few lines.
