@@ -67,7 +67,7 @@ echo "== Starting VelarixSrv (ports $PORT-$((PORT + 24)))"
 (cd "$SERVER" && exec ./VelarixSrv) 2>"$RUN/server.err" &
 SERVER_PID=$!
 for _ in $(seq 100); do
-    grep -q "Listen\|In attesa\|Apertura Programma" "$SERVER/VXreg.txt" 2>/dev/null && break
+    grep -q "Listen\|Libera\|Apertura Programma" "$SERVER/VXreg.txt" 2>/dev/null && break
     sleep 0.1
 done
 sleep 3 # the server pauses two seconds after publishing its share

@@ -64,12 +64,15 @@ int ClientUpdater::copyAll(const std::function<void(const QString&)>& status,
                           m_installFolder);
     copy.setRetry(m_attempts, m_retryDelayMs);
     int counter = 0;
+    int total = 0;
+    copy.forEachFile([&total](const QString&, const QFileInfo&) { ++total; });
     ClientFolderCopy::Hooks hooks;
     hooks.copying = [&](const QString&) {
         ++counter;
         if (status)
             status(QStringLiteral("Copia ") + QString::number(counter) +
-                   QStringLiteral("° file in corso..."));
+                   QStringLiteral("° file di ") + QString::number(total) +
+                   QStringLiteral(" in corso..."));
     };
     hooks.failed = [&](const QString& name, const Failure&) {
         if (!copyFailed)

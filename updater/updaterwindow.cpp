@@ -37,6 +37,7 @@ UpdaterWindow::UpdaterWindow(UserPrompts& prompts, int intervalMs, QWidget* pare
       m_prompts(prompts) {
     m_ui->setupUi(this);
     m_ui->Image1->setPixmap(updatePicture());
+    setWindowIcon(QIcon(updatePicture()));
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setSingleShot(true);
     m_timer->setInterval(intervalMs);

@@ -14,6 +14,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPrinterInfo>
 #include <QStyle>
@@ -28,7 +29,10 @@ ClientWindow::ClientWindow(ClientSession& session, UserPrompts& prompts, QWidget
     m_ui->setupUi(this);
     setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
     m_ui->Picture1->setPixmap(windowIcon().pixmap(48, 48));
-    m_ui->SB->showMessage(QString());
+    // The status is a label of the bar, not a message: hovering a menu shows its (empty) status
+    // tip in the bar's message, which wiped a message for good.
+    m_status = new QLabel(m_ui->SB);
+    m_ui->SB->addWidget(m_status, 1);
     showSession();
 
     // The host typed in the box is the one the next sweep calls.
@@ -48,7 +52,7 @@ ClientWindow::~ClientWindow() = default;
 
 void ClientWindow::showSession() {
     connect(&m_session, &ClientSession::statusChanged, this,
-            [this](const QString& t) { m_ui->SB->showMessage(t); });
+            [this](const QString& t) { m_status->setText(t); });
     connect(&m_session, &ClientSession::callButtonEnabled, m_ui->Cmd_Call, &QWidget::setEnabled);
     connect(&m_session, &ClientSession::closeButtonEnabled, m_ui->Cmd_Close, &QWidget::setEnabled);
     connect(&m_session, &ClientSession::portShown, m_ui->Txt_Port, &QLineEdit::setText);

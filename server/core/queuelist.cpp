@@ -28,6 +28,11 @@ QueueList::QueueList(PrintServer& server, UserPrompts& prompts, QTreeWidget* lis
                      QPushButton* retry, QPushButton* discard, QObject* parent)
     : QObject(parent), m_server(server), m_prompts(prompts), m_list(list), m_retry(retry),
       m_discard(discard), m_ageTimer(new QTimer(this)) {
+    // A reason is read whole: it wraps in its column (rows as tall as they need) and is the
+    // row's tooltip too.
+    m_list->setWordWrap(true);
+    m_list->setUniformRowHeights(false);
+    m_list->setTextElideMode(Qt::ElideNone);
     connect(&m_server, &PrintServer::queueChanged, this, &QueueList::refresh);
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &QueueList::updateButtons);
     connect(m_retry, &QPushButton::clicked, this, &QueueList::putBackSelected);
@@ -52,7 +57,8 @@ void QueueList::refresh() {
                                                   entry.workstation,
                                                   QueueTexts::waited(entry.ageMs), entry.reason});
         item->setData(Document, StateRole, int(entry.state));
-        item->setToolTip(Reason, entry.reason);
+        for (int c = Document; c <= Reason; ++c)
+            item->setToolTip(c, entry.reason);
         if (entry.fileName == selected)
             item->setSelected(true);
     }

@@ -66,6 +66,9 @@ int main(int argc, char** argv) {
                                    QString()};
         for (int i = 0; i < lines.size(); ++i)
             window.lineBox(i)->setText(lines.at(i));
+        // A full line, typed: the window says it takes no more.
+        QTest::keyClicks(window.lineBox(5),
+                         QStringLiteral("Cod. Fisc. e P.IVA 01234567890 - REA MI-1"));
         ok &= snap(&window, out.filePath(QStringLiteral("ditta-righe.png")));
     }
     return ok ? 0 : 1;

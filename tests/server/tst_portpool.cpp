@@ -78,7 +78,7 @@ private:
     QString line(int slot) const { return m_host->lines.value(slot - 1); }
     QString listening(int slot) const {
         return QStringLiteral("Porta ") + QString::number(m_base + slot - 1) + Tab +
-               QStringLiteral("In attesa");
+               QStringLiteral("Libera");
     }
     QString connectedForm(int slot) const {
         return QStringLiteral("Porta ") + QString::number(m_base + slot - 1) + Tab +
@@ -131,9 +131,9 @@ private slots:
 
     void stateTextsKeepTheirSpelling() {
         QCOMPARE(PortPool::stateTexts().size(), size_t(11));
-        QCOMPARE(PortPool::stateText(2), QStringLiteral("In attesa"));
-        QCOMPARE(PortPool::stateText(6), QStringLiteral("Connessione in cosrso"));
-        QCOMPARE(PortPool::stateText(8), QStringLiteral("Chiusura in cosrso"));
+        QCOMPARE(PortPool::stateText(2), QStringLiteral("Libera"));
+        QCOMPARE(PortPool::stateText(6), QStringLiteral("Connessione in corso"));
+        QCOMPARE(PortPool::stateText(8), QStringLiteral("Chiusura in corso"));
         QCOMPARE(PortPool::stateText(9), QStringLiteral("Errore"));
         QVERIFY(PortPool::stateText(10).isEmpty());
     }

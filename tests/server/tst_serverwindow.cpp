@@ -104,7 +104,7 @@ private slots:
         QCOMPARE(child<QLineEdit>("Local_Host")->text(), m_server->localIp());
         auto* ports = child<QListWidget>("Lst_Port");
         QCOMPARE(ports->count(), 25);
-        QCOMPARE(ports->item(24)->text(), QStringLiteral("Porta %1\tIn attesa").arg(m_base + 24));
+        QCOMPARE(ports->item(24)->text(), QStringLiteral("Porta %1\tLibera").arg(m_base + 24));
 
         // A connection changes its line; with the messages shown, it is listed and selected.
         child<QCheckBox>("OPT1")->click();

@@ -163,8 +163,9 @@ void ClientUpdaterTest::threeFiles() {
 
     const Run run = copy(folders);
     QCOMPARE(run.counter, 3);
-    QCOMPARE(run.status, (QStringList{"Copia 1° file in corso...", "Copia 2° file in corso...",
-                                      "Copia 3° file in corso...", "Copiati 3 file!"}));
+    QCOMPARE(run.status,
+             (QStringList{"Copia 1° file di 3 in corso...", "Copia 2° file di 3 in corso...",
+                          "Copia 3° file di 3 in corso...", "Copiati 3 file!"}));
     QVERIFY(run.failed.isEmpty());
     for (const char* name : {"Copie.txt", "Documenti.mdb", "ODL.rpt"})
         QCOMPARE(readFileOrMissing(folders.install() + name),

@@ -2,9 +2,11 @@
 
 #include "runtimeenv.h"
 #include "ui_serversearchdialog.h"
+#include "userprompts.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QRadialGradient>
 #include <QThread>
@@ -25,6 +27,37 @@ QPixmap lampPicture(bool lit) {
     painter.drawEllipse(QRectF(2, 2, 20, 20));
     return picture;
 }
+
+// The user's prompts, with the window painted again after each one: a closed box would otherwise
+// leave its picture on the window through the waits that follow. The box's own loop ran every
+// event meanwhile; syncing with the window system lets the exposure of its place arrive too.
+class RepaintingPrompts : public UserPrompts {
+public:
+    RepaintingPrompts(UserPrompts& inner, QWidget* window) : m_inner(inner), m_window(window) {}
+    void message(const QString& text, const QString& title, Icon icon) override {
+        m_inner.message(text, title, icon);
+        settle();
+    }
+    bool question(const QString& text, const QString& title) override {
+        const bool yes = m_inner.question(text, title);
+        settle();
+        return yes;
+    }
+    QString input(const QString& prompt, const QString& title) override {
+        const QString text = m_inner.input(prompt, title);
+        settle();
+        return text;
+    }
+
+private:
+    void settle() {
+        QGuiApplication::sync();
+        m_window->repaint();
+    }
+
+    UserPrompts& m_inner;
+    QWidget* m_window;
+};
 
 // A small screen with a network cable, for Image1.
 QPixmap searchPicture() {
@@ -47,6 +80,7 @@ ServerSearchDialog::ServerSearchDialog(QString serverHost, QString installFolder
     : QDialog(parent), m_ui(std::make_unique<Ui::Cerca>()), m_timer(new QTimer(this)),
       m_serverHost(std::move(serverHost)), m_installFolder(std::move(installFolder)),
       m_prompts(prompts), m_hooks(std::move(hooks)),
+      m_repaintingPrompts(std::make_unique<RepaintingPrompts>(prompts, this)),
       m_now([] { return QDateTime::currentMSecsSinceEpoch(); }),
       // A short sleep keeps the wait from burning a core; no events are let through.
       m_idle([] { QThread::msleep(20); }) {
@@ -59,6 +93,7 @@ ServerSearchDialog::ServerSearchDialog(QString serverHost, QString installFolder
     m_ui->Picture2->setPalette(background);
     for (int i = 0; i < 4; ++i)
         setLamp(i, false);
+    m_ui->Picture2->installEventFilter(this);
 
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setSingleShot(true);
@@ -83,10 +118,11 @@ bool ServerSearchDialog::lampLit(int index) const {
     return index >= 0 && index < 4 && m_lit[index];
 }
 
-void ServerSearchDialog::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!m_ran && !m_timer->isActive())
+bool ServerSearchDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_ui->Picture2 && event->type() == QEvent::Paint && !m_ran &&
+        !m_timer->isActive())
         m_timer->start();
+    return QDialog::eventFilter(watched, event);
 }
 
 void ServerSearchDialog::pauseWithLamps(double seconds) {
@@ -126,11 +162,11 @@ void ServerSearchDialog::runSearch() {
     };
     hooks.status = [this, outer = m_hooks.status](const QString& text) {
         m_ui->Label2->setText(text);
-        m_ui->Label2->repaint();
+        repaint();
         if (outer)
             outer(text);
     };
-    ServerSearch search(m_installFolder, QDir::currentPath(), m_prompts, hooks);
+    ServerSearch search(m_installFolder, QDir::currentPath(), *m_repaintingPrompts, hooks);
     m_serverHost = search.run(m_serverHost);
     accept();
 }

@@ -44,7 +44,9 @@ public:
     }
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    // The search starts once the window has been painted (its background picture, which covers
+    // it): the waits of the search let no paint event through.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void runSearch();
@@ -58,6 +60,7 @@ private:
     UserPrompts& m_prompts;
     ServerSearch::Hooks m_hooks;
     bool m_ran = false;
+    std::unique_ptr<UserPrompts> m_repaintingPrompts;
     bool m_lit[4] = {false, false, false, false};
     std::function<void(int)> m_lampObserver;
     std::function<qint64()> m_now;
