@@ -8,6 +8,7 @@
 #include "earlyscan.h"
 #include "platform/platform.h"
 #include "portpool.h"
+#include "printfilerules.h"
 #include "printfolderwatcher.h"
 #include "printserverhost.h"
 #include "runtimeenv.h"
@@ -318,7 +319,35 @@ QList<QueueEntry> PrintServer::queue() const {
     return m_watcher->queue();
 }
 
+// The print file's own name inside a set-aside one: "X.007" from "X.007.ERR", "X.007.PRN.ERR"
+// or "X.007.PRN.2.ERR".
+namespace {
+QString printFileNameOf(const QString& asideName) {
+    QString name = asideName.chopped(4);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    bool numbered = false;
+    name.mid(dot + 1).toInt(&numbered);
+    if (dot > 0 && numbered && name.left(dot).endsWith(QStringLiteral(".PRN")))
+        name.truncate(dot);
+    if (name.endsWith(QStringLiteral(".PRN")))
+        name.chop(4);
+    return name;
+}
+} // namespace
+
 Failure PrintServer::putBack(const QString& fileName) {
+    // Back in the queue a file is never checked against the company codes again: a file of a
+    // company still unknown stays aside. The codes are read anew, so a company saved meanwhile
+    // (in "Dati Ditta" or with velarix-admin) counts.
+    if (PrintFileRules::isSetAside(fileName)) {
+        const QString name = printFileNameOf(fileName);
+        loadCompanyCodes();
+        if (m_codes.isKnown() && !m_codes.matches(PrintFileRules::endingValue(name)))
+            return {ErrorNumber::InvalidCall,
+                    QStringLiteral("la ditta ") + name.right(3) +
+                        QStringLiteral(" \u00e8 ancora sconosciuta: salvarne i dati in \"Dati "
+                                       "Ditta\", poi riprovare")};
+    }
     const Failure failure = m_watcher->putBack(fileName);
     noticeQueueChange();
     return failure;

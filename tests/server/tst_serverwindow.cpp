@@ -197,6 +197,17 @@ private slots:
         retry->click();
         QVERIFY(logText().contains(QStringLiteral("Stampa eliminata dalla coda: ")));
         QVERIFY(logText().contains(QStringLiteral("Stampa rimessa in coda: ")));
+
+        // A file of a company still unknown is not put back to wait for a print that cannot be.
+        writeFile(m_folder->print + QStringLiteral("U.007"), "PC:ASSENTE\r\n");
+        const auto aside = [list] { return list->findItems("U.007.ERR", Qt::MatchExactly); };
+        QTRY_VERIFY(!aside().isEmpty());
+        aside().constFirst()->setSelected(true);
+        retry->click();
+        QVERIFY2(m_prompts.messages.value(0).contains(
+                     QStringLiteral("la ditta 007 \u00e8 ancora sconosciuta")),
+                 qPrintable(m_prompts.messages.join(u'|')));
+        QVERIFY(QFile::exists(m_folder->print + QStringLiteral("U.007.ERR")));
     }
 
     void closingStopsTheServer() {
