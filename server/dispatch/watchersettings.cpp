@@ -26,7 +26,6 @@ WatcherSettings WatcherSettings::fromEnvironment() {
     WatcherSettings s;
     const RuntimeEnv& env = RuntimeEnv::get();
     s.scanIntervalMs = env.interval(1000);
-    s.settleMs = env.interval(200);
     s.reofferMs = env.interval(60000);
     s.holdMs = durationFromEnv("VELARIX_HOLD_MINUTES", 60.0 * 1000.0, s.holdMs);
     s.expiryMs = durationFromEnv("VELARIX_EXPIRY_HOURS", 3600.0 * 1000.0, s.expiryMs);

@@ -13,8 +13,8 @@ struct WatcherSettings {
     qint64 scanIntervalMs =
         1000; // the scan timer; also how long a new file must rest before reading
     // A new file no writer holds is read once unchanged this long: a writer that closes and opens
-    // it again within it is not cut short.
-    qint64 settleMs = 200;
+    // it again within it is not cut short. Not scaled: it stands for a writer's habits.
+    qint64 settleMs = 250;
     qint64 reofferMs = 60000;       // a file is not offered again on the same connection sooner
     qint64 holdMs = 10 * 60 * 1000; // absent workstation
     qint64 expiryMs = qint64(24) * 60 * 60 * 1000;

@@ -200,6 +200,24 @@ private slots:
         QCOMPARE(named->received(), QByteArray());
     }
 
+    void fileWrittenInStepsIsTakenWhole() {
+        // The writer closes after the workstation line and opens the file again a moment later
+        // for the rest: the whole file is announced, no fragment is left behind.
+        auto client = registered("PASSI");
+        QVERIFY(client);
+        QFile writer(m_print + QStringLiteral("PASSI.001"));
+        QVERIFY(writer.open(QIODevice::WriteOnly));
+        writer.write("PC:PASSI\r\n");
+        writer.close();
+        QTest::qWait(50); // the writer's own pause between its steps
+        QVERIFY(writer.open(QIODevice::Append));
+        writer.write(QByteArray(362, 'r'));
+        writer.close();
+        QTRY_COMPARE(client->received(), "DIR:" + QFile::encodeName(writer.fileName()) + ".PRN\r");
+        QCOMPARE(QFileInfo(writer.fileName() + QStringLiteral(".PRN")).size(), 372);
+        QVERIFY(!writer.exists());
+    }
+
     void filesThatCouldStopTheServerAreLeftAlone() {
         // A link to an endless device, a pipe nobody writes, 40 MB without a line end, a name too
         // long to take ".PRN" and one that is not text: each is logged once with its reason and
