@@ -30,6 +30,7 @@ public:
     bool startServer();
     void stopServer(bool kill = false);
     bool serverRunning() const;
+    qint64 serverPid() const { return m_serverProcess ? m_serverProcess->processId() : 0; }
     enum class Layout {
         UpToDate,   // the workstation's folder holds current copies of the Client folder
         ProgramOnly // only VelarixCL and IPHost.set: the first start fetches the rest
