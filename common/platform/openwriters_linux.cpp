@@ -1,12 +1,12 @@
 // Linux: a file has no writer when the kernel grants a read lease on it, which it does only while
 // no process (smbd serving a workstation included) holds the file open for writing.
 #include "linuxplatform.h"
+#include "systemerror.h"
 
 #include <QFile>
 
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <mutex>
 #include <unistd.h>
@@ -38,8 +38,7 @@ Failure LinuxPlatform::checkNoWriters(const QString& path) const {
             return {ErrorNumber::FileAlreadyOpen,
                     QStringLiteral("%1 è tenuto da un altro programma").arg(path)};
         return {error == ENOENT ? ErrorNumber::FileNotFound : ErrorNumber::PathFileAccess,
-                QStringLiteral("impossibile aprire %1: %2")
-                    .arg(path, QString::fromLocal8Bit(std::strerror(error)))};
+                QStringLiteral("impossibile aprire %1: %2").arg(path, systemErrorText(error))};
     }
     Failure result;
     if (::fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
@@ -52,8 +51,7 @@ Failure LinuxPlatform::checkNoWriters(const QString& path) const {
         // file system without leases (NFS, CIFS, FUSE).
         const int error = errno;
         result = {ErrorNumber::PermissionDenied,
-                  QStringLiteral("lease su %1 non concesso: %2")
-                      .arg(path, QString::fromLocal8Bit(std::strerror(error)))};
+                  QStringLiteral("lease su %1 non concesso: %2").arg(path, systemErrorText(error))};
     }
     ::close(fd);
     return result;

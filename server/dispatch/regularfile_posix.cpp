@@ -1,3 +1,4 @@
+#include "platform/systemerror.h"
 #include "printfilerules.h"
 
 #include <QFile>
@@ -22,24 +23,8 @@ QString kindOf(mode_t mode) {
 }
 
 QString openError(int error) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("lettura non permessa");
-    case ELOOP:
-        return QStringLiteral("collegamento simbolico circolare");
-    case ENAMETOOLONG:
-        return QStringLiteral("nome troppo lungo");
-    case ENXIO:
-        return QStringLiteral("è un socket o un dispositivo assente, non un file");
-    case EIO:
-        return QStringLiteral("errore di lettura del disco");
-    case EMFILE:
-    case ENFILE:
-        return QStringLiteral("troppi file aperti");
-    default:
-        return QStringLiteral("non leggibile (errore di sistema %1)").arg(error);
-    }
+    return error == ENXIO ? QStringLiteral("è un socket o un dispositivo assente, non un file")
+                          : systemErrorText(error);
 }
 } // namespace
 
