@@ -12,6 +12,7 @@
 namespace {
 enum Column { Document, State, Workstation, Waited, Reason };
 constexpr int StateRole = Qt::UserRole + 1;
+constexpr int AgeRole = Qt::UserRole + 2; // the waiting time when the list was filled
 
 QueueEntry entryOf(const QTreeWidgetItem* item) {
     QueueEntry entry;
@@ -37,11 +38,12 @@ QueueList::QueueList(PrintServer& server, UserPrompts& prompts, QTreeWidget* lis
     connect(m_list, &QTreeWidget::itemSelectionChanged, this, &QueueList::updateButtons);
     connect(m_retry, &QPushButton::clicked, this, &QueueList::putBackSelected);
     connect(m_discard, &QPushButton::clicked, this, &QueueList::discardSelected);
-    // The waiting times move on without any change of state.
+    // The waiting times move on without any change of state: only the rows in view are
+    // rewritten, so that a year of set-aside files costs nothing while nobody scrolls.
     m_ageTimer->setInterval(RuntimeEnv::get().interval(5000));
     connect(m_ageTimer, &QTimer::timeout, this, [this] {
         if (m_list->isVisible())
-            refresh();
+            updateAgesInView();
     });
     m_ageTimer->start();
     refresh();
@@ -49,6 +51,7 @@ QueueList::QueueList(PrintServer& server, UserPrompts& prompts, QTreeWidget* lis
 
 void QueueList::refresh() {
     const QString selected = selectedFile();
+    m_filled.start();
     m_list->clear();
     for (const QueueEntry& entry : m_server.queue()) {
         if (!QueueTexts::isListed(entry))
@@ -57,6 +60,7 @@ void QueueList::refresh() {
                                                   entry.workstation,
                                                   QueueTexts::waited(entry.ageMs), entry.reason});
         item->setData(Document, StateRole, int(entry.state));
+        item->setData(Document, AgeRole, entry.ageMs);
         for (int c = Document; c <= Reason; ++c)
             item->setToolTip(c, entry.reason);
         if (entry.fileName == selected)
@@ -66,6 +70,14 @@ void QueueList::refresh() {
     for (int c = Document; c < Reason; ++c)
         m_list->resizeColumnToContents(c);
     updateButtons();
+}
+
+void QueueList::updateAgesInView() {
+    const int bottom = m_list->viewport()->height();
+    for (QTreeWidgetItem* item = m_list->itemAt(0, 0);
+         item && m_list->visualItemRect(item).top() < bottom; item = m_list->itemBelow(item))
+        item->setText(Waited, QueueTexts::waited(item->data(Document, AgeRole).toLongLong() +
+                                                 m_filled.elapsed()));
 }
 
 QString QueueList::selectedFile() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 
 class PrintServer;
@@ -21,6 +22,7 @@ public:
     void refresh();
 
 private:
+    void updateAgesInView();
     QString selectedFile() const;
     void updateButtons();
     void putBackSelected();
@@ -32,4 +34,5 @@ private:
     QPushButton* m_retry;
     QPushButton* m_discard;
     QTimer* m_ageTimer;
+    QElapsedTimer m_filled; // since the list was last filled
 };

@@ -8,7 +8,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 const QString Folder = QStringLiteral("\\\\SRV\\Velarix\\Stampe\\");
@@ -49,6 +51,7 @@ private slots:
     void queueShowsEachFilesState();
     void setAsideFilePutBack();
     void waitingFilesDiscarded();
+    void quietFolderStillServesWaitingFiles();
 
 private:
     QString local(const QString& name) const { return m_localFolder + QLatin1Char('/') + name; }
@@ -744,6 +747,25 @@ void TestPrintFolderWatcher::waitingFilesDiscarded() {
     QCOMPARE(files(), QStringList({"N.001"}));
     QCOMPARE(queueLines(), QStringList({"N.001 0"}));
     QCOMPARE(m_host.logs, QStringList({"Stampa eliminata dalla coda: " + Folder + "H.001.PRN"}));
+}
+
+void TestPrintFolderWatcher::quietFolderStillServesWaitingFiles() {
+    // A folder whose time stamp has long stood still is not listed again each tick, yet the new
+    // file waiting in it is taken once rested and nothing known is forgotten.
+    m_host.names[1] = QStringLiteral("UFF");
+    write(QStringLiteral("OLD.001.ERR"), "x");
+    write(QStringLiteral("LATE.001"), "PC:UFF\r\n", false);
+    m_watcher->newFileScan();
+    const timespec stamp[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+    QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(m_localFolder).constData(), stamp, 0), 0);
+    m_watcher->newFileScan(); // lists the folder with its old stamp
+    advance(2000);
+    m_host.clear();
+    m_watcher->newFileScan();
+    QVERIFY(!m_host.traces.contains(QStringLiteral("1.OLD.001.ERR")));
+    QCOMPARE(m_host.sent.size(), 1);
+    QVERIFY(m_host.sent.at(0).second.contains(QStringLiteral("LATE.001.PRN")));
+    QCOMPARE(queueLines().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestPrintFolderWatcher)
