@@ -115,11 +115,12 @@ bool CopiesController::save(const CopiesSettings& settings) {
     m_host.setPrintFolder(settings.printFolder);
     switch (PrintFolderCheck::inspect(settings.printFolder, serverProgramFolder())) {
     case PrintFolderCheck::State::Unlistable:
+    case PrintFolderCheck::State::Forbidden:
         // Which folder and why: the technician has nothing else to go on.
         m_host.prompts().message(
             QString::fromUtf8(BadFolder) + QStringLiteral(": ") + settings.printFolder.trimmed() +
-            u'\n' +
-            PrintFolderCheck::unlistableReason(settings.printFolder, serverProgramFolder()) + u'.');
+            u'\n' + PrintFolderCheck::refusalReason(settings.printFolder, serverProgramFolder()) +
+            u'.');
         return false;
     case PrintFolderCheck::State::NotEmpty:
         if (!m_host.prompts().question(QString::fromUtf8(FolderNotEmpty)))

@@ -6,6 +6,22 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace {
+bool isSameOrBelow(const QString& path, const QString& folder) {
+    return !folder.isEmpty() && (path == folder || path.startsWith(folder + QLatin1Char('/')));
+}
+
+// Followed through links: a link to the share root is the share root.
+bool isForbidden(const QString& path, const QString& serverProgramFolder) {
+    const QString real = QFileInfo(path).canonicalFilePath();
+    const QString root = QFileInfo(serverProgramFolder).canonicalFilePath();
+    const QDir dir(real);
+    return real == root || dir.exists(QStringLiteral("Client")) ||
+           dir.exists(QStringLiteral("VelarixUpd")) ||
+           isSameOrBelow(real, QFileInfo(root + QStringLiteral("/Client")).canonicalFilePath());
+}
+} // namespace
+
 namespace PrintFolderCheck {
 
 QString localPath(const QString& folder, const QString& serverProgramFolder) {
@@ -22,14 +38,20 @@ State inspect(const QString& folder, const QString& serverProgramFolder) {
     const QFileInfo info(path);
     if (!info.isDir() || !info.isReadable() || !info.isExecutable())
         return State::Unlistable;
+    if (isForbidden(path, serverProgramFolder))
+        return State::Forbidden;
     const QDir dir(path);
     const QStringList entries =
         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     return entries.isEmpty() ? State::Empty : State::NotEmpty;
 }
 
-QString unlistableReason(const QString& folder, const QString& serverProgramFolder) {
+QString refusalReason(const QString& folder, const QString& serverProgramFolder) {
     const QString path = localPath(folder, serverProgramFolder);
+    if (!path.isEmpty() && QFileInfo(path).isDir() && isForbidden(path, serverProgramFolder))
+        return QStringLiteral("la cartella %1 è riservata ai programmi delle postazioni (Client, "
+                              "VelarixUpd): scegliere una cartella apposita, come Stampe")
+            .arg(QDir::toNativeSeparators(QDir::cleanPath(path)));
     if (path.isEmpty())
         return QStringLiteral("percorso di rete non valido (atteso \\\\server\\Velarix\\cartella)");
     // Only this server's Velarix share resolves to a local folder; any other UNC path stays one.

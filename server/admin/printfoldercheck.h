@@ -9,14 +9,17 @@
 namespace PrintFolderCheck {
 enum class State {
     Unlistable, // missing, not a folder, unreadable, or a share path that does not resolve
-    Empty,      // nothing but "." and ".."
-    NotEmpty,   // any file or subfolder, hidden ones included
+    // The share root, a folder holding Client/ or VelarixUpd, or Client/ itself: the server
+    // renames and deletes what lies in its print folder, and workstations run these programs.
+    Forbidden,
+    Empty,    // nothing but "." and ".."
+    NotEmpty, // any file or subfolder, hidden ones included
 };
 
 // The local folder that a typed print folder stands for; empty when it cannot be resolved.
 QString localPath(const QString& folder, const QString& serverProgramFolder);
 State inspect(const QString& folder, const QString& serverProgramFolder);
-// Why a folder that inspect() finds Unlistable cannot serve, in words that name the local folder
-// looked at: "la cartella /srv/velarix/Stampe non esiste".
-QString unlistableReason(const QString& folder, const QString& serverProgramFolder);
+// Why a folder that inspect() finds Unlistable or Forbidden cannot serve, in words that name the
+// local folder looked at: "la cartella /srv/velarix/Stampe non esiste".
+QString refusalReason(const QString& folder, const QString& serverProgramFolder);
 } // namespace PrintFolderCheck

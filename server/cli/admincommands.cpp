@@ -2,10 +2,14 @@
 
 #include "commandhost.h"
 #include "copiescontroller.h"
+#include "folderaccess.h"
 #include "letterheadcontroller.h"
 #include "letterheadimport.h"
 #include "letterheadstore.h"
+#include "platform/platform.h"
+#include "runtimeenv.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTextStream>
@@ -158,30 +162,69 @@ int deleteLetterhead(CommandHost& host, const QStringList& args, QTextStream& ou
     return 0;
 }
 
-int importLetterheads(CommandHost& host, const QStringList& args, QTextStream& out) {
-    if (args.size() != 1)
-        return refuse(host, QStringLiteral("Uso: import FILE.csv|FILE.mdb"), 2);
+int readImportFile(const QStringList& args, QByteArray* csv) {
+    QTextStream err(stderr);
+    if (args.size() != 1) {
+        err << "Uso: import FILE.csv|FILE.mdb\n";
+        return 2;
+    }
     const QString path = args.first();
-    QByteArray csv;
     if (path.endsWith(QLatin1String(".mdb"), Qt::CaseInsensitive)) {
         QProcess exporter;
         exporter.start(QStringLiteral("mdb-export"), {path, QStringLiteral("Ditta")});
-        if (!exporter.waitForFinished(60000) || exporter.exitCode() != 0)
-            return refuse(host, QStringLiteral("mdb-export non riuscito: ") +
-                                    QString::fromLocal8Bit(exporter.readAllStandardError()) +
-                                    exporter.errorString());
-        csv = exporter.readAllStandardOutput();
-    } else {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return refuse(host, QStringLiteral("Lettura non riuscita: ") + file.errorString());
-        csv = file.readAll();
+        if (!exporter.waitForFinished(60000) || exporter.exitCode() != 0) {
+            err << "mdb-export non riuscito: "
+                << QString::fromLocal8Bit(exporter.readAllStandardError()) << exporter.errorString()
+                << '\n';
+            return 1;
+        }
+        *csv = exporter.readAllStandardOutput();
+        return 0;
     }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        err << (file.error() == QFileDevice::PermissionsError
+                    ? FolderAccess::deniedText(path)
+                    : QStringLiteral("Lettura non riuscita: ") + path + QStringLiteral(": ") +
+                          file.errorString())
+            << '\n';
+        return 1;
+    }
+    *csv = file.readAll();
+    return 0;
+}
+
+int importLetterheads(CommandHost& host, const QByteArray& csv, QTextStream& out) {
     int imported = 0;
     if (Failure f = LetterheadImport::intoServerDatabase(
             csv, LetterheadController(host).databasePath(), true, &imported))
         return refuse(host, f.description);
     out << imported << " ditte importate\n";
+    return 0;
+}
+
+int publishShare(const QString& serverFolder, QTextStream& out) {
+    const RuntimeEnv& env = RuntimeEnv::get();
+    Platform::Command command;
+    QProcess net;
+    if (Failure f = Platform::current().shareCommand(QDir(serverFolder).absolutePath(),
+                                                     {env.shareGroup, env.shareGuests}, &command)) {
+        QTextStream(stderr) << "Condivisione Velarix non pubblicata: " << f.description << '\n';
+        return 1;
+    }
+    net.start(command.program, command.arguments);
+    const bool finished = net.waitForFinished(60000) && net.exitStatus() == QProcess::NormalExit;
+    if (!finished || net.exitCode() != 0) {
+        QTextStream(stderr) << "Condivisione Velarix non pubblicata: "
+                            << (finished ? QString::fromLocal8Bit(net.readAllStandardError())
+                                         : net.errorString())
+                                   .trimmed()
+                            << '\n';
+        return 1;
+    }
+    out << "Condivisione Velarix pubblicata: " << QDir(serverFolder).absolutePath()
+        << ", in sola lettura per il gruppo " << env.shareGroup
+        << (env.shareGuests ? " e per gli ospiti\n" : "\n");
     return 0;
 }
 

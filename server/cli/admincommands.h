@@ -24,7 +24,13 @@ int listLetterheads(CommandHost& host, QTextStream& out);
 int letterhead(CommandHost& host, const QStringList& args, QTextStream& out);
 // delete-letterhead CODE
 int deleteLetterhead(CommandHost& host, const QStringList& args, QTextStream& out);
-// import FILE: letterheads from a CSV as mdb-export writes it, or straight from an older
-// Access-format .mdb (through mdb-export).
-int importLetterheads(CommandHost& host, const QStringList& args, QTextStream& out);
+// import FILE, first half: reads FILE, a CSV as mdb-export writes it or an older Access-format
+// .mdb (through mdb-export), into `csv`. Run before the change of user: the file is the
+// administrator's.
+int readImportFile(const QStringList& args, QByteArray* csv);
+// import FILE, second half: the letterheads read by readImportFile() into the database.
+int importLetterheads(CommandHost& host, const QByteArray& csv, QTextStream& out);
+// share: publishes the server folder as the share "Velarix" for VELARIX_SHARE_GROUP (guests only
+// with VELARIX_SHARE_GUESTS) and waits for the outcome.
+int publishShare(const QString& serverFolder, QTextStream& out);
 } // namespace AdminCommands

@@ -1,8 +1,12 @@
 // velarix-admin: everything the server's settings windows do, from a terminal (a server without a
-// desktop), plus the queue of the running server. Run it as root or as the server's own user:
-// root acts as the owner of the server folder, so the files keep the owner the service expects.
+// desktop), plus the queue of the running server and the share. Run it as root. The package's
+// server folder is root's (the service may not change what workstations run), so root writes it;
+// a folder another user owns is written as that user, after the files the command names have
+// been read as root.
 #include "admincommands.h"
 #include "commandhost.h"
+#include "folderaccess.h"
+#include "italiantranslation.h"
 #include "platform/platform.h"
 #include "serverlink.h"
 #include "workstationcommands.h"
@@ -14,16 +18,21 @@
 #include <cstdio>
 
 namespace {
-const char* const Usage = R"(Commands:
-  print-folder [FOLDER]        show, or set as "Numero Copie" does (e.g. '\\server\Velarix\Stampe\')
-  copies [KIND=N ...] [per-company=on|off] [per-branch=on|off]
-                               show, or set; KIND: ODL ODL2 PRE PRE2 FOM FVV, N: 0 to 9
-  letterheads                  list the companies
-  letterhead CODE [LINES...]   show a company's eight lines, or replace them ("Dati Ditta")
-  delete-letterhead CODE
-  import FILE                  letterheads from a CSV (mdb-export) or an older Access .mdb
-  queue                        the running server's print files: waiting, held, set aside
-  put-back NAME                a set-aside file (....ERR) back in the queue
+const char* const Usage = R"(Comandi:
+  print-folder [CARTELLA]      mostra la cartella di stampa, o la imposta come "Numero Copie"
+                               (es. '\\server\Velarix\Stampe\')
+  copies [TIPO=N ...] [per-company=on|off] [per-branch=on|off]
+                               mostra le copie, o le imposta; TIPO: ODL ODL2 PRE PRE2 FOM FVV,
+                               N: da 0 a 9
+  letterheads                  elenca le ditte
+  letterhead CODICE [RIGHE...] mostra le otto righe di una ditta, o le sostituisce ("Dati Ditta")
+  delete-letterhead CODICE     elimina una ditta
+  import FILE                  ditte da un CSV (come lo scrive mdb-export) o da un .mdb di Access
+  queue                        le stampe del server in esecuzione: in attesa, trattenute, messe
+                               da parte
+  put-back NOME                rimette in coda una stampa messa da parte (....ERR)
+  share                        pubblica la cartella come condivisione Velarix, in sola lettura per
+                               il gruppo VELARIX_SHARE_GROUP (il servizio lo fa a ogni avvio)
   workstations                 elenco delle postazioni ammesse (Postazioni.txt) e da dove
   workstation NOME INDIRIZZI   NOME si registra solo da quegli indirizzi o reti, separati da
                                virgole (es. 192.168.1.20,192.168.1.0/24, anche IPv6)
@@ -41,7 +50,8 @@ int runWorkstationCommand(CommandHost& host, const QString& command, const QStri
     return -1;
 }
 
-int run(CommandHost& host, const QString& command, const QStringList& args, QTextStream& out) {
+int run(CommandHost& host, const QString& command, const QStringList& args,
+        const QByteArray& imported, QTextStream& out) {
     if (command == QLatin1String("print-folder"))
         return AdminCommands::printFolder(host, args, out);
     if (command == QLatin1String("copies"))
@@ -53,7 +63,7 @@ int run(CommandHost& host, const QString& command, const QStringList& args, QTex
     if (command == QLatin1String("delete-letterhead"))
         return AdminCommands::deleteLetterhead(host, args, out);
     if (command == QLatin1String("import"))
-        return AdminCommands::importLetterheads(host, args, out);
+        return AdminCommands::importLetterheads(host, imported, out);
     if (command == QLatin1String("queue") && args.isEmpty())
         return askRunningServer(host.serverFolder(), QStringLiteral("queue"), out);
     if (command == QLatin1String("put-back") && args.size() == 1)
@@ -64,36 +74,71 @@ int run(CommandHost& host, const QString& command, const QStringList& args, QTex
     QTextStream(stderr) << Usage << '\n';
     return 2;
 }
+
+// A line feed in a print folder or a letterhead line would shift every later line of the file it
+// is written to; no value of any command has a use for a control character.
+bool holdsControlCharacter(const QStringList& values) {
+    for (const QString& value : values) {
+        for (qsizetype i = 0; i < value.size(); ++i) {
+            if (value.at(i).category() != QChar::Other_Control)
+                continue;
+            QTextStream(stderr) << "Carattere di controllo non ammesso (posizione " << i + 1
+                                << ", codice " << value.at(i).unicode()
+                                << "): " << QString(value).replace(value.at(i), QLatin1Char('?'))
+                                << '\n';
+            return true;
+        }
+    }
+    return false;
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velarix-admin"));
+    installItalianTranslation(app);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Velarix server administration\n\n") +
+    parser.setApplicationDescription(QStringLiteral("Amministrazione del server Velarix\n\n") +
                                      QString::fromUtf8(Usage));
-    parser.addHelpOption();
-    const QCommandLineOption folder(QStringLiteral("folder"),
-                                    QStringLiteral("server folder (default /var/lib/velarix)"),
-                                    QStringLiteral("dir"), QStringLiteral("/var/lib/velarix"));
+    // Qt's own help option would describe itself in English.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("mostra questo aiuto"));
+    const QCommandLineOption folder(
+        QStringLiteral("folder"),
+        QStringLiteral("cartella del server (/var/lib/velarix se omessa)"),
+        QStringLiteral("cartella"), QStringLiteral("/var/lib/velarix"));
     const QCommandLineOption yes(QStringLiteral("yes"),
-                                 QStringLiteral("answer Yes to the windows' questions"));
-    parser.addOptions({folder, yes});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("see below"));
+                                 QStringLiteral("risponde Sì alle domande delle finestre"));
+    parser.addOptions({help, folder, yes});
+    parser.addPositionalArgument(QStringLiteral("comando"),
+                                 QStringLiteral("uno dei comandi elencati sopra"));
     parser.process(app);
 
     QStringList args = parser.positionalArguments();
-    if (args.isEmpty()) {
-        QTextStream(stderr) << parser.helpText();
-        return 2;
+    if (parser.isSet(help) || args.isEmpty()) {
+        (parser.isSet(help) ? QTextStream(stdout) : QTextStream(stderr)) << parser.helpText();
+        return parser.isSet(help) ? 0 : 2;
     }
     const QString serverFolder = parser.value(folder);
+    if (holdsControlCharacter(args + QStringList{serverFolder}))
+        return 2;
+    const QString command = args.takeFirst();
+    QTextStream out(stdout);
+    // Root publishes the share: Samba lets no one else share a folder root owns.
+    if (command == QLatin1String("share") && args.isEmpty())
+        return AdminCommands::publishShare(serverFolder, out);
+    // Read as the administrator who named it: the server's user may have no right to it.
+    QByteArray imported;
+    if (command == QLatin1String("import")) {
+        if (const int code = AdminCommands::readImportFile(args, &imported))
+            return code;
+    }
     if (Failure f = Platform::current().actAsOwnerOf(serverFolder)) {
         QTextStream(stderr) << f.description << '\n';
         return 1;
     }
     CommandHost host(serverFolder, parser.isSet(yes));
-    QTextStream out(stdout);
-    const QString command = args.takeFirst();
-    return run(host, command, args, out);
+    if (!FolderAccess::allows(host, command, args))
+        return 1;
+    return run(host, command, args, imported, out);
 }

@@ -1,6 +1,7 @@
 #include "serverlink.h"
 
 #include "adminchannel.h"
+#include "folderaccess.h"
 
 #include <QLocalSocket>
 #include <QTextStream>
@@ -10,8 +11,14 @@
 int askRunningServer(const QString& serverFolder, const QString& request, QTextStream& out) {
     QTextStream err(stderr);
     QLocalSocket socket;
-    socket.connectToServer(AdminChannel::socketPath(serverFolder));
+    const QString path = AdminChannel::socketPath(serverFolder);
+    socket.connectToServer(path);
     if (!socket.waitForConnected(5000)) {
+        // A server that runs but may not be reached is not one that does not run.
+        if (socket.error() == QLocalSocket::SocketAccessError) {
+            err << FolderAccess::deniedText(path) << '\n';
+            return 1;
+        }
         err << "Server Velarix non in esecuzione in " << serverFolder << ": "
             << socket.errorString() << '\n';
         return 1;
