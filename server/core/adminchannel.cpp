@@ -41,7 +41,10 @@ AdminChannel::AdminChannel(PrintServer& server, QObject* parent)
 }
 
 Failure AdminChannel::listen() {
-    const QString path = socketPath(m_server.programFolder());
+    // The service's folder is not its own to write: it listens in its runtime folder, which the
+    // package's link in the server folder leads to.
+    const QString forced = qEnvironmentVariable("VELARIX_ADMIN_SOCKET");
+    const QString path = forced.isEmpty() ? socketPath(m_server.programFolder()) : forced;
     QLocalServer::removeServer(path);
     if (!m_local->listen(path))
         return {ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + m_local->errorString()};

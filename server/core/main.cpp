@@ -3,7 +3,8 @@
 //
 // "VelarixSrv --service [--folder DIR]" is how the service manager starts it: no window, no
 // message box (prompts go to standard error, which the journal keeps), no start at log-on, and
-// DIR (default: the program's own folder) as the server folder that is published as the share.
+// DIR (default: the program's own folder) as the server folder. The service manager publishes
+// that folder as the share, as root, before the start (velarix-admin share).
 
 #include "adminchannel.h"
 #include "italiantranslation.h"

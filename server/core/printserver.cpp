@@ -85,10 +85,15 @@ void PrintServer::startUp() {
         AutostartMark(m_programFolder, ProgramName).registerIfFirstStart();
     m_caption += QStringLiteral(" - ") + QString::number(PortCount) + QStringLiteral(" porte");
     emit captionChanged(m_caption);
+    // A service's share is published by root before it starts (velarix-admin share): a process
+    // that takes the service over must not be able to point the workstations elsewhere.
     const RuntimeEnv& env = RuntimeEnv::get();
-    if (Failure failure =
-            Platform::current().publishShare(m_programFolder, {env.shareGroup, env.shareGuests}))
-        log(QStringLiteral("Condivisione Velarix non pubblicata: ") + failure.description);
+    Failure shared;
+    if (!m_runsAsService)
+        shared =
+            Platform::current().publishShare(m_programFolder, {env.shareGroup, env.shareGuests});
+    if (shared)
+        log(QStringLiteral("Condivisione Velarix non pubblicata: ") + shared.description);
     // Let the share come up before anything else happens; no events are handled meanwhile.
     pauseWithoutEvents(
         2, [this](const QString& label) { trace(label); },
