@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# The two packages' control fields and contents, as dpkg-deb shows them.
+# The two packages' control fields and contents, as dpkg-deb shows them, and Debian's own checks:
+# lintian finds no error and no warning, every program is hardened (hardening-check), and
+# systemd-analyze rates the service's sandbox at most 2.0 (0 is tight, 10 is none).
 set -euo pipefail
 DEBS=$1 VERSION=$2
 . "$(dirname "$0")/common.sh"
@@ -53,4 +55,16 @@ for script in postinst prerm postrm; do
 done
 grep -qx /etc/default/velarix-server "$control/server/conffiles" || fail "server: conffiles"
 grep -qx /etc/xdg/autostart/VelarixCL.desktop "$control/client/conffiles" || fail "client: conffiles"
-echo "contents and control fields as expected"
+
+lintian --fail-on error,warning "$SERVER_DEB" "$CLIENT_DEB" || fail "lintian"
+dpkg-deb -x "$SERVER_DEB" "$control/files"
+dpkg-deb -x "$CLIENT_DEB" "$control/files"
+mapfile -t programs < <(find "$control/files" -type f \
+    -exec sh -c 'head -c 4 "$1" | grep -q ELF' _ {} \; -print)
+[ "${#programs[@]}" -ge 5 ] || fail "only ${#programs[@]} programs found"
+# Debian 12's own C start files carry no control-flow mark, so no program there has one.
+hardening-check --quiet --nocfprotection "${programs[@]}" || fail "not hardened"
+systemd-analyze security --offline=yes --threshold=20 \
+    "$control/files/lib/systemd/system/velarix-server.service" >"$control/rating" ||
+    fail "sandbox rated above 2.0: $(grep -v '✓' "$control/rating")"
+echo "contents, control fields, lintian and hardening as expected; $(tail -n 1 "$control/rating")"

@@ -15,28 +15,28 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-root=$work/root srv=$work/srv home=$work/home pdf=$work/pdf tools=$work/tools
-mkdir -p "$root" "$home" "$pdf" "$tools"
+root=$work/root srv=$work/srv home=$work/home pdf=$work/pdf log=$work/log run=$work/run
+mkdir -p "$root" "$home" "$pdf" "$log" "$run/velarix-server"
 dpkg -x "$SERVER_DEB" "$root"
 dpkg -x "$CLIENT_DEB" "$root"
 
-# The share is published through a stand-in `net` that records what it was asked, for a group
-# that exists here.
-printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s/net-args"\n' "$work" >"$tools/net"
-chmod +x "$tools/net"
-export PATH=$tools:$PATH XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen
+export XDG_CONFIG_HOME=$work/config QT_QPA_PLATFORM=offscreen
 export VELARIX_UNATTENDED=1 VELARIX_TIMER_SCALE=30 VELARIX_HOLD_MINUTES=0.02
-export VELARIX_SHARE_GROUP=$(id -gn)
-# A server is one per machine; this one must not meet a server someone runs here meanwhile.
-export VELARIX_LOCK_DIR=$work/lock
 . "$SOURCE/tests/support/freeports.sh"
 base=$(free_ports)
 export VELARIX_BASE_PORT=$base
 
 # The server folder as the package's postinst lays it out, set up with the admin command.
 "$root/usr/lib/velarix/velarix-server-setup" "$srv"
-admin() { "$root/usr/bin/velarix-admin" --folder "$srv" "$@"; }
-admin import "$root/usr/share/velarix/templates/sample-letterheads.csv" >/dev/null
+admin() { "$root/usr/sbin/velarix-admin" --folder "$srv" "$@"; }
+csv=$root/usr/share/velarix/templates/sample-letterheads.csv
+if [ "$(id -u)" = 0 ]; then
+    # A folder of another user: root reads the file it names before it becomes that user.
+    chmod 755 "$work" && chown -R nobody: "$srv"
+    mkdir -m 700 "$work/private" && cp "$csv" "$work/private/" && csv=$work/private/${csv##*/}
+fi
+admin import "$csv" >/dev/null
+[ "$(id -u)" != 0 ] || chown -R root: "$srv"
 [ "$(cat "$srv/Client/Aggiorna.txt")" = $'SI\r' ] || fail "import: Aggiorna.txt"
 admin letterheads | grep -q "^  2  AUTORIPARAZIONI SANTORO" || fail "import: letterheads"
 # A folder that cannot be listed is refused and nothing is written.
@@ -44,34 +44,40 @@ if admin print-folder '\\server\Velarix\Manca\' 2>"$work/refused"; then fail "mi
 grep -q "Cartella non valida" "$work/refused" && [ ! -e "$srv/Client/Copie.txt" ] || fail "refusal"
 admin print-folder '\\server\Velarix\Stampe\' >/dev/null
 printf '%s\r\n' '\\server\Velarix\Stampe\' 1 1 1 1 1 1 0 0 >"$work/Copie.expected"
+# Refused, Copie.txt as it was: a line feed, and folders holding what workstations run.
+for folder in $'\\\\server\\Velarix\\Stampe\\\n1' '\\server\Velarix\' '\\server\Velarix\Client\'; do
+    if admin --yes print-folder "$folder" 2>>"$work/refused"; then fail "taken: $folder"; fi
+done
+[ "$(grep -c "Carattere di controllo non ammesso\|riservata ai programmi" "$work/refused")" = 3 ] ||
+    fail "refusals: $(cat "$work/refused")"
 cmp "$srv/Client/Copie.txt" "$work/Copie.expected" || fail "Copie.txt not as the window writes it"
 
 # The service's own command line, environment and folder, read from the installed unit.
+# Its runtime folder (%t) and log folder are this run's own, and so is its one-per-machine lock.
 unit=$root/lib/systemd/system/velarix-server.service
-in_root() { sed -e "s|/var/lib/velarix|$srv|g" -e "s|/usr/|$root/usr/|g"; }
+in_root() { sed -e "s|/var/lib/velarix|$srv|g;s|/var/log/velarix|$log|g" \
+    -e "s|/usr/|$root/usr/|g;s|%t|$run|g"; }
 exec_start=$(sed -n 's/^ExecStart=//p' "$unit" | in_root)
 directory=$(sed -n 's/^WorkingDirectory=//p' "$unit" | in_root)
-while read -r assignment; do export "${assignment?}"; done < <(sed -n 's/^Environment=//p' "$unit")
-[ -n "$exec_start" ] && [ "$directory" = "$srv" ] || fail "unit: ExecStart or WorkingDirectory"
+for assignment in $(sed -n 's/^Environment=//p' "$unit" | in_root); do export "${assignment?}"; done
+[ -n "$exec_start" ] && [ "$directory" = "$log" ] || fail "unit: ExecStart or WorkingDirectory"
+ln -s "$VELARIX_ADMIN_SOCKET" "$srv/.VelarixSrv.admin" # as the package's postinst links it
 (cd "$directory" && unset DISPLAY WAYLAND_DISPLAY && exec $exec_start) 2>"$work/server.err" &
 SERVER_PID=$!
 wait_for 20 "the server's ports" bash -c "exec 3<>/dev/tcp/127.0.0.1/$base"
-wait_for 20 "the share command" test -s "$work/net-args"
+[ -e "$run/velarix-server/VelarixSrv.lock" ] || fail "lock not in the runtime folder"
 # A service registers no start at log-on.
 [ ! -e "$XDG_CONFIG_HOME/autostart/VelarixSrv.desktop" ] || fail "the service wrote an autostart entry"
 [ ! -e "$srv/VelarixSrv.autostart" ] || fail "the service left an autostart marker"
 
-[ "$(sed -n 6p "$work/net-args")" = "S-1-22-2-$(id -g):R" ] || fail "share not read-only for the group"
-[ "$(sed -n 7p "$work/net-args")" = guest_ok=n ] || fail "share open to guests"
-
 # Changes made beside the running server are taken up without a restart.
 admin --yes copies FOM=2 ODL2=3 >/dev/null
 [ "$(sed -n '5p;7p' "$srv/Client/Copie.txt" | tr -d '\r' | tr '\n' ' ')" = "2 3 " ] || fail "copies"
-wait_for 10 "the copies taken up" grep -q "Copie.txt modificato" "$srv/VXreg.txt"
+wait_for 10 "the copies taken up" grep -q "Copie.txt modificato" "$log/VXreg.txt"
 admin letterhead 7 "NUOVA DITTA S.r.l." "Via Roma 1" >/dev/null
 [ "$(admin letterhead 7 | head -2 | tr '\n' '|')" = "1: NUOVA DITTA S.r.l.|2: Via Roma 1|" ] \
     || fail "letterhead 7 not stored"
-wait_for 10 "the letterheads taken up" grep -q "Dati Ditta modificati" "$srv/VXreg.txt"
+wait_for 10 "the letterheads taken up" grep -q "Dati Ditta modificati" "$log/VXreg.txt"
 admin delete-letterhead 7 >/dev/null
 if admin letterheads | grep -q "^  7 "; then fail "letterhead 7 not deleted"; fi
 if admin letterhead 7 >/dev/null 2>&1; then fail "a company without a row shown"; fi
@@ -92,7 +98,7 @@ export HOME=$home VELARIX_SHARE_ROOT=$srv VELARIX_PC_NAME=VELARIXDEMO VELARIX_PD
 CLIENT_PIDS=$!
 folder=$home/.local/share/velarix
 wait_for 30 "the client's update" test -e "$folder/FOM.rpt"
-wait_for 30 "the workstation's registration" grep -q "VELARIXDEMO" "$srv/VXreg.txt"
+wait_for 30 "the workstation's registration" grep -q "VELARIXDEMO" "$log/VXreg.txt"
 CLIENT_PIDS="$CLIENT_PIDS $(pgrep -f "$folder/VelarixCL" | tr '\n' ' ')"
 # Put back, the set-aside file is printed, in the two copies set above.
 admin put-back FOM01533.002.PRN.ERR >/dev/null

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The server package's maintainer scripts, run into a scratch root (DPKG_ROOT) with the system
-# commands they call replaced by recorders: install, upgrade over the office's edits, remove,
-# purge.
+# commands they call replaced by recorders: install, upgrade over the office's edits and over
+# links planted in the folder, remove, purge.
 set -euo pipefail
 DEBS=$1 VERSION=$2
 . "$(dirname "$0")/common.sh"
@@ -13,7 +13,8 @@ dpkg-deb -x "$SERVER_DEB" "$root"
 dpkg-deb -e "$SERVER_DEB" "$work/control"
 mkdir -p "$stubs"
 : >"$calls"
-for command in groupadd useradd usermod chown deb-systemd-helper deb-systemd-invoke systemctl net; do
+for command in groupadd useradd usermod gpasswd chown \
+    deb-systemd-helper deb-systemd-invoke systemctl net; do
     printf '#!/bin/sh\necho "%s $*" >>"%s"\n' "$command" "$calls" >"$stubs/$command"
 done
 # getent knows what groupadd and useradd made, and Samba's usershare group.
@@ -38,28 +39,35 @@ done
 [ "$(head -c 15 "$folder/Client/Documenti.mdb")" = "SQLite format 3" ] || fail "install: database"
 cmp -s "$folder/VelarixUpd" "$root/usr/lib/velarix/VelarixUpd" || fail "install: updater"
 [ "$(stat -c %a "$folder")" = 2750 ] || fail "install: folder mode $(stat -c %a "$folder")"
-[ "$(count '^useradd --system --gid velarix .* velarix$')" = 1 ] || fail "install: user"
-[ "$(count '^usermod --append --groups sambashare velarix$')" = 1 ] || fail "install: sambashare"
-[ "$(count "^chown -R velarix:velarix $folder\$")" = 1 ] || fail "install: owner"
+[ "$(count '^useradd --system --gid velarix .* _velarix$')" = 1 ] || fail "install: user"
+[ "$(count "^chown -h _velarix:velarix $folder/Stampe\$")" = 1 ] || fail "install: print folder"
 [ "$(count '^deb-systemd-helper enable velarix-server.service$')" = 1 ] || fail "install: enable"
 
 # The office edits a template and its letterheads; an older updater lies in the share.
 echo "; edited by the office" >>"$folder/Client/FOM.rpt"
 edited=$(md5sum <"$folder/Client/FOM.rpt")
-echo "office data" >"$folder/Client/Documenti.mdb"
 echo "old updater" >"$folder/VelarixUpd"
 
-# Upgrade: nothing of the office's is replaced, the updater follows the package, no second user.
+# Links an older package's service user could plant, each to somewhere outside the folder.
+outside=$work/outside && mkdir -p "$outside" && echo "not the updater" >"$outside/victim"
+ln -sfn "$outside/victim" "$folder/.VelarixUpd.new"
+ln -sfn "$outside/missing/ODL.rpt" "$folder/Client/ODL.rpt"
+ln -sfn "$outside/Documenti.mdb" "$folder/Client/Documenti.mdb"
+ln -sfn "$outside" "$folder/Client/logo.png"
+before=$(find "$outside" -printf '%p %s %T@\n' | sort)
+
+# Upgrade: nothing of the office's is replaced, the updater follows the package, no second user,
+# no link followed, nothing changed below the folder but what the package adds.
 run postinst configure 1.0.0.0
+[ "$(find "$outside" -printf '%p %s %T@\n' | sort)" = "$before" ] || fail "upgrade wrote outside"
 [ "$(md5sum <"$folder/Client/FOM.rpt")" = "$edited" ] || fail "upgrade replaced a template"
-[ "$(cat "$folder/Client/Documenti.mdb")" = "office data" ] || fail "upgrade replaced the database"
 cmp -s "$folder/VelarixUpd" "$root/usr/lib/velarix/VelarixUpd" || fail "upgrade kept an old updater"
 [ "$(count '^groupadd')" = 1 ] && [ "$(count '^useradd')" = 1 ] || fail "upgrade: user made twice"
 
 # Remove keeps the data and withdraws the share; purge deletes the data.
 run prerm remove
 run postrm remove
-[ "$(cat "$folder/Client/Documenti.mdb")" = "office data" ] || fail "remove lost the data"
+[ "$(md5sum <"$folder/Client/FOM.rpt")" = "$edited" ] || fail "remove lost the data"
 [ "$(count '^net usershare delete Velarix$')" = 1 ] || fail "remove: share left published"
 run postrm purge
 [ ! -e "$folder" ] || fail "purge left $folder"
