@@ -363,16 +363,24 @@ void PortPool::onError(int slot, int number, const QString& description) {
 }
 
 void PortPool::recover(int slot) {
+    // A connection that failed (a peer that vanished: keep-alive gave up) is closed here.
+    const QString peer = m_peers[size_t(slot)];
+    logSkipped(slot, fromPeer(slot));
     m_registry[size_t(slot)].clear();
     m_peers[size_t(slot)].clear();
     m_connections[size_t(slot)] = 0;
+    m_refused[size_t(slot)] = false;
     const int before = state(slot);
     m_sockets->destroy(slot);
     m_sockets->create(slot);
     reopenPort(slot);
     if (before == SocketArray::Error)
         m_host.log(QStringLiteral("Porta ") + QString::number(port(slot)) +
-                   QStringLiteral(" in errore: riaperta alle ") + timeOfDay());
+                   QStringLiteral(" in errore") +
+                   (peer.isEmpty()
+                        ? QString()
+                        : QStringLiteral(" (connessione da ") + peer + QStringLiteral(" chiusa)")) +
+                   QStringLiteral(": riaperta alle ") + timeOfDay());
 }
 
 void PortPool::refreshPortList() {
