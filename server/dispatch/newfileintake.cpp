@@ -172,6 +172,13 @@ void NewFileIntake::noteListed(const QString& name, const QDateTime& now) {
         it->listedIn = m_book.listing();
         return;
     }
+    // Named like an accepted file, yet nothing the passes could read (a link to a device, a
+    // pipe): listed for what it is. They would only skip it.
+    const QString kind = whyNotRegular(m_book.localPath(name));
+    if (!kind.isEmpty()) {
+        leaveAlone(name, JobCause::NotAFile, kind, now);
+        return;
+    }
     // A file accepted or set aside before this run: its time stamp tells since when.
     const QDateTime since = QFileInfo(m_book.localPath(name)).lastModified().toUTC();
     m_book.record(name, isPending(name) ? JobState::Pending : JobState::SetAside,

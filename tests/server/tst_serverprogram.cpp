@@ -227,6 +227,7 @@ private slots:
         QVERIFY(client);
         const QByteArray print = QFile::encodeName(m_print);
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), m_print + QStringLiteral("ZERO.001")));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), m_print + QStringLiteral("ZERO.001.PRN")));
         QCOMPARE(::mkfifo((print + "TUBO.001").constData(), 0600), 0);
         QVERIFY(::close(::open((print + "NOME\xff.001").constData(), O_CREAT | O_WRONLY, 0600)) ==
                 0);
