@@ -17,10 +17,33 @@ ClientFolderWatch::ClientFolderWatch(const QString& clientFolder, int settleMs, 
         m_watcher->addPath(m_folder);
     connect(m_watcher, &QFileSystemWatcher::directoryChanged, m_settle,
             qOverload<>(&QTimer::start));
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, m_settle, qOverload<>(&QTimer::start));
     rememberCurrent();
 }
 
+// An editor that rewrites Copie.txt in place (truncate, write, same file) changes no entry of
+// the folder: the file itself is watched too, afresh after each change (a replaced file's watch
+// stays with the old file).
+void ClientFolderWatch::watchCopiesFile() {
+    const QString copies = QDir(m_folder).filePath(QStringLiteral("Copie.txt"));
+    if (m_watcher->files().contains(copies))
+        m_watcher->removePath(copies);
+    if (QFileInfo::exists(copies))
+        m_watcher->addPath(copies);
+}
+
+bool ClientFolderWatch::takeLetterheadChange() {
+    const Stamp database = stampOf(QStringLiteral("Documenti.mdb"));
+    const Stamp flag = stampOf(QStringLiteral("Aggiorna.txt"));
+    if (database == m_database && flag == m_flag)
+        return false;
+    m_database = database;
+    m_flag = flag;
+    return true;
+}
+
 void ClientFolderWatch::rememberCurrent() {
+    watchCopiesFile();
     m_copies = copiesBytes();
     m_database = stampOf(QStringLiteral("Documenti.mdb"));
     m_flag = stampOf(QStringLiteral("Aggiorna.txt"));
@@ -39,6 +62,7 @@ QByteArray ClientFolderWatch::copiesBytes() const {
 }
 
 void ClientFolderWatch::compare() {
+    watchCopiesFile();
     const QByteArray copies = copiesBytes();
     const Stamp database = stampOf(QStringLiteral("Documenti.mdb"));
     const Stamp flag = stampOf(QStringLiteral("Aggiorna.txt"));

@@ -11,8 +11,9 @@ class QTimer;
 // Tells the running server when someone else changed its settings in the Client folder: the
 // admin command, a technician's editor, a settings window. Copie.txt counts when its bytes change;
 // the letterheads when Documenti.mdb or Aggiorna.txt get a new size or time. Writers replace files
-// (QSaveFile renames, SQLite keeps a journal beside the database), so the folder is watched and
-// a burst of changes is looked at once, when it has settled.
+// (QSaveFile renames, SQLite keeps a journal beside the database) or rewrite them in place (an
+// editor), so the folder and Copie.txt are watched and a burst of changes is looked at once,
+// when it has settled.
 class ClientFolderWatch : public QObject {
     Q_OBJECT
 public:
@@ -21,6 +22,9 @@ public:
 
     // Takes the files as they are now as the known state (after the server read them itself).
     void rememberCurrent();
+    // Looks at the letterheads now rather than when the folder has settled: true (and the new
+    // state known, no signal) when they changed since last looked at.
+    bool takeLetterheadChange();
 
 signals:
     void copiesChanged();
@@ -33,6 +37,7 @@ private:
         bool operator==(const Stamp&) const = default;
     };
     Stamp stampOf(const QString& name) const;
+    void watchCopiesFile();
     QByteArray copiesBytes() const;
     void compare();
 

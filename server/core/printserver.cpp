@@ -132,10 +132,25 @@ void PrintServer::takeUpLetterheads() {
     if (m_shutDown)
         return;
     m_codes = CompanyCodes();
-    if (Failure failure = loadCompanyCodes())
+    if (Failure failure = loadCompanyCodes()) {
         log(QStringLiteral("Lettura codici ditta non riuscita: ") + failure.description);
-    else
-        log(QStringLiteral("Dati Ditta modificati, codici ditta riletti"));
+        return;
+    }
+    log(QStringLiteral("Dati Ditta modificati, codici ditta riletti"));
+    // Possibly called from inside a scan: the records change once it is over.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_shutDown && m_watcher->putBackKnownCompanies() > 0)
+            noticeQueueChange();
+    });
+}
+
+// The admin command's save reaches the folder watch only once the folder has settled; a print
+// file for the new company may come first.
+bool PrintServer::refreshCompanyCodes() {
+    if (m_shutDown || !m_clientWatch->takeLetterheadChange())
+        return false;
+    takeUpLetterheads();
+    return true;
 }
 
 void PrintServer::readPrintFolder() {

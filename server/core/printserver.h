@@ -99,6 +99,7 @@ public:
     void message(const QString& line) override;
     void setStatusLabel(const QString& text) override;
     void setScanTimerEnabled(bool on) override;
+    bool refreshCompanyCodes() override;
 
     // AdminHost
     void setWatcherRunning(bool on) override;

@@ -3,6 +3,7 @@
 #include "companycodes.h"
 #include "platform/platform.h"
 #include "printfilerules.h"
+#include "unknowncompanyfiles.h"
 #include "watcherhost.h"
 
 #include <QFile>
@@ -217,7 +218,9 @@ NewFileIntake::Step NewFileIntake::takeNewFile(const QString& name, const QDateT
         return Step::Next;
     }
     m_book.host().trace(QStringLiteral("1.0"));
-    const bool match = matchesCompany(name);
+    // A company saved a moment ago may not have been read yet.
+    const bool match =
+        matchesCompany(name) || (m_book.host().refreshCompanyCodes() && matchesCompany(name));
     m_book.host().trace(QStringLiteral("1.1"));
     if (!match) {
         // Until the company codes could be read (database missing or locked) an unmatched
@@ -229,10 +232,7 @@ NewFileIntake::Step NewFileIntake::takeNewFile(const QString& name, const QDateT
             job.listedIn = m_book.listing();
             m_book.moveTo(job, JobState::Arriving, QStringLiteral("codici ditta non ancora letti"));
         } else if (info.exists() && isComplete(name, info, now)) {
-            m_book.setAside(name,
-                            QStringLiteral("codice ditta ") + name.right(3) +
-                                QStringLiteral(" sconosciuto"),
-                            JobCause::UnknownCompany);
+            m_book.setAside(name, UnknownCompanyFiles::reason(name), JobCause::UnknownCompany);
         }
         m_book.host().trace(QStringLiteral("1.2"));
         return Step::Next;

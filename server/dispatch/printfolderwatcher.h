@@ -5,6 +5,7 @@
 #include "jobbook.h"
 #include "newfileintake.h"
 #include "printjob.h"
+#include "unknowncompanyfiles.h"
 #include "watchersettings.h"
 
 #include <QDateTime>
@@ -66,6 +67,9 @@ public:
     // logged. Refused for a file still arriving (its program may be writing it) or announced
     // (its workstation may be reading it), and for a name that is not in the queue.
     Failure discard(const QString& fileName) { return m_book.discard(fileName); }
+    // After the company codes were read anew: files set aside only for an unknown company that
+    // is now there go back in the queue (see UnknownCompanyFiles). Not from inside a scan or pass.
+    int putBackKnownCompanies() { return UnknownCompanyFiles::putBackKnown(m_book); }
 
     const WatcherSettings& settings() const { return m_book.settings; }
     void setSettings(const WatcherSettings& settings) { m_book.settings = settings; }

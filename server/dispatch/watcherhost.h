@@ -18,4 +18,7 @@ public:
     virtual void message(const QString& line) = 0; // the host checks OPT1
     virtual void setStatusLabel(const QString& text) = 0;
     virtual void setScanTimerEnabled(bool on) = 0; // switching on restarts its interval
+    // A file names a company the codes do not know: the host reads them again now if the
+    // letterheads changed since it last did; true when it did.
+    virtual bool refreshCompanyCodes() { return false; }
 };

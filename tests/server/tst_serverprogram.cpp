@@ -334,6 +334,32 @@ private slots:
         QVERIFY2(served, m_server.readAllStandardError().right(3000).constData());
     }
 
+    void companySavedByHandIsTakenUp() {
+        // A file for a company not there yet is set aside; once velarix-admin saves the company,
+        // it goes back by itself and the next file is accepted; Copie.txt rewritten in place
+        // (as an editor does it) is taken up too.
+        writeFile(m_print + QStringLiteral("PRIMA.007"), "PC:NUOVA\r\n");
+        QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("PRIMA.007.ERR")));
+        QProcess admin;
+        admin.start(QStringLiteral(VELARIX_BIN_DIR "/velarix-admin"),
+                    {QStringLiteral("--folder"), m_program, QStringLiteral("letterhead"),
+                     QStringLiteral("7"), QStringLiteral("NUOVA DITTA")});
+        QVERIFY(admin.waitForFinished(30000) && admin.exitCode() == 0);
+        writeFile(m_print + QStringLiteral("DOPO.007"), "PC:NUOVA\r\n");
+        QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("DOPO.007.PRN")));
+        QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("PRIMA.007.PRN")));
+        QVERIFY(logText().contains(QStringLiteral("Stampa rimessa in coda: ") + m_print +
+                                   QStringLiteral("PRIMA.007.PRN")));
+
+        const QString takenUp = QStringLiteral("Copie.txt modificato, cartella di stampa: ");
+        const qsizetype before = logText().count(takenUp);
+        QFile copies(m_program + QStringLiteral("/Client/Copie.txt"));
+        QVERIFY(copies.open(QIODevice::ReadWrite | QIODevice::Truncate));
+        copies.write(m_print.toUtf8() + "\r\n2\r\n");
+        copies.close();
+        QTRY_COMPARE(logText().count(takenUp), before + 1);
+    }
+
     void terminationClosesEverything() {
         auto client = registered("ULTIMO");
         QVERIFY(client);
