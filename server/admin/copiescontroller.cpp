@@ -104,6 +104,7 @@ bool CopiesController::templatesAccepted(const CopiesSettings& settings) {
 }
 
 bool CopiesController::save(const CopiesSettings& settings) {
+    const QString before = CopiesFile::readPrintFolder(copiesPath());
     if (settings.printFolder.trimmed().isEmpty()) {
         m_host.prompts().message(QString::fromUtf8(NoFolder));
         return false;
@@ -135,8 +136,26 @@ bool CopiesController::save(const CopiesSettings& settings) {
         m_host.prompts().message(failure.description, QString(), UserPrompts::Icon::Critical);
         return false;
     }
+    offerToMoveWaiting(before, settings.printFolder);
     resumeWatcher();
     return true;
+}
+
+// Documents left waiting in the folder given up would never print: the user is asked to take
+// them along (the admin command's answer is its --yes).
+void CopiesController::offerToMoveWaiting(const QString& before, const QString& after) {
+    const QString from = PrintFolderCheck::localPath(before, serverProgramFolder());
+    const QString to = PrintFolderCheck::localPath(after, serverProgramFolder());
+    if (from.isEmpty() || QFileInfo(from) == QFileInfo(to))
+        return;
+    const QString warning = PrintFolderCheck::waitingWarning(from, before);
+    if (warning.isEmpty())
+        return;
+    m_host.log(warning);
+    if (!m_host.prompts().question(warning + QStringLiteral("\nSpostarli nella nuova cartella?")))
+        return;
+    const int moved = PrintFolderCheck::moveWaitingDocuments(from, to);
+    m_host.log(QStringLiteral("%1 documenti spostati in %2").arg(moved).arg(after.trimmed()));
 }
 
 bool CopiesController::cancel() {

@@ -31,6 +31,7 @@ public:
 
 private:
     void resumeWatcher();
+    void offerToMoveWaiting(const QString& before, const QString& after);
     // Copies that are not digits are refused; 0 copies of a kind is asked about.
     bool copiesAccepted(const CopiesSettings& settings);
     // A report switch turned on is refused while its templates are missing.

@@ -4,6 +4,7 @@
 #include "sharepath.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -65,6 +66,33 @@ QString refusalReason(const QString& folder, const QString& serverProgramFolder)
     if (!info.isDir())
         return QStringLiteral("%1 è un file, non una cartella").arg(shown);
     return QStringLiteral("la cartella %1 non è leggibile (permessi)").arg(shown);
+}
+
+QStringList waitingDocuments(const QString& localFolder) {
+    if (localFolder.isEmpty())
+        return {};
+    QStringList waiting = QDir(localFolder).entryList(QDir::Files);
+    waiting.removeIf(
+        [](const QString& name) { return name.endsWith(u".ERR", Qt::CaseInsensitive); });
+    return waiting;
+}
+
+QString waitingWarning(const QString& localFolder, const QString& shownFolder) {
+    const qsizetype count = waitingDocuments(localFolder).size();
+    if (count == 0)
+        return {};
+    return QStringLiteral("%1 documenti in attesa nella cartella di stampa precedente: %2")
+        .arg(count)
+        .arg(shownFolder.trimmed());
+}
+
+int moveWaitingDocuments(const QString& from, const QString& to) {
+    int moved = 0;
+    for (const QString& name : waitingDocuments(from)) {
+        if (QFile::rename(QDir(from).filePath(name), QDir(to).filePath(name)))
+            ++moved;
+    }
+    return moved;
 }
 
 } // namespace PrintFolderCheck

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // What the copies window finds when it lists a print folder before storing it. Paths of the
 // form \\host\Velarix\... are looked up below the server's own program folder (the share root);
@@ -22,4 +23,13 @@ State inspect(const QString& folder, const QString& serverProgramFolder);
 // Why a folder that inspect() finds Unlistable or Forbidden cannot serve, in words that name the
 // local folder looked at: "la cartella /srv/velarix/Stampe non esiste".
 QString refusalReason(const QString& folder, const QString& serverProgramFolder);
+
+// The documents waiting in a local print folder, left behind when the print folder changes:
+// its files, set-aside (".ERR") and hidden ones left out.
+QStringList waitingDocuments(const QString& localFolder);
+// "N documenti in attesa nella cartella di stampa precedente: FOLDER", or "" when none wait.
+QString waitingWarning(const QString& localFolder, const QString& shownFolder);
+// Moves the waiting documents into another local folder, keeping their names (one whose name is
+// taken there stays); how many moved.
+int moveWaitingDocuments(const QString& from, const QString& to);
 } // namespace PrintFolderCheck

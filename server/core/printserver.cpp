@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "portpool.h"
 #include "printfilerules.h"
+#include "printfoldercheck.h"
 #include "printfolderwatcher.h"
 #include "printserverhost.h"
 #include "runtimeenv.h"
@@ -121,8 +122,13 @@ void PrintServer::takeUpCopies() {
     const QString folder =
         CopiesFile::readPrintFolder(clientFolder() + QStringLiteral("Copie.txt"));
     log(QStringLiteral("Copie.txt modificato, cartella di stampa: ") + folder);
-    if (folder != m_printFolder)
-        setPrintFolder(folder);
+    if (CopiesFile::printFolderInUse(folder) == m_printFolder)
+        return;
+    const QString warning =
+        PrintFolderCheck::waitingWarning(m_watcher->localFolder(), m_printFolder);
+    setPrintFolder(folder);
+    if (!warning.isEmpty())
+        log(warning);
 }
 
 // The letterheads changed: the codes are read anew, so a deleted company's files are no longer

@@ -38,6 +38,18 @@ private:
         return ServerTest::registerOn(m_base, name);
     }
 
+    // Runs velarix-admin on this server's folder; its exit code, what it said on stderr.
+    int admin(const QStringList& args, QString* said = nullptr) {
+        QProcess admin;
+        admin.start(QStringLiteral(VELARIX_BIN_DIR "/velarix-admin"),
+                    QStringList{QStringLiteral("--folder"), m_program} + args);
+        if (!admin.waitForFinished(30000))
+            return -1;
+        if (said)
+            *said = QString::fromUtf8(admin.readAllStandardError());
+        return admin.exitCode();
+    }
+
 private slots:
     void initTestCase() {
         m_folder.writeCompanies({1});
@@ -340,11 +352,8 @@ private slots:
         // (as an editor does it) is taken up too.
         writeFile(m_print + QStringLiteral("PRIMA.007"), "PC:NUOVA\r\n");
         QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("PRIMA.007.ERR")));
-        QProcess admin;
-        admin.start(QStringLiteral(VELARIX_BIN_DIR "/velarix-admin"),
-                    {QStringLiteral("--folder"), m_program, QStringLiteral("letterhead"),
-                     QStringLiteral("7"), QStringLiteral("NUOVA DITTA")});
-        QVERIFY(admin.waitForFinished(30000) && admin.exitCode() == 0);
+        QCOMPARE(
+            admin({QStringLiteral("letterhead"), QStringLiteral("7"), QStringLiteral("NUOVA")}), 0);
         writeFile(m_print + QStringLiteral("DOPO.007"), "PC:NUOVA\r\n");
         QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("DOPO.007.PRN")));
         QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("PRIMA.007.PRN")));
@@ -358,6 +367,28 @@ private slots:
         copies.write(m_print.toUtf8() + "\r\n2\r\n");
         copies.close();
         QTRY_COMPARE(logText().count(takenUp), before + 1);
+    }
+
+    void printFolderChangeOffersToMoveWaitingDocuments() {
+        // Without --yes the documents stay and both velarix-admin and the server say so; with it
+        // they move along.
+        const QString other = m_folder.path("Nuova stampa") + u'/';
+        QVERIFY(QDir().mkpath(other));
+        writeFile(m_print + QStringLiteral("ATTESA.001"), "PC:ASSENTE\r\n");
+        QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("ATTESA.001.PRN")));
+        QString said;
+        QCOMPARE(admin({QStringLiteral("print-folder"), other}, &said), 0);
+        const QString warning =
+            QStringLiteral(" documenti in attesa nella cartella di stampa precedente: ");
+        QVERIFY2(said.contains(warning + m_print), qPrintable(said));
+        QTRY_VERIFY(logText().contains(warning + m_print));
+        QVERIFY(QFile::exists(m_print + QStringLiteral("ATTESA.001.PRN")));
+
+        writeFile(other + QStringLiteral("ALTRA.001"), "PC:ASSENTE\r\n");
+        QTRY_VERIFY(QFile::exists(other + QStringLiteral("ALTRA.001.PRN")));
+        QCOMPARE(admin({QStringLiteral("--yes"), QStringLiteral("print-folder"), m_print}), 0);
+        QVERIFY(QFile::exists(m_print + QStringLiteral("ALTRA.001.PRN")));
+        QVERIFY(!QFile::exists(other + QStringLiteral("ALTRA.001.PRN")));
     }
 
     void terminationClosesEverything() {
