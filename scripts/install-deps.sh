@@ -12,6 +12,8 @@ packages=(
     cups cups-client printer-driver-cups-pdf
     samba smbclient mdbtools procps
     file
+    # The wall clock moved under the real server (tests/endtoend/tst_printretry).
+    faketime
     # The package tests: Debian's checks, the service sandbox's rating, users in a scratch /etc.
     lintian devscripts systemd passwd util-linux
 )

@@ -25,4 +25,7 @@ public:
     virtual void followUpRequested(const QString& name) = 0;
     // "PC:" arrived: a workstation announced itself on a slot.
     virtual void workstationRegistered(int slot, const QString& name) = 0;
+    // The connection on a slot closed or died (its registry name is cleared already): what was
+    // sent on it is no longer held by anyone.
+    virtual void connectionEnded(int slot) = 0;
 };

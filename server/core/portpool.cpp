@@ -303,13 +303,14 @@ void PortPool::handleMessage(int slot, const QString& text) {
 
 void PortPool::completion(int slot, const QString& path) {
     // Only the name the file is for completes it, on any of its connections; a file already gone
-    // is no one's, and its completion harmless once the connection has registered.
+    // (and not set aside meanwhile) is no one's, and its completion harmless once the connection
+    // has registered.
     const QString name = Wire::trimBlanks(m_registry[size_t(slot)]);
     const PrintFileRemoval removal(m_printFolder, m_shareRoot);
     const QString local = removal.localPath(path);
     const bool present = !local.isEmpty() && QFileInfo::exists(local);
-    if (name.isEmpty() ||
-        (present && Wire::trimBlanks(m_host.workstationOf(path)).toUpper() != name.toUpper())) {
+    const QString owner = Wire::trimBlanks(m_host.workstationOf(path));
+    if (name.isEmpty() || ((present || !owner.isEmpty()) && owner.toUpper() != name.toUpper())) {
         m_host.log(QStringLiteral("Cancellazione rifiutata: ") + path + fromPeer(slot) +
                    (name.isEmpty() ? QStringLiteral(", connessione non registrata")
                                    : QStringLiteral(", non è della postazione ") + name));
@@ -342,6 +343,7 @@ void PortPool::endConnection(int slot) {
     m_peers[size_t(slot)].clear();
     m_connections[size_t(slot)] = 0;
     m_refused[size_t(slot)] = false;
+    m_host.connectionEnded(slot);
     // A clean socket with no leftover state, then the same port again.
     m_sockets->close(slot);
     m_sockets->destroy(slot);
@@ -370,6 +372,8 @@ void PortPool::recover(int slot) {
     m_peers[size_t(slot)].clear();
     m_connections[size_t(slot)] = 0;
     m_refused[size_t(slot)] = false;
+    // A connection that died (keep-alive, reset) ends here without a close.
+    m_host.connectionEnded(slot);
     const int before = state(slot);
     m_sockets->destroy(slot);
     m_sockets->create(slot);

@@ -22,6 +22,7 @@
 
 #include <QDir>
 #include <QTimer>
+#include <utility>
 
 const QString PrintServer::ProgramName = QStringLiteral("VelarixSrv");
 const QString PrintServer::LogFileName = QStringLiteral("VXreg.txt");
@@ -229,15 +230,22 @@ void PrintServer::onFollowUpTick() {
     // The periodic pass keeps its own schedule: restarting its minute here would starve it (and
     // the re-offers, holds, expiry and code reload it carries) while one workstation keeps
     // printing.
-    const QString name = m_followUpName;
-    m_watcher->dispatchPass(PassKind::FollowUp, name);
-    m_followUpName.clear();
+    const QStringList names = std::exchange(m_followUps, {});
+    if (!names.isEmpty())
+        m_watcher->dispatchPass(PassKind::FollowUp, names);
     noticeQueueChange();
 }
 
+// One follow-up per workstation: a registration or completion of one never replaces another's,
+// and a stream of them never pushes back a pass that is due.
 void PrintServer::startFollowUp(const QString& name) {
-    m_followUpName = name;
-    m_followUpTimer->start();
+    const QString trimmed = Wire::trimBlanks(name);
+    if (trimmed.isEmpty() || m_shutDown)
+        return;
+    if (!m_followUps.contains(trimmed, Qt::CaseInsensitive))
+        m_followUps.append(trimmed);
+    if (!m_followUpTimer->isActive())
+        m_followUpTimer->start();
 }
 
 // --- PoolHost -----------------------------------------------------------------------------------
@@ -281,6 +289,12 @@ void PrintServer::workstationRegistered(int, const QString& name) {
     const QString trimmed = Wire::trimBlanks(name);
     if (!trimmed.isEmpty() && m_watcher->workstationRegistered(trimmed))
         startFollowUp(trimmed);
+    noticeQueueChange();
+}
+
+void PrintServer::connectionEnded(int slot) {
+    for (const QString& name : m_watcher->connectionEnded(slot))
+        startFollowUp(name);
     noticeQueueChange();
 }
 
@@ -374,7 +388,11 @@ Failure PrintServer::putBack(const QString& fileName) {
                         QStringLiteral(" \u00e8 ancora sconosciuta: salvarne i dati in \"Dati "
                                        "Ditta\", poi riprovare")};
     }
-    const Failure failure = m_watcher->putBack(fileName);
+    QString workstation;
+    const Failure failure = m_watcher->putBack(fileName, &workstation);
+    // Offered to its workstation now, not at the next periodic pass.
+    if (!failure)
+        startFollowUp(workstation);
     noticeQueueChange();
     return failure;
 }

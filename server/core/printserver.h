@@ -62,7 +62,8 @@ public:
     QString localIp() const { return m_localIp; }
     QString status() const { return m_status; } // "" until the watcher first writes it
     QStringList portLines() const;
-    QString followUpName() const { return m_followUpName; }
+    // The workstations whose follow-up pass is due (each once).
+    QStringList followUps() const { return m_followUps; }
     QString programFolder() const { return m_programFolder; }
     const CompanyCodes& codes() const { return m_codes; }
 
@@ -92,6 +93,7 @@ public:
     QString workstationOf(const QString& path) const override;
     void followUpRequested(const QString& name) override;
     void workstationRegistered(int slot, const QString& name) override;
+    void connectionEnded(int slot) override;
 
     // WatcherHost
     QString registryName(int slot) const override;
@@ -141,13 +143,13 @@ private:
     QTimer* m_scanTimer;              // new-file scan, every second
     QTimer* m_periodicTimer;          // dispatch pass for all workstations, every minute
     QTimer* m_portRefreshTimer;       // port list rebuilt, every ten seconds
-    QTimer* m_followUpTimer;          // dispatch pass for one workstation, a second after "DEL:"
+    QTimer* m_followUpTimer;          // dispatch pass for m_followUps, a second after the first
     ClientFolderWatch* m_clientWatch; // settings changed by others, taken up without a restart
     QString m_caption;
     QString m_localIp;
     QString m_status;
     QString m_printFolder;
-    QString m_followUpName;
+    QStringList m_followUps;
     quint64 m_queueRevision = 0;
     bool m_runsAsService = false;
     bool m_portsOpened = false;

@@ -29,8 +29,14 @@ QString pendingNameOf(const QString& asideFile) {
 } // namespace
 
 JobBook::JobBook(WatcherHost& host, CompanyCodes& codes)
-    : settings(WatcherSettings::fromEnvironment()),
-      clock([] { return QDateTime::currentDateTimeUtc(); }), m_host(host), m_codes(codes) {}
+    : settings(WatcherSettings::fromEnvironment()), m_host(host), m_codes(codes) {}
+
+std::optional<qint64> JobBook::monotonicAt(const QDateTime& wall) const {
+    if (!wall.isValid())
+        return std::nullopt;
+    // A time stamp ahead of the wall clock counts as now.
+    return monotonicNow() - qMax<qint64>(0, wall.msecsTo(clock.wall()));
+}
 
 QString JobBook::number(double value) {
     return QString::number(value, 'g', 6);
@@ -98,12 +104,16 @@ bool JobBook::isPendingState(JobState state) {
            state == JobState::Completed;
 }
 
+PrintJob& JobBook::record(const QString& name, JobState state) {
+    return record(name, state, clock.wall());
+}
+
 PrintJob& JobBook::record(const QString& name, JobState state, const QDateTime& since) {
     auto it = m_jobs.find(name);
     if (it == m_jobs.end()) {
         PrintJob job;
         job.state = state;
-        job.since = since;
+        job.since = monotonicAt(since);
         job.listedIn = m_listing;
         it = m_jobs.insert(name, job);
         ++m_revision;
@@ -114,7 +124,7 @@ PrintJob& JobBook::record(const QString& name, JobState state, const QDateTime& 
 PrintJob& JobBook::pendingRecord(const QString& name) {
     PrintJob& job = record(name, JobState::Pending, QDateTime());
     // Accepting a file stamps its modification time, so this survives a restart.
-    if (!job.since.isValid())
+    if (!job.since)
         job.since = acceptedAt(name);
     return job;
 }
@@ -125,25 +135,25 @@ void JobBook::moveTo(PrintJob& job, JobState state, const QString& reason) {
     job.state = state;
     job.reason = reason;
     if (state != JobState::Announced) {
-        job.announcedAt = QDateTime();
+        job.announcedAt = 0;
         job.announcedSlot = 0;
     }
     if (state != JobState::Held)
-        job.absentSince = QDateTime();
+        job.absentSince = 0;
     if (state != JobState::SetAside && state != JobState::Ignored)
         job.cause = JobCause::None;
 }
 
-void JobBook::markAnnounced(PrintJob& job, int slot, const QDateTime& now) {
+void JobBook::markAnnounced(PrintJob& job, int slot) {
     moveTo(job, JobState::Announced);
-    job.announcedAt = now;
+    job.announcedAt = monotonicNow();
     job.announcedSlot = slot;
     job.announcedTo = comparable(job.workstation);
 }
 
-void JobBook::hold(PrintJob& job, const QDateTime& now) {
+void JobBook::hold(PrintJob& job) {
     // The hold counts from the moment a scan or pass finds the workstation away.
-    const QDateTime since = job.state == JobState::Held ? job.absentSince : now;
+    const qint64 since = job.state == JobState::Held ? job.absentSince : monotonicNow();
     moveTo(job, JobState::Held,
            QStringLiteral("pc:") + job.workstation + QStringLiteral(" non collegato"));
     job.absentSince = since;
@@ -154,11 +164,23 @@ void JobBook::forget(const QString& name) {
         ++m_revision;
 }
 
-QDateTime JobBook::acceptedAt(const QString& name) const {
+std::optional<qint64> JobBook::acceptedAt(const QString& name) const {
     const auto it = m_jobs.constFind(name);
-    if (it != m_jobs.constEnd() && it->since.isValid() && isPendingState(it->state))
+    if (it != m_jobs.constEnd() && it->since && isPendingState(it->state))
         return it->since;
-    return QFileInfo(localPath(name)).lastModified().toUTC();
+    return monotonicAt(QFileInfo(localPath(name)).lastModified().toUTC());
+}
+
+QString JobBook::setAsideAs(const QString& pendingName) const {
+    for (auto it = m_jobs.cbegin(); it != m_jobs.cend(); ++it) {
+        if (it->state == JobState::SetAside && it->announcedAs == pendingName)
+            return it.key();
+    }
+    return {};
+}
+
+bool JobBook::expired(const PrintJob& job) const {
+    return job.since && monotonicNow() - *job.since >= settings.expiryMs;
 }
 
 // --- announcing ---------------------------------------------------------------------------------
@@ -187,10 +209,10 @@ int JobBook::announce(const QString& path, const QString& workstation) {
     return slot;
 }
 
-bool JobBook::inFlight(const PrintJob& job, const QDateTime& now) const {
+bool JobBook::inFlight(const PrintJob& job) const {
     if (job.state != JobState::Announced || job.announcedSlot == 0)
         return false;
-    if (job.announcedAt.msecsTo(now) >= settings.reofferMs)
+    if (monotonicNow() - job.announcedAt >= settings.reofferMs)
         return false;
     // Still the same registration on that slot: its client holds the file.
     return comparable(m_host.registryName(job.announcedSlot)) == job.announcedTo;
@@ -205,9 +227,12 @@ Failure JobBook::setAside(const QString& name, const QString& why, JobCause caus
     const PrintJob before = m_jobs.value(name);
     forget(name);
     const QString aside = QFileInfo(to).fileName();
-    PrintJob& job = record(aside, JobState::SetAside, clock());
+    PrintJob& job = record(aside, JobState::SetAside);
     job.workstation = before.workstation;
     job.workstationKnown = before.workstationKnown;
+    job.announcedTo = before.announcedTo;
+    if (!before.announcedTo.isEmpty())
+        job.announcedAs = name;
     moveTo(job, JobState::SetAside, why);
     job.cause = cause;
     m_host.log(QStringLiteral("Stampa messa da parte: ") + m_folder + aside + QStringLiteral(" (") +
@@ -228,7 +253,7 @@ QString JobBook::expiryText(const QString& workstation) const {
 // --- the queue view -----------------------------------------------------------------------------
 
 QList<QueueEntry> JobBook::queue() const {
-    const QDateTime now = clock();
+    const qint64 now = monotonicNow();
     QList<QueueEntry> entries;
     entries.reserve(m_jobs.size());
     for (auto it = m_jobs.cbegin(); it != m_jobs.cend(); ++it) {
@@ -236,7 +261,7 @@ QList<QueueEntry> JobBook::queue() const {
         entry.fileName = it.key();
         entry.state = it->state;
         entry.workstation = it->workstationKnown ? it->workstation : QString();
-        entry.ageMs = it->since.isValid() ? qMax<qint64>(0, it->since.msecsTo(now)) : 0;
+        entry.ageMs = it->since ? qMax<qint64>(0, now - *it->since) : 0;
         entry.reason = it->reason;
         entry.cause = it->cause;
         entries.append(entry);
@@ -247,7 +272,7 @@ QList<QueueEntry> JobBook::queue() const {
     return entries;
 }
 
-Failure JobBook::putBack(const QString& fileName) {
+Failure JobBook::putBack(const QString& fileName, QString* workstation) {
     if (!isSetAside(fileName) || fileName.contains(QLatin1Char('/')) ||
         fileName.contains(QLatin1Char('\\')) || !QFileInfo(localPath(fileName)).isFile())
         return {ErrorNumber::FileNotFound,
@@ -259,10 +284,19 @@ Failure JobBook::putBack(const QString& fileName) {
     if (!file.rename(localPath(pendingName)))
         return fileFailure(fileName, QStringLiteral("rinominare"));
     // Accepted anew: hold and expiry count from now, also after a restart.
-    const QDateTime now = clock();
-    stampModified(localPath(pendingName), now);
+    stampModified(localPath(pendingName), clock.wall());
+    PrintJob before = m_jobs.value(fileName);
     forget(fileName);
-    record(pendingName, JobState::Pending, now);
+    if (!before.workstationKnown) {
+        const WorkstationLine line = readWorkstationLine(localPath(pendingName));
+        before.workstation = line.name;
+        before.workstationKnown = line.status == WorkstationLine::Status::Found;
+    }
+    PrintJob& job = record(pendingName, JobState::Pending);
+    job.workstation = before.workstation;
+    job.workstationKnown = before.workstationKnown;
+    if (workstation)
+        *workstation = job.workstationKnown ? job.workstation : QString();
     m_host.log(QStringLiteral("Stampa rimessa in coda: ") + m_folder + pendingName);
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "failure.h"
 #include "printjob.h"
+#include "watcherclock.h"
 #include "watchersettings.h"
 
 #include <QDateTime>
@@ -44,7 +45,11 @@ public:
     WatcherHost& host() const { return m_host; }
     CompanyCodes& codes() const { return m_codes; }
     WatcherSettings settings;
-    std::function<QDateTime()> clock;
+    WatcherClock clock = WatcherClock::system();
+    qint64 monotonicNow() const { return clock.monotonicMs(); }
+    // The monotonic time of a wall-clock moment that has passed (a file's time stamp): now less
+    // its age as the wall clock tells it; none for an invalid time.
+    std::optional<qint64> monotonicAt(const QDateTime& wall) const;
 
     // True when the folder changed (its records were dropped).
     bool setPrintFolder(const QString& folder, const QString& shareRoot);
@@ -61,31 +66,39 @@ public:
     // The records.
     QHash<QString, PrintJob>& jobs() { return m_jobs; }
     const QHash<QString, PrintJob>& jobs() const { return m_jobs; }
+    // A new record is stamped with since (a wall-clock moment: now, or a file's time stamp).
     PrintJob& record(const QString& name, JobState state, const QDateTime& since);
+    PrintJob& record(const QString& name, JobState state);
     PrintJob& pendingRecord(const QString& name);
     void moveTo(PrintJob& job, JobState state, const QString& reason = QString());
-    void markAnnounced(PrintJob& job, int slot, const QDateTime& now);
-    void hold(PrintJob& job, const QDateTime& now);
+    void markAnnounced(PrintJob& job, int slot);
+    void hold(PrintJob& job);
     void forget(const QString& name);
     // Counts a change of the queue that the calls above do not see (an erase by iterator).
     void changed() { ++m_revision; }
     quint64 revision() const { return m_revision; }
     static bool isPendingState(JobState state);
-    QDateTime acceptedAt(const QString& name) const;
+    std::optional<qint64> acceptedAt(const QString& name) const;
+    // The set-aside file that was announced under this pending name, "" when none.
+    QString setAsideAs(const QString& pendingName) const;
+    bool expired(const PrintJob& job) const;
 
     // Lowest registry slot of the workstation, 0 when none.
     int slotOf(const QString& workstation) const;
     // Sends the print request on the lowest matching slot; the slot, or 0 when no slot matched
     // or the send failed.
     int announce(const QString& path, const QString& workstation);
-    bool inFlight(const PrintJob& job, const QDateTime& now) const;
+    // Announced, within the re-offer interval, on a connection that still carries the name it
+    // was announced to: its client holds it.
+    bool inFlight(const PrintJob& job) const;
     Failure setAside(const QString& name, const QString& why, JobCause cause = JobCause::Other);
     QString holdText(const QString& workstation) const;
     QString expiryText(const QString& workstation) const;
 
     // The queue view and its actions (see PrintFolderWatcher).
     QList<QueueEntry> queue() const;
-    Failure putBack(const QString& fileName);
+    // workstation: receives the workstation the file is for ("" when unknown).
+    Failure putBack(const QString& fileName, QString* workstation = nullptr);
     Failure discard(const QString& fileName);
 
     // Name order, ignoring case, as the office's file server lists them.

@@ -72,7 +72,7 @@ void NewFileIntake::newFileScan() {
         m_book.host().trace(QStringLiteral("1.10"));
         return;
     }
-    const QDateTime now = m_book.clock();
+    const QDateTime now = m_book.clock.wall();
     m_readBudget = QDeadlineTimer(ReadBudgetMs);
     if (!folderMayHaveChanged()) {
         revisitWaiting(now);
@@ -372,11 +372,11 @@ NewFileIntake::Step NewFileIntake::takeFor(const QString& name, const QString& w
     const int slot = m_book.announce(path, workstation);
     m_book.host().trace(QStringLiteral("1.8"));
     if (slot > 0) {
-        m_book.markAnnounced(job, slot, now);
+        m_book.markAnnounced(job, slot);
         return Step::Announced;
     }
     // Its workstation is away: the file waits for it (hold time) instead of being lost.
-    m_book.hold(job, now);
+    m_book.hold(job);
     m_book.host().trace(QStringLiteral("1.9"));
     return Step::Next;
 }
@@ -397,7 +397,7 @@ bool NewFileIntake::renameToPending(const QString& name, const QString& pendingN
 qint64 NewFileIntake::msUntilNextReady() const {
     if (!m_readers.isEmpty())
         return 0; // a file is half read
-    const QDateTime now = m_book.clock();
+    const QDateTime now = m_book.clock.wall();
     qint64 best = -1;
     for (const PrintJob& job : m_book.jobs()) {
         if (job.state != JobState::Arriving || job.restingIn == 0)

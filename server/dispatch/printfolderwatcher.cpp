@@ -24,5 +24,10 @@ QString PrintFolderWatcher::workstationOf(const QString& path) const {
         return job.workstation;
     const PrintFileRules::WorkstationLine line =
         PrintFileRules::readWorkstationLine(m_book.localPath(name));
+    if (line.status == PrintFileRules::WorkstationLine::Status::NotFound) {
+        // Set aside since it was announced: still its workstation's to complete.
+        const QString aside = m_book.setAsideAs(name);
+        return aside.isEmpty() ? QString() : m_book.jobs().value(aside).workstation;
+    }
     return line.status == PrintFileRules::WorkstationLine::Status::Found ? line.name : QString();
 }

@@ -19,7 +19,7 @@ class WatcherHost;
 // The print-folder watcher: the new-file intake (NewFileIntake) takes fresh print files and
 // announces them, the dispatch passes (DispatchPasses) offer pending files again, and both keep
 // the records of the folder's files in one JobBook. The print server owns the timers and the
-// follow-up name and calls in here; everything runs on its thread.
+// follow-up passes and calls in here; everything runs on its thread.
 class PrintFolderWatcher {
 public:
     PrintFolderWatcher(WatcherHost& host, CompanyCodes& codes);
@@ -38,10 +38,15 @@ public:
 
     // One tick of the scan timer.
     void newFileScan() { m_intake.newFileScan(); }
-    // One dispatch pass; a blank workstation means all workstations (the periodic pass, which
-    // takes the pending files in turn).
+    // One dispatch pass for these workstations, at most one file each; none means all
+    // workstations (the periodic pass, which takes the pending files in turn).
+    void dispatchPass(PassKind kind, const QStringList& workstations) {
+        m_passes.dispatchPass(kind, workstations);
+    }
+    // A blank workstation means all workstations.
     void dispatchPass(PassKind kind, const QString& workstation) {
-        m_passes.dispatchPass(kind, workstation);
+        dispatchPass(kind,
+                     workstation.trimmed().isEmpty() ? QStringList() : QStringList{workstation});
     }
 
     // A workstation announced itself ("PC:"). Forgets what was announced to its earlier
@@ -50,10 +55,15 @@ public:
     bool workstationRegistered(const QString& name) { return m_passes.workstationRegistered(name); }
     // "DEL:" arrived for this path (the pool deletes the file first). The file is never
     // announced again; if it could not be deleted, later passes retry the delete.
+    // A file set aside meanwhile that had been announced under that path is completed too.
     void completed(const QString& path) { m_passes.completed(path); }
     // The workstation the file a message path names is for: the name it was announced to, else
     // its workstation line; "" when the path names no file of the folder or the file none.
     QString workstationOf(const QString& path) const;
+    // The connection on a slot closed or died: the files announced on it wait again (held when
+    // their workstation has no other connection). Returns the workstations that are still
+    // connected elsewhere, for a follow-up pass.
+    QStringList connectionEnded(int slot) { return m_passes.connectionEnded(slot); }
 
     // The files of the folder as the last scan and passes left them, in folder order.
     QList<QueueEntry> queue() const { return m_book.queue(); }
@@ -61,8 +71,10 @@ public:
     quint64 queueRevision() const { return m_book.revision(); }
     // Puts a set-aside file (".ERR") back as a pending one (".PRN", accepted now), so the passes
     // offer it again; logged. Fails when it is not a set-aside file of the folder or its pending
-    // name is taken.
-    Failure putBack(const QString& fileName) { return m_book.putBack(fileName); }
+    // name is taken. workstation receives the workstation it is for, "" when unknown.
+    Failure putBack(const QString& fileName, QString* workstation = nullptr) {
+        return m_book.putBack(fileName, workstation);
+    }
     // Deletes a file that waits (pending, held or set aside) from the folder and the queue;
     // logged. Refused for a file still arriving (its program may be writing it) or announced
     // (its workstation may be reading it), and for a name that is not in the queue.
@@ -77,8 +89,8 @@ public:
     void setReofferInterval(qint64 ms) { m_book.settings.reofferMs = ms; }
     void setHoldTime(qint64 ms) { m_book.settings.holdMs = ms; }
     void setExpiry(qint64 ms) { m_book.settings.expiryMs = ms; }
-    // Tests move the clock (UTC).
-    void setClock(std::function<QDateTime()> clock) { m_book.clock = std::move(clock); }
+    // Tests move the clocks.
+    void setClock(WatcherClock clock) { m_book.clock = std::move(clock); }
     // Whether a file still has a writer (Platform::checkNoWriters unless a test says otherwise).
     using WriterCheck = NewFileIntake::WriterCheck;
     void setWriterCheck(WriterCheck check) { m_intake.setWriterCheck(std::move(check)); }

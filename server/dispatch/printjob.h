@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <optional>
 
 // Where a print file stands in the print folder. The watcher keeps one state per file; its
 // decisions, its log lines and the queue view all read it.
@@ -44,7 +45,9 @@ struct PrintJob {
     JobState state = JobState::Arriving;
     QString workstation; // as read from the file, once workstationKnown
     bool workstationKnown = false;
-    QDateTime since;                 // arrival, acceptance (Pending on) or setting aside; UTC
+    // Arrival, acceptance (Pending on) or setting aside, on the monotonic clock; none while a
+    // pending file found after a restart has not been looked at.
+    std::optional<qint64> since;
     QString reason;                  // Arriving, Held, SetAside, Ignored: as QueueEntry::reason
     JobCause cause = JobCause::None; // SetAside, Ignored
     quint64 listedIn = 0; // the last listing of the folder (scan or pass) that found the file
@@ -56,11 +59,16 @@ struct PrintJob {
     quint64 restingIn = 0;
     qint64 restMs = 0; // how long it must stay unchanged before it is read
 
-    // Announced: when, on which slot and to which registered name (comparable form).
-    QDateTime announcedAt;
+    // Announced: when (monotonic clock), on which slot and to which registered name (comparable
+    // form). announcedTo stays after the announcement ends: who may still complete it.
+    qint64 announcedAt = 0;
     int announcedSlot = 0;
     QString announcedTo;
 
-    // Held: since when its workstation has been away.
-    QDateTime absentSince;
+    // Held: since when (monotonic clock) its workstation has been away.
+    qint64 absentSince = 0;
+
+    // SetAside: the pending name it had, when it had been announced: a late completion of that
+    // name still completes it.
+    QString announcedAs;
 };

@@ -38,7 +38,7 @@ private slots:
     void renameClashKeepsNewFile();
     void setAsideNameTakenAlready();
     void passWithWantedWorkstation();
-    void periodicPassAnnouncesOneFile();
+    void periodicPassAnnouncesOneFileEach();
     void vanishedFileEndsPass();
     void heldFileDeliveredAfterRegistration();
     void holdExpirySetsAside();
@@ -63,12 +63,13 @@ private:
     QStringList tracesFrom(const QString& first) const;
     // "name state workstation reason" per queue entry, states by number.
     QStringList queueLines() const;
-    void advance(qint64 ms) { m_now = m_now.addMSecs(ms); }
+    void advance(qint64 ms) { m_now = m_now.addMSecs(ms), m_elapsed += ms; }
     std::unique_ptr<PrintFolderWatcher> makeWatcher();
 
     std::unique_ptr<QTemporaryDir> m_root;
     QString m_localFolder;
     QDateTime m_now;
+    qint64 m_elapsed = 0;
     RecordingHost m_host;
     CompanyCodes m_codes;
     std::unique_ptr<PrintFolderWatcher> m_watcher;
@@ -76,7 +77,7 @@ private:
 
 std::unique_ptr<PrintFolderWatcher> TestPrintFolderWatcher::makeWatcher() {
     auto watcher = std::make_unique<PrintFolderWatcher>(m_host, m_codes);
-    watcher->setClock([this] { return m_now; });
+    watcher->setClock({[this] { return m_elapsed; }, [this] { return m_now; }});
     // The rest rule unless a test asks the system who writes.
     watcher->setWriterCheck([](const QString&) {
         return Failure{ErrorNumber::PermissionDenied, QStringLiteral("nessun lease nei test")};
@@ -438,18 +439,19 @@ void TestPrintFolderWatcher::passWithWantedWorkstation() {
     QCOMPARE(m_host.scanTimer, QList<bool>({false, true}));
 }
 
-void TestPrintFolderWatcher::periodicPassAnnouncesOneFile() {
+void TestPrintFolderWatcher::periodicPassAnnouncesOneFileEach() {
     m_host.names[2] = QStringLiteral("PC2");
+    m_host.names[3] = QStringLiteral("PC3");
     write(QStringLiteral("A.001.PRN"), "PC:ASSENTE\r\n");
     write(QStringLiteral("B.001.PRN"), "PC:PC2\r\n");
     write(QStringLiteral("C.001.PRN"), "PC:PC2\r\n");
+    write(QStringLiteral("D.001.PRN"), "PC:PC3\r\n");
     m_watcher->dispatchPass(PassKind::Periodic, QStringLiteral("   "));
-    QCOMPARE(m_host.sent.size(), 1);
-    QCOMPARE(m_host.sent.at(0).second, "DIR:" + Folder + "B.001.PRN\r");
-    // The file of the absent workstation is kept (held), the one after the announced file is
-    // not examined at all.
-    QCOMPARE(files(), QStringList({"A.001.PRN", "B.001.PRN", "C.001.PRN"}));
-    QVERIFY(!m_host.traces.contains(QStringLiteral("PRN-2.C.001.PRN")));
+    // One file for each connected workstation, whoever comes first in the folder; the file of
+    // the absent workstation is kept (held).
+    QCOMPARE(m_host.sent, (QList<QPair<int, QString>>{{2, "DIR:" + Folder + "B.001.PRN\r"},
+                                                      {3, "DIR:" + Folder + "D.001.PRN\r"}}));
+    QCOMPARE(files(), QStringList({"A.001.PRN", "B.001.PRN", "C.001.PRN", "D.001.PRN"}));
     QCOMPARE(m_host.traces.last(), QStringLiteral("PRN-2.6"));
 }
 

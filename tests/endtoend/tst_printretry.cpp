@@ -1,11 +1,14 @@
 // A document that could not be printed is kept by the server and printed later, exactly once;
 // one file that keeps failing never starves the others; a file nobody can print is set aside.
-// Intervals are shortened with VELARIX_TIMER_SCALE (the periodic pass runs every second here) and
-// the expiry with VELARIX_EXPIRY_HOURS.
+// Every workstation is served at once, whatever the others do, and decisions do not follow the
+// wall clock. Intervals are shortened with VELARIX_TIMER_SCALE and the expiry with
+// VELARIX_EXPIRY_HOURS; workstations without a client are plain sockets.
+#include "../server/poolfixture.h"
 #include "installation.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QtTest>
 
 namespace {
@@ -20,6 +23,19 @@ void breakTemplate(const QString& path) {
 QByteArray invoice(const QString& line) {
     return Installation::printFile(QStringLiteral("10"), WS, {QStringLiteral("FATTURA")}, {line},
                                    {QStringLiteral("TOTALE")}, 16, 24);
+}
+
+QByteArray request(const Installation& inst, const QString& pending) {
+    return "DIR:" + inst.sharePrintFolder().toUtf8() + pending.toUtf8() + '\r';
+}
+
+// What `velarix-admin` answers for the running server.
+QString admin(const Installation& inst, const QStringList& command = {QStringLiteral("queue")}) {
+    QProcess admin;
+    admin.start(QStringLiteral(VELARIX_BIN_DIR "/velarix-admin"),
+                QStringList{QStringLiteral("--folder"), inst.serverFolder()} + command);
+    admin.waitForFinished(10000);
+    return QString::fromUtf8(admin.readAllStandardOutput());
 }
 } // namespace
 
@@ -93,6 +109,82 @@ private slots:
         const QStringList lines = inst.serverLog().filter(QStringLiteral("SCADUTO.002.PRN"));
         QVERIFY(!lines.filter(WS).isEmpty());
         QCOMPARE(inst.pdfs(WS).size(), 0);
+    }
+
+    void everyWorkstationIsServedAtOnce() {
+        // The periodic pass and the re-offer every 30 s: what comes sooner was offered at once.
+        Installation inst(2);
+        QVERIFY(inst.valid() && inst.startServer());
+        const QStringList names{QStringLiteral("EST"), QStringLiteral("NORD"),
+                                QStringLiteral("OVEST")};
+        for (const QString& ws : names) {
+            inst.drop(ws + QStringLiteral("1.001"), ws);
+            inst.drop(ws + QStringLiteral("2.001"), ws);
+        }
+        QTRY_COMPARE(inst.printFolderEntries().filter(QStringLiteral(".PRN")).size(), 6);
+        // A morning: all of them register at once, and each completes its first document at the
+        // same moment; each one's next document comes at once, whatever the others do.
+        std::vector<std::unique_ptr<ServerTest::Client>> stations(3);
+        for (int i = 0; i < 3; ++i)
+            QTRY_VERIFY(
+                (stations[i] = ServerTest::registerOn(inst.basePort(), names[i].toLatin1())));
+        for (int round : {1, 2}) {
+            for (size_t i = 0; i < stations.size(); ++i) {
+                const QByteArray dir =
+                    request(inst, names[i] + QString::number(round) + ".001.PRN");
+                QTRY_COMPARE_WITH_TIMEOUT(stations[i]->received(), dir, 10000);
+                stations[i]->clearReceived();
+                stations[i]->send("DEL:" + dir.mid(4, dir.size() - 5) + '\r');
+            }
+        }
+        // A set-aside document put back goes to its workstation at once, and the queue names it.
+        QTRY_VERIFY(inst.printFolderEntries().isEmpty());
+        inst.dropBytes(QStringLiteral("RIPRESA.001.PRN.ERR"),
+                       Installation::printFile(QStringLiteral("01"), names[0], {}, {}, {}, 1, 1));
+        admin(inst, {QStringLiteral("put-back"), QStringLiteral("RIPRESA.001.PRN.ERR")});
+        const QByteArray dir = request(inst, QStringLiteral("RIPRESA.001.PRN"));
+        QTRY_COMPARE_WITH_TIMEOUT(stations[0]->received(), dir, 10000);
+        QVERIFY(admin(inst).contains(QStringLiteral("RIPRESA.001.PRN\tEST\t")));
+        // Its client dies: the system resets the connection. What it held waits again, and its
+        // next connection (on the same port, under the same name) gets it at once.
+        stations[0]->socket().abort();
+        QTRY_VERIFY(!admin(inst).contains(QStringLiteral("in stampa")));
+        QTRY_VERIFY((stations[0] = ServerTest::registerOn(inst.basePort(), "EST")));
+        QTRY_COMPARE_WITH_TIMEOUT(stations[0]->received(), dir, 10000);
+    }
+
+    void wallClockStepDecidesNothing() {
+        const QString faketime =
+            QStringLiteral("/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1");
+        if (!QFile::exists(faketime))
+            QSKIP("libfaketime missing (Debian package faketime): the wall clock cannot be moved");
+        // The periodic pass and the re-offer every second; the expiry after about 11 s.
+        Installation inst(60);
+        const QString offset = inst.serverFolder() + QStringLiteral("/.spostamento");
+        writeFile(offset, "+0\n");
+        inst.setEnv(QStringLiteral("LD_PRELOAD"), faketime);
+        inst.setEnv(QStringLiteral("FAKETIME_TIMESTAMP_FILE"), offset);
+        inst.setEnv(QStringLiteral("FAKETIME_NO_CACHE"), QStringLiteral("1"));
+        inst.setEnv(QStringLiteral("FAKETIME_DONT_FAKE_MONOTONIC"), QStringLiteral("1"));
+        inst.setEnv(QStringLiteral("VELARIX_EXPIRY_HOURS"), QStringLiteral("0.003"));
+        QVERIFY(inst.valid() && inst.startServer());
+        std::unique_ptr<ServerTest::Client> station;
+        QTRY_VERIFY((station = ServerTest::registerOn(inst.basePort(), "OROLOGIO")));
+        inst.drop(QStringLiteral("ASSENTE.001"), QStringLiteral("ASSENTE")); // held
+        inst.drop(QStringLiteral("LENTA.001"), QStringLiteral("OROLOGIO"));  // never answered
+        const QByteArray dir = request(inst, QStringLiteral("LENTA.001.PRN"));
+        QTRY_COMPARE(station->received(), dir);
+        // A day later by the wall clock: the next pass offers it again, and nothing expired.
+        station->clearReceived();
+        writeFile(offset, "+25h\n");
+        QTRY_VERIFY(station->received().startsWith(dir));
+        QCOMPARE(inst.printFolderEntries(),
+                 QStringList({QStringLiteral("ASSENTE.001.PRN"), QStringLiteral("LENTA.001.PRN")}));
+        // Once really expired it is set aside; its late completion still completes it.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            inst.printFolderEntries().contains(QStringLiteral("LENTA.001.PRN.ERR")), 30000);
+        station->send("DEL:" + dir.mid(4, dir.size() - 5) + '\r');
+        QTRY_VERIFY(!inst.printFolderEntries().contains(QStringLiteral("LENTA.001.PRN.ERR")));
     }
 };
 

@@ -49,6 +49,7 @@ public:
     void workstationRegistered(int slot, const QString& name) override {
         registrations.append({slot, name});
     }
+    void connectionEnded(int) override {}
 
     ServerConsole console;
     QStringList lines;
