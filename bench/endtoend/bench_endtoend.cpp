@@ -3,6 +3,10 @@
 //   bench_endtoend latency [N]        drop-to-printed time of N files, one at a time (default 100)
 //   bench_endtoend burst [N] [W]      N files for W workstations dropped at once (default 500, 5):
 //                                     total time, files lost, files printed twice
+//   bench_endtoend morning [W] [F]    W workstations (default 5) start together while F files each
+//                                     (default 10) wait for them: time from each one's
+//                                     registration to its first printed document, and until all
+//                                     are printed
 //   bench_endtoend roundtrip [N]      "DIR:" to "DEL:" through a fake server, 1-page and 20-page
 //                                     documents, N runs each (default 50)
 //   bench_endtoend idle [S]           client CPU while it sweeps with no server for S seconds
@@ -135,6 +139,69 @@ int burst(int n, int stations) {
                 n, stations, all ? "all printed" : "NOT all printed", seconds, double(n) / seconds,
                 lost, twice, qlonglong(inst.printFolderEntries().size()));
     return lost == 0 && twice == 0 ? 0 : 1;
+}
+
+// Milliseconds since `t` at which the server's log first shows each workstation's registration.
+void noteRegistrations(const Installation& inst, const QStringList& names, const QElapsedTimer& t,
+                       QHash<QString, qint64>& at) {
+    const QStringList log = inst.serverLog();
+    for (const QString& ws : names) {
+        if (!at.contains(ws) && !log.filter(QStringLiteral(" al pc:") + ws).isEmpty())
+            at.insert(ws, t.elapsed());
+    }
+}
+
+int morning(int stations, int files) {
+    Installation inst(1.0);
+    if (!inst.startServer())
+        return 1;
+    QStringList names;
+    for (int w = 0; w < stations; ++w) {
+        names << QStringLiteral("MATTINO%1").arg(w);
+        for (int f = 0; f < files; ++f)
+            inst.drop(QStringLiteral("M%1F%2.001").arg(w).arg(f, 2, 10, QLatin1Char('0')),
+                      names.last());
+    }
+    // Every file accepted and waiting for its absent workstation.
+    if (!waitFor(
+            [&] {
+                return inst.printFolderEntries().filter(QStringLiteral(".PRN")).size() ==
+                       stations * files;
+            },
+            30000))
+        return 1;
+    QElapsedTimer t;
+    t.start();
+    for (const QString& ws : names)
+        inst.startClient(ws);
+    QHash<QString, qint64> registered, first;
+    qint64 all = -1;
+    while (all < 0 && t.elapsed() < 600000) {
+        noteRegistrations(inst, names, t, registered);
+        qsizetype printed = 0;
+        for (const QString& ws : names) {
+            const qsizetype n = inst.pdfs(ws).size();
+            printed += n;
+            if (n > 0 && !first.contains(ws))
+                first.insert(ws, t.elapsed());
+        }
+        if (printed >= stations * files)
+            all = t.elapsed();
+        pump(20);
+    }
+    qint64 worst = 0;
+    for (const QString& ws : names) {
+        const qint64 wait = first.value(ws, -1) - registered.value(ws, 0);
+        worst = std::max(worst, wait);
+        std::printf("%s: registered after %.1f s, first document printed %.1f s later\n",
+                    qPrintable(ws), double(registered.value(ws, -1)) / 1000.0,
+                    double(wait) / 1000.0);
+    }
+    std::printf("%d workstations, %d files each: longest wait for a first document %.1f s, all "
+                "%d printed %.1f s after the start (%s)\n",
+                stations, files, double(worst) / 1000.0, stations * files, double(all) / 1000.0,
+                all < 0 ? "NOT all printed" : "all printed");
+    return all < 0 ? 1 : 0;
 }
 
 // An ODL document of `pages` full pages, each ended by a page break but the last.
@@ -320,6 +387,8 @@ int main(int argc, char** argv) {
         return latency(a > 0 ? a : 100);
     if (mode == QLatin1String("burst"))
         return burst(a > 0 ? a : 500, b > 0 ? b : 5);
+    if (mode == QLatin1String("morning"))
+        return morning(a > 0 ? a : 5, b > 0 ? b : 10);
     if (mode == QLatin1String("roundtrip"))
         return roundtrip(a > 0 ? a : 50);
     if (mode == QLatin1String("idle"))
@@ -328,7 +397,8 @@ int main(int argc, char** argv) {
         return pages(a);
     if (mode == QLatin1String("archive"))
         return archiveCost(a > 0 ? a : 30, args.value(2));
-    std::fprintf(stderr, "usage: bench_endtoend latency|burst|roundtrip|idle|pages|archive [n] "
-                         "[workstations | queue]\n");
+    std::fprintf(stderr,
+                 "usage: bench_endtoend latency|burst|morning|roundtrip|idle|pages|archive [n] "
+                 "[workstations | queue]\n");
     return 2;
 }
