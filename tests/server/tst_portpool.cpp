@@ -376,6 +376,7 @@ private slots:
         client->send("PC:B\r");
         QTRY_VERIFY(logText().contains(QStringLiteral(" al pc:B")));
         m_pool->refreshPortList();
+        m_host->owner.clear(); // a file gone, and not set aside, is nobody's
         client->send(QByteArray("DEL:") + printFolder().toLatin1() + "NONE.PRN\r");
         QTRY_COMPARE(m_host->followUps, 1);
         client->disconnect();
