@@ -11,7 +11,7 @@ packages=(
     xvfb xauth imagemagick
     cups cups-client printer-driver-cups-pdf
     samba smbclient mdbtools procps
-    file
+    file time
     # The wall clock moved under the real server (tests/endtoend/tst_printretry).
     faketime
     # The package tests: Debian's checks, the service sandbox's rating, users in a scratch /etc.

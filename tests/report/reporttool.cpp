@@ -31,6 +31,9 @@ QString bodyOnly(const QStringList& a) {
     QString e = SampleDocument::clear(a.at(4));
     if (e.isEmpty())
         e = doc.write(a.at(4));
+    // Without its company's letterhead a document is not printed at all.
+    if (e.isEmpty())
+        e = SampleDocument::loadLetterheads(a.at(4));
     if (e.isEmpty() && a.size() == 6) {
         QByteArray text;
         for (const QString& line : doc.body)
