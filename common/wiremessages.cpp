@@ -8,6 +8,8 @@ namespace {
 const QString RegistrationKeyword = QStringLiteral("PC:");
 const QString CompletionKeyword = QStringLiteral("DEL:");
 const QString PrintRequestKeyword = QStringLiteral("DIR:");
+const QString FailureKeyword = QStringLiteral("ERR:");
+const QChar FieldSeparator = QLatin1Char('|');
 const QChar Blank = QLatin1Char(' ');
 
 QString cutBeforeCr(const QString& text) {
@@ -34,6 +36,40 @@ QString printRequest(const QString& path) {
 
 QString completion(const QString& path) {
     return CompletionKeyword + path + QLatin1Char(CR);
+}
+
+QString failureReport(const FailureReport& report) {
+    QString reason = report.reason;
+    for (QChar& c : reason) {
+        if (c == FieldSeparator || c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    return FailureKeyword + QString::number(report.number) + FieldSeparator + reason.simplified() +
+           FieldSeparator + report.path + QLatin1Char(CR);
+}
+
+bool isFailureReport(const QString& text) {
+    return text.startsWith(FailureKeyword, Qt::CaseSensitive);
+}
+
+bool parseFailureReport(const QString& text, FailureReport* report) {
+    if (!isFailureReport(text))
+        return false;
+    const QString payload = cutBeforeCr(text.mid(FailureKeyword.size()));
+    const qsizetype first = payload.indexOf(FieldSeparator);
+    const qsizetype second = first < 0 ? -1 : payload.indexOf(FieldSeparator, first + 1);
+    if (second < 0)
+        return false;
+    bool isNumber = false;
+    report->number = trimBlanks(payload.left(first)).toInt(&isNumber);
+    QString reason = payload.mid(first + 1, second - first - 1);
+    for (QChar& c : reason) {
+        if (c.category() == QChar::Other_Control)
+            c = QLatin1Char(' ');
+    }
+    report->reason = reason.simplified().left(FailureReasonLimit);
+    report->path = trimBlanks(payload.mid(second + 1));
+    return isNumber && !report->path.isEmpty();
 }
 
 bool isRegistration(const QString& text) {

@@ -15,6 +15,23 @@ QString versionReplyText(int revision);           // the same without the CR
 QString printRequest(const QString& path);        // "DIR:" + path + CR
 QString completion(const QString& path);          // "DEL:" + path + CR
 
+// A workstation that could not print a document tells its server why, so the server's queue
+// shows it: "ERR:" + number + "|" + reason + "|" + the path of the print request + CR. A server
+// that does not know the keyword logs it and does nothing else, as with any other text; it begins
+// with neither "PC:" nor "DEL:". The reason loses any "|" and line break; the path comes last, so
+// it may hold anything but a carriage return.
+struct FailureReport {
+    int number = 0;
+    QString reason;
+    QString path;
+};
+constexpr int FailureReasonLimit = 200; // characters of the reason a server keeps
+QString failureReport(const FailureReport& report);
+bool isFailureReport(const QString& text); // starts with "ERR:"
+// Server: false when the text is no well-formed report. The reason comes back without control
+// characters and cut to FailureReasonLimit; the path is trimmed as a completion's is.
+bool parseFailureReport(const QString& text, FailureReport* report);
+
 bool isRegistration(const QString& text); // starts with "PC:"
 bool isCompletion(const QString& text);   // starts with "DEL:"
 bool isPrintRequest(const QString& text); // starts with "DIR:"

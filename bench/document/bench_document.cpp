@@ -59,7 +59,9 @@ public:
         ++replies;
         return {};
     }
-    void notifyPrintError(const QString&) override {}
+    void documentFailed(int, const QString&, const PrintFailureText&) override {}
+    void documentAnswered(const QString&) override {}
+    void archiveFailed(const Failure&, const QString&) override {}
     bool prepareForDocument() override { return true; }
 };
 

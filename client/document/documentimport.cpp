@@ -264,7 +264,12 @@ void DocumentImport::reportNotStored(const Failure& f) {
                          QStringLiteral(" - Impossibile scrivere il documento in Documenti.mdb: ") +
                          reason;
     say(text);
-    m_host.notifyPrintError(text + QStringLiteral("\nDocumento ") + fileNameOf(m_receivedText));
+    const Failure stored{ErrorNumber::DatabaseDocumentNotStored,
+                         QStringLiteral("Impossibile scrivere il documento in Documenti.mdb: ") +
+                             reason};
+    m_host.documentFailed(
+        m_replySocket, m_receivedText,
+        describePrintFailure(stored, m_companyCode, m_reportName, fileNameOf(m_receivedText)));
 }
 
 void DocumentImport::endTables(DocumentTables& tables, bool inTransaction) {
@@ -371,11 +376,10 @@ void DocumentImport::writeAndPrint(const PrintDocument& doc, DocumentTables& tab
 
     say(QStringLiteral("Invio alla Stampante"));
     if (const Failure printed = print()) {
-        const QString text = printFailureText(printed);
-        say(text);
-        m_host.notifyPrintError(text + QStringLiteral("\nDocumento ") + fileNameOf(m_receivedText) +
-                                QStringLiteral(", modello ") + m_reportName +
-                                QStringLiteral(".rpt"));
+        const PrintFailureText text =
+            describePrintFailure(printed, m_companyCode, m_reportName, fileNameOf(m_receivedText));
+        say(text.line);
+        m_host.documentFailed(m_replySocket, m_receivedText, text);
         return; // not answered: the server offers the file again
     }
     say(QStringLiteral("Stampa Ok"));
@@ -408,6 +412,7 @@ void DocumentImport::reply() {
         qCInfo(lcImport) << "reply not delivered:" << f.number << f.description;
     m_host.log(text);
     say(QStringLiteral("Inviato: ") + QStringLiteral("Cancellare file"));
+    m_host.documentAnswered(m_receivedText);
     rememberCompletion();
 }
 

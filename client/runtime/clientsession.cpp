@@ -6,6 +6,7 @@
 #include "folderlock.h"
 #include "liveupdate.h"
 #include "logplace.h"
+#include "printfailuretext.h"
 #include "processstart.h"
 #include "reportprinter.h"
 #include "serverhostfile.h"
@@ -13,6 +14,7 @@
 #include "startupdialogs.h"
 #include "updatedecision.h"
 #include "userprompts.h"
+#include "wiremessages.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -348,6 +350,38 @@ Failure ClientSession::sendReply(int socketIndex, const QString& text) {
     return m_sockets->send(socketIndex, text);
 }
 
-void ClientSession::notifyPrintError(const QString& text) {
-    emit printFailed(text);
+namespace {
+QString fileNameOf(const QString& path) {
+    return path.section(QLatin1Char('\\'), -1).section(QLatin1Char('/'), -1);
+}
+} // namespace
+
+// The server learns why at every try (its queue shows it, also after its own restart); the person
+// only at the first try that fails this way.
+void ClientSession::documentFailed(int socketIndex, const QString& path,
+                                   const PrintFailureText& failure) {
+    const QString report = Wire::failureReport({failure.number, failure.reason, path});
+    if (Failure f = m_sockets->send(socketIndex, report))
+        log(QStringLiteral("Motivo non inviato al server: ") + f.description);
+    else
+        log(QStringLiteral("Inviato: ") + report.chopped(1));
+    if (m_notices.failed(path, failure.number))
+        emit notice(QStringLiteral("Velarix - Documento non stampato"), failure.notice);
+    else
+        log(QStringLiteral("Stesso errore di prima, avviso non ripetuto: ") + fileNameOf(path));
+}
+
+void ClientSession::documentAnswered(const QString& path) {
+    const int tries = m_notices.printed(path);
+    if (tries == 0)
+        return;
+    const QString text =
+        QStringLiteral("Stampato dopo %1 tentativi: ").arg(tries) + fileNameOf(path);
+    log(text);
+    emit notice(QStringLiteral("Velarix - Documento stampato"), text);
+}
+
+void ClientSession::archiveFailed(const Failure& failure, const QString& printFile) {
+    emit notice(QStringLiteral("Velarix - Documento stampato, non archiviato"),
+                archiveFailureNotice(failure, fileNameOf(printFile)));
 }

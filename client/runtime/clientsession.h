@@ -4,6 +4,7 @@
 #include "importhost.h"
 #include "logfile.h"
 #include "logplace.h"
+#include "printnotices.h"
 #include "runtimeenv.h"
 #include "updatecheck.h"
 
@@ -87,11 +88,12 @@ signals:
     void listCleared();
     void listAdded(const QString& line);
     void listRedrawn();
-    // A document did not come out, or printed but could not be archived; the text says which
-    // and why.
-    void printFailed(const QString& text);
     // False while the server cannot be reached (a lost connection, a sweep without an answer).
     void serverReachable(bool reachable);
+    // Something the person at the workstation must learn, even with the window hidden: a
+    // document that did not come out (once per document and cause), one that printed after
+    // failing, one printed but not archived. The title says which, the text why and what to do.
+    void notice(const QString& title, const QString& text);
     // The session has shut down while resident (handed over to the updater): the program ends.
     void ended();
 
@@ -115,7 +117,10 @@ private:
     void listRedraw() override;
     void processEvents() override;
     Failure sendReply(int socketIndex, const QString& text) override;
-    void notifyPrintError(const QString& text) override;
+    void documentFailed(int socketIndex, const QString& path,
+                        const PrintFailureText& failure) override;
+    void documentAnswered(const QString& path) override;
+    void archiveFailed(const Failure& failure, const QString& printFile) override;
     bool prepareForDocument() override;
 
     UserPrompts& m_prompts;
@@ -132,6 +137,7 @@ private:
     std::unique_ptr<FolderLock> m_folderLock;
     QTimer* m_liveUpdateTimer;
     StartupDialogs* m_dialogs = nullptr;
+    PrintNotices m_notices;
     bool m_updaterFailureShown = false;
     bool m_ended = false;
 };

@@ -15,13 +15,9 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPrinterInfo>
 #include <QStyle>
-
-namespace {
-const QString PrintFailureTitle = QStringLiteral("Velarix - Documento non stampato");
-} // namespace
+#include <QTime>
 
 ClientWindow::ClientWindow(ClientSession& session, UserPrompts& prompts, QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<Ui::VelarixCL>()), m_session(session),
@@ -61,7 +57,7 @@ void ClientWindow::showSession() {
     connect(&m_session, &ClientSession::listCleared, m_list, &ActivityList::clear);
     connect(&m_session, &ClientSession::listAdded, m_list, &ActivityList::add);
     connect(&m_session, &ClientSession::listRedrawn, m_list, &ActivityList::redraw);
-    connect(&m_session, &ClientSession::printFailed, this, &ClientWindow::showPrintFailure);
+    connect(&m_session, &ClientSession::notice, this, &ClientWindow::showNotice);
     connect(&m_session, &ClientSession::ended, this, &QWidget::close);
 }
 
@@ -101,23 +97,24 @@ void ClientWindow::restore() {
     m_list->redraw(); // lines added while hidden were not scrolled to
 }
 
-// The person must learn that a document did not come out: a balloon where the icon is shown,
-// else the window comes forward with a message that does not stop the printing of the others.
-void ClientWindow::showPrintFailure(const QString& text) {
+// A balloon where the icon is shown. Without a notification area the window comes back with the
+// notice in it, but never takes the keyboard from the program the person is typing in, and no
+// message box jumps in front.
+void ClientWindow::showNotice(const QString& title, const QString& text) {
     if (m_tray && m_tray->isShown()) {
-        m_tray->notify(PrintFailureTitle, text);
+        m_tray->notify(title, text);
         return;
     }
-    restore();
-    if (!m_failureBox) {
-        m_failureBox = new QMessageBox(QMessageBox::Warning, PrintFailureTitle, QString(),
-                                       QMessageBox::Ok, this);
-        m_failureBox->setWindowModality(Qt::NonModal);
-        m_failureBox->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    m_failureBox->setText(text);
-    m_failureBox->show();
-    m_failureBox->raise();
+    m_ui->Lbl_Avviso->setText(
+        QStringLiteral("<b>%1</b> (%2)<br>%3")
+            .arg(title.toHtmlEscaped(), QTime::currentTime().toString(QStringLiteral("HH:mm")),
+                 text.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"))));
+    m_ui->Lbl_Avviso->show();
+    if (isVisible() && !isMinimized())
+        return;
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    showNormal();
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
 }
 
 void ClientWindow::editPrinters() {

@@ -3,7 +3,6 @@
 #include "startupdialogs.h"
 
 #include <QMainWindow>
-#include <QPointer>
 #include <memory>
 
 namespace Ui {
@@ -12,7 +11,6 @@ class VelarixCL;
 class ActivityList;
 class ClientSession;
 class QLabel;
-class QMessageBox;
 class UserPrompts;
 class TrayIcon;
 
@@ -40,7 +38,7 @@ private:
     void showSession();
     void hideInTray(const QString& tooltip);
     void restore();
-    void showPrintFailure(const QString& text);
+    void showNotice(const QString& title, const QString& text);
     void editPrinters(); // "Impostazioni → Stampanti"
 
     std::unique_ptr<Ui::VelarixCL> m_ui;
@@ -48,6 +46,5 @@ private:
     UserPrompts& m_prompts;
     TrayIcon* m_tray = nullptr;
     ActivityList* m_list = nullptr;
-    QLabel* m_status = nullptr;         // the status bar's text
-    QPointer<QMessageBox> m_failureBox; // the latest print failure, while it is open
+    QLabel* m_status = nullptr; // the status bar's text
 };

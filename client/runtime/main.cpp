@@ -19,10 +19,10 @@ namespace {
 std::unique_ptr<ReportPrinter> makeReportEngine(const QString& installFolder, ImportHost& host) {
     auto engine = std::make_unique<ReportEngine>(
         installFolder, RuntimeEnv::get().pdfDir,
-        ReportEngineHooks{[&host](const QString& line) { host.listAdd(line); },
-                          [&host] { host.listRedraw(); },
-                          [&host](const QString& text) { host.log(text); },
-                          [&host](const QString& text) { host.notifyPrintError(text); }});
+        ReportEngineHooks{
+            [&host](const QString& line) { host.listAdd(line); }, [&host] { host.listRedraw(); },
+            [&host](const QString& text) { host.log(text); },
+            [&host](const Failure& f, const QString& file) { host.archiveFailed(f, file); }});
     engine->setShareRoot(RuntimeEnv::get().shareRoot);
     return engine;
 }

@@ -4,6 +4,7 @@
 // printer that answers from a script, and helpers for print files and table contents.
 
 #include "importhost.h"
+#include "printfailuretext.h"
 #include "reportprinter.h"
 
 #include <QByteArray>
@@ -16,8 +17,8 @@
 #include <functional>
 
 // Every call as one line: "request <message>", "list <text>", "redraw", "log <text>", "events",
-// "reply <socket> <text>", "notify <text>". prepareForDocument is only counted; it answers false
-// (the client is ending) once `ending` is set.
+// "reply <socket> <text>", "failed <socket> <number> <path>". prepareForDocument is only counted;
+// it answers false (the client is ending) once `ending` is set.
 class RecordingHost : public ImportHost {
 public:
     QStringList calls;
@@ -44,9 +45,12 @@ public:
         calls << QStringLiteral("reply %1 ").arg(socketIndex) + text;
         return replyFailure;
     }
-    void notifyPrintError(const QString& text) override {
-        calls << QStringLiteral("notify ") + text;
+    void documentFailed(int socketIndex, const QString& path,
+                        const PrintFailureText& failure) override {
+        calls << QStringLiteral("failed %1 %2 ").arg(socketIndex).arg(failure.number) + path;
     }
+    void documentAnswered(const QString&) override {}
+    void archiveFailed(const Failure&, const QString&) override {}
     bool prepareForDocument() override {
         ++prepared;
         return !ending;

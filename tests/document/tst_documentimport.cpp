@@ -52,8 +52,7 @@ QStringList printed(const QString& status = QString()) {
     QStringList s = said(QStringLiteral("Scrivo: Testata"));
     s += said(QStringLiteral("Scrivo: Totali"));
     s += said(QStringLiteral("Invio alla Stampante"));
-    s += said(status.isEmpty() ? QStringLiteral("Stampa Ok")
-                               : QStringLiteral("Errore stampante: ") + status);
+    s += said(status.isEmpty() ? QStringLiteral("Stampa Ok") : status);
     return s;
 }
 
@@ -306,7 +305,7 @@ void TestDocumentImport::databaseUnavailable() {
     QStringList rest = said(QStringLiteral("Preparo: ODL"));
     rest += page(1); // the first line record that cannot be saved ends the run
     QCOMPARE(m_host.calls.mid(7, rest.size()), rest);
-    QVERIFY(m_host.calls.last().startsWith("notify Errore database: 3060 - "));
+    QCOMPARE(m_host.calls.last(), QStringLiteral("failed 1 3060 ") + path);
     QVERIFY(m_printer.calls.isEmpty());
     QVERIFY(m_host.replies().isEmpty());
 }
@@ -365,19 +364,26 @@ void TestDocumentImport::printerError_data() {
     QTest::addColumn<QString>("description");
     QTest::addColumn<QString>("shown");
     QTest::newRow("number only") << 20 << ""
-                                 << "20";
+                                 << "Errore stampa: 20";
     QTest::newRow("template fault")
         << 20502
         << "/opt/velarix/client/ODL.rpt:16: immagine \"/opt/velarix/client/logo.png\" "
            "non trovata"
-        << "20502 - immagine logo.png non trovata";
+        << "Errore modello: 20502 - immagine logo.png non trovata";
+    // Named by what failed, not all "stampante".
+    QTest::newRow("letterhead") << 20507 << "Manca l'intestazione della ditta 2"
+                                << "Errore carta intestata: 20507 - Manca l'intestazione della "
+                                   "ditta 2";
+    QTest::newRow("disk full")
+        << 20505 << "PDF non scrivibile: /tmp/pdf/FOM.pdf (Spazio esaurito sul dispositivo)"
+        << "Errore disco: 20505 - PDF non scrivibile: FOM.pdf";
     QTest::newRow("database words")
         << 20503
         << "Database C:\\Velarix\\Documenti.mdb non leggibile: tabella Testata (no such table: "
            "Testata Unable to execute statement)"
-        << "20503 - Database Documenti.mdb non leggibile: tabella Testata";
+        << "Errore database: 20503 - Database Documenti.mdb non leggibile: tabella Testata";
     QTest::newRow("date is no path") << 20505 << "lavoro del 07/12/2026 rifiutato"
-                                     << "20505 - lavoro del 07/12/2026 rifiutato";
+                                     << "Errore stampante: 20505 - lavoro del 07/12/2026 rifiutato";
 }
 
 void TestDocumentImport::printerError() {
@@ -397,8 +403,7 @@ void TestDocumentImport::printerError() {
     QCOMPARE(m_host.calls.mid(0, expected.size()), expected);
     // The person at the workstation is told; no "DEL:", never "Stampa Ok".
     QCOMPARE(m_host.calls.size(), expected.size() + 1);
-    QCOMPARE(m_host.calls.last(), QStringLiteral("notify Errore stampante: ") + shown +
-                                      QStringLiteral("\nDocumento A.002.PRN, modello FOM.rpt"));
+    QCOMPARE(m_host.calls.last(), QStringLiteral("failed 2 %1 ").arg(status) + path);
     QVERIFY(m_host.replies().isEmpty());
     QVERIFY(!m_host.lists().contains(QStringLiteral("Stampa Ok")));
 
@@ -467,7 +472,7 @@ void TestDocumentImport::bodyRecordNotSaved() {
     expected += said(QStringLiteral("Preparo: ODL"));
     expected += page(1);
     QCOMPARE(m_host.calls.mid(0, expected.size()), expected);
-    QVERIFY(m_host.calls.last().startsWith("notify Errore database: 3060 - "));
+    QCOMPARE(m_host.calls.last(), QStringLiteral("failed 1 3060 ") + path);
     QVERIFY(m_printer.calls.isEmpty());
 }
 

@@ -57,13 +57,13 @@ private slots:
         inst.dropBytes(QStringLiteral("GUASTO.002"),
                        invoice(QStringLiteral("Riga da non perdere")));
         QTRY_VERIFY_WITH_TIMEOUT(
-            !inst.clientLog(WS).filter(QStringLiteral("Errore stampante: ")).isEmpty(), 20000);
+            !inst.clientLog(WS).filter(QStringLiteral("Errore modello: ")).isEmpty(), 20000);
         QVERIFY(inst.clientLog(WS).filter(QStringLiteral("Stampa Ok")).isEmpty());
         QVERIFY(inst.clientLog(WS).filter(QStringLiteral("DEL:")).isEmpty());
         QCOMPARE(inst.printFolderEntries(), QStringList{QStringLiteral("GUASTO.002.PRN")});
         // Offered again by the periodic pass, failing again.
         QTRY_VERIFY_WITH_TIMEOUT(
-            inst.clientLog(WS).filter(QStringLiteral("Errore stampante: ")).size() >= 2, 20000);
+            inst.clientLog(WS).filter(QStringLiteral("Errore modello: ")).size() >= 2, 20000);
         QCOMPARE(inst.pdfs(WS).size(), 0);
 
         QVERIFY(QFile::remove(folder + QStringLiteral("/FOM.rpt")));
@@ -84,7 +84,7 @@ private slots:
         // First in listing order, and never printable.
         inst.dropBytes(QStringLiteral("AAA.002"), invoice(QStringLiteral("sempre in errore")));
         QTRY_VERIFY_WITH_TIMEOUT(
-            !inst.clientLog(WS).filter(QStringLiteral("Errore stampante: ")).isEmpty(), 20000);
+            !inst.clientLog(WS).filter(QStringLiteral("Errore modello: ")).isEmpty(), 20000);
         // A file accepted earlier whose announcement was lost: only a periodic pass can find it.
         inst.dropBytes(QStringLiteral("ZZZ.001.PRN"),
                        Installation::printFile(QStringLiteral("01"), WS, {},

@@ -49,7 +49,9 @@ int print(const QStringList& a, QTextStream& out) {
     ReportEngineHooks hooks;
     hooks.listAdd = [&](const QString& t) { out << "list: " << t << Qt::endl; };
     hooks.log = [&](const QString& t) { out << "log: " << t << Qt::endl; };
-    hooks.alert = [&](const QString& t) { out << "alert: " << t << Qt::endl; };
+    hooks.archiveFailed = [&](const Failure& f, const QString& file) {
+        out << "archive: " << f.description << " - " << file << Qt::endl;
+    };
     ReportEngine engine(a.at(2), a.value(6), hooks);
     // The kind is the report name without its company and branch suffixes.
     const QString kind = a.at(3).section(u'_', 0, 0).section(u'-', 0, 0);

@@ -854,7 +854,9 @@ void TestReportEngine::archiveFailureDoesNotStopThePrint() {
     Recorder rec;
     QStringList alerts;
     ReportEngineHooks hooks = rec.hooks();
-    hooks.alert = [&](const QString& t) { alerts << t; };
+    hooks.archiveFailed = [&](const Failure& f, const QString& file) {
+        alerts << f.description + QStringLiteral(" - ") + file;
+    };
     ReportEngine engine(folder.path, folder.pdf, hooks);
 
     QCOMPARE(engine.printDocument(request(2, "ODL", 1)).number, 0);
@@ -865,7 +867,7 @@ void TestReportEngine::archiveFailureDoesNotStopThePrint() {
              qPrintable(rec.list.constLast()));
     QCOMPARE(rec.log.constLast(), rec.list.constLast());
     QCOMPARE(alerts.size(), 1);
-    QVERIFY(alerts.constFirst().startsWith(rec.list.constLast()));
+    QVERIFY(rec.list.constLast().endsWith(alerts.constFirst().section(" - ", 0, 0)));
     QVERIFY(alerts.constFirst().endsWith("DOC.002.PRN"));
     QCOMPARE(archived(folder.dir.path()).filter("archivio/").size(), 0);
 }

@@ -371,10 +371,14 @@ private slots:
         // The number with its reason in words, naming the company.
         QTRY_VERIFY_WITH_TIMEOUT(
             !logLines(logPath)
-                 .filter(QStringLiteral("Errore stampante: 20507 - Manca l'intestazione della "
-                                        "ditta 2"))
+                 .filter(
+                     QStringLiteral("Errore carta intestata: 20507 - Manca l'intestazione della "
+                                    "ditta 2"))
                  .isEmpty(),
             20000);
+        // The server is told why, for its queue.
+        QTRY_VERIFY(m_server.messages().contains(
+            QStringLiteral("ERR:20507|Manca la carta intestata della ditta 2|") + path + u'\r'));
         QVERIFY(completed.isEmpty());
         const qsizetype pdfsBefore = QDir(m_pdf).entryList({QStringLiteral("*.pdf")}).size();
 

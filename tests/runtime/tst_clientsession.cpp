@@ -28,14 +28,17 @@ struct ScriptedDialogs : StartupDialogs {
     }
 };
 
-// Prints nothing; runs the hook, once, while a document is in print.
+// Prints nothing; runs the hook, once, while a document is in print, and answers with the next
+// scripted failure (none once they are used up).
 struct HookedPrinter : ReportPrinter {
     std::function<void()>& hook;
-    explicit HookedPrinter(std::function<void()>& duringPrint) : hook(duringPrint) {}
+    QList<Failure>& failures;
+    HookedPrinter(std::function<void()>& duringPrint, QList<Failure>& script)
+        : hook(duringPrint), failures(script) {}
     Failure printDocument(const PrintRequest&, PrintedCopies&) override {
         if (auto run = std::exchange(hook, nullptr))
             run();
-        return {};
+        return failures.isEmpty() ? Failure() : failures.takeFirst();
     }
 };
 
@@ -49,6 +52,7 @@ struct Workstation {
     ScriptedPrompts prompts;
     ScriptedDialogs dialogs;
     std::function<void()> duringPrint;
+    QList<Failure> printFailures;
     std::unique_ptr<ClientSession> session;
 
     Workstation() {
@@ -72,7 +76,7 @@ struct Workstation {
         options.env.timerScale = 50;
         session =
             std::make_unique<ClientSession>(prompts, options, [this](const QString&, ImportHost&) {
-                return std::make_unique<HookedPrinter>(duringPrint);
+                return std::make_unique<HookedPrinter>(duringPrint, printFailures);
             });
         return session->startUp(dialogs);
     }
@@ -92,6 +96,7 @@ private slots:
     void repeatedRequestDuringAnImportIsDropped();
     void newProgramWhileRunningGoesThroughTheUpdater();
     void updaterThatCannotStartIsShownOnce();
+    void failureReachesServerEveryTryAndPersonOncePerCause();
 };
 
 void ClientSessionTest::updateDueAtStartUp_data() {
@@ -210,6 +215,39 @@ void ClientSessionTest::updaterThatCannotStartIsShownOnce() {
     QCOMPARE(ws.log().count(failure), 2);
     QCOMPARE(ws.prompts.messages.size(), 1);
     QVERIFY(!ws.session->hasEnded());
+}
+
+// Every retry tells the server why (its queue shows it); the person learns each cause once, and
+// once that the document came out in the end.
+void ClientSessionTest::failureReachesServerEveryTryAndPersonOncePerCause() {
+    Workstation ws;
+    QVERIFY(QFile::copy(QStringLiteral(VELARIX_SOURCE_DIR "/examples/ODL00412.001"),
+                        ws.share + QStringLiteral("/Stampe/A.001.PRN")));
+    const QString a = QStringLiteral("\\\\srv\\Velarix\\Stampe\\A.001.PRN");
+    const Failure letterhead{20507, QStringLiteral("Manca l'intestazione della ditta 1")};
+    ws.printFailures = {letterhead, letterhead, {20505, QStringLiteral("rifiutato")}};
+    QSignalSpy registered(&ws.server, &FakeServer::registered);
+    QSignalSpy completed(&ws.server, &FakeServer::completionReceived);
+    QCOMPARE(ws.start(), ClientSession::Startup::Resident);
+    QSignalSpy notices(ws.session.get(), &ClientSession::notice);
+    QTRY_COMPARE(registered.size(), 1);
+
+    for (int tries = 1; tries <= 4; ++tries) {
+        ws.server.sendPrintRequest(a);
+        QTRY_COMPARE(ws.server.messages().size(), tries + 1);
+    }
+    QCOMPARE(completed.size(), 1);
+    const QString reason = QStringLiteral("ERR:20507|Manca la carta intestata della ditta 1|");
+    QCOMPARE(ws.server.messages().mid(1, 3),
+             (QStringList{reason + a + u'\r', reason + a + u'\r',
+                          QStringLiteral("ERR:20505|Stampante non raggiungibile|") + a + u'\r'}));
+    QCOMPARE(notices.size(), 3);
+    QCOMPARE(notices.at(0).at(0).toString(), QStringLiteral("Velarix - Documento non stampato"));
+    QVERIFY2(notices.at(0).at(1).toString().contains(QStringLiteral("A.001.PRN sarà stampato")),
+             qPrintable(notices.at(0).at(1).toString()));
+    QVERIFY(notices.at(1).at(1).toString().startsWith(QStringLiteral("Stampante non")));
+    QCOMPARE(notices.at(2).at(1).toString(),
+             QStringLiteral("Stampato dopo 4 tentativi: A.001.PRN"));
 }
 
 QTEST_GUILESS_MAIN(ClientSessionTest)

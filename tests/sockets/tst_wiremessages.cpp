@@ -17,6 +17,7 @@ private slots:
     void serverPayload();
     void clientPayload_data();
     void clientPayload();
+    void failureReport();
 
     void framerSegments_data();
     void framerSegments();
@@ -138,6 +139,28 @@ void TestWireMessages::clientPayload() {
     QFETCH(QString, text);
     QFETCH(QString, payload);
     QCOMPARE(Wire::clientPayload(text, 4), payload);
+}
+
+// The reason travels whole, whatever the client's texts hold, and a server in the field (which
+// knows only "PC:" and "DEL:") logs the report and acts on nothing.
+void TestWireMessages::failureReport() {
+    const QString path = QStringLiteral(" \\\\srv\\Velarix\\Stampe|2\\A B.001.PRN");
+    const QString text =
+        Wire::failureReport({61, QStringLiteral("Disco|pieno\r\nsulla\tpostazione"), path});
+    QCOMPARE(text, QStringLiteral("ERR:61|Disco pieno sulla postazione|") + path + u'\r');
+    QVERIFY(!Wire::isRegistration(text) && !Wire::isCompletion(text));
+    Wire::FailureReport back;
+    QVERIFY(Wire::parseFailureReport(text + QStringLiteral("DEL:x\r"), &back));
+    QCOMPARE(back.number, 61);
+    QCOMPARE(back.reason, QStringLiteral("Disco pieno sulla postazione"));
+    QCOMPARE(back.path, path.trimmed());
+    // From a stranger: control characters gone, the length bounded, a malformed one refused.
+    QVERIFY(Wire::parseFailureReport(
+        QStringLiteral("ERR:1|\x1b[2J") + QString(500, u'x') + QStringLiteral("|p\r"), &back));
+    QCOMPARE(back.reason.size(), Wire::FailureReasonLimit);
+    QVERIFY(!back.reason.contains(QChar(0x1b)));
+    for (const char* bad : {"ERR:x|r|p\r", "ERR:1|r\r", "ERR:1|r| \r"})
+        QVERIFY2(!Wire::parseFailureReport(QString::fromLatin1(bad), &back), bad);
 }
 
 void TestWireMessages::framerSegments_data() {

@@ -162,8 +162,8 @@ void ReportEngine::archive(const ReportRenderer& renderer, const PrintRequest& r
     }
     const QString text = QStringLiteral("Archivio non scritto: ") + f.description;
     say(text);
-    if (m_hooks.alert)
-        m_hooks.alert(text + QStringLiteral(" - ") + request.printFile);
+    if (m_hooks.archiveFailed)
+        m_hooks.archiveFailed(f, request.printFile);
 }
 
 Failure ReportEngine::printCopy(const ReportRenderer& renderer, const QString& reportName,

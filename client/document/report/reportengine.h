@@ -13,12 +13,13 @@ class ReportRenderer;
 struct PrinterSettings;
 
 // What the engine tells the main window: list lines (Lst_DataSent), list redraws, log entries and
-// problems the user must see even with the window hidden. Any of them may be empty.
+// an archive copy that could not be written (the person must learn it even with the window
+// hidden; the document printed all the same). Any of them may be empty.
 struct ReportEngineHooks {
     std::function<void(const QString&)> listAdd;
     std::function<void()> listRedraw;
     std::function<void(const QString&)> log;
-    std::function<void(const QString&)> alert;
+    std::function<void(const Failure& failure, const QString& printFile)> archiveFailed;
 };
 
 // Prints the document of the company code from installFolder + "Documenti.mdb" through the
@@ -41,7 +42,8 @@ struct ReportEngineHooks {
 // an archive folder, before the print is reported done. On a printer its PDF/A is rendered on a
 // thread of its own while the copies print (ArchiveDraft), so the archive costs little more than
 // a file copy; with a PDF folder the last copy's file is taken as it is. An archive that cannot be
-// written is logged, listed and alerted, and changes nothing in the outcome: the document printed.
+// written is logged, listed and told (archiveFailed), and changes nothing in the outcome: the
+// document printed.
 class ReportEngine : public ReportPrinter {
 public:
     ReportEngine(QString installFolder, QString pdfFolder, ReportEngineHooks hooks);
