@@ -116,9 +116,17 @@ void ClientConnection::onClosed(int index) {
     connectToServer();
 }
 
+void ClientConnection::arm() {
+    m_timer.start();
+    emit callButtonEnabled(false);
+    emit closeButtonEnabled(true);
+}
+
 void ClientConnection::connectToServer() {
     m_log(QStringLiteral("Tasto Connetti"));
     m_timer.start();
+    // Calling already: only "Disconnetti", which stops the calls, can be done.
+    emit callButtonEnabled(false);
     emit closeButtonEnabled(true);
 }
 
@@ -129,6 +137,7 @@ void ClientConnection::disconnectFromServer() {
     m_sockets.close(Element);
     m_framer.clear();
     emit statusChanged(QStringLiteral("Operazione terminata"));
+    emit portShown(QString()); // no connection holds a port any more
     emit callButtonEnabled(true);
     emit closeButtonEnabled(false);
 }

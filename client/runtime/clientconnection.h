@@ -38,7 +38,7 @@ public:
     void setRepeatLogInterval(int ms);
 
     // Start-up step that arms the first call, one timer interval later.
-    void arm() { m_timer.start(); }
+    void arm();
     // "Connetti": arm the timer, enable "Disconnetti"; the call starts at the next tick.
     void connectToServer();
     // "Disconnetti": no further calls until connectToServer().
@@ -57,7 +57,7 @@ signals:
     void statusChanged(const QString& text);
     void callButtonEnabled(bool on);
     void closeButtonEnabled(bool on);
-    void portShown(const QString& port);
+    void portShown(const QString& port); // "" while no connection holds a port
     void listAdded(const QString& line);
     // One complete message (with its trailing CR) received on a socket element.
     void messageReceived(const QString& text, int element);

@@ -23,7 +23,8 @@ ClientWindow::ClientWindow(ClientSession& session, UserPrompts& prompts, QWidget
     : QMainWindow(parent), m_ui(std::make_unique<Ui::VelarixCL>()), m_session(session),
       m_prompts(prompts) {
     m_ui->setupUi(this);
-    setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
+    m_icon = style()->standardIcon(QStyle::SP_ComputerIcon);
+    setWindowIcon(m_icon);
     m_ui->Picture1->setPixmap(windowIcon().pixmap(48, 48));
     // The status is a label of the bar, not a message: hovering a menu shows its (empty) status
     // tip in the bar's message, which wiped a message for good.
@@ -58,6 +59,7 @@ void ClientWindow::showSession() {
     connect(&m_session, &ClientSession::listAdded, m_list, &ActivityList::add);
     connect(&m_session, &ClientSession::listRedrawn, m_list, &ActivityList::redraw);
     connect(&m_session, &ClientSession::notice, this, &ClientWindow::showNotice);
+    connect(&m_session, &ClientSession::serverReachable, this, &ClientWindow::showReachable);
     connect(&m_session, &ClientSession::ended, this, &QWidget::close);
 }
 
@@ -86,7 +88,8 @@ UpdateCheck::Outcome ClientWindow::checkForUpdate(const UpdateCheck& check, bool
 }
 
 void ClientWindow::hideInTray(const QString& tooltip) {
-    hideToTray(m_tray, this, m_ui->Picture1, tooltip, &m_prompts);
+    m_tooltip = tooltip;
+    hideToTray(m_tray, this, m_ui->Picture1, trayTooltip(), &m_prompts);
     if (m_tray)
         connect(m_tray, &TrayIcon::doubleClicked, this, &ClientWindow::restore,
                 Qt::UniqueConnection);
@@ -115,6 +118,25 @@ void ClientWindow::showNotice(const QString& title, const QString& text) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     showNormal();
     setAttribute(Qt::WA_ShowWithoutActivating, false);
+}
+
+QString ClientWindow::trayTooltip() const {
+    if (m_reachable)
+        return m_tooltip;
+    return QStringLiteral("Velarix CL - server ") + m_ui->Txt_Host->text() +
+           QStringLiteral(" non raggiungibile: le stampe arriveranno appena risponde");
+}
+
+// The icon and its tooltip say whether documents can arrive; the window's icon too, for the task
+// bar where there is no notification area.
+void ClientWindow::showReachable(bool reachable) {
+    m_reachable = reachable;
+    const QIcon icon = reachable ? m_icon : warningIcon(m_icon);
+    setWindowIcon(icon);
+    if (!m_tray)
+        return;
+    m_tray->setIcon(icon);
+    m_tray->setToolTipText(trayTooltip());
 }
 
 void ClientWindow::editPrinters() {

@@ -2,6 +2,7 @@
 
 #include "startupdialogs.h"
 
+#include <QIcon>
 #include <QMainWindow>
 #include <memory>
 
@@ -39,6 +40,8 @@ private:
     void hideInTray(const QString& tooltip);
     void restore();
     void showNotice(const QString& title, const QString& text);
+    void showReachable(bool reachable);
+    QString trayTooltip() const;
     void editPrinters(); // "Impostazioni → Stampanti"
 
     std::unique_ptr<Ui::VelarixCL> m_ui;
@@ -47,4 +50,7 @@ private:
     TrayIcon* m_tray = nullptr;
     ActivityList* m_list = nullptr;
     QLabel* m_status = nullptr; // the status bar's text
+    QIcon m_icon;            // the program's own; a warning mark is added while the server is away
+    QString m_tooltip;       // of the last hand-off to the tray
+    bool m_reachable = true; // the server, as last told
 };

@@ -2,7 +2,11 @@
 
 #include "userprompts.h"
 
+#include <QPainter>
+#include <QPixmap>
 #include <QSystemTrayIcon>
+
+#include <algorithm>
 
 namespace {
 const QString MsgNoIcon = QStringLiteral(
@@ -219,6 +223,31 @@ void hideToTray(TrayIcon*& tray, QWidget* window, QWidget* owner, const QString&
         window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     } else
         window->showMinimized(); // no notification area: the task bar keeps the window reachable
+}
+
+QIcon warningIcon(const QIcon& base) {
+    QIcon icon;
+    for (int size : {16, 24, 32, 48, 64}) {
+        QPixmap pixmap = base.pixmap(size, size);
+        if (pixmap.isNull()) {
+            pixmap = QPixmap(size, size);
+            pixmap.fill(Qt::transparent);
+        }
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QRectF mark(size * 0.45, size * 0.45, size * 0.55, size * 0.55);
+        p.setPen(QPen(Qt::white, std::max(1.0, size / 16.0)));
+        p.setBrush(QColor(210, 30, 30));
+        p.drawEllipse(mark);
+        QFont font = p.font();
+        font.setBold(true);
+        font.setPixelSize(std::max(6, int(mark.height() * 0.8)));
+        p.setFont(font);
+        p.drawText(mark, Qt::AlignCenter, QStringLiteral("!"));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 void restoreFromTray(TrayIcon*& tray, QWidget* window, UserPrompts* prompts) {

@@ -80,5 +80,8 @@ private:
 // When it creates the tray itself, a double-click on the icon restores the window.
 void hideToTray(TrayIcon*& tray, QWidget* window, QWidget* owner, const QString& tooltip,
                 UserPrompts* prompts);
+// The icon with a red warning mark in its lower right corner, for a program that cannot do its
+// work (printing stopped, server not reachable): seen in the notification area and task bar.
+QIcon warningIcon(const QIcon& base);
 // Restores a window from the tray: Remove the icon and show the window.
 void restoreFromTray(TrayIcon*& tray, QWidget* window, UserPrompts* prompts);
