@@ -18,7 +18,7 @@ QString AdminChannel::queueText(const QList<QueueEntry>& entries) {
     for (const QueueEntry& entry : entries) {
         if (!QueueTexts::isListed(entry))
             continue;
-        QString line = QueueTexts::state(entry.state).leftJustified(25) + entry.fileName +
+        QString line = QueueTexts::state(entry).leftJustified(25) + entry.fileName +
                        QLatin1Char('\t') +
                        (entry.workstation.isEmpty() ? QStringLiteral("-") : entry.workstation) +
                        QLatin1Char('\t') + QueueTexts::waited(entry.ageMs);

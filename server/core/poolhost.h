@@ -1,5 +1,7 @@
 #pragma once
 
+#include "wiremessages.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -28,4 +30,7 @@ public:
     // The connection on a slot closed or died (its registry name is cleared already): what was
     // sent on it is no longer held by anyone.
     virtual void connectionEnded(int slot) = 0;
+    // "ERR:" arrived: the workstation registered on the slot (trimmed name) could not print the
+    // file at the report's path, and says why.
+    virtual void printFileFailed(const QString& name, const Wire::FailureReport& report) = 0;
 };

@@ -298,6 +298,11 @@ void PortPool::handleMessage(int slot, const QString& text) {
     } else if (Wire::isCompletion(text)) {
         m_host.trace(QStringLiteral("W.DA.1"));
         completion(slot, Wire::serverPayload(text, 4));
+    } else if (Wire::FailureReport report; Wire::parseFailureReport(text, &report)) {
+        // Only a registered workstation speaks for its own files; the host checks the file.
+        const QString name = Wire::trimBlanks(m_registry[size_t(slot)]);
+        if (!name.isEmpty())
+            m_host.printFileFailed(name, report);
     }
 }
 

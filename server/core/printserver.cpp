@@ -14,6 +14,7 @@
 #include "printserverhost.h"
 #include "runtimeenv.h"
 #include "serverconsole.h"
+#include "setasidereasons.h"
 #include "socketarray.h"
 #include "userprompts.h"
 #include "version.h"
@@ -35,6 +36,7 @@ PrintServer::PrintServer(const QString& programFolder, UserPrompts& prompts, int
       m_scanTimer(makeTimer(1000, false)), m_periodicTimer(makeTimer(60000, false)),
       m_portRefreshTimer(makeTimer(10000, false)), m_followUpTimer(makeTimer(1000, true)),
       m_clientWatch(new ClientFolderWatch(clientFolder(), RuntimeEnv::get().interval(500), this)),
+      m_asideReasons(std::make_unique<SetAsideReasons>(m_programFolder)),
       m_caption(QStringLiteral("Velarix (Server)")) {
     m_pool->setShareRoot(m_programFolder);
     connect(m_scanTimer, &QTimer::timeout, this, &PrintServer::onScanTick);
@@ -102,6 +104,7 @@ void PrintServer::startUp() {
         [](int ms) { return RuntimeEnv::get().interval(ms); });
     m_localIp = SocketArray::localIp();
     emit localIpChanged(m_localIp);
+    m_asideReasons->load();
     readPrintFolder();
 
     // A database that cannot be read leaves every slot at 0; the start-up goes on, and the
@@ -214,6 +217,10 @@ void PrintServer::onScanTick() {
     m_watcher->newFileScan();
     m_earlyScan->scanDone();
     noticeQueueChange();
+    if (const QString why = m_watcher->folderProblem(); why != m_stopped) {
+        m_stopped = why;
+        emit printingStoppedChanged(why);
+    }
 }
 
 void PrintServer::onPeriodicPassTick() {
@@ -404,9 +411,35 @@ Failure PrintServer::discard(const QString& fileName) {
 }
 
 void PrintServer::noticeQueueChange() {
-    const quint64 revision = m_watcher->queueRevision();
-    if (revision == m_queueRevision)
+    if (m_watcher->queueRevision() == m_queueRevision)
         return;
-    m_queueRevision = revision;
+    // Files set aside before a restart get their reason back; the file keeps the reasons of the
+    // files set aside now, and only those.
+    QList<QueueEntry> entries = m_watcher->queue();
+    for (const QueueEntry& entry : std::as_const(entries)) {
+        if (entry.state == JobState::SetAside && entry.reason.isEmpty())
+            m_watcher->restoreReason(entry.fileName, m_asideReasons->reasonOf(entry.fileName));
+    }
+    if (m_watcher->queueRevision() != m_queueRevision)
+        entries = m_watcher->queue();
+    if (QString error; !m_asideReasons->keep(entries, &error))
+        log(QStringLiteral("Motivi delle stampe messe da parte non salvati: ") + error);
+    m_queueRevision = m_watcher->queueRevision();
     emit queueChanged();
+}
+
+// Only the workstation a file was sent to speaks for it; the reason is logged when it changes,
+// not at every try.
+void PrintServer::printFileFailed(const QString& name, const Wire::FailureReport& report) {
+    const QString fileName = m_watcher->failureReported(report.path, name, report.reason);
+    if (fileName.isEmpty()) {
+        log(QStringLiteral("Motivo ignorato: ") + report.path +
+            QStringLiteral(" non è in stampa sulla postazione ") + name);
+        return;
+    }
+    if (m_watcher->queueRevision() != m_queueRevision)
+        log(QStringLiteral("Non stampato sulla postazione ") + name + QStringLiteral(": ") +
+            fileName + QStringLiteral(", ") + report.reason + QStringLiteral(" (errore ") +
+            QString::number(report.number) + QLatin1Char(')'));
+    noticeQueueChange();
 }

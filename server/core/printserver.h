@@ -19,6 +19,7 @@ class PrintFolderWatcher;
 class PrintServerHost;
 class QTimer;
 class ServerConsole;
+class SetAsideReasons;
 class UserPrompts;
 
 // The print server's work, without widgets: the start-up steps, the 25 ports and the workstation
@@ -61,6 +62,9 @@ public:
     QString caption() const { return m_caption; }
     QString localIp() const { return m_localIp; }
     QString status() const { return m_status; } // "" until the watcher first writes it
+    // Why printing is stopped for the whole office (the print folder not set, missing or
+    // unreadable, in the watcher's words), "" while it runs.
+    QString printingStopped() const { return m_stopped; }
     QStringList portLines() const;
     // The workstations whose follow-up pass is due (each once).
     QStringList followUps() const { return m_followUps; }
@@ -94,6 +98,7 @@ public:
     void followUpRequested(const QString& name) override;
     void workstationRegistered(int slot, const QString& name) override;
     void connectionEnded(int slot) override;
+    void printFileFailed(const QString& name, const Wire::FailureReport& report) override;
 
     // WatcherHost
     QString registryName(int slot) const override;
@@ -119,6 +124,8 @@ signals:
     void portListChanged(const QStringList& lines);
     void portRowChanged(int row, const QString& line);
     void queueChanged();
+    // Printing stopped (why) or went on again ("").
+    void printingStoppedChanged(const QString& why);
 
 private:
     QTimer* makeTimer(int milliseconds, bool singleShot);
@@ -145,9 +152,11 @@ private:
     QTimer* m_portRefreshTimer;       // port list rebuilt, every ten seconds
     QTimer* m_followUpTimer;          // dispatch pass for m_followUps, a second after the first
     ClientFolderWatch* m_clientWatch; // settings changed by others, taken up without a restart
+    std::unique_ptr<SetAsideReasons> m_asideReasons; // kept across a restart
     QString m_caption;
     QString m_localIp;
     QString m_status;
+    QString m_stopped;
     QString m_printFolder;
     QStringList m_followUps;
     quint64 m_queueRevision = 0;

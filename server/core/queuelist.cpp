@@ -56,7 +56,7 @@ void QueueList::refresh() {
     for (const QueueEntry& entry : m_server.queue()) {
         if (!QueueTexts::isListed(entry))
             continue;
-        auto* item = new QTreeWidgetItem(m_list, {entry.fileName, QueueTexts::state(entry.state),
+        auto* item = new QTreeWidgetItem(m_list, {entry.fileName, QueueTexts::state(entry),
                                                   entry.workstation,
                                                   QueueTexts::waited(entry.ageMs), entry.reason});
         item->setData(Document, StateRole, int(entry.state));

@@ -22,6 +22,13 @@ QString state(JobState state) {
     return QString();
 }
 
+QString state(const QueueEntry& entry) {
+    if (entry.workstationFailed &&
+        (entry.state == JobState::Announced || entry.state == JobState::Pending))
+        return QStringLiteral("stampa non riuscita");
+    return state(entry.state);
+}
+
 QString waited(qint64 ms) {
     const qint64 seconds = qMax<qint64>(0, ms) / 1000;
     const qint64 minutes = seconds / 60;
@@ -54,6 +61,15 @@ QString discardQuestion(const QueueEntry& entry) {
     if (!entry.workstation.isEmpty())
         text += QStringLiteral(" per la postazione ") + entry.workstation;
     return text + QStringLiteral("?\nNon sarà stampato e il file sarà cancellato.");
+}
+
+QString printingStoppedNotice(const QString& problem) {
+    QString text = problem;
+    if (!text.isEmpty())
+        text[0] = text[0].toUpper();
+    return text + QStringLiteral(".\nLa cartella di stampa si ripristina, o se ne sceglie "
+                                 "un'altra in Impostazioni → Numero Copie.\nNessuna stampa va "
+                                 "persa: ripartono da sole appena la cartella è raggiungibile.");
 }
 
 } // namespace QueueTexts

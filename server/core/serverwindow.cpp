@@ -4,6 +4,7 @@
 #include "letterheadwindow.h"
 #include "printserver.h"
 #include "queuelist.h"
+#include "queuetexts.h"
 #include "runtimeenv.h"
 #include "serverconsole.h"
 #include "servericon.h"
@@ -50,12 +51,14 @@ ServerWindow::~ServerWindow() {
 }
 
 void ServerWindow::showServerState() {
-    setWindowTitle(m_server.caption());
+    showCaption();
     m_ui->Local_Host->setText(m_server.localIp());
     if (!m_server.status().isEmpty())
         m_ui->Label1->setText(m_server.status());
     m_ui->Lst_Port->addItems(m_server.portLines());
-    connect(&m_server, &PrintServer::captionChanged, this, &QWidget::setWindowTitle);
+    connect(&m_server, &PrintServer::captionChanged, this, &ServerWindow::showCaption);
+    connect(&m_server, &PrintServer::printingStoppedChanged, this,
+            &ServerWindow::showPrintingState);
     connect(&m_server, &PrintServer::localIpChanged, m_ui->Local_Host, &QLineEdit::setText);
     connect(&m_server, &PrintServer::statusChanged, m_ui->Label1, &QLabel::setText);
     connect(&m_server, &PrintServer::portListChanged, this, [this](const QStringList& lines) {
@@ -106,7 +109,8 @@ void ServerWindow::minimizeToTray() {
     // Without a notification area the window stays minimised, so it can always be reached.
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
-    hideToTray(m_tray, this, m_ui->Picture1, QStringLiteral("Apri Programma"), &m_prompts);
+    m_tooltip = QStringLiteral("Apri Programma");
+    hideToTray(m_tray, this, m_ui->Picture1, trayTooltip(m_tooltip), &m_prompts);
     // Restored later at its normal size.
     setWindowState(windowState() & ~Qt::WindowMinimized);
 }
@@ -114,8 +118,45 @@ void ServerWindow::minimizeToTray() {
 void ServerWindow::handOffToTray() {
     m_server.trace(QStringLiteral("Timer3"));
     m_trayTimer->stop();
-    hideToTray(m_tray, this, m_ui->Picture1, QStringLiteral("Apri il programma (Velarix Srv)"),
-               &m_prompts);
+    m_tooltip = QStringLiteral("Apri il programma (Velarix Srv)");
+    hideToTray(m_tray, this, m_ui->Picture1, trayTooltip(m_tooltip), &m_prompts);
+    // Stopped before the icon was there: said now.
+    if (!m_server.printingStopped().isEmpty() && m_tray)
+        m_tray->notify(QStringLiteral("Velarix Srv - Stampe ferme"),
+                       QueueTexts::printingStoppedNotice(m_server.printingStopped()));
+}
+
+QString ServerWindow::trayTooltip(const QString& usual) const {
+    const QString why = m_server.printingStopped();
+    return why.isEmpty() ? usual : QStringLiteral("Velarix Srv - STAMPE FERME: ") + why;
+}
+
+void ServerWindow::showCaption() {
+    const QString caption = m_server.caption();
+    setWindowTitle(m_server.printingStopped().isEmpty()
+                       ? caption
+                       : QStringLiteral("STAMPE FERME - ") + caption);
+}
+
+// Printing stopped for the whole office is loud: the icon (tray and task bar), its tooltip and
+// the caption change, and a balloon says why; another one when printing goes on.
+void ServerWindow::showPrintingState(const QString& why) {
+    const QIcon icon = why.isEmpty() ? serverIcon() : warningIcon(serverIcon());
+    setWindowIcon(icon);
+    m_ui->Picture1->setPixmap(icon.pixmap(24, 24));
+    showCaption();
+    if (!m_tray)
+        return;
+    m_tray->setIcon(icon);
+    if (!m_tooltip.isEmpty())
+        m_tray->setToolTipText(trayTooltip(m_tooltip));
+    if (!why.isEmpty())
+        m_tray->notify(QStringLiteral("Velarix Srv - Stampe ferme"),
+                       QueueTexts::printingStoppedNotice(why));
+    else
+        m_tray->notify(QStringLiteral("Velarix Srv - Stampe riprese"),
+                       QStringLiteral("La cartella di stampa è di nuovo raggiungibile: le stampe "
+                                      "ripartono."));
 }
 
 void ServerWindow::closeEvent(QCloseEvent* e) {

@@ -46,11 +46,15 @@ private:
     void openCopiesWindow();
     void showCopiesWindow();
     void removeTrayIcon();
+    void showPrintingState(const QString& why);
+    void showCaption();
+    QString trayTooltip(const QString& usual) const;
 
     std::unique_ptr<Ui::VelarixSrv> m_ui;
     PrintServer& m_server;
     UserPrompts& m_prompts;
     QTimer* m_trayTimer; // the one hand-off to the notification area after creation
     TrayIcon* m_tray = nullptr;
+    QString m_tooltip; // of the last hand-off to the tray
     bool m_askBeforeClosing;
 };

@@ -233,11 +233,40 @@ Failure JobBook::setAside(const QString& name, const QString& why, JobCause caus
     job.announcedTo = before.announcedTo;
     if (!before.announcedTo.isEmpty())
         job.announcedAs = name;
-    moveTo(job, JobState::SetAside, why);
+    // What kept it from printing stays with it, for whoever looks at it.
+    const QString reason = before.workstationFailure.isEmpty()
+                               ? why
+                               : why + QStringLiteral(": ") + before.workstationFailure;
+    moveTo(job, JobState::SetAside, reason);
     job.cause = cause;
     m_host.log(QStringLiteral("Stampa messa da parte: ") + m_folder + aside + QStringLiteral(" (") +
-               why + QStringLiteral(")"));
+               reason + QStringLiteral(")"));
     return {};
+}
+
+QString JobBook::failureReported(const QString& path, const QString& workstation,
+                                 const QString& reason) {
+    if (m_folder.isEmpty() || !path.startsWith(m_folder, Qt::CaseInsensitive))
+        return {};
+    const QString name = path.mid(m_folder.size());
+    const auto it = m_jobs.find(name);
+    // Only the workstation the file names speaks for it, and only while it is to print it.
+    if (it == m_jobs.end() || !it->workstationKnown ||
+        !sameWorkstation(it->workstation, workstation) ||
+        (it->state != JobState::Announced && it->state != JobState::Pending))
+        return {};
+    if (it->workstationFailure != reason) {
+        it->workstationFailure = reason;
+        changed();
+    }
+    return name;
+}
+
+void JobBook::restoreReason(const QString& fileName, const QString& reason) {
+    const auto it = m_jobs.find(fileName);
+    if (it != m_jobs.end() && it->state == JobState::SetAside && it->reason.isEmpty() &&
+        !reason.isEmpty())
+        moveTo(*it, JobState::SetAside, reason);
 }
 
 QString JobBook::holdText(const QString& workstation) const {
@@ -264,6 +293,11 @@ QList<QueueEntry> JobBook::queue() const {
         entry.ageMs = it->since ? qMax<qint64>(0, now - *it->since) : 0;
         entry.reason = it->reason;
         entry.cause = it->cause;
+        if (!it->workstationFailure.isEmpty() && isPendingState(it->state) &&
+            it->state != JobState::Held) {
+            entry.reason = it->workstationFailure;
+            entry.workstationFailed = true;
+        }
         entries.append(entry);
     }
     std::sort(entries.begin(), entries.end(), [](const QueueEntry& a, const QueueEntry& b) {

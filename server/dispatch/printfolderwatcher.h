@@ -82,6 +82,18 @@ public:
     // After the company codes were read anew: files set aside only for an unknown company that
     // is now there go back in the queue (see UnknownCompanyFiles). Not from inside a scan or pass.
     int putBackKnownCompanies() { return UnknownCompanyFiles::putBackKnown(m_book); }
+    // "ERR:" from the workstation registered under that name: it could not print the file at
+    // path, for this reason. Kept on the file's record, and in the queue's reason, until the file
+    // prints or is set aside (its reason then ends with it). The file's name; "" when the path
+    // names no file of the folder that waits for that workstation (nothing changes then).
+    QString failureReported(const QString& path, const QString& workstation,
+                            const QString& reason) {
+        return m_book.failureReported(path, workstation, reason);
+    }
+    // Gives a set-aside file without a reason (one found at start-up) the one it had.
+    void restoreReason(const QString& fileName, const QString& reason) {
+        m_book.restoreReason(fileName, reason);
+    }
 
     const WatcherSettings& settings() const { return m_book.settings; }
     void setSettings(const WatcherSettings& settings) { m_book.settings = settings; }

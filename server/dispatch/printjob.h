@@ -37,6 +37,7 @@ struct QueueEntry {
     qint64 ageMs = 0;    // since it arrived, was accepted or was set aside
     QString reason;      // why it waits or was set aside; "" when nothing is wrong
     JobCause cause = JobCause::None;
+    bool workstationFailed = false; // the reason is its workstation's: it could not print it
 };
 
 // The watcher's record of one file of the print folder. Beyond the state, each field matters
@@ -50,6 +51,9 @@ struct PrintJob {
     std::optional<qint64> since;
     QString reason;                  // Arriving, Held, SetAside, Ignored: as QueueEntry::reason
     JobCause cause = JobCause::None; // SetAside, Ignored
+    // Announced, Pending: why its workstation could not print it, in the workstation's words
+    // ("ERR:"); "" while it has not failed. Kept until it prints or is set aside.
+    QString workstationFailure;
     quint64 listedIn = 0; // the last listing of the folder (scan or pass) that found the file
 
     // Arriving: the size and time stamp a scan saw while the file had not rested yet, and that

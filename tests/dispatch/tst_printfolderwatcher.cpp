@@ -52,6 +52,7 @@ private slots:
     void setAsideFilePutBack();
     void waitingFilesDiscarded();
     void quietFolderStillServesWaitingFiles();
+    void onlyItsWorkstationSaysWhyAFileFailed();
 
 private:
     QString local(const QString& name) const { return m_localFolder + QLatin1Char('/') + name; }
@@ -701,6 +702,31 @@ void TestPrintFolderWatcher::queueShowsEachFilesState() {
     m_watcher = makeWatcher();
     m_watcher->newFileScan();
     QCOMPARE(queueLines(), QStringList({"B.001.PRN.ERR 4", "C.001.ERR 4", "OLD.001.PRN.ERR 4"}));
+}
+
+// A workstation speaks only for its own files: another one, or a path outside the folder, changes
+// nothing; its own reason shows in the queue and goes with the file when it is set aside.
+void TestPrintFolderWatcher::onlyItsWorkstationSaysWhyAFileFailed() {
+    m_host.names[1] = QStringLiteral("PC1");
+    m_host.names[2] = QStringLiteral("ALTRO");
+    write(QStringLiteral("A.001"), "PC:PC1\r\n");
+    m_watcher->newFileScan();
+    const QString path = Folder + QStringLiteral("A.001.PRN");
+    const quint64 revision = m_watcher->queueRevision();
+    QCOMPARE(m_watcher->failureReported(path, QStringLiteral("ALTRO"), QStringLiteral("x")),
+             QString());
+    QCOMPARE(m_watcher->failureReported(QStringLiteral("C:\\A.001.PRN"), QStringLiteral("pc1"),
+                                        QStringLiteral("x")),
+             QString());
+    QCOMPARE(m_watcher->queueRevision(), revision);
+    QCOMPARE(m_watcher->failureReported(path, QStringLiteral("pc1"), QStringLiteral("Disco pieno")),
+             QStringLiteral("A.001.PRN"));
+    QVERIFY(m_watcher->queue().constFirst().workstationFailed);
+    QCOMPARE(queueLines(), QStringList({"A.001.PRN 2 PC1 Disco pieno"}));
+    advance(qint64(25) * 3600 * 1000);
+    m_watcher->dispatchPass(PassKind::Periodic, QString());
+    QCOMPARE(queueLines().constFirst().section(QLatin1Char(':'), -1),
+             QStringLiteral(" Disco pieno"));
 }
 
 void TestPrintFolderWatcher::setAsideFilePutBack() {

@@ -281,6 +281,14 @@ QStringList Installation::serverLog() const {
     return readLines(m_server + QStringLiteral("/VXreg.txt"));
 }
 
+QString Installation::adminQueue() const {
+    QProcess admin;
+    admin.start(QStringLiteral(VELARIX_BIN_DIR "/velarix-admin"),
+                {QStringLiteral("--folder"), m_server, QStringLiteral("queue")});
+    admin.waitForFinished(20000);
+    return QString::fromUtf8(admin.readAllStandardOutput());
+}
+
 QStringList Installation::clientLog(const QString& workstation) const {
     return readLines(clientFolder(workstation) + QStringLiteral("/VXCreg.txt"));
 }

@@ -64,6 +64,8 @@ public:
     // out meanwhile.
     bool printMarker(const QString& workstation);
     QStringList serverLog() const;
+    // What `velarix-admin queue` says of the running server's queue.
+    QString adminQueue() const;
     QStringList clientLog(const QString& workstation) const;
     QStringList printFolderEntries() const;
 

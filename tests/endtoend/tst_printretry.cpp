@@ -65,10 +65,15 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             inst.clientLog(WS).filter(QStringLiteral("Errore modello: ")).size() >= 2, 20000);
         QCOMPARE(inst.pdfs(WS).size(), 0);
+        // The server's queue says why, in the workstation's words.
+        QVERIFY2(inst.adminQueue().contains(QStringLiteral("stampa non riuscita")) &&
+                     inst.adminQueue().contains(QStringLiteral("Modello FOM.rpt non valido")),
+                 qPrintable(inst.adminQueue()));
 
         QVERIFY(QFile::remove(folder + QStringLiteral("/FOM.rpt")));
         QVERIFY(QFile::rename(good, folder + QStringLiteral("/FOM.rpt")));
         QTRY_COMPARE_WITH_TIMEOUT(inst.pdfs(WS).size(), 1, 20000);
+        QVERIFY(!inst.clientLog(WS).filter(QStringLiteral("Stampato dopo ")).isEmpty());
         QVERIFY(inst.printMarker(WS));
         QCOMPARE(inst.printedTexts(WS).filter(QStringLiteral("Riga da non perdere")).size(), 1);
     }
@@ -97,7 +102,8 @@ private slots:
 
     void fileNobodyCanPrintIsSetAsideWithALogLine() {
         Installation inst(60);
-        inst.setEnv(QStringLiteral("VELARIX_EXPIRY_HOURS"), QStringLiteral("0.0003")); // about 1 s
+        // About 7 s: time for the workstation to say why before the file is set aside.
+        inst.setEnv(QStringLiteral("VELARIX_EXPIRY_HOURS"), QStringLiteral("0.002"));
         QVERIFY(inst.valid());
         QVERIFY(inst.startServer());
         QVERIFY(inst.startClient(WS));
@@ -109,6 +115,12 @@ private slots:
         const QStringList lines = inst.serverLog().filter(QStringLiteral("SCADUTO.002.PRN"));
         QVERIFY(!lines.filter(WS).isEmpty());
         QCOMPARE(inst.pdfs(WS).size(), 0);
+        // The reason it was set aside with is the workstation's, and outlives a restart.
+        const QString reason = QStringLiteral("Modello FOM.rpt non valido");
+        QVERIFY(!lines.filter(reason).isEmpty());
+        inst.stopServer();
+        QVERIFY(inst.startServer());
+        QTRY_VERIFY_WITH_TIMEOUT(inst.adminQueue().contains(reason), 20000);
     }
 
     void everyWorkstationIsServedAtOnce() {

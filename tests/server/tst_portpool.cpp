@@ -50,6 +50,9 @@ public:
         registrations.append({slot, name});
     }
     void connectionEnded(int) override {}
+    void printFileFailed(const QString& name, const Wire::FailureReport& report) override {
+        failures.append(name + Tab + report.path);
+    }
 
     ServerConsole console;
     QStringList lines;
@@ -60,6 +63,7 @@ public:
     QList<QPair<int, QString>> registrations;
     QStringList completed;
     QString owner = QStringLiteral("UFFICIO1"); // of every print file
+    QStringList failures;
 };
 
 QString reply() {
