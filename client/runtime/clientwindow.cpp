@@ -18,6 +18,8 @@
 #include <QPrinterInfo>
 #include <QStyle>
 #include <QTime>
+#include <QTimer>
+#include <QWindow>
 
 ClientWindow::ClientWindow(ClientSession& session, UserPrompts& prompts, QWidget* parent)
     : QMainWindow(parent), m_ui(std::make_unique<Ui::VelarixCL>()), m_session(session),
@@ -115,9 +117,17 @@ void ClientWindow::showNotice(const QString& title, const QString& text) {
     m_ui->Lbl_Avviso->show();
     if (isVisible() && !isMinimized())
         return;
+    // Window managers give a window coming back from the task bar the keyboard unless it says it
+    // takes none; it takes it again once it is shown, for the person who clicks into it.
+    QWindow* handle = windowHandle();
+    if (handle)
+        handle->setFlag(Qt::WindowDoesNotAcceptFocus, true);
     setAttribute(Qt::WA_ShowWithoutActivating);
     showNormal();
     setAttribute(Qt::WA_ShowWithoutActivating, false);
+    if (handle)
+        QTimer::singleShot(1000, handle,
+                           [handle] { handle->setFlag(Qt::WindowDoesNotAcceptFocus, false); });
 }
 
 QString ClientWindow::trayTooltip() const {
