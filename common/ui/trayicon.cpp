@@ -228,7 +228,9 @@ void hideToTray(TrayIcon*& tray, QWidget* window, QWidget* owner, const QString&
 QIcon warningIcon(const QIcon& base) {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64}) {
-        QPixmap pixmap = base.pixmap(size, size);
+        // An icon without an image this large gives a smaller one: the mark must stay on it.
+        QPixmap pixmap = base.pixmap(size, size)
+                             .scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (pixmap.isNull()) {
             pixmap = QPixmap(size, size);
             pixmap.fill(Qt::transparent);
