@@ -107,7 +107,8 @@ void ClientWindow::restore() {
 // message box jumps in front.
 void ClientWindow::showNotice(const QString& title, const QString& text) {
     if (m_tray && m_tray->isShown()) {
-        m_tray->notify(title, text);
+        // Good news (printed in the end) with the information icon.
+        m_tray->notify(title, text, title.endsWith(QStringLiteral("Documento stampato")) ? 1 : 0);
         return;
     }
     m_ui->Lbl_Avviso->setText(

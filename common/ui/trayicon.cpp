@@ -164,10 +164,11 @@ void TrayIcon::setBalloonToolTip(const QString& text) {
     update();
 }
 
-void TrayIcon::notify(const QString& title, const QString& text) {
+void TrayIcon::notify(const QString& title, const QString& text, int icon) {
     if (!m_shown || !m_tray)
         return;
-    const int icon = m_balloonIcon != 0 ? m_balloonIcon : 1;
+    if (icon == 0)
+        icon = m_balloonIcon != 0 ? m_balloonIcon : 1;
     m_tray->showMessage(title, text, messageIcon(icon));
 }
 

@@ -44,8 +44,9 @@ public:
     void setBalloonToolTip(const QString& text);
 
     bool isShown() const { return m_shown; }
-    // Shows a balloon with the given title and text right away (used for printing errors).
-    void notify(const QString& title, const QString& text);
+    // Shows a balloon with the given title and text right away; icon as setBalloonIcon (1
+    // information for good news), 0 for the balloon icon set.
+    void notify(const QString& title, const QString& text, int icon = 0);
 
     // Fills a fixed-length field: cut, text + NUL, padded with blanks, cut to the field length.
     static QString fixedField(const QString& text, int maxText, int fieldLength);

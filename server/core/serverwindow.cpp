@@ -156,7 +156,8 @@ void ServerWindow::showPrintingState(const QString& why) {
     else
         m_tray->notify(QStringLiteral("Velarix Srv - Stampe riprese"),
                        QStringLiteral("La cartella di stampa è di nuovo raggiungibile: le stampe "
-                                      "ripartono."));
+                                      "ripartono."),
+                       1);
 }
 
 void ServerWindow::closeEvent(QCloseEvent* e) {
