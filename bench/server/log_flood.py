@@ -14,51 +14,18 @@ import glob
 import os
 import shutil
 import socket
-import subprocess
 import sys
 import tempfile
 import time
 
+from benchserver import cpu_seconds, start_server
+
 BASE = 23600
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
 def log_bytes(folder):
     files = glob.glob(os.path.join(folder, "VXreg*.txt"))
     return sum(os.path.getsize(f) for f in files), len(files) - 1
-
-
-def start_server(build, tmp):
-    program = os.path.join(tmp, "Velarix Srv")
-    os.makedirs(os.path.join(program, "Client"))
-    os.makedirs(os.path.join(tmp, "Stampe"))
-    os.makedirs(os.path.join(tmp, "bin"))
-    shutil.copy(os.path.join(build, "bin", "VelarixSrv"), program)
-    with open(os.path.join(program, "Client", "Copie.txt"), "w") as f:
-        f.write(f'"{tmp}/Stampe/"\r\n1\r\n')
-    with open(os.path.join(tmp, "bin", "net"), "w") as f:
-        f.write("#!/bin/sh\nexit 0\n")
-    os.chmod(os.path.join(tmp, "bin", "net"), 0o755)
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", VELARIX_UNATTENDED="1",
-               VELARIX_BASE_PORT=str(BASE), VELARIX_LOCK_DIR=os.path.join(tmp, "lock"),
-               XDG_CONFIG_HOME=os.path.join(tmp, "config"),
-               PATH=os.path.join(tmp, "bin") + ":" + os.environ["PATH"])
-    server = subprocess.Popen([os.path.join(program, "VelarixSrv")], cwd=tmp, env=env,
-                              stderr=subprocess.DEVNULL)
-    deadline = time.time() + 30
-    while True:
-        try:
-            socket.create_connection(("127.0.0.1", BASE + 24), timeout=0.2).close()
-            return server
-        except OSError:
-            if time.time() > deadline:
-                raise SystemExit("server did not open its ports")
-            time.sleep(0.1)
 
 
 def flood(tmp, server, message, seconds, port):
@@ -85,7 +52,7 @@ def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10
     tmp = tempfile.mkdtemp(prefix="velarix-logflood-")
-    server = start_server(build, tmp)
+    server = start_server(build, tmp, BASE)
     try:
         for port, label, message in ((BASE, "60,000-byte messages", b"x" * 60000 + b"\r"),
                                      (BASE + 1, "short messages", b"x\r" * 1000)):

@@ -15,19 +15,13 @@ import shutil
 import signal
 import socket
 import statistics
-import subprocess
 import sys
 import tempfile
 import time
 
+from benchserver import cpu_seconds, start_server
+
 BASE = 23500
-
-
-def cpu_seconds(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    ticks = os.sysconf("SC_CLK_TCK")
-    return (int(fields[11]) + int(fields[12])) / ticks
 
 
 def rss_kib(pid):
@@ -57,34 +51,9 @@ def register(port, name):
 
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else "build"
-    binary = os.path.join(build, "bin", "VelarixSrv")
     tmp = tempfile.mkdtemp(prefix="velarix-bench-")
-    program = os.path.join(tmp, "Velarix Srv")
-    os.makedirs(os.path.join(program, "Client"))
-    os.makedirs(os.path.join(tmp, "Stampe"))
-    os.makedirs(os.path.join(tmp, "bin"))
-    shutil.copy(binary, program)
-    with open(os.path.join(program, "Client", "Copie.txt"), "w") as f:
-        f.write(f'"{tmp}/Stampe/"\r\n1\r\n')
-    with open(os.path.join(tmp, "bin", "net"), "w") as f:
-        f.write("#!/bin/sh\nexit 0\n")
-    os.chmod(os.path.join(tmp, "bin", "net"), 0o755)
-    env = dict(os.environ, QT_QPA_PLATFORM="offscreen", VELARIX_UNATTENDED="1",
-               VELARIX_BASE_PORT=str(BASE), VELARIX_MAX_PER_ADDRESS="25",
-               XDG_CONFIG_HOME=os.path.join(tmp, "config"),
-               PATH=os.path.join(tmp, "bin") + ":" + os.environ["PATH"])
-    server = subprocess.Popen([os.path.join(program, "VelarixSrv")], cwd=tmp, env=env,
-                              stderr=subprocess.DEVNULL)
+    server = start_server(build, tmp, BASE, VELARIX_MAX_PER_ADDRESS="25")
     try:
-        deadline = time.time() + 20
-        while True:
-            try:
-                socket.create_connection(("127.0.0.1", BASE + 24), timeout=0.2).close()
-                break
-            except OSError:
-                if time.time() > deadline:
-                    raise SystemExit("server did not open its ports")
-                time.sleep(0.1)
         time.sleep(0.5)
 
         # 1. Idle with 25 registered workstations.
