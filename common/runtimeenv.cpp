@@ -34,6 +34,14 @@ RuntimeEnv RuntimeEnv::read() {
     if (ok && port >= 1 && port <= 65535 - 24)
         e.basePort = port;
 
+    // Inside the 32-port block the tests reserve for each server. The page needs two ports; a
+    // first port so high that they do not fit leaves it off.
+    constexpr int WebPortOffset = 30;
+    e.webPort = e.basePort + WebPortOffset <= 65534 ? e.basePort + WebPortOffset : 0;
+    const int webPort = env("VELARIX_WEB_PORT").trimmed().toInt(&ok);
+    if (ok && webPort >= 0 && webPort <= 65534)
+        e.webPort = webPort;
+
     e.unattended = isTrue(env("VELARIX_UNATTENDED"));
     e.shareGroup = env("VELARIX_SHARE_GROUP").trimmed();
     if (e.shareGroup.isEmpty())

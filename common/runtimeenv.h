@@ -19,6 +19,8 @@
 //   VELARIX_LAUNCHER     client: the command that started it (the package's launcher, which
 //                        refreshes the program folder first); the start at log-on runs it too
 //   VELARIX_MAX_PER_ADDRESS server: connections one address may hold at once (default 20)
+//   VELARIX_WEB_PORT     server: the web page's HTTPS port, the next one serves plain HTTP on
+//                        127.0.0.1 (default the first port + 30, so 1530; 0 turns the page off)
 struct RuntimeEnv {
     QString shareRoot;
     QString pcName;
@@ -31,6 +33,7 @@ struct RuntimeEnv {
     bool shareGuests = false;
     QString launcher;
     int connectionsPerAddress = 0;
+    int webPort = 1530;
 
     static const RuntimeEnv& get(); // read on first use
     static RuntimeEnv read();       // reads the environment now (tests)

@@ -21,8 +21,8 @@ enum class SaveStep { Open, Write, Replace };
 
 // Why a settings file was not replaced, in the office's words. Told from the place itself:
 // Qt's error kinds differ between versions for the same cause, and its texts are English.
-Failure saveFailure(const QString& path, qint64 bytes, SaveStep step) {
-    const QString what = QStringLiteral(": impostazioni non salvate (") +
+Failure saveFailure(const QString& path, qint64 bytes, SaveStep step, const QString& notSaved) {
+    const QString what = QStringLiteral(": ") + notSaved + QStringLiteral(" (") +
                          QDir::toNativeSeparators(path) + QLatin1Char(')');
     const QFileInfo file(path);
     const QFileInfo folder(file.absolutePath());
@@ -105,18 +105,22 @@ QString readFirstSettingsValue(const QString& path) {
 }
 
 Failure writeSettingsFile(const QString& path, const QString& text) {
-    const QByteArray bytes = TextCodec::encode(text);
+    return writeFileWhole(path, TextCodec::encode(text),
+                          QStringLiteral("impostazioni non salvate"));
+}
+
+Failure writeFileWhole(const QString& path, const QByteArray& bytes, const QString& notSaved) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return saveFailure(path, bytes.size(), SaveStep::Open);
+        return saveFailure(path, bytes.size(), SaveStep::Open, notSaved);
     // A settings file fits in the write buffer: only the flush meets a full disk, and commit()
     // would rename the short file over the good one all the same.
     if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const Failure failure = saveFailure(path, bytes.size(), SaveStep::Write);
+        const Failure failure = saveFailure(path, bytes.size(), SaveStep::Write, notSaved);
         file.cancelWriting();
         return failure;
     }
     if (!file.commit())
-        return saveFailure(path, bytes.size(), SaveStep::Replace);
+        return saveFailure(path, bytes.size(), SaveStep::Replace, notSaved);
     return Failure::none();
 }

@@ -36,3 +36,6 @@ QString readFirstSettingsValue(const QString& path);
 // Writes a settings file anew through QSaveFile, encoded as TextCodec says: a crash or a full
 // disk leaves the old file whole. The failure says why the file was not replaced.
 Failure writeSettingsFile(const QString& path, const QString& text);
+// The same for any file written whole: `notSaved` says what was lost, as in "Disco pieno:
+// NOT_SAVED (PATH)".
+Failure writeFileWhole(const QString& path, const QByteArray& bytes, const QString& notSaved);

@@ -25,3 +25,15 @@ Failure PosixPlatform::actAsOwnerOf(const QString& folder) const {
                                                    QString::fromLocal8Bit(std::strerror(errno))};
     return {};
 }
+
+Failure PosixPlatform::giveToOwnerOf(const QString& path, const QString& folder) const {
+    struct stat info {};
+    if (::geteuid() != 0)
+        return {};
+    if (::stat(QFile::encodeName(folder).constData(), &info) != 0 ||
+        ::lchown(QFile::encodeName(path).constData(), info.st_uid, info.st_gid) != 0)
+        return {ErrorNumber::PermissionDenied, QStringLiteral("proprietario di ") + path +
+                                                   QStringLiteral(" non cambiato: ") +
+                                                   QString::fromLocal8Bit(std::strerror(errno))};
+    return {};
+}

@@ -31,6 +31,7 @@ class QObject;
 //   install folders   "C:\Programmi\Velarix\", then "C:\Program Files\Velarix\"
 //   printer queues    true: the spooler keeps a job for a paused or offline printer
 //   acting as owner   nothing: an administrator's files are the service's already
+//                     (both the process and a file it wrote)
 //   single instance   nothing: SingleInstance (singleinstance.h) uses QLockFile, which works there
 //   processes         OpenProcess + GetExitCodeProcess: running while STILL_ACTIVE
 //   single instance   the folder for machine-wide locks: the common application data folder
@@ -107,6 +108,10 @@ public:
     // `folder`, so that everything written there keeps the owner its service expects. Does
     // nothing for any other user, or for a folder the administrator owns.
     virtual Failure actAsOwnerOf(const QString& folder) const = 0;
+    // When run by the administrator, gives the file `path` the user and group of the owner of
+    // `folder`, so that a file written for a service stays the service's (a link is not
+    // followed). Does nothing for any other user.
+    virtual Failure giveToOwnerOf(const QString& path, const QString& folder) const = 0;
 
     // -- Printer queues
     // False only when the queue is known to refuse new jobs; true when it accepts them or when

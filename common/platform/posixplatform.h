@@ -27,6 +27,7 @@ public:
     QString machineLockFolder() const override;
     QString userLockFolder() const override;
     Failure actAsOwnerOf(const QString& folder) const override;
+    Failure giveToOwnerOf(const QString& path, const QString& folder) const override;
 
 private:
     Failure entryPath(const QString& name, QString* path) const;
