@@ -1,6 +1,7 @@
 // Drop-to-announce latency of the new-file scan: a file written into the print folder until its
-// print request is sent, with the 1-second tick alone and with folder notifications (EarlyScan).
-// Files are dropped at random moments between ticks. Usage: bench_dispatch_pickup [files]
+// print request is sent, with the 1-second tick alone and with folder notifications (EarlyScan),
+// for a whole document and for a file that holds none (which must rest a second). Files are
+// dropped at random moments between ticks. Usage: bench_dispatch_pickup [files]
 #include "companycodes.h"
 #include "earlyscan.h"
 #include "printfolderwatcher.h"
@@ -60,7 +61,15 @@ Result summary(const QHash<QString, qint64>& droppedAt, const QHash<QString, qin
     return result;
 }
 
-Result run(int files, bool early) {
+// A one-page work order, as the management program writes it in one go.
+QByteArray wholeDocument() {
+    QByteArray bytes = "@PROVA^01\r\n^FL:  1 PC:PC1\r\n\r\n";
+    for (int i = 1; i <= 14; ++i)
+        bytes += "TESTATA " + QByteArray::number(i) + "\r\n";
+    return bytes + "RIGA 1\r\n\f\r\n";
+}
+
+Result run(int files, bool early, const QByteArray& content) {
     QTemporaryDir dir;
     const QString folder = dir.path() + QLatin1Char('/');
     QElapsedTimer clock;
@@ -94,7 +103,7 @@ Result run(int files, bool early) {
         const QString name = QStringLiteral("DOC%1.000").arg(dropped, 4, 10, QLatin1Char('0'));
         QFile f(folder + name);
         f.open(QIODevice::WriteOnly);
-        f.write("@^01\r\n^ FL:  1\r\nOperatore PC:PC1 fine\r\n");
+        f.write(content);
         f.close();
         droppedAt.insert(folder + name + QStringLiteral(".PRN"), clock.elapsed());
         if (++dropped < files)
@@ -112,11 +121,15 @@ Result run(int files, bool early) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int files = argc > 1 ? qMax(1, atoi(argv[1])) : 20;
-    for (bool early : {false, true}) {
-        const Result r = run(files, early);
-        std::printf("%-28s files=%d median=%.0f ms p95=%.0f ms not announced=%d\n",
-                    early ? "tick + folder notifications" : "1-second tick only", files, r.median,
-                    r.p95, r.lost);
+    const QByteArray fragment = "@^01\r\n^ FL:  1\r\nOperatore PC:PC1 fine\r\n";
+    for (bool whole : {true, false}) {
+        for (bool early : {false, true}) {
+            const Result r = run(files, early, whole ? wholeDocument() : fragment);
+            std::printf("%-15s %-28s files=%d median=%.0f ms p95=%.0f ms not announced=%d\n",
+                        whole ? "whole document" : "no document",
+                        early ? "tick + folder notifications" : "1-second tick only", files,
+                        r.median, r.p95, r.lost);
+        }
     }
     return 0;
 }

@@ -15,6 +15,8 @@ constexpr qint64 MinimumMs = 50;
 EarlyScan::EarlyScan(PrintFolderWatcher& watcher, QObject* parent)
     : QObject(parent), m_watcher(watcher) {
     m_timer.setSingleShot(true);
+    // A coarse timer may fire a twentieth early, before the file it was timed for is ready.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &EarlyScan::scanWanted);
 }
 

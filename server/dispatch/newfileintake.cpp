@@ -255,10 +255,10 @@ bool NewFileIntake::isComplete(const QString& name, const QFileInfo& info, const
     if (info.size() == 0)
         return hasRested(job, info, now, m_book.settings.scanIntervalMs);
     const Failure writers = m_writerCheck(info.filePath());
-    // No writer now, and none for a moment: a writer that closes and opens it again at once
-    // must not have it taken in between.
+    // No writer now, and none for a moment: a writer that closes and opens it again must not
+    // have it taken in between.
     if (writers.ok())
-        return hasRested(job, info, now, m_book.settings.settleMs);
+        return hasRested(job, info, now, settleTime(info, now));
     if (writers.number == ErrorNumber::FileAlreadyOpen) {
         // However long its writer pauses: the writer's close brings the next look.
         m_book.moveTo(job, JobState::Arriving, BeingWritten);
@@ -268,6 +268,16 @@ bool NewFileIntake::isComplete(const QString& name, const QFileInfo& info, const
     if (writers.number != ErrorNumber::FileNotFound)
         noteWriterCheckMissing(writers);
     return hasRested(job, info, now, m_book.settings.scanIntervalMs);
+}
+
+qint64 NewFileIntake::settleTime(const QFileInfo& info, const QDateTime& now) const {
+    // Only a file that has settled briefly is worth reading for a whole document; one that holds
+    // none yet may still be between two steps of its writer.
+    const qint64 age = info.lastModified().toUTC().msecsTo(now);
+    const WatcherSettings& s = m_book.settings;
+    if ((age >= 0 && age < s.settleMs) || age >= s.wholeMs)
+        return s.settleMs;
+    return holdsWholeDocument(info.filePath()) ? s.settleMs : s.wholeMs;
 }
 
 void NewFileIntake::noteWriterCheckMissing(const Failure& why) {

@@ -18,10 +18,11 @@ class QFileInfo;
 // announces each to its workstation.
 //
 // A new file is taken once it is whole: when the system proves that no process (the file server
-// serving a workstation included) holds it open for writing; where that cannot be known (a network
-// file system, no right to ask), once it has rested unchanged for a scan interval. A file whose
-// writer keeps it open is never taken, however long the writer pauses. A new file whose ".PRN"
-// name is still taken by a pending file waits until that one is gone.
+// serving a workstation included) holds it open for writing and it has not changed for a moment
+// (a short settle when it holds a whole document, a second otherwise); where that cannot be known
+// (a network file system, no right to ask), once it has rested unchanged for a scan interval. A
+// file whose writer keeps it open is never taken, however long the writer pauses. A new file whose
+// ".PRN" name is still taken by a pending file waits until that one is gone.
 class NewFileIntake {
 public:
     explicit NewFileIntake(JobBook& book);
@@ -54,6 +55,7 @@ private:
     Step takeNewFile(const QString& name, const QDateTime& now);
     bool matchesCompany(const QString& name) const;
     bool isComplete(const QString& name, const QFileInfo& info, const QDateTime& now);
+    qint64 settleTime(const QFileInfo& info, const QDateTime& now) const;
     bool hasRested(PrintJob& job, const QFileInfo& info, const QDateTime& now, qint64 restMs);
     void noteWriterCheckMissing(const Failure& why);
     Step accept(const QString& name, const QFileInfo& info, const QDateTime& now);

@@ -1,5 +1,6 @@
 #include "printfilerules.h"
 
+#include "printfile.h"
 #include "textcodec.h"
 #include "wiremessages.h"
 
@@ -176,6 +177,20 @@ WorkstationLine WorkstationLineReader::found(qsizetype end) {
 
 WorkstationLine readWorkstationLine(const QString& localPath) {
     return WorkstationLineReader().readOn(localPath);
+}
+
+bool holdsWholeDocument(const QString& localPath) {
+    QFile file;
+    bool notRegular = false;
+    if (openRegularFile(file, localPath, &notRegular) || file.size() > WholeDocumentLimit)
+        return false;
+    const QByteArray bytes = file.read(WholeDocumentLimit + 1);
+    const bool lineEnded = bytes.endsWith('\r') || bytes.endsWith('\n');
+    if (bytes.size() != file.size() || !lineEnded || !bytes.contains("PC:"))
+        return false;
+    const PrintDocument document = PrintFile::read(bytes);
+    return document.outcome == PrintDocument::Outcome::Complete && !document.kind.isEmpty() &&
+           document.pages.constLast().bodyCount == document.bodyLineCount;
 }
 
 } // namespace PrintFileRules

@@ -76,6 +76,13 @@ private:
 };
 WorkstationLine readWorkstationLine(const QString& localPath);
 
+// True when a file holds a whole document as the client will read it: its "PC:" line, a known
+// document kind, every page whole (the last one's body full, or ended early by its page break,
+// and not broken off), and a line end as its last byte. A file cut between its writer's steps
+// almost always fails one of these; a file longer than this is never judged by them.
+constexpr qint64 WholeDocumentLimit = 1024 * 1024;
+bool holdsWholeDocument(const QString& localPath);
+
 // The names in a folder, hidden ones left out, "." and ".." kept, in no order. A name that is not
 // valid text cannot be opened or renamed by a QString path: it goes to badNames instead, with each
 // byte that breaks it shown as "\xFF".

@@ -12,9 +12,11 @@
 struct WatcherSettings {
     qint64 scanIntervalMs =
         1000; // the scan timer; also how long a new file must rest before reading
-    // A new file no writer holds is read once unchanged this long: a writer that closes and opens
-    // it again within it is not cut short. Not scaled: it stands for a writer's habits.
+    // A new file no writer holds is read once unchanged this long when it holds a whole document,
+    // otherwise once unchanged wholeMs: a writer that closes it between its steps and opens it
+    // again within a second is not cut short. Not scaled: they stand for a writer's habits.
     qint64 settleMs = 250;
+    qint64 wholeMs = 1000;
     qint64 reofferMs = 60000;       // a file is not offered again on the same connection sooner
     qint64 holdMs = 10 * 60 * 1000; // absent workstation
     qint64 expiryMs = qint64(24) * 60 * 60 * 1000;
