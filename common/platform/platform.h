@@ -125,9 +125,10 @@ public:
     virtual bool isProcessRunning(qint64 processId) const = 0;
     // -- Files still being written
     // Succeeds when no process (a file server's included) holds the file open for writing. Fails
-    // with FileAlreadyOpen while one does, and with another number when the system cannot tell
-    // (a network file system, no right to ask): the caller then judges by other means. The base
-    // class cannot tell anywhere.
+    // with FileAlreadyOpen while one does, FileNotFound when it is not there, PathFileAccess when
+    // it cannot be opened for reading (no right to read it, a link), and with another number when
+    // the system cannot tell (a network file system, no right to ask): the caller then judges by
+    // other means. The base class cannot tell anywhere.
     virtual Failure checkNoWriters(const QString& path) const;
 
     // -- Folder changes

@@ -265,7 +265,9 @@ bool NewFileIntake::isComplete(const QString& name, const QFileInfo& info, const
         job.restingIn = 0;
         return false;
     }
-    if (writers.number != ErrorNumber::FileNotFound)
+    // A file the server cannot open says nothing about the system: reading it tells why.
+    if (writers.number != ErrorNumber::FileNotFound &&
+        writers.number != ErrorNumber::PathFileAccess)
         noteWriterCheckMissing(writers);
     return hasRested(job, info, now, m_book.settings.scanIntervalMs);
 }

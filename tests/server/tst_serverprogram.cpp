@@ -15,6 +15,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/capability.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +52,12 @@ private:
 
 private slots:
     void initTestCase() {
+        // Root that may not read what it likes reads as a file's owner: a file closed to its
+        // owner is unreadable to this server as to a service user.
+        m_server.setChildProcessModifier([] {
+            ::prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
+            ::prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
+        });
         m_folder.writeCompanies({1});
         writeFile(m_program + QStringLiteral("/Client/Copie.txt"),
                   "\"" + m_print.toUtf8() + "  \"\r\n1\r\n1\r\n1\r\n1\r\n1\r\n1\r\n0\r\n0\r\n");
@@ -234,9 +242,9 @@ private slots:
 
     void filesThatCouldStopTheServerAreLeftAlone() {
         // A link to an endless device, a pipe nobody writes, 40 MB without a line end, a name too
-        // long to take ".PRN" and one that is not text: each is logged once with its reason and
-        // shown so in the queue, and the files after them are still served. With them in the
-        // folder the server still ends on SIGTERM (the last test).
+        // long to take ".PRN", one that is not text and a file the server may not read: each is
+        // logged once with its reason and shown so in the queue, and the files after them are
+        // still served. With them in the folder the server still ends on SIGTERM (the last test).
         auto client = registered("UFFICIO2");
         QVERIFY(client);
         const QByteArray print = QFile::encodeName(m_print);
@@ -245,6 +253,8 @@ private slots:
         QCOMPARE(::mkfifo((print + "TUBO.001").constData(), 0600), 0);
         QVERIFY(::close(::open((print + "NOME\xff.001").constData(), O_CREAT | O_WRONLY, 0600)) ==
                 0);
+        const int closed = ::open((print + "CHIUSO.001").constData(), O_CREAT | O_WRONLY, 0200);
+        QVERIFY(::write(closed, "PC:UFFICIO2\r\n", 13) == 13 && ::close(closed) == 0);
         writeFile(m_print + QString(252, QLatin1Char('L')), "PC:UFFICIO2\r\n");
         writeFile(m_print + QStringLiteral("GRANDE.001"), QByteArray(40 << 20, 'x'));
         writeFile(m_print + QStringLiteral("SERVITO.001"), "PC:UFFICIO2\r\n");
@@ -258,7 +268,8 @@ private slots:
                                      "NOME\\xFF.001 (nome del file non valido (non è testo UTF-8))",
                                      QString(252, QLatin1Char('L')) +
                                          " (nome del file troppo lungo: 252 byte, al massimo 251)",
-                                     "GRANDE.001.ERR (manca la riga PC: nei primi 4 MB)"};
+                                     "GRANDE.001.ERR (manca la riga PC: nei primi 4 MB)",
+                                     "CHIUSO.001 (non leggibile: permesso negato)"};
         QProcess admin;
         admin.start(QStringLiteral(VELARIX_BIN_DIR "/velarix-admin"),
                     {QStringLiteral("--folder"), m_program, QStringLiteral("queue")});
@@ -271,6 +282,8 @@ private slots:
             const QString why = reason.section(QLatin1Char('('), 1).chopped(1);
             QVERIFY2(queue.contains(name) && queue.contains(why), qPrintable(queue));
         }
+        // The file it may not read is named once, for that, not as a file it cannot watch.
+        QCOMPARE(log.count(m_print + QStringLiteral("CHIUSO.001")), 1);
     }
 
     void busyPortRefusesInsteadOfResetting() {
