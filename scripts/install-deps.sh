@@ -16,6 +16,8 @@ packages=(
     faketime
     # The package tests: Debian's checks, the service sandbox's rating, users in a scratch /etc.
     lintian devscripts systemd passwd util-linux
+    # The web page: Qt's HTTP server, the package's certificate, the page in a real browser.
+    qt6-httpserver-dev openssl python3 chromium chromium-driver python3-selenium
 )
 
 missing=()

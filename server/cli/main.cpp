@@ -9,6 +9,7 @@
 #include "italiantranslation.h"
 #include "platform/platform.h"
 #include "serverlink.h"
+#include "webpasswordcommand.h"
 #include "workstationcommands.h"
 
 #include <QCommandLineParser>
@@ -36,7 +37,10 @@ const char* const Usage = R"(Comandi:
   workstations                 elenco delle postazioni ammesse (Postazioni.txt) e da dove
   workstation NOME INDIRIZZI   NOME si registra solo da quegli indirizzi o reti, separati da
                                virgole (es. 192.168.1.20,192.168.1.0/24, anche IPv6)
-  delete-workstation NOME      toglie NOME dall'elenco)";
+  delete-workstation NOME      toglie NOME dall'elenco
+  web-password                 imposta la password della pagina web (chiesta due volte; senza
+                               terminale, la prima riga dello standard input), almeno 8
+                               caratteri)";
 
 // -1 when the command is none of these.
 int runWorkstationCommand(CommandHost& host, const QString& command, const QStringList& args,
@@ -137,6 +141,9 @@ int main(int argc, char* argv[]) {
         QTextStream(stderr) << f.description << '\n';
         return 1;
     }
+    // The password needs no Client files; it goes where the page's secrets are.
+    if (command == QLatin1String("web-password"))
+        return WebPasswordCommand::run(serverFolder, args, out);
     CommandHost host(serverFolder, parser.isSet(yes));
     if (!FolderAccess::allows(host, command, args))
         return 1;

@@ -85,8 +85,8 @@ Failure store(const QString& serverFolder, const QString& password) {
     const QString path = filePath(serverFolder);
     const Platform& platform = Platform::current();
     if (!QFileInfo(folder).isDir()) {
-        if (!QDir().mkpath(folder) ||
-            !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        // Only the folder itself: a mistyped server folder is not made.
+        if (!QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
             return {ErrorNumber::PathNotFound,
                     QStringLiteral("Cartella non creata: password non salvata (") + folder +
                         QLatin1Char(')')};

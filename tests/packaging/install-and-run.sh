@@ -37,6 +37,18 @@ if [ "$(id -u)" = 0 ]; then
 fi
 admin import "$csv" >/dev/null
 [ "$(id -u)" != 0 ] || chown -R root: "$srv"
+# The web page's password, with .web/ laid out as the package does (the service user's: here
+# nobody's when root runs this). The line kept is standard PBKDF2, for the owner of .web/ alone.
+mkdir -m 700 "$srv/.web" && { [ "$(id -u)" != 0 ] || chown nobody: "$srv/.web"; }
+echo "password del web" | admin web-password >/dev/null || fail "web-password"
+if echo corta | admin web-password 2>/dev/null; then fail "a short web password taken"; fi
+python3 - "$srv/.web/password" <<'CHECK' || fail "web password line: $(cat "$srv/.web/password")"
+import base64, hashlib, sys
+scheme, rounds, salt, digest = open(sys.argv[1]).read().strip().split('$')
+sys.exit(scheme != 'pbkdf2-sha256' or base64.b64decode(digest) != hashlib.pbkdf2_hmac(
+    'sha256', 'password del web'.encode(), base64.b64decode(salt), int(rounds)))
+CHECK
+[ "$(stat -c %a/%U "$srv/.web/password")" = "600/$(stat -c %U "$srv/.web")" ] || fail "web password mode"
 [ "$(cat "$srv/Client/Aggiorna.txt")" = $'SI\r' ] || fail "import: Aggiorna.txt"
 admin letterheads | grep -q "^  2  AUTORIPARAZIONI SANTORO" || fail "import: letterheads"
 # A folder that cannot be listed is refused and nothing is written.

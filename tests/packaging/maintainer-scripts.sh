@@ -42,6 +42,14 @@ cmp -s "$folder/VelarixUpd" "$root/usr/lib/velarix/VelarixUpd" || fail "install:
 [ "$(count '^useradd --system --gid velarix .* _velarix$')" = 1 ] || fail "install: user"
 [ "$(count "^chown -h _velarix:velarix $folder/Stampe\$")" = 1 ] || fail "install: print folder"
 [ "$(count '^deb-systemd-helper enable velarix-server.service$')" = 1 ] || fail "install: enable"
+# The web page's pair: for this host, the key the service user's alone, in the service's folder.
+web=$folder/.web
+[ "$(stat -c %a "$web")/$(stat -c %a "$web/server.key")" = 700/600 ] || fail "install: .web modes"
+openssl x509 -in "$web/server.crt" -noout -ext subjectAltName | grep -q "DNS:$(hostname)" &&
+    openssl pkey -in "$web/server.key" -noout || fail "install: web certificate or key"
+[ "$(count "^chown -h _velarix:velarix $web\$")/$(count "^chown -h _velarix:.*/server.key ")" = 1/1 ] ||
+    fail "install: .web owner"
+certificate=$(md5sum <"$web/server.crt")
 
 # The office edits a template and its letterheads; an older updater lies in the share.
 echo "; edited by the office" >>"$folder/Client/FOM.rpt"
@@ -63,6 +71,12 @@ run postinst configure 1.0.0.0
 [ "$(md5sum <"$folder/Client/FOM.rpt")" = "$edited" ] || fail "upgrade replaced a template"
 cmp -s "$folder/VelarixUpd" "$root/usr/lib/velarix/VelarixUpd" || fail "upgrade kept an old updater"
 [ "$(count '^groupadd')" = 1 ] && [ "$(count '^useradd')" = 1 ] || fail "upgrade: user made twice"
+[ "$(md5sum <"$web/server.crt")" = "$certificate" ] || fail "upgrade replaced the web certificate"
+# A link in place of .web/ goes; the new pair is made in a folder of its own.
+rm -rf "$web" && ln -sfn "$outside" "$web"
+run postinst configure 1.0.0.0
+[ ! -L "$web" ] && [ -s "$web/server.key" ] || fail "upgrade: .web link kept"
+[ "$(find "$outside" -printf '%p %s %T@\n' | sort)" = "$before" ] || fail "upgrade wrote outside"
 
 # Remove keeps the data and withdraws the share; purge deletes the data.
 run prerm remove
