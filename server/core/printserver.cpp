@@ -413,13 +413,20 @@ Failure PrintServer::discard(const QString& fileName) {
 void PrintServer::noticeQueueChange() {
     if (m_watcher->queueRevision() == m_queueRevision)
         return;
-    // Files set aside before a restart get their reason back; the file keeps the reasons of the
-    // files set aside now, and only those.
+    // Files set aside before a restart get their reason and cause back; the file keeps those of
+    // the files set aside now, and only those.
     QList<QueueEntry> entries = m_watcher->queue();
+    bool unknownCompany = false;
     for (const QueueEntry& entry : std::as_const(entries)) {
-        if (entry.state == JobState::SetAside && entry.reason.isEmpty())
-            m_watcher->restoreReason(entry.fileName, m_asideReasons->reasonOf(entry.fileName));
+        if (entry.state == JobState::SetAside && entry.reason.isEmpty()) {
+            const SetAsideReasons::Reason kept = m_asideReasons->reasonOf(entry.fileName);
+            m_watcher->restoreReason(entry.fileName, kept.text, kept.cause);
+            unknownCompany = unknownCompany || kept.cause == JobCause::UnknownCompany;
+        }
     }
+    // Its company may have been saved while the server was not running.
+    if (unknownCompany)
+        m_watcher->putBackKnownCompanies();
     if (m_watcher->queueRevision() != m_queueRevision)
         entries = m_watcher->queue();
     if (QString error; !m_asideReasons->keep(entries, &error))

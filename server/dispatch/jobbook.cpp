@@ -262,11 +262,13 @@ QString JobBook::failureReported(const QString& path, const QString& workstation
     return name;
 }
 
-void JobBook::restoreReason(const QString& fileName, const QString& reason) {
+void JobBook::restoreReason(const QString& fileName, const QString& reason, JobCause cause) {
     const auto it = m_jobs.find(fileName);
-    if (it != m_jobs.end() && it->state == JobState::SetAside && it->reason.isEmpty() &&
-        !reason.isEmpty())
-        moveTo(*it, JobState::SetAside, reason);
+    if (it == m_jobs.end() || it->state != JobState::SetAside || !it->reason.isEmpty() ||
+        reason.isEmpty())
+        return;
+    moveTo(*it, JobState::SetAside, reason);
+    it->cause = cause;
 }
 
 QString JobBook::holdText(const QString& workstation) const {

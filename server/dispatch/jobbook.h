@@ -98,7 +98,7 @@ public:
     // The queue view and its actions (see PrintFolderWatcher).
     QList<QueueEntry> queue() const;
     QString failureReported(const QString& path, const QString& workstation, const QString& reason);
-    void restoreReason(const QString& fileName, const QString& reason);
+    void restoreReason(const QString& fileName, const QString& reason, JobCause cause);
     // workstation: receives the workstation the file is for ("" when unknown).
     Failure putBack(const QString& fileName, QString* workstation = nullptr);
     Failure discard(const QString& fileName);

@@ -90,9 +90,10 @@ public:
                             const QString& reason) {
         return m_book.failureReported(path, workstation, reason);
     }
-    // Gives a set-aside file without a reason (one found at start-up) the one it had.
-    void restoreReason(const QString& fileName, const QString& reason) {
-        m_book.restoreReason(fileName, reason);
+    // Gives a set-aside file without a reason (one found at start-up) the one it had, and its
+    // cause.
+    void restoreReason(const QString& fileName, const QString& reason, JobCause cause) {
+        m_book.restoreReason(fileName, reason, cause);
     }
 
     const WatcherSettings& settings() const { return m_book.settings; }

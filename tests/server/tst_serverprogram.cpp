@@ -362,10 +362,15 @@ private slots:
     }
 
     void changesByHandAreTakenUp() {
-        // A file set aside for a company that velarix-admin then saves goes back by itself, and
-        // the next one is accepted; Copie.txt rewritten in place (as an editor does) is read.
+        // A file set aside for a company that velarix-admin then saves, even across a restart,
+        // goes back by itself, and the next one is accepted; Copie.txt rewritten in place (as an
+        // editor does) is read.
         writeFile(m_print + "PRIMA.007", "PC:NUOVA\r\n");
         QTRY_VERIFY(QFile::exists(m_print + "PRIMA.007.ERR"));
+        m_server.terminate();
+        QVERIFY(m_server.waitForFinished(15000));
+        m_base = ServerTest::startServer(m_server, m_folder);
+        QVERIFY(m_base != 0);
         QCOMPARE(admin({"letterhead", "7", "NUOVA"}), 0);
         writeFile(m_print + "DOPO.007", "PC:NUOVA\r\n");
         QTRY_VERIFY(QFile::exists(m_print + "DOPO.007.PRN") &&
