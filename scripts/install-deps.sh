@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config clang-format
     qt6-base-dev libqt6sql6-sqlite qt6-translations-l10n
+    # Qt HTTP Server finds its CMake package only with the WebSockets module's beside it.
+    qt6-websockets-dev
     libgtest-dev libbenchmark-dev
     poppler-utils fonts-liberation
     xvfb xauth imagemagick

@@ -13,6 +13,7 @@
 #include "runtimeenv.h"
 #include "serverwindow.h"
 #include "userprompts.h"
+#include "website.h"
 #include "widgetprompts.h"
 
 #include <QApplication>
@@ -72,6 +73,11 @@ void answerAdminCommand(PrintServer& server, AdminChannel& channel) {
         server.log(QStringLiteral("Comandi di amministrazione non disponibili: ") +
                    failure.description);
 }
+// The web page answers in either kind of server, from the start on.
+void openWebPage(WebSite& site) {
+    site.start(quint16(RuntimeEnv::get().webPort));
+}
+
 // The desktop server: the window, message boxes, start at log-on on the first start.
 int runWithWindow(const QString& programFolder) {
     UserPrompts& prompts = WidgetPrompts::forProgram();
@@ -86,10 +92,12 @@ int runWithWindow(const QString& programFolder) {
     ServerWindow window(server, prompts);
     WidgetPrompts::setProgramWindow(&window);
     AdminChannel channel(server);
+    WebSite site(server);
     watchTerminationSignals(server);
     server.startUp();
     reportLockFailure(server, lock);
     answerAdminCommand(server, channel);
+    openWebPage(site);
     if (server.hasShutDown()) {
         // Told to stop while the start-up still waited on the copies window.
         server.terminate();
@@ -118,10 +126,12 @@ int runAsService(const QString& serverFolder) {
     PrintServer server(serverFolder, prompts, RuntimeEnv::get().basePort);
     server.setRunsAsService(true);
     AdminChannel channel(server);
+    WebSite site(server);
     watchTerminationSignals(server);
     server.startUp();
     reportLockFailure(server, lock);
     answerAdminCommand(server, channel);
+    openWebPage(site);
     server.openPorts();
     const int result = QCoreApplication::exec();
     server.shutDown();

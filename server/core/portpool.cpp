@@ -172,6 +172,7 @@ void PortPool::onConnectionRequest(int slot, qintptr requestId) {
         return;
     }
     m_peers[size_t(slot)] = address;
+    m_since[size_t(slot)] = QDateTime::currentDateTime();
     const quint64 connection = ++m_lastConnection;
     m_connections[size_t(slot)] = connection;
     m_logBudgets[size_t(slot)] = MessageLogBudget();
@@ -183,6 +184,27 @@ void PortPool::onConnectionRequest(int slot, qintptr requestId) {
     logAndList(QStringLiteral("Connessione sulla porta ") + QString::number(port(slot)) +
                QStringLiteral(" aperta alle ") + timeOfDay() + fromPeer(slot));
     setLine(slot, connectedLine(slot));
+}
+
+QList<PortPool::Connection> PortPool::connections() const {
+    QList<Connection> list;
+    const bool today = m_printedOn == QDate::currentDate();
+    for (int slot = 1; slot <= Slots; ++slot) {
+        const QString name = Wire::trimBlanks(m_registry[size_t(slot)]);
+        if (m_connections[size_t(slot)] == 0 || name.isEmpty())
+            continue;
+        list.append({name, m_peers[size_t(slot)], port(slot), m_since[size_t(slot)],
+                     today ? m_printedToday.value(name.toUpper()) : 0});
+    }
+    return list;
+}
+
+void PortPool::countPrinted(const QString& name) {
+    if (m_printedOn != QDate::currentDate()) {
+        m_printedToday.clear();
+        m_printedOn = QDate::currentDate();
+    }
+    ++m_printedToday[name.toUpper()];
 }
 
 int PortPool::connectionsFrom(const QString& address) const {
@@ -328,6 +350,8 @@ void PortPool::completion(int slot, const QString& path) {
         // A delete that failed is retried by the passes; the job itself is done.
         if (removed)
             qCDebug(lcPool) << "delete of" << path << removed.description;
+        if (present)
+            countPrinted(name);
         m_host.printFileCompleted(path);
     }
     m_host.message(QStringLiteral("Ricerca PC: [") + name + QLatin1Char(']'), false);

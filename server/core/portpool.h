@@ -5,6 +5,8 @@
 #include "messagelogbudget.h"
 #include "wiremessages.h"
 
+#include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -67,6 +69,16 @@ public:
 
     QStringList portLines() const { return m_lines; }
 
+    // A registered workstation's connection as the web page lists it.
+    struct Connection {
+        QString name; // as registered, blanks trimmed
+        QString address;
+        quint16 port = 0;
+        QDateTime since;
+        int printedToday = 0; // documents its name completed since midnight, on any connection
+    };
+    QList<Connection> connections() const;
+
     // Handles one complete received text on a slot (what a read delivers, framed).
     void handleMessage(int slot, const QString& text);
 
@@ -88,6 +100,7 @@ private:
     int connectionsFrom(const QString& address) const;
     QString fromPeer(int slot) const;
     void logSkipped(int slot, const QString& peer);
+    void countPrinted(const QString& name);
     void recover(int slot);
     void setLine(int slot, const QString& line);
     QString shortLine(int slot) const;
@@ -108,10 +121,13 @@ private:
     std::array<QString, Slots + 1> m_peers;         // address of the connection on the slot
     std::array<quint64, Slots + 1> m_connections{}; // which connection it is; 0: none
     std::array<bool, Slots + 1> m_refused{};        // refused name: read nothing more from it
+    std::array<QDateTime, Slots + 1> m_since;       // when the connection on the slot opened
     std::array<MessageLogBudget, Slots + 1> m_logBudgets;
     quint64 m_lastConnection = 0;
     ConnectionGate m_gate;
     QStringList m_lines;
+    QHash<QString, int> m_printedToday; // by upper-case name, for m_printedOn
+    QDate m_printedOn;
     QString m_printFolder;
     QString m_shareRoot;
     bool m_opened = false;
