@@ -31,7 +31,8 @@ QHash<QByteArray, QByteArray> cookiesOf(const QByteArray& header) {
     return cookies;
 }
 
-// application/x-www-form-urlencoded, where "+" stands for a blank.
+// application/x-www-form-urlencoded (a form's body, or its query when it is sent with GET), where
+// "+" stands for a blank.
 QUrlQuery formOf(const QByteArray& body) {
     QByteArray text = body;
     text.replace('+', "%20");
@@ -117,7 +118,7 @@ bool WebSite::handleRequest(const QHttpServerRequest& httpRequest, QTcpSocket* s
     Request request;
     request.method = httpRequest.method();
     request.path = httpRequest.url().path();
-    request.query = httpRequest.query();
+    request.query = formOf(httpRequest.url().query(QUrl::FullyEncoded).toLatin1());
     request.address = WebReaders::plain(httpRequest.remoteAddress()).toString();
     request.cookies = cookiesOf(httpRequest.value("cookie"));
     request.host = httpRequest.value("host");
