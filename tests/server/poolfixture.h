@@ -105,6 +105,15 @@ inline QSet<quint16> listeningPorts(qint64 pid) {
     return ports;
 }
 
+// How many of the 25 workstation ports from `base` on the process listens on (its web page
+// listens beside them).
+inline int workstationPortsListening(qint64 pid, quint16 base) {
+    int count = 0;
+    for (const quint16 port : listeningPorts(pid))
+        count += port >= base && port < base + 25 ? 1 : 0;
+    return count;
+}
+
 // The real VelarixSrv of a server folder (copied to <program>/VelarixSrv) started headless and
 // unattended in the folder itself, with fast timers, a one-per-machine lock of its own and the
 // share published for the test user's group; `extra` adds to that environment. Returns the base
@@ -142,7 +151,7 @@ inline quint16 startServer(QProcess& server, const ServerFolder& folder,
             return false;
         const bool listening = QTest::qWaitFor(
             [&] {
-                return listeningPorts(server.processId()).size() == 25 ||
+                return workstationPortsListening(server.processId(), base) == 25 ||
                        logText().contains(QStringLiteral("Impossibile aprire la porta"));
             },
             30000);
