@@ -100,6 +100,11 @@ cp "$SOURCE/examples/FOM01533.002" "$srv/.drop"
 mv "$srv/.drop" "$srv/Stampe/FOM01533.002"
 wait_for 30 "the file set aside" test -e "$srv/Stampe/FOM01533.002.PRN.ERR"
 admin queue | grep -q "^messo da parte *FOM01533.002.PRN.ERR" || fail "queue: $(admin queue)"
+# The installed service's web page lists it too (no certificate in this scratch root: plain HTTP
+# on 127.0.0.1 alone).
+python3 -c 'import sys, urllib.request; sys.exit(sys.argv[2] not in
+urllib.request.urlopen(sys.argv[1]).read().decode())' \
+    "http://127.0.0.1:$((base + 31))/attesa" FOM01533.002.PRN.ERR || fail "web page"
 
 # A person's first start: the launcher seeds their own folder, the update fetches the server's
 # Client folder into it, the client registers and prints.
