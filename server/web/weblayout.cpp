@@ -123,7 +123,7 @@ button{font:inherit;padding:.3em .8em;margin:.1em;cursor:pointer}
 .failure{color:#a00}
 dl{display:grid;grid-template-columns:max-content 1fr;gap:.3em 1em;background:#fff;padding:1em}
 dt{font-weight:bold}
-dd{margin:0;word-break:break-all}
+dd{margin:0;word-break:break-word;white-space:pre-line}
 pre{white-space:pre-wrap;word-break:break-all;background:#fff;padding:.5em;font-size:.9em}
 label{display:block;margin:.5em 0 .2em}
 input[type=text],input[type=password],input[type=search]{font:inherit;padding:.3em;width:100%;max-width:20em;box-sizing:border-box}
@@ -134,6 +134,8 @@ tr{border:1px solid #ccc;margin:.5em 0;background:#fff}
 td{border:none;padding:.2em .6em}
 td[data-label]::before{content:attr(data-label) ": ";font-weight:bold}
 td:empty{display:none}
+dl{grid-template-columns:1fr;gap:0}
+dd{margin-bottom:.5em}
 header{display:block}
 nav{margin-top:.3em}
 }
