@@ -1,5 +1,7 @@
 #include "processstart.h"
 
+#include "platform/systemerror.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -21,6 +23,12 @@ int failureNumber(const QString& program, const QString& workingFolder) {
         return ErrorNumber::PermissionDenied;
     return ErrorNumber::PathFileAccess;
 }
+
+// Qt's text carries the system's reason in English.
+QString startFailure(const QProcess& process) {
+    const QString reason = systemReasonIn(process.errorString());
+    return reason.isEmpty() ? QStringLiteral("avvio non riuscito") : reason;
+}
 } // namespace
 
 Failure startProgram(const QString& program, const QStringList& arguments,
@@ -35,7 +43,7 @@ Failure startProgram(const QString& program, const QStringList& arguments,
         return Failure::none();
     return {failureNumber(program, workingFolder),
             QStringLiteral("Impossibile avviare %1 (%2)")
-                .arg(QDir::toNativeSeparators(program), process.errorString())};
+                .arg(QDir::toNativeSeparators(program), startFailure(process))};
 }
 
 void announceStarted() {

@@ -80,14 +80,37 @@ int errorNumber(QAbstractSocket::SocketError error) {
     }
 }
 
+// The office reads these in the log: said in Italian whatever Qt's own texts are.
+QString errorText(QAbstractSocket::SocketError error) {
+    switch (error) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return QStringLiteral("connessione rifiutata");
+    case QAbstractSocket::RemoteHostClosedError:
+        return QStringLiteral("connessione chiusa dall'altro computer");
+    case QAbstractSocket::HostNotFoundError:
+        return QStringLiteral("computer non trovato");
+    case QAbstractSocket::SocketTimeoutError:
+        return QStringLiteral("tempo scaduto");
+    case QAbstractSocket::AddressInUseError:
+        return QStringLiteral("porta già in uso");
+    case QAbstractSocket::SocketAccessError:
+        return QStringLiteral("permesso negato");
+    case QAbstractSocket::SocketResourceError:
+        return QStringLiteral("risorse di sistema esaurite");
+    case QAbstractSocket::NetworkError:
+        return QStringLiteral("errore di rete (computer non raggiungibile o connessione caduta)");
+    default:
+        return QStringLiteral("errore di connessione %1").arg(int(error));
+    }
+}
+
 Failure badState() {
     return {SocketArray::ErrorBadState,
-            QStringLiteral("Wrong protocol or connection state for the requested transaction")};
+            QStringLiteral("stato della connessione non adatto all'operazione")};
 }
 
 Failure noSuchElement(int index) {
-    return {SocketArray::ErrorNoSuchElement,
-            QStringLiteral("Socket element %1 does not exist").arg(index)};
+    return {SocketArray::ErrorNoSuchElement, QStringLiteral("porta %1 inesistente").arg(index)};
 }
 
 QString plainIp(const QHostAddress& address) {
@@ -236,7 +259,7 @@ Failure SocketArray::listen(int index) {
     // Qt asks for address reuse on Unix, so the port opens again right after a close even while
     // the last connection on it lingers in TIME_WAIT.
     if (!server->listen(QHostAddress::AnyIPv4, e->localPort)) {
-        const Failure failure{errorNumber(server->serverError()), server->errorString()};
+        const Failure failure{errorNumber(server->serverError()), errorText(server->serverError())};
         delete server;
         e->error = false; // a port that cannot be opened leaves the element closed
         return failure;
@@ -281,7 +304,8 @@ Failure SocketArray::accept(int index, qintptr requestId) {
     for (auto it = m_elements.cbegin(); !found && it != m_elements.cend(); ++it)
         found = it.value()->requests.removeOne(requestId);
     if (!found)
-        return {ErrorNoSuchRequest, QStringLiteral("No connection request %1").arg(requestId)};
+        return {ErrorNoSuchRequest,
+                QStringLiteral("richiesta di connessione %1 inesistente").arg(requestId)};
 
     // The element carries the connection itself from now on: its port takes no further one.
     stopListening(e);
@@ -292,7 +316,7 @@ Failure SocketArray::accept(int index, qintptr requestId) {
 
     auto* socket = new QTcpSocket(this);
     if (!socket->setSocketDescriptor(requestId)) {
-        const Failure failure{errorNumber(socket->error()), socket->errorString()};
+        const Failure failure{errorNumber(socket->error()), errorText(socket->error())};
         delete socket;
         closeDescriptor(requestId);
         return failure;
@@ -337,7 +361,7 @@ void SocketArray::connectTimedOut(int index, QTcpSocket* socket) {
     detachSocket(e, false);
     e->error = true;
     post(index, [this, index] {
-        emit error(index, ErrorTimedOut, QStringLiteral("Connection timed out"));
+        emit error(index, ErrorTimedOut, errorText(QAbstractSocket::SocketTimeoutError));
     });
 }
 
@@ -354,7 +378,7 @@ Failure SocketArray::sendBytes(int index, const QByteArray& bytes) {
     // QTcpSocket takes the whole text into its write buffer; flush starts it on its way now.
     const qint64 written = e->socket->write(bytes);
     if (written != bytes.size())
-        return {errorNumber(e->socket->error()), e->socket->errorString()};
+        return {errorNumber(e->socket->error()), errorText(e->socket->error())};
     e->socket->flush();
     return Failure::none();
 }
@@ -462,7 +486,7 @@ void SocketArray::socketError(int index, QTcpSocket* socket) {
         return;
     e->error = true;
     const int number = errorNumber(socket->error());
-    const QString description = socket->errorString();
+    const QString description = errorText(socket->error());
     post(index, [this, index, number, description] { emit error(index, number, description); });
 }
 

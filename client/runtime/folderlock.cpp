@@ -1,6 +1,7 @@
 #include "folderlock.h"
 
 #include "platform/platform.h"
+#include "platform/systemerror.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -55,13 +56,13 @@ Failure FolderLock::create() {
     QFile f(m_path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         if (f.exists())
-            return {ErrorNumber::FileAlreadyOpen, f.errorString()};
+            return {ErrorNumber::FileAlreadyOpen, fileErrorText(f)};
         return {f.error() == QFileDevice::PermissionsError ? ErrorNumber::PermissionDenied
                                                            : ErrorNumber::PathFileAccess,
-                f.errorString()};
+                fileErrorText(f)};
     }
     if (f.write(content()) < 0 || !f.flush())
-        return {ErrorNumber::DiskFull, f.errorString()};
+        return {ErrorNumber::DiskFull, fileErrorText(f)};
     return {};
 }
 

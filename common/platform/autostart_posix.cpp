@@ -1,5 +1,6 @@
 // Linux: start at log-on through an XDG autostart entry, the desktop's counterpart of the Run key.
 #include "posixplatform.h"
+#include "systemerror.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,7 +83,7 @@ Failure PosixPlatform::addAutostart(const QString& name, const QString& command)
     if (file.open(QIODevice::WriteOnly) && file.write(content.toUtf8()) >= 0 && file.commit())
         return Failure::none();
     return {ErrorNumber::PathFileAccess,
-            QStringLiteral("Impossibile scrivere %1 (%2)").arg(path, file.errorString())};
+            QStringLiteral("Impossibile scrivere %1 (%2)").arg(path, fileErrorText(file))};
 }
 
 Failure PosixPlatform::removeAutostart(const QString& name) const {
@@ -93,5 +94,5 @@ Failure PosixPlatform::removeAutostart(const QString& name) const {
     if (!file.exists() || file.remove())
         return Failure::none();
     return {ErrorNumber::PathFileAccess,
-            QStringLiteral("Impossibile eliminare %1 (%2)").arg(path, file.errorString())};
+            QStringLiteral("Impossibile eliminare %1 (%2)").arg(path, fileErrorText(file))};
 }

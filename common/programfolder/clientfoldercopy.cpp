@@ -1,5 +1,6 @@
 #include "clientfoldercopy.h"
 
+#include "platform/systemerror.h"
 #include "printersfile.h"
 
 #include <QDateTime>
@@ -28,7 +29,7 @@ bool isExecutable(const QFileInfo& file) {
 Failure fileFailure(const QFileDevice& file) {
     const int number = file.error() == QFileDevice::OpenError ? ErrorNumber::PathFileAccess
                                                               : ErrorNumber::DeviceIO;
-    return {number, file.errorString()};
+    return {number, fileErrorText(file)};
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "serverhostfile.h"
 
+#include "platform/systemerror.h"
 #include "settingsvalues.h"
 #include "textcodec.h"
 
@@ -16,10 +17,10 @@ QString ServerHostFile::read(const QString& installFolder) {
 Failure ServerHostFile::write(const QString& installFolder, const QString& serverHost) {
     QSaveFile file(installFolder + FileName);
     if (!file.open(QIODevice::WriteOnly))
-        return {ErrorNumber::PathFileAccess, file.errorString()};
+        return {ErrorNumber::PathFileAccess, fileErrorText(file)};
     file.write(TextCodec::encode(serverHost) + "\r\n");
     if (!file.commit())
-        return {ErrorNumber::DeviceIO, file.errorString()};
+        return {ErrorNumber::DeviceIO, fileErrorText(file)};
     return Failure::none();
 }
 

@@ -7,6 +7,7 @@
 #include "letterheadimport.h"
 #include "letterheadstore.h"
 #include "platform/platform.h"
+#include "platform/systemerror.h"
 #include "runtimeenv.h"
 
 #include <QDir>
@@ -186,7 +187,7 @@ int readImportFile(const QStringList& args, QByteArray* csv) {
         err << (file.error() == QFileDevice::PermissionsError
                     ? FolderAccess::deniedText(path)
                     : QStringLiteral("Lettura non riuscita: ") + path + QStringLiteral(": ") +
-                          file.errorString())
+                          fileErrorText(file))
             << '\n';
         return 1;
     }

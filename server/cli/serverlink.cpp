@@ -2,6 +2,7 @@
 
 #include "adminchannel.h"
 #include "folderaccess.h"
+#include "platform/systemerror.h"
 
 #include <QLocalSocket>
 #include <QTextStream>
@@ -19,8 +20,9 @@ int askRunningServer(const QString& serverFolder, const QString& request, QTextS
             err << FolderAccess::deniedText(path) << '\n';
             return 1;
         }
-        err << "Server Velarix non in esecuzione in " << serverFolder << ": "
-            << socket.errorString() << '\n';
+        const QString reason = systemReasonIn(socket.errorString());
+        err << "Server Velarix non in esecuzione in " << serverFolder
+            << (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason) << '\n';
         return 1;
     }
     socket.write(request.toUtf8() + '\n');

@@ -1,5 +1,6 @@
 #include "workstationcommands.h"
 
+#include "platform/systemerror.h"
 #include "workstationlist.h"
 
 #include <QDir>
@@ -28,7 +29,7 @@ int store(const QString& path, const QString& text) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit())
         return fail(WorkstationList::FileName + QStringLiteral(" non salvato: ") +
-                    file.errorString());
+                    fileErrorText(file));
     return 0;
 }
 

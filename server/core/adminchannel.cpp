@@ -1,5 +1,6 @@
 #include "adminchannel.h"
 
+#include "platform/systemerror.h"
 #include "printjob.h"
 #include "printserver.h"
 #include "queuetexts.h"
@@ -7,6 +8,14 @@
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
+
+namespace {
+// Qt's text carries the system's reason in English.
+QString listenFailure(const QString& qtText) {
+    const QString reason = systemReasonIn(qtText);
+    return reason.isEmpty() ? QStringLiteral("canale dei comandi non aperto") : reason;
+}
+} // namespace
 
 QString AdminChannel::socketPath(const QString& serverFolder) {
     return QDir(serverFolder).filePath(QStringLiteral(".VelarixSrv.admin"));
@@ -47,7 +56,8 @@ Failure AdminChannel::listen() {
     const QString path = forced.isEmpty() ? socketPath(m_server.programFolder()) : forced;
     QLocalServer::removeServer(path);
     if (!m_local->listen(path))
-        return {ErrorNumber::PathFileAccess, path + QStringLiteral(": ") + m_local->errorString()};
+        return {ErrorNumber::PathFileAccess,
+                path + QStringLiteral(": ") + listenFailure(m_local->errorString())};
     return {};
 }
 

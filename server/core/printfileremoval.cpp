@@ -1,5 +1,6 @@
 #include "printfileremoval.h"
 
+#include "platform/systemerror.h"
 #include "sharepath.h"
 
 #include <QDir>
@@ -67,6 +68,6 @@ Failure PrintFileRemoval::remove(const QString& path) const {
         return {};
     QFile file(local);
     if (!file.remove())
-        return {ErrorNumber::PathFileAccess, file.errorString()};
+        return {ErrorNumber::PathFileAccess, fileErrorText(file)};
     return {};
 }

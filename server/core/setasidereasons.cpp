@@ -1,5 +1,7 @@
 #include "setasidereasons.h"
 
+#include "platform/systemerror.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -76,7 +78,7 @@ bool SetAsideReasons::keep(const QList<QueueEntry>& queue, QString* error) {
         }
     }
     if (!file.commit()) {
-        *error = m_path + QStringLiteral(": ") + file.errorString();
+        *error = m_path + QStringLiteral(": ") + fileErrorText(file);
         return false;
     }
     m_reasons = reasons;

@@ -1,5 +1,6 @@
 #include "workstationlist.h"
 
+#include "platform/systemerror.h"
 #include "wiremessages.h"
 
 #include <QFile>
@@ -84,7 +85,7 @@ bool WorkstationList::refresh() {
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly)) {
         // The list last read stays; a first read that fails admits nobody.
-        m_problems = {QStringLiteral("file illeggibile: ") + file.errorString()};
+        m_problems = {QStringLiteral("file illeggibile: ") + fileErrorText(file)};
         m_inForce = true;
         return true;
     }

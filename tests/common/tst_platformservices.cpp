@@ -3,6 +3,7 @@
 // environment overrides.
 #include "platform/platform.h"
 #include "platform/singleinstance.h"
+#include "platform/systemerror.h"
 #include "processstart.h"
 #include "runtimeenv.h"
 #include "testfiles.h"
@@ -377,10 +378,25 @@ private slots:
         const QString missing = dir.filePath(QStringLiteral("no-such-program"));
         const Failure notFound = startProgram(missing, {});
         QCOMPARE(notFound.number, ErrorNumber::FileNotFound);
-        QVERIFY2(notFound.description.contains(missing), qPrintable(notFound.description));
+        QVERIFY2(notFound.description.contains(missing) &&
+                     notFound.description.endsWith(QStringLiteral("(file inesistente)")),
+                 qPrintable(notFound.description));
         QCOMPARE(startProgram(marker, {}).number, ErrorNumber::PermissionDenied); // not executable
         QCOMPARE(startProgram(QStringLiteral("sh"), {}, missing).number, ErrorNumber::PathNotFound);
         QCOMPARE(startProgram(QString(), {}).number, ErrorNumber::BadFileNameOrNumber);
+    }
+
+    void fileErrorsSayTheSystemsReasonInItalian() {
+        // Qt's file errors carry the system's words in English.
+        QTemporaryDir dir;
+        QFile missing(dir.filePath(QStringLiteral("manca/file")));
+        QVERIFY(!missing.open(QIODevice::ReadOnly));
+        QCOMPARE(fileErrorText(missing),
+                 QStringLiteral("impossibile aprire il file: file inesistente"));
+        QFile folder(dir.path());
+        QVERIFY(!folder.open(QIODevice::WriteOnly));
+        QCOMPARE(fileErrorText(folder),
+                 QStringLiteral("impossibile aprire il file: è una cartella"));
     }
 
     void unattendedPromptsWriteOneLineEach() {

@@ -1,5 +1,6 @@
 #include "documentarchive.h"
 
+#include "platform/systemerror.h"
 #include "reporterrors.h"
 #include "reportoutput.h"
 #include "reportrenderer.h"
@@ -54,7 +55,7 @@ Failure place(const DocumentArchive::Entry& entry,
     if (!scratch.open())
         return archiveFailure(QStringLiteral("Cartella archivio non scrivibile: ") +
                               QDir::toNativeSeparators(folder) + QStringLiteral(" (") +
-                              scratch.errorString() + u')');
+                              fileErrorText(scratch) + u')');
     if (Failure f = fill(scratch))
         return archiveFailure(f.description);
     const QString base = QDir(folder).filePath(stem(entry));
@@ -102,10 +103,10 @@ Failure copyIn(const QString& pdf, const Entry& entry, QString* written) {
             if (!source.open(QIODevice::ReadOnly))
                 return Failure{ReportError::ArchiveFailed, QDir::toNativeSeparators(pdf) +
                                                                QStringLiteral(": ") +
-                                                               source.errorString()};
+                                                               fileErrorText(source)};
             const QByteArray bytes = source.readAll();
             if (scratch.write(bytes) != bytes.size() || !scratch.flush())
-                return Failure{ReportError::ArchiveFailed, scratch.errorString()};
+                return Failure{ReportError::ArchiveFailed, fileErrorText(scratch)};
             scratch.close();
             return Failure::none();
         },
@@ -126,7 +127,7 @@ void ArchiveDraft::start(const ReportTemplate& tpl, const ReportData& data,
         std::promise<Failure> refused;
         refused.set_value({ReportError::ArchiveFailed, QDir::toNativeSeparators(QDir::tempPath()) +
                                                            QStringLiteral(": ") +
-                                                           m_file.errorString()});
+                                                           fileErrorText(m_file)});
         m_result = refused.get_future();
         return;
     }

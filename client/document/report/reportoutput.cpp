@@ -1,6 +1,7 @@
 #include "reportoutput.h"
 
 #include "platform/platform.h"
+#include "platform/systemerror.h"
 #include "reporterrors.h"
 #include "reportrenderer.h"
 
@@ -22,7 +23,7 @@ Failure writePdf(const ReportRenderer& renderer, const QString& path, const QStr
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {ReportError::PrintRefused,
-                QStringLiteral("PDF non scrivibile: %1 (%2)").arg(path, file.errorString())};
+                QStringLiteral("PDF non scrivibile: %1 (%2)").arg(path, fileErrorText(file))};
     {
         QPdfWriter writer(&file);
         writer.setPdfVersion(version);
@@ -37,7 +38,7 @@ Failure writePdf(const ReportRenderer& renderer, const QString& path, const QStr
     }
     if (!file.commit())
         return {ReportError::PrintRefused,
-                QStringLiteral("PDF non scrivibile: %1 (%2)").arg(path, file.errorString())};
+                QStringLiteral("PDF non scrivibile: %1 (%2)").arg(path, fileErrorText(file))};
     return Failure::none();
 }
 

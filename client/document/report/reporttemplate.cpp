@@ -1,5 +1,6 @@
 #include "reporttemplate.h"
 
+#include "platform/systemerror.h"
 #include "reporterrors.h"
 #include "statementreader.h"
 #include "templatetokenizer.h"
@@ -91,7 +92,7 @@ Failure ReportTemplate::load(const QString& path, ReportTemplate& out) {
                 QStringLiteral("Modello di stampa non trovato: %1").arg(path)};
     if (!file.open(QIODevice::ReadOnly))
         return {ReportError::BadTemplate,
-                QStringLiteral("%1: non leggibile (%2)").arg(path, file.errorString())};
+                QStringLiteral("%1: non leggibile (%2)").arg(path, fileErrorText(file))};
     const QByteArray bytes = file.readAll();
     file.close();
     QString text;

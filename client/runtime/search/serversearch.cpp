@@ -1,6 +1,7 @@
 #include "serversearch.h"
 
 #include "platform/platform.h"
+#include "platform/systemerror.h"
 #include "runtimeenv.h"
 #include "serverhostfile.h"
 #include "settingsvalues.h"
@@ -150,10 +151,10 @@ bool ServerSearch::hasServerProgram(const QString& candidate) const {
 Failure ServerSearch::writeScript(const QString& name, const QByteArray& body) const {
     QSaveFile file(QDir(m_workFolder).filePath(name));
     if (!file.open(QIODevice::WriteOnly))
-        return {ErrorNumber::PathFileAccess, file.errorString()};
+        return {ErrorNumber::PathFileAccess, fileErrorText(file)};
     file.write(body);
     if (!file.commit())
-        return {ErrorNumber::DeviceIO, file.errorString()};
+        return {ErrorNumber::DeviceIO, fileErrorText(file)};
     return Failure::none();
 }
 

@@ -2,6 +2,7 @@
 // into the server's Documenti.mdb, then rewrites Aggiorna.txt beside it so that the workstations
 // fetch the new database. scripts/import-letterheads.sh runs mdb-export and this together.
 #include "letterheadimport.h"
+#include "platform/systemerror.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -45,7 +46,7 @@ int main(int argc, char** argv) {
         opened = input.open(stdin, QIODevice::ReadOnly);
     }
     if (!opened) {
-        err << "Lettura non riuscita: " << input.errorString() << '\n';
+        err << "Lettura non riuscita: " << fileErrorText(input) << '\n';
         return 1;
     }
     const QByteArray csv = input.readAll();
