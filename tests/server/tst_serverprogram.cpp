@@ -396,6 +396,9 @@ private slots:
         QCOMPARE(admin({"--yes", "print-folder", m_print}), 0);
         QVERIFY(QFile::exists(m_print + "ALTRA.001.PRN") &&
                 !QFile::exists(other + "ALTRA.001.PRN"));
+        // The server takes the change up a moment later: the next test needs it done.
+        writeFile(m_print + "RITORNO.001", "PC:ASSENTE\r\n");
+        QTRY_VERIFY(QFile::exists(m_print + "RITORNO.001.PRN"));
     }
 
     void terminationClosesEverything() {
