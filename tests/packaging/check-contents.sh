@@ -3,7 +3,7 @@
 # lintian finds no error and no warning, every program is hardened (hardening-check), and
 # systemd-analyze rates the service's sandbox at most 2.0 (0 is tight, 10 is none).
 set -euo pipefail
-DEBS=$1 VERSION=$2
+DEBS=$1 VERSION=$2 KIND=${3:-release} # KIND: release, or sanitized (never shipped)
 . "$(dirname "$0")/common.sh"
 
 for deb in "$SERVER_DEB" "$CLIENT_DEB"; do
@@ -63,7 +63,11 @@ mapfile -t programs < <(find "$control/files" -type f \
     -exec sh -c 'head -c 4 "$1" | grep -q ELF' _ {} \; -print)
 [ "${#programs[@]}" -ge 5 ] || fail "only ${#programs[@]} programs found"
 # Debian 12's own C start files carry no control-flow mark, so no program there has one.
-hardening-check --quiet --nocfprotection "${programs[@]}" || fail "not hardened"
+if [ "$KIND" = sanitized ]; then
+    echo "hardening not checked: a sanitizer build"
+else
+    hardening-check --quiet --nocfprotection "${programs[@]}" || fail "not hardened"
+fi
 systemd-analyze security --offline=yes --threshold=20 \
     "$control/files/lib/systemd/system/velarix-server.service" >"$control/rating" ||
     fail "sandbox rated above 2.0: $(grep -v '✓' "$control/rating")"
