@@ -9,11 +9,13 @@
 #include "queuetexts.h"
 #include "serverconsole.h"
 #include "version.h"
+#include "webaccess.h"
 #include "weblayout.h"
 #include "webpages.h"
 #include "webpassword.h"
 #include "wiremessages.h"
 
+#include <QFileInfo>
 #include <QHttpServerRequest>
 #include <QUrlQuery>
 
@@ -136,6 +138,25 @@ WebSite::Reply WebSite::loginPage(Request& request, const QString& problem, cons
     return reply;
 }
 
+QString WebSite::missingPassword() const {
+    // Set, but not for the server's user (its folder made by root, say): saying "none set" would
+    // send the technician looking in the wrong place.
+    const QString folder = m_server.programFolder();
+    const QFileInfo secrets(WebAccess::folder(folder));
+    const QFileInfo password(WebPassword::filePath(folder));
+    if ((secrets.exists() && !secrets.isReadable()) ||
+        (password.exists() && !password.isReadable())) {
+        const QString problem = QStringLiteral("La password della pagina web non è leggibile dal "
+                                               "server (") +
+                                password.filePath() + QLatin1Char(')');
+        m_server.log(QStringLiteral("Pagina web: ") + problem);
+        return problem + QStringLiteral(": reinstallare il pacchetto, poi reimpostarla con "
+                                        "\"velarix-admin web-password\".");
+    }
+    return QStringLiteral("Nessuna password impostata: il tecnico la imposta sul server con "
+                          "\"velarix-admin web-password\".");
+}
+
 WebSite::Reply WebSite::logIn(Request& request) {
     const QString name = typedName(request.value(QStringLiteral("nome")));
     if (!WebSessions::sameToken(request.value(QStringLiteral("token")).toLatin1(),
@@ -146,10 +167,7 @@ WebSite::Reply WebSite::logIn(Request& request) {
         return loginPage(request, QStringLiteral("Scrivi il tuo nome."), name);
     const QByteArray stored = WebPassword::read(m_server.programFolder());
     if (stored.isEmpty())
-        return loginPage(request,
-                         QStringLiteral("Nessuna password impostata: il tecnico la imposta sul "
-                                        "server con \"velarix-admin web-password\"."),
-                         name);
+        return loginPage(request, missingPassword(), name);
     if (const QString refusal = m_sessions.loginRefusal(request.address); !refusal.isEmpty()) {
         Reply reply = loginPage(request, refusal, name);
         reply.status = Status::TooManyRequests;

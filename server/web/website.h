@@ -48,6 +48,7 @@ private:
                     int refreshSeconds = 0);
     Reply loginPage(Request& request, const QString& problem, const QString& name = {});
     Reply logIn(Request& request);
+    QString missingPassword() const;
     Reply queueAction(Request& request, bool discard);
     Reply discardQuestion(Request& request);
     Reply refusal(Request& request, QHttpServerResponder::StatusCode status, const QString& why);
