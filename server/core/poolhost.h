@@ -23,7 +23,8 @@ public:
     virtual void printFileCompleted(const QString& path) = 0;
     // The workstation a print file named in a message is for ("" when it names none).
     virtual QString workstationOf(const QString& path) const = 0;
-    // "DEL:" arrived: the follow-up pass for this (trimmed, possibly empty) name, one tick later.
+    // "DEL:" arrived: the follow-up pass for this (trimmed, possibly empty) name, once the
+    // message is handled.
     virtual void followUpRequested(const QString& name) = 0;
     // "PC:" arrived: a workstation announced itself on a slot.
     virtual void workstationRegistered(int slot, const QString& name) = 0;

@@ -42,6 +42,9 @@ PrintServer::PrintServer(const QString& programFolder, UserPrompts& prompts, int
     connect(m_scanTimer, &QTimer::timeout, this, &PrintServer::onScanTick);
     connect(m_periodicTimer, &QTimer::timeout, this, &PrintServer::onPeriodicPassTick);
     connect(m_portRefreshTimer, &QTimer::timeout, m_pool, &PortPool::refreshPortList);
+    // A workstation that completed a document or registered gets its next one at once (it gets
+    // one at a time); the completions that arrived together share one pass.
+    m_followUpTimer->setInterval(0);
     connect(m_followUpTimer, &QTimer::timeout, this, &PrintServer::onFollowUpTick);
     connect(m_clientWatch, &ClientFolderWatch::copiesChanged, this, &PrintServer::takeUpCopies);
     connect(m_clientWatch, &ClientFolderWatch::letterheadsChanged, this,
@@ -448,5 +451,7 @@ void PrintServer::printFileFailed(const QString& name, const Wire::FailureReport
         log(QStringLiteral("Non stampato sulla postazione ") + name + QStringLiteral(": ") +
             fileName + QStringLiteral(", ") + report.reason + QStringLiteral(" (errore ") +
             QString::number(report.number) + QLatin1Char(')'));
+    // Its client is free for the next document; this one waits for its re-offer.
+    startFollowUp(name);
     noticeQueueChange();
 }

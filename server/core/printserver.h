@@ -147,10 +147,10 @@ private:
     CompanyCodes m_codes;
     std::unique_ptr<PrintFolderWatcher> m_watcher;
     EarlyScan* m_earlyScan = nullptr;
-    QTimer* m_scanTimer;              // new-file scan, every second
-    QTimer* m_periodicTimer;          // dispatch pass for all workstations, every minute
-    QTimer* m_portRefreshTimer;       // port list rebuilt, every ten seconds
-    QTimer* m_followUpTimer;          // dispatch pass for m_followUps, a second after the first
+    QTimer* m_scanTimer;        // new-file scan, every second
+    QTimer* m_periodicTimer;    // dispatch pass for all workstations, every minute
+    QTimer* m_portRefreshTimer; // port list rebuilt, every ten seconds
+    QTimer* m_followUpTimer;    // dispatch pass for m_followUps, once the event at hand is done
     ClientFolderWatch* m_clientWatch; // settings changed by others, taken up without a restart
     std::unique_ptr<SetAsideReasons> m_asideReasons; // kept across a restart
     QString m_caption;

@@ -21,7 +21,7 @@ void DispatchPasses::dispatchPass(PassKind kind, const QStringList& workstations
     for (const QString& workstation : workstations)
         wanted.insert(comparable(workstation));
     const bool allWorkstations = workstations.isEmpty();
-    QSet<QString> served = busyWorkstations();
+    QSet<QString> served = m_book.busyWorkstations();
     const QStringList names = pendingEntries();
     // The periodic pass starts after the first file it announced last time, so a file that
     // keeps failing cannot hold back the others of its workstation.
@@ -48,15 +48,6 @@ void DispatchPasses::dispatchPass(PassKind kind, const QStringList& workstations
 
     m_book.host().setScanTimerEnabled(true);
     m_book.host().trace(prefix + QStringLiteral(".6"));
-}
-
-QSet<QString> DispatchPasses::busyWorkstations() const {
-    QSet<QString> busy;
-    for (const PrintJob& job : m_book.jobs()) {
-        if (m_book.inFlight(job))
-            busy.insert(job.announcedTo);
-    }
-    return busy;
 }
 
 QStringList DispatchPasses::pendingEntries() {

@@ -35,8 +35,6 @@ private:
 
     QStringList pendingEntries();
     qsizetype periodicStart(const QStringList& names) const;
-    // Comparable names of the workstations whose client holds a file now.
-    QSet<QString> busyWorkstations() const;
     // wanted: comparable names, empty for all; served: those that got a file (or hold one)
     // and get nothing more from this pass.
     Step offer(const QString& name, const QString& prefix, const QSet<QString>& wanted,

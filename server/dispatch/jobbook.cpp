@@ -149,6 +149,7 @@ void JobBook::markAnnounced(PrintJob& job, int slot) {
     job.announcedAt = monotonicNow();
     job.announcedSlot = slot;
     job.announcedTo = comparable(job.workstation);
+    job.failedThere = false;
 }
 
 void JobBook::hold(PrintJob& job) {
@@ -218,6 +219,15 @@ bool JobBook::inFlight(const PrintJob& job) const {
     return comparable(m_host.registryName(job.announcedSlot)) == job.announcedTo;
 }
 
+QSet<QString> JobBook::busyWorkstations() const {
+    QSet<QString> busy;
+    for (const PrintJob& job : m_jobs) {
+        if (inFlight(job) && !job.failedThere)
+            busy.insert(job.announcedTo);
+    }
+    return busy;
+}
+
 Failure JobBook::setAside(const QString& name, const QString& why, JobCause cause) {
     const QString from = localPath(name);
     const QString to = asideName(from);
@@ -259,6 +269,8 @@ QString JobBook::failureReported(const QString& path, const QString& workstation
         it->workstationFailure = reason;
         changed();
     }
+    if (it->state == JobState::Announced)
+        it->failedThere = true;
     return name;
 }
 

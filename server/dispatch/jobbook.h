@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -91,6 +92,8 @@ public:
     // Announced, within the re-offer interval, on a connection that still carries the name it
     // was announced to: its client holds it.
     bool inFlight(const PrintJob& job) const;
+    // Comparable names of the workstations whose client holds a file now.
+    QSet<QString> busyWorkstations() const;
     Failure setAside(const QString& name, const QString& why, JobCause cause = JobCause::Other);
     QString holdText(const QString& workstation) const;
     QString expiryText(const QString& workstation) const;

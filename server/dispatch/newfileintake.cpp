@@ -74,6 +74,7 @@ void NewFileIntake::newFileScan() {
     }
     const QDateTime now = m_book.clock.wall();
     m_readBudget = QDeadlineTimer(ReadBudgetMs);
+    m_busy.reset();
     if (!folderMayHaveChanged()) {
         revisitWaiting(now);
         m_book.host().trace(QStringLiteral("1.10"));
@@ -381,10 +382,16 @@ NewFileIntake::Step NewFileIntake::takeFor(const QString& name, const QString& w
     JobBook::stampModified(m_book.localPath(pendingName), now);
     const QString path = m_book.folder() + pendingName;
     m_book.host().trace(QStringLiteral("1.7"));
+    if (!m_busy)
+        m_busy = m_book.busyWorkstations();
+    // Its client is printing another: the follow-up after that one's completion offers it.
+    if (m_busy->contains(comparable(workstation)))
+        return Step::Next;
     const int slot = m_book.announce(path, workstation);
     m_book.host().trace(QStringLiteral("1.8"));
     if (slot > 0) {
         m_book.markAnnounced(job, slot);
+        m_busy->insert(comparable(workstation));
         return Step::Announced;
     }
     // Its workstation is away: the file waits for it (hold time) instead of being lost.

@@ -7,9 +7,11 @@
 #include <QDateTime>
 #include <QDeadlineTimer>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <optional>
 #include <utility>
 
 class QFileInfo;
@@ -76,6 +78,8 @@ private:
     QStringList m_lastListing; // of the last scan that went through the whole folder
     QHash<QString, PrintFileRules::WorkstationLineReader> m_readers; // files half read
     QDeadlineTimer m_readBudget;
+    // The workstations whose client holds a file, found once a scan announces (comparable names).
+    std::optional<QSet<QString>> m_busy;
     QDateTime m_folderStamp; // the folder's time stamp when it was last listed
     bool m_stampSettled = false;
     int m_quickScans = 0; // scans since that listing

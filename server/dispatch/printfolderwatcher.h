@@ -84,8 +84,10 @@ public:
     int putBackKnownCompanies() { return UnknownCompanyFiles::putBackKnown(m_book); }
     // "ERR:" from the workstation registered under that name: it could not print the file at
     // path, for this reason. Kept on the file's record, and in the queue's reason, until the file
-    // prints or is set aside (its reason then ends with it). The file's name; "" when the path
-    // names no file of the folder that waits for that workstation (nothing changes then).
+    // prints or is set aside (its reason then ends with it). The workstation holds it no more: it
+    // may take its next document, while this one is offered again after the re-offer interval. The
+    // file's name; "" when the path names no file of the folder that waits for that workstation
+    // (nothing changes then).
     QString failureReported(const QString& path, const QString& workstation,
                             const QString& reason) {
         return m_book.failureReported(path, workstation, reason);

@@ -68,6 +68,9 @@ struct PrintJob {
     qint64 announcedAt = 0;
     int announcedSlot = 0;
     QString announcedTo;
+    // Announced: its client said it could not print it ("ERR:"), so it holds it no more and may
+    // take its next document; the file itself waits out the re-offer interval all the same.
+    bool failedThere = false;
 
     // Held: since when (monotonic clock) its workstation has been away.
     qint64 absentSince = 0;

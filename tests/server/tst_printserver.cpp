@@ -213,7 +213,7 @@ private slots:
         QTRY_COMPARE(client->received(), first);
         QVERIFY(server->followUps().isEmpty());
 
-        // Its completion deletes the file and, a tick later, brings the next one.
+        // Its completion deletes the file and brings the next one.
         client->clearReceived();
         client->send("DEL:" + m_print.toUtf8() + "A.001.PRN\r");
         QTRY_VERIFY(!QFile::exists(m_print + QStringLiteral("A.001.PRN")));

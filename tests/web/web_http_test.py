@@ -34,13 +34,16 @@ class WebPageTest(unittest.TestCase):
         # UFFICIO prints the first, cannot print the second, still prints the third.
         for number in (3, 4, 5):
             server.drop("ODL000000%d.001" % number, "PC:UFFICIO\r\nOrdine %d\r\n" % number)
+        # It gets one document at a time: the next comes with its answer to the one before.
         requests = []
+        answers = [lambda path: b"DEL:" + path + b"\r",
+                   lambda path: b"ERR:12|stampante senza carta|" + path + b"\r"]
         while len(requests) < 3:
-            requests += [line[4:] for line in cls.station.recv(4096).decode("latin-1").split("\r")
-                         if line.startswith("DIR:")]
-        requests.sort()
-        cls.station.sendall(b"DEL:" + requests[0].encode() + b"\r" + b"ERR:12|stampante senza carta|" +
-                            requests[1].encode() + b"\r")
+            for line in cls.station.recv(4096).decode("latin-1").split("\r"):
+                if line.startswith("DIR:"):
+                    if len(requests) < 2:
+                        cls.station.sendall(answers[len(requests)](line[4:].encode("latin-1")))
+                    requests.append(line[4:])
         wait_for(lambda: "FOM0000001.001.ERR" in server.files(), "the set-aside file")
         wait_for(lambda: "senza carta" in Browser(server).get("/postazioni")[2],
                  "the failure on the workstations page")
