@@ -1,6 +1,7 @@
 #include "setasidereasons.h"
 
 #include "platform/systemerror.h"
+#include "unknowncompanyfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,8 +55,14 @@ void SetAsideReasons::load() {
     for (int n = 0; n < MaxLines && !file.atEnd(); ++n) {
         const QStringList fields =
             QString::fromUtf8(file.readLine(4096)).trimmed().split(QLatin1Char('\t'));
-        if (fields.size() >= 2 && !fields.first().isEmpty())
-            m_reasons.insert(fields.at(0), {fields.at(1), causeOf(fields.value(2))});
+        if (fields.size() < 2 || fields.first().isEmpty())
+            continue;
+        // An older server kept no cause; an unknown company's reason tells it.
+        const JobCause cause = fields.size() > 2 ? causeOf(fields.at(2))
+                               : UnknownCompanyFiles::isReason(fields.at(1))
+                                   ? JobCause::UnknownCompany
+                                   : JobCause::None;
+        m_reasons.insert(fields.at(0), {fields.at(1), cause});
     }
 }
 

@@ -13,7 +13,7 @@ const QString Suffix = QStringLiteral(" sconosciuto");
 // The code a set-aside file was refused for, or "" when it was set aside for another reason.
 QString refusedCode(const PrintJob& job) {
     if (job.state != JobState::SetAside || job.cause != JobCause::UnknownCompany ||
-        !job.reason.startsWith(Prefix) || !job.reason.endsWith(Suffix))
+        !UnknownCompanyFiles::isReason(job.reason))
         return {};
     return job.reason.mid(Prefix.size(), job.reason.size() - Prefix.size() - Suffix.size());
 }
@@ -23,6 +23,10 @@ namespace UnknownCompanyFiles {
 
 QString reason(const QString& name) {
     return Prefix + name.right(3) + Suffix;
+}
+
+bool isReason(const QString& text) {
+    return text.startsWith(Prefix) && text.endsWith(Suffix);
 }
 
 int putBackKnown(JobBook& book) {

@@ -10,6 +10,8 @@ class JobBook;
 namespace UnknownCompanyFiles {
 // Why such a file was set aside: "codice ditta 007 sconosciuto".
 QString reason(const QString& name);
+// Whether a reason is one of those.
+bool isReason(const QString& text);
 // Puts back (logged, see JobBook::putBack) every file set aside for that reason whose company
 // the codes now know. Returns how many went back.
 int putBackKnown(JobBook& book);

@@ -175,6 +175,17 @@ private slots:
         QTRY_VERIFY(QFile::exists(file + QStringLiteral(".PRN")));
     }
 
+    void unknownCompanyFileOfAnOlderServerGoesBack() {
+        // Set aside by a server that kept no cause, its company saved while no server ran.
+        writeCompanies({9});
+        writeFile(m_print + QStringLiteral("X.009.ERR"), "PC:UFFICIO1\r\n");
+        writeFile(m_program + QStringLiteral("/MessiDaParte.txt"),
+                  "X.009.ERR\tcodice ditta 009 sconosciuto\r\n");
+        PrintServer server(m_program, m_prompts, 1500);
+        server.startUp();
+        QTRY_VERIFY(QFile::exists(m_print + QStringLiteral("X.009.PRN")));
+    }
+
     void blankPrintFolderIsAskedFor() {
         QVERIFY(QFile::remove(m_program + QStringLiteral("/Client/Copie.txt")));
         writeCompanies({1});
