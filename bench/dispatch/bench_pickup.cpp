@@ -16,17 +16,20 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 class TimingHost : public WatcherHost {
 public:
     QElapsedTimer* clock = nullptr;
     QHash<QString, qint64> sentAt;
+    QStringList toComplete;
     QString registryName(int slot) const override {
         return slot == 1 ? QStringLiteral("PC1") : QString();
     }
     Failure sendOnSlot(int, const QString& text) override {
         sentAt.insert(text.mid(4).chopped(1), clock->elapsed());
+        toComplete.append(text.mid(4).chopped(1));
         return {};
     }
     void trace(const QString&) override {}
@@ -83,6 +86,11 @@ Result run(int files, bool early, const QByteArray& content) {
     EarlyScan earlyScan(watcher);
     auto scan = [&] {
         watcher.newFileScan();
+        // Printed at once: the workstation gets one document at a time.
+        for (const QString& path : std::exchange(host.toComplete, {})) {
+            QFile::remove(path);
+            watcher.completed(path);
+        }
         if (early)
             earlyScan.scanDone();
     };
