@@ -184,9 +184,12 @@ public:
         m_received += m_socket.readAll();
         return m_received;
     }
-    void clearReceived() {
+    void clearReceived() { dropReceived(-1); }
+    // Drops the first bytes received (all of them for -1): the registration's reply, while
+    // what the server sent right after it stays.
+    void dropReceived(qsizetype bytes) {
         received();
-        m_received.clear();
+        m_received.remove(0, bytes < 0 ? m_received.size() : bytes);
     }
     bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
     void disconnect() { m_socket.disconnectFromHost(); }
@@ -207,9 +210,9 @@ inline std::unique_ptr<Client> registerOn(quint16 base, const QByteArray& name,
         if (!c->connectTo(quint16(base + i), 1000, from))
             continue;
         c->send("PC:" + name + "\r");
-        if (QTest::qWaitFor([&] { return !c->received().isEmpty(); }, 2000) &&
-            c->received() == reply) {
-            c->clearReceived();
+        if (QTest::qWaitFor([&] { return c->received().size() >= reply.size(); }, 2000) &&
+            c->received().startsWith(reply)) {
+            c->dropReceived(reply.size());
             return c;
         }
     }

@@ -79,9 +79,9 @@ private:
         if (!client->connectTo(port))
             return nullptr;
         client->send("PC:" + name + "\r");
-        if (!QTest::qWaitFor([&] { return client->received().endsWith('\r'); }))
+        if (!QTest::qWaitFor([&] { return client->received().contains('\r'); }))
             return nullptr;
-        client->clearReceived();
+        client->dropReceived(client->received().indexOf('\r') + 1);
         return client;
     }
 
