@@ -1,8 +1,10 @@
 """A real VelarixSrv with its web page, for the web tests: a server folder with letterheads, a
 certificate for 127.0.0.1, a password set with velarix-admin, a print folder, and helpers to
 talk HTTP(S) to it the way a browser does (cookies, form tokens)."""
+import fcntl
 import http.client
 import os
+import random
 import re
 import shutil
 import socket
@@ -16,18 +18,25 @@ PASSWORD = "segreta-di-prova"
 
 
 def free_block(size=32):
-    """A run of free ports (the server uses base..base+24 and the web page base+30, +31)."""
-    for _ in range(50):
-        base = 33000 + (os.getpid() * 97 + int(time.time() * 1000)) % 20000
-        base -= base % size
+    """A run of free ports (the server uses base..base+24 and the web page base+30, +31), below
+    the kernel's ephemeral ports and the blocks the C++ tests reserve, held with a lock file for
+    as long as this process runs so that tests side by side never share one."""
+    for _ in range(100):
+        base = random.randrange(4000, 9984, size)
+        lock = open(os.path.join(tempfile.gettempdir(), "velarix-web-ports-%d.lock" % base), "w")
         try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
             for port in range(base, base + size):
                 with socket.socket() as s:
-                    s.bind(("127.0.0.1", port))
+                    s.bind(("0.0.0.0", port))
+            _held_port_locks.append(lock)
             return base
         except OSError:
-            time.sleep(0.05)
+            lock.close()
     raise RuntimeError("no free ports")
+
+
+_held_port_locks = []
 
 
 def wait_for(check, what, timeout=20.0):
