@@ -21,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <memory>
 #include <unistd.h>
@@ -49,6 +51,17 @@ struct ServerFolder {
         QFile::setPermissions(bin + QStringLiteral("/net"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
+    // A test leaves names that are not valid text in the print folder, which QTemporaryDir cannot
+    // remove: the print folder's files go first, by their bytes.
+    ~ServerFolder() {
+        if (DIR* folder = ::opendir(QFile::encodeName(print).constData())) {
+            while (const dirent* entry = ::readdir(folder))
+                ::unlinkat(::dirfd(folder), entry->d_name, 0); // folders and "." stay
+            ::closedir(folder);
+        }
+    }
+    ServerFolder(const ServerFolder&) = delete;
+    ServerFolder& operator=(const ServerFolder&) = delete;
     QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
     QString log() const { return QString::fromUtf8(readFile(path("VXreg.txt"))); }
     // The companies of Client/Documenti.mdb, in the order given.
