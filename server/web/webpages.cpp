@@ -39,7 +39,8 @@ QString actions(const QueueEntry& entry, const QString& token) {
 
 QString status(const Status& status) {
     QString html = QStringLiteral("<dl><dt>Stampa</dt><dd>");
-    html += status.stopped.isEmpty()
+    html += status.starting ? QStringLiteral("in avvio")
+            : status.stopped.isEmpty()
                 ? QStringLiteral("<span class=\"running\">in corso</span>")
                 : QStringLiteral("<span class=\"stopped\">ferma</span>: ") +
                       escape(QueueTexts::printingStoppedNotice(status.stopped));

@@ -17,9 +17,10 @@ struct Status {
     QString stopped;     // why printing is stopped for the whole office; "" while it runs
     QString printFolder; // as set
     QString version;
-    QDateTime since;   // when the server started
-    int connected = 0; // workstations registered now
-    int waiting = 0;   // documents listed as waiting
+    QDateTime since;       // when the server started
+    int connected = 0;     // workstations registered now
+    int waiting = 0;       // documents listed as waiting
+    bool starting = false; // the print folder not looked at yet
 };
 QString status(const Status& status);
 

@@ -62,6 +62,7 @@ WebSite::Reply WebSite::answerGet(Request& request) {
                                 m_started,
                                 int(m_server.pool().connections().size()),
                                 listedCount(queue)};
+        status.starting = m_server.status().isEmpty() && m_server.printingStopped().isEmpty();
         return pageReply(request, QStringLiteral("Stato"), WebPages::status(status), 10);
     }
     if (path == QLatin1String("/postazioni"))
