@@ -113,7 +113,7 @@ h1{font-size:1.4em;margin:.2em 0 .6em}
 table{border-collapse:collapse;width:100%;background:#fff}
 th,td{text-align:left;padding:.4em .6em;border-bottom:1px solid #ddd;vertical-align:top}
 th{background:#e8ecf1}
-td.file{word-break:break-all}
+td.file{overflow-wrap:anywhere}
 form{display:inline;margin:0}
 button{font:inherit;padding:.3em .8em;margin:.1em;cursor:pointer}
 .question{white-space:pre-line}
@@ -124,7 +124,7 @@ button{font:inherit;padding:.3em .8em;margin:.1em;cursor:pointer}
 dl{display:grid;grid-template-columns:max-content 1fr;gap:.3em 1em;background:#fff;padding:1em}
 dt{font-weight:bold}
 dd{margin:0;word-break:break-word;white-space:pre-line}
-pre{white-space:pre-wrap;word-break:break-all;background:#fff;padding:.5em;font-size:.9em}
+pre{white-space:pre-wrap;overflow-wrap:anywhere;background:#fff;padding:.5em;font-size:.9em}
 label{display:block;margin:.5em 0 .2em}
 input[type=text],input[type=password],input[type=search]{font:inherit;padding:.3em;width:100%;max-width:20em;box-sizing:border-box}
 @media (max-width:40em){
