@@ -3,7 +3,8 @@
 #include "runtimeenv.h"
 #include "wiremessages.h"
 
-ConnectionGate::ConnectionGate(Log log) : m_log(std::move(log)) {}
+ConnectionGate::ConnectionGate(Log log)
+    : m_log(std::move(log)), m_quiet(RuntimeEnv::get().interval(int(QuietMs))) {}
 
 void ConnectionGate::setListFile(const QString& path) {
     m_list = std::make_unique<WorkstationList>(path);
@@ -24,22 +25,10 @@ void ConnectionGate::takeUpList() {
         m_log(WorkstationList::FileName + QStringLiteral(", ") + problem);
 }
 
-bool ConnectionGate::quietFor(const QString& key) {
-    if (m_quiet.size() > 1000) {
-        for (auto it = m_quiet.begin(); it != m_quiet.end();)
-            it = it->hasExpired() ? m_quiet.erase(it) : std::next(it);
-    }
-    auto it = m_quiet.find(key);
-    if (it != m_quiet.end() && !it->hasExpired())
-        return true;
-    m_quiet.insert(key, QDeadlineTimer(RuntimeEnv::get().interval(int(QuietMs))));
-    return false;
-}
-
 bool ConnectionGate::admitConnection(const QString& address, int held, quint16 port) {
     if (held < m_perAddress)
         return true;
-    if (!quietFor(QStringLiteral("limit ") + address))
+    if (!m_quiet.quietFor(QStringLiteral("limit ") + address))
         m_log(QStringLiteral("Connessione da ") + address + QStringLiteral(" sulla porta ") +
               QString::number(port) + QStringLiteral(" rifiutata: già ") + QString::number(held) +
               QStringLiteral(" connessioni da questo indirizzo"));
@@ -54,7 +43,7 @@ bool ConnectionGate::admitRegistration(const QString& name, const QString& addre
     if (verdict == WorkstationList::Verdict::Admitted)
         return true;
     const QString shown = Wire::trimBlanks(name);
-    if (!quietFor(QStringLiteral("name ") + shown.toUpper() + QLatin1Char(' ') + address))
+    if (!m_quiet.quietFor(QStringLiteral("name ") + shown.toUpper() + QLatin1Char(' ') + address))
         m_log(QStringLiteral("Postazione ") + shown + QStringLiteral(" rifiutata sulla porta ") +
               QString::number(port) + QStringLiteral(" da ") + address +
               (verdict == WorkstationList::Verdict::NotListed

@@ -1,9 +1,8 @@
 #pragma once
 
+#include "quietrefusals.h"
 #include "workstationlist.h"
 
-#include <QDeadlineTimer>
-#include <QHash>
 #include <QString>
 #include <functional>
 
@@ -41,10 +40,9 @@ public:
 
 private:
     void takeUpList();
-    bool quietFor(const QString& key);
 
     Log m_log;
     std::unique_ptr<WorkstationList> m_list;
     int m_perAddress = DefaultPerAddress;
-    QHash<QString, QDeadlineTimer> m_quiet; // refusals recently logged, by kind and peer
+    QuietRefusals m_quiet;
 };

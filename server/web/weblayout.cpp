@@ -38,30 +38,7 @@ QString navigation(const Frame& frame) {
 } // namespace
 
 QString escape(const QString& text) {
-    QString html;
-    html.reserve(text.size());
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '&':
-            html += QStringLiteral("&amp;");
-            break;
-        case '<':
-            html += QStringLiteral("&lt;");
-            break;
-        case '>':
-            html += QStringLiteral("&gt;");
-            break;
-        case '"':
-            html += QStringLiteral("&quot;");
-            break;
-        case '\'':
-            html += QStringLiteral("&#39;");
-            break;
-        default:
-            html += c;
-        }
-    }
-    return html;
+    return text.toHtmlEscaped(); // every attribute of ours is quoted with '"'
 }
 
 QString tokenField(const QString& token) {

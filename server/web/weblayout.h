@@ -17,7 +17,8 @@ struct Frame {
     QString notice;         // a line shown above the page (the outcome of an action)
 };
 
-// Text as HTML: every character that could open markup or end an attribute is escaped.
+// Text as HTML: every character that could open markup or end one of our (double-quoted)
+// attributes is escaped.
 QString escape(const QString& text);
 // A hidden form field with the session's token.
 QString tokenField(const QString& token);

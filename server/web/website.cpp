@@ -1,5 +1,6 @@
 #include "website.h"
 
+#include "connectiongate.h"
 #include "webrequest.h"
 
 #include "printserver.h"
@@ -19,7 +20,6 @@
 using Status = QHttpServerResponder::StatusCode;
 
 namespace {
-constexpr qint64 RefusedLogGapMs = 60000;
 
 QHash<QByteArray, QByteArray> cookiesOf(const QByteArray& header) {
     QHash<QByteArray, QByteArray> cookies;
@@ -43,7 +43,7 @@ QUrlQuery formOf(const QByteArray& body) {
 WebSite::WebSite(PrintServer& server, QObject* parent)
     : QAbstractHttpServer(parent), m_server(server), m_limits(new ConnectionLimits(this)),
       m_readers(QDir(server.programFolder()).filePath(WorkstationList::FileName)),
-      m_started(QDateTime::currentDateTime()) {}
+      m_started(QDateTime::currentDateTime()), m_refusedReaders(int(ConnectionGate::QuietMs)) {}
 
 WebSite::~WebSite() = default;
 
@@ -160,14 +160,8 @@ void WebSite::missingHandler(const QHttpServerRequest&, QTcpSocket*) {
 }
 
 void WebSite::logRefusedReader(const QString& address) {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    auto it = m_refusedLogged.find(address);
-    if (it != m_refusedLogged.end() && now - *it < RefusedLogGapMs)
-        return;
-    if (m_refusedLogged.size() > 1000)
-        m_refusedLogged.clear();
-    m_refusedLogged.insert(address, now);
-    m_server.log(QStringLiteral("Pagina web: accesso rifiutato da ") + address);
+    if (!m_refusedReaders.quietFor(address))
+        m_server.log(QStringLiteral("Pagina web: accesso rifiutato da ") + address);
 }
 
 WebSite::Reply WebSite::answer(Request& request) {

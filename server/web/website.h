@@ -1,11 +1,11 @@
 #pragma once
 
+#include "quietrefusals.h"
 #include "webreaders.h"
 #include "websessions.h"
 
 #include <QAbstractHttpServer>
 #include <QDateTime>
-#include <QHash>
 #include <QHttpServerResponder>
 
 class ConnectionLimits;
@@ -62,5 +62,5 @@ private:
     WebReaders m_readers;
     WebSessions m_sessions;
     QDateTime m_started;
-    QHash<QString, qint64> m_refusedLogged; // address -> when last logged (ms since epoch)
+    QuietRefusals m_refusedReaders;
 };
